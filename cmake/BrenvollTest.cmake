@@ -1,0 +1,17 @@
+# brenvoll_add_test(<name> SOURCES <files...> [LIBS <libs...>])
+# Every test runs headless (offscreen platform, fixed 96 dpi), in a C.UTF-8
+# locale, and finds the delivered database through BRENVOLL_TEST_DATABASE.
+function(brenvoll_add_test name)
+    cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS" ${ARGN})
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt6::Test brenvoll_testsupport ${ARG_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    add_test(NAME ${name} COMMAND ${name})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT ${ARG_TIMEOUT}
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=96;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false")
+    add_dependencies(${name} brenvoll_database)
+endfunction()

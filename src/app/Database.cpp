@@ -1,0 +1,181 @@
+#include "Database.h"
+
+#include <QFileInfo>
+#include <QSqlDriver>
+#include <QUrl>
+
+#include "Module1.h"
+
+namespace brenvoll {
+
+namespace {
+const QString kConnectionName = QStringLiteral("brenvoll");
+QString g_path;
+
+void setError(QString* error, const QString& text)
+{
+    if (error) {
+        *error = text;
+    }
+}
+
+// SQLite's primary result codes, as the driver reports them.
+enum SqliteCode {
+    Busy = 5,
+    Locked = 6,
+    NoMem = 7,
+    ReadOnly = 8,
+    IoErr = 10,
+    Corrupt = 11,
+    Full = 13,
+    CantOpen = 14,
+    NotADb = 26,
+};
+} // namespace
+
+bool Database::open(const QString& connection, QString* error)
+{
+    close();
+    const QString path = dataSourceOf(connection);
+    if (!QFileInfo(path).isFile()) {
+        setError(error, QStringLiteral("找不到数据库文件“%1”。").arg(path));
+        return false;
+    }
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
+    // mode=rw: a missing file is an error instead of a new empty database.
+    QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    url.setQuery(QStringLiteral("mode=rw"));
+    db.setDatabaseName(url.toString(QUrl::FullyEncoded));
+    db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
+    if (!db.open()) {
+        setError(error, describe(db.lastError()));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(kConnectionName);
+        return false;
+    }
+    g_path = path;
+    QSqlQuery pragma(db);
+    pragma.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+    pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
+    return true;
+}
+
+void Database::close()
+{
+    if (QSqlDatabase::contains(kConnectionName)) {
+        {
+            QSqlDatabase db = QSqlDatabase::database(kConnectionName, false);
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(kConnectionName);
+    }
+    g_path.clear();
+}
+
+bool Database::isOpen()
+{
+    return QSqlDatabase::contains(kConnectionName) && QSqlDatabase::database(kConnectionName, false).isOpen();
+}
+
+QSqlDatabase Database::connection()
+{
+    return QSqlDatabase::database(kConnectionName, false);
+}
+
+QString Database::filePath()
+{
+    return g_path;
+}
+
+QSqlQuery Database::prepare(const QString& sql, QString* error)
+{
+    QSqlQuery query(connection());
+    query.setForwardOnly(true);
+    if (!isOpen()) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+    } else if (!query.prepare(sql)) {
+        setError(error, describe(query.lastError()));
+    }
+    return query;
+}
+
+bool Database::exec(QSqlQuery& query, QString* error)
+{
+    if (!isOpen()) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return false;
+    }
+    if (!query.exec()) {
+        setError(error, describe(query.lastError()));
+        return false;
+    }
+    return true;
+}
+
+bool Database::verify(QString* error)
+{
+    if (!isOpen()) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return false;
+    }
+    QSqlQuery check(connection());
+    if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()) {
+        setError(error, describe(check.lastError()));
+        return false;
+    }
+    if (check.value(0).toString() != QLatin1String("ok")) {
+        setError(error, QStringLiteral("数据库文件已损坏（%1）。").arg(check.value(0).toString()));
+        return false;
+    }
+    QSqlQuery tables(connection());
+    if (!tables.exec(QStringLiteral("select count(*) from sqlite_master where type = 'table' and name in "
+                                    "('档案', '设置', '词库')")) ||
+        !tables.next() || tables.value(0).toInt() != 3) {
+        setError(error, QStringLiteral("这个文件不是本程序的数据库（缺少数据表）。"));
+        return false;
+    }
+    return true;
+}
+
+QString Database::describe(const QSqlError& error)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    QString reason;
+    if (ok) {
+        switch (code) {
+        case Busy:
+        case Locked:
+            reason = QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
+            break;
+        case ReadOnly:
+            reason = QStringLiteral("数据库文件是只读的，无法写入。");
+            break;
+        case Full:
+            reason = QStringLiteral("磁盘已满，无法写入数据库。");
+            break;
+        case IoErr:
+            reason = QStringLiteral("读写数据库文件时出错（磁盘或文件系统错误）。");
+            break;
+        case Corrupt:
+        case NotADb:
+            reason = QStringLiteral("数据库文件已损坏或不是本程序的数据库。");
+            break;
+        case CantOpen:
+            reason = QStringLiteral("无法打开数据库文件。");
+            break;
+        case NoMem:
+            reason = QStringLiteral("内存不足。");
+            break;
+        default:
+            break;
+        }
+    }
+    const QString detail = error.text().trimmed();
+    if (reason.isEmpty()) {
+        return detail.isEmpty() ? QStringLiteral("数据库操作失败。") : detail;
+    }
+    return detail.isEmpty() ? reason : reason + QStringLiteral("（") + detail + QStringLiteral("）");
+}
+
+} // namespace brenvoll

@@ -1,0 +1,36 @@
+#pragma once
+// The program's one connection to 数据库.db. Every read and write of the
+// program goes through it; operator text is always bound as a parameter.
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QString>
+
+namespace brenvoll {
+
+class Database
+{
+public:
+    // Opens the database named by the connection string's Data Source. The
+    // file must exist: it is never created here. Writes are durable once
+    // reported done (rollback journal, full sync).
+    static bool open(const QString& connection, QString* error = nullptr);
+    static void close();
+    static bool isOpen();
+    static QSqlDatabase connection();
+    // The database file in use.
+    static QString filePath();
+
+    // A prepared statement on the connection; check with ok().
+    static QSqlQuery prepare(const QString& sql, QString* error = nullptr);
+    static bool exec(QSqlQuery& query, QString* error = nullptr);
+
+    // Runs SQLite's quick check; false with a reason when the file is damaged
+    // or is not this program's database.
+    static bool verify(QString* error = nullptr);
+
+    // An operator-readable reason for a failed database step.
+    static QString describe(const QSqlError& error);
+};
+
+} // namespace brenvoll

@@ -1,0 +1,121 @@
+#include "MessageBox.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QUrl>
+#include <QQueue>
+
+namespace brenvoll {
+
+namespace {
+bool g_answerMode = false;
+QQueue<QMessageBox::StandardButton> g_answers;
+QList<MessageBox::Shown> g_shown;
+QQueue<QString> g_paths;
+QStringList g_opened;
+
+const QString kTitle = QStringLiteral("提示");
+} // namespace
+
+QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon icon, const QString& text,
+                                             QMessageBox::StandardButtons buttons,
+                                             QMessageBox::StandardButton defaultButton)
+{
+    if (g_answerMode) {
+        g_shown.append({text, icon, buttons});
+        if (buttons == QMessageBox::Ok) {
+            return QMessageBox::Ok;
+        }
+        return g_answers.isEmpty() ? defaultButton : g_answers.dequeue();
+    }
+    QMessageBox box(icon, kTitle, text, buttons, parent);
+    box.setDefaultButton(defaultButton);
+    return QMessageBox::StandardButton(box.exec());
+}
+
+void MessageBox::notice(QWidget* parent, const QString& text)
+{
+    show(parent, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+void MessageBox::warning(QWidget* parent, const QString& text)
+{
+    show(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
+bool MessageBox::askYesNo(QWidget* parent, const QString& text)
+{
+    return show(parent, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
+           QMessageBox::Yes;
+}
+
+void MessageBox::setAnswerMode(bool on)
+{
+    g_answerMode = on;
+    g_answers.clear();
+    g_shown.clear();
+    g_paths.clear();
+    g_opened.clear();
+}
+
+bool MessageBox::answerMode()
+{
+    return g_answerMode;
+}
+
+void MessageBox::queueAnswer(QMessageBox::StandardButton answer)
+{
+    g_answers.enqueue(answer);
+}
+
+QList<MessageBox::Shown> MessageBox::takeShown()
+{
+    QList<Shown> shown;
+    shown.swap(g_shown);
+    return shown;
+}
+
+QString FileDialogs::existingFolder(QWidget* parent, const QString& start)
+{
+    if (g_answerMode) {
+        return g_paths.isEmpty() ? QString() : g_paths.dequeue();
+    }
+    return QFileDialog::getExistingDirectory(parent, QString(), start);
+}
+
+QString FileDialogs::saveFileName(QWidget* parent, const QString& title, const QString& filter)
+{
+    if (g_answerMode) {
+        return g_paths.isEmpty() ? QString() : g_paths.dequeue();
+    }
+    QFileDialog dialog(parent, title, QString(), filter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().constFirst();
+}
+
+void FileDialogs::queuePath(const QString& path)
+{
+    g_paths.enqueue(path);
+}
+
+void Shell::openPage(const QString& url)
+{
+    if (g_answerMode) {
+        g_opened << url;
+        return;
+    }
+    QDesktopServices::openUrl(QUrl(url));
+}
+
+QStringList Shell::takeOpened()
+{
+    QStringList opened;
+    opened.swap(g_opened);
+    return opened;
+}
+
+} // namespace brenvoll

@@ -1,0 +1,53 @@
+#include "Startup.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+#include "Database.h"
+#include "MessageBox.h"
+#include "Module1.h"
+#include "mainwindow/Form1.h"
+
+namespace brenvoll {
+
+void installTranslations()
+{
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QString dir = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const char* name : {"qtbase_zh_CN", "qt_zh_CN"}) {
+        auto* translator = new QTranslator(qApp);
+        if (translator->load(QString::fromLatin1(name), dir)) {
+            QCoreApplication::installTranslator(translator);
+        } else {
+            delete translator;
+        }
+    }
+}
+
+bool startUp(const QString& folder)
+{
+    QString title = QString::fromLatin1(kSheetTitleList);
+    setSheetTitle(DecodeNumberList(title));
+
+    if (!isOrdinaryFile(databasePath(folder))) {
+        MessageBox::notice(nullptr, QStringLiteral("数据库文件丢失，请到作者主页下载完整版本！"));
+        Shell::openPage(localPageUrl(kMissingPageList));
+        return false;
+    }
+
+    QString error;
+    if (!Database::open(connectionString(folder), &error)) {
+        MessageBox::warning(nullptr, QStringLiteral("无法打开数据库：") + error);
+        return false;
+    }
+
+    auto* form1 = new Form1();
+    form1->setAttribute(Qt::WA_DeleteOnClose);
+    form1->Form_Load();
+    form1->show();
+    return true;
+}
+
+} // namespace brenvoll

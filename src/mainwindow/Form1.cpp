@@ -1,0 +1,230 @@
+#include "Form1.h"
+
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QListWidget>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <QScrollBar>
+
+#include "app/Clock.h"
+#include "app/Module1.h"
+#include "phrases/PhraseStore.h"
+#include "record/ResultList.h"
+#include "record/SheetView.h"
+
+namespace brenvoll {
+
+namespace {
+QPointer<Form1> g_form1;
+
+void placeTwips(QWidget* w, int left, int top, int width, int height)
+{
+    const double f = w->logicalDpiX() / 1440.0;
+    w->setGeometry(qRound(left * f), qRound(top * f), qRound(width * f), qRound(height * f));
+}
+} // namespace
+
+Form1* Form1::instance()
+{
+    return g_form1;
+}
+
+Form1::Form1(QWidget* parent) : QMainWindow(parent)
+{
+    g_form1 = this;
+    setObjectName(QStringLiteral("Form1"));
+    setWindowTitle(QStringLiteral("Brenvoll V2.0"));
+
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    setCentralWidget(client);
+    resize(px(15210), px(10170));
+
+    Frame1 = new QFrame(client);
+    Frame1->setObjectName(QStringLiteral("Frame1"));
+    placeTwips(Frame1, 60, -60, 15135, 795);
+
+    buildSearchPanel(client);
+
+    List3 = new QListWidget(client);
+    List3->setObjectName(QStringLiteral("List3"));
+    placeTwips(List3, 60, 6840, 2355, 3300);
+
+    buildViewport(client);
+}
+
+Form1::~Form1() = default;
+
+int Form1::px(double twips) const
+{
+    return qRound(twips * logicalDpiX() / 1440.0);
+}
+
+void Form1::buildSearchPanel(QWidget* client)
+{
+    Frame4 = new QFrame(client);
+    Frame4->setObjectName(QStringLiteral("Frame4"));
+    Frame4->setFrameShape(QFrame::StyledPanel);
+    placeTwips(Frame4, 60, 720, 2385, 2415);
+
+    auto caption = [this](const char* name, const QString& text, int l, int t, int w, int h) {
+        auto* label = new QLabel(text, Frame4);
+        label->setObjectName(QString::fromLatin1(name));
+        placeTwips(label, l, t, w, h);
+        label->adjustSize();
+        return label;
+    };
+    auto edit = [this](const char* name, int l, int t, int w, int h) {
+        auto* e = new QLineEdit(Frame4);
+        e->setObjectName(QString::fromLatin1(name));
+        placeTwips(e, l, t, w, h);
+        return e;
+    };
+    caption("Label29", QStringLiteral("姓名"), 180, 300, 360, 180);
+    Text1 = edit("Text1", 660, 240, 1515, 315);
+    caption("Label30", QStringLiteral("地址"), 180, 720, 360, 180);
+    Text2 = edit("Text2", 660, 660, 1515, 315);
+    caption("Label31_0", QStringLiteral("日期"), 180, 1140, 360, 180);
+    Text3 = edit("Text3", 660, 1080, 1515, 315);
+    Text3->setText(QStringLiteral("2016-05-07"));
+    caption("Label31_1", QStringLiteral("至"), 360, 1560, 180, 180);
+    Text4 = edit("Text4", 660, 1500, 1515, 315);
+    Text4->setText(QStringLiteral("2016-05-07"));
+    Command1 = new QPushButton(QStringLiteral("查 询"), Frame4);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    placeTwips(Command1, 1080, 1920, 1125, 350);
+    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    for (QLineEdit* e : {Text1, Text2, Text3, Text4}) {
+        connect(e, &QLineEdit::returnPressed, this, &Form1::Command1_Click);
+    }
+
+    m_results = new ResultModel(this);
+    List1 = new QListView(client);
+    List1->setObjectName(QStringLiteral("List1"));
+    List1->setModel(m_results);
+    List1->setUniformItemSizes(true);
+    List1->setSelectionMode(QAbstractItemView::SingleSelection);
+    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    placeTwips(List1, 60, 3240, 2355, 2400);
+    connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { List1_Click(); });
+
+    Label1 = new QLabel(QStringLiteral("记录数：0"), client);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QPalette blue = Label1->palette();
+    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    Label1->setPalette(blue);
+    placeTwips(Label1, 60, 5700, 810, 180);
+    Label1->setMinimumWidth(px(2355));
+}
+
+void Form1::buildViewport(QWidget* client)
+{
+    Picture2 = new QFrame(client);
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setFrameShape(QFrame::Panel);
+    Picture2->setFrameShadow(QFrame::Sunken);
+    Picture2->setAutoFillBackground(true);
+    QPalette grey = Picture2->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    Picture2->setPalette(grey);
+    placeTwips(Picture2, 2520, 810, 12670, 9375);
+
+    Picture3 = new QWidget(Picture2);
+    Picture3->setObjectName(QStringLiteral("Picture3"));
+    Picture3->setAutoFillBackground(true);
+    QPalette white = Picture3->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Picture3->setPalette(white);
+    placeTwips(Picture3, 0, 0, 11906, 16838);
+
+    Picture5 = new SheetView(Picture3);
+    Picture5->move(0, 0);
+
+    VScroll1 = new QScrollBar(Qt::Vertical, Picture2);
+    VScroll1->setObjectName(QStringLiteral("VScroll1"));
+    VScroll1->setRange(0, 90);
+    VScroll1->setSingleStep(1);
+    VScroll1->setPageStep(10);
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::scrollPage);
+}
+
+void Form1::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    applyLayout();
+}
+
+void Form1::applyLayout()
+{
+    // Provisional: the viewport fills the right of the window, the page sits
+    // centred left of the scroll bar.
+    QWidget* client = centralWidget();
+    const int left = px(2520);
+    const int top = px(810);
+    const int w = client->width() - left - px(60);
+    const int h = client->height() - top - px(60);
+    if (w > 0 && h > 0) {
+        Picture2->setGeometry(left, top, w, h);
+    }
+    const int bar = px(255);
+    VScroll1->setGeometry(Picture2->width() - bar - 2, 2, bar, qMax(0, Picture2->height() - 4));
+    const int pageLeft = (Picture2->width() - bar - Picture3->width()) / 2;
+    if (Picture2->height() > Picture3->height()) {
+        Picture3->move(pageLeft, (Picture2->height() - Picture3->height()) / 2);
+        VScroll1->setEnabled(false);
+    } else {
+        Picture3->move(pageLeft, 0);
+        VScroll1->setEnabled(true);
+    }
+    Frame1->resize(qMax(0, width() - px(210)), Frame1->height());
+    const int listTop = px(6840);
+    List3->setGeometry(List3->x(), listTop, List3->width(), qMax(px(600), client->height() - listTop - px(120)));
+}
+
+void Form1::scrollPage(int value)
+{
+    const int overflow = Picture3->height() - Picture2->height();
+    if (overflow > 0 && VScroll1->maximum() > 0) {
+        Picture3->move(Picture3->x(), -overflow * value / VScroll1->maximum());
+    }
+}
+
+QLineEdit* Form1::box(BoxSet set, int index) const
+{
+    return Picture5->box(set, index);
+}
+
+void Form1::fillPhraseList()
+{
+    QStringList phrases;
+    PhraseStore::all(phrases);
+    List3->clear();
+    List3->addItems(phrases);
+}
+
+void Form1::Form_Load()
+{
+    setWindowState(windowState() | Qt::WindowMaximized);
+    const QDate today = Clock::today();
+    Text3->setText(formatDate(oneYearBefore(today)));
+    Text4->setText(formatDate(today));
+    QPalette boxPalette;
+    boxPalette.setColor(QPalette::Base, Qt::white);
+    boxPalette.setColor(QPalette::Text, QColor(0, 0, 255));
+    for (const BoxDef& def : FieldMap::boxes()) {
+        QLineEdit* edit = box(def.set, def.index);
+        edit->clear();
+        edit->setPalette(boxPalette);
+    }
+    Picture5->setTitle(SheetTitle());
+    Command1_Click();
+    box(BoxSet::Text5, 5)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
+        return RecordStore::exists(key);
+    }));
+    fillPhraseList();
+}
+
+} // namespace brenvoll

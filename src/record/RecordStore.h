@@ -1,0 +1,56 @@
+#pragma once
+// Reading and writing examination records (table 档案). Every operation binds
+// the operator's text as parameters and reports failure with a reason.
+#include <QString>
+
+#include <vector>
+
+#include "FieldMap.h"
+
+namespace brenvoll {
+
+// One line of the result list and the key of its record, kept together.
+struct ResultLine
+{
+    QString text; // 姓名[yyyy-mm-dd]
+    QString key;  // 序列号
+};
+
+struct SearchFilter
+{
+    QString name;    // substring of 姓名; "%" and "_" act as wildcards
+    QString address; // substring of 地址
+    QString from;    // first day, as typed
+    QString to;      // last day, as typed
+};
+
+class RecordStore
+{
+public:
+    enum class SearchError
+    {
+        None,
+        BadDate,  // a date box does not hold a date
+        Database, // the database could not be read
+    };
+
+    // Records whose name and address contain the filters and whose date lies in
+    // the range (both ends included), newest key first.
+    static SearchError search(const SearchFilter& filter, std::vector<ResultLine>& lines,
+                              QString* error = nullptr);
+    // Every record of one day, newest key first (the list after a save).
+    static bool listDay(const QString& date, std::vector<ResultLine>& lines, QString* error = nullptr);
+
+    // Reads the record with `key`. False when it is not there or cannot be read
+    // (`error` then says which).
+    static bool load(const QString& key, ExamRecord& record, QString* error = nullptr);
+    // Adds the record, or overwrites the stored one with the same key.
+    static bool save(const ExamRecord& record, QString* error = nullptr);
+    // Removes the record with `key`; a key that is not stored is no error.
+    static bool remove(const QString& key, QString* error = nullptr);
+    static bool exists(const QString& key);
+    // Number of stored records, -1 when the table cannot be read.
+    static qint64 count();
+};
+
+} // namespace brenvoll

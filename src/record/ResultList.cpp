@@ -1,0 +1,47 @@
+#include "ResultList.h"
+
+namespace brenvoll {
+
+int ResultModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_lines.size());
+}
+
+QVariant ResultModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= int(m_lines.size())) {
+        return {};
+    }
+    const ResultLine& line = m_lines[size_t(index.row())];
+    if (role == Qt::DisplayRole) {
+        return line.text;
+    }
+    if (role == KeyRole) {
+        return line.key;
+    }
+    return {};
+}
+
+void ResultModel::setLines(std::vector<ResultLine>&& lines)
+{
+    beginResetModel();
+    m_lines = std::move(lines);
+    endResetModel();
+}
+
+void ResultModel::clear()
+{
+    setLines({});
+}
+
+QString ResultModel::textAt(int k) const
+{
+    return k >= 0 && k < int(m_lines.size()) ? m_lines[size_t(k)].text : QString();
+}
+
+QString ResultModel::keyAt(int k) const
+{
+    return k >= 0 && k < int(m_lines.size()) ? m_lines[size_t(k)].key : QString();
+}
+
+} // namespace brenvoll

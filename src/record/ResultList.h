@@ -1,0 +1,35 @@
+#pragma once
+// The result list of a search: line k shows 姓名[日期] and carries the key of
+// its record, so the visible line and its key always belong together.
+#include <QAbstractListModel>
+
+#include <vector>
+
+#include "RecordStore.h"
+
+namespace brenvoll {
+
+class ResultModel : public QAbstractListModel
+{
+    Q_OBJECT
+public:
+    enum Roles
+    {
+        KeyRole = Qt::UserRole + 1,
+    };
+    using QAbstractListModel::QAbstractListModel;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    void setLines(std::vector<ResultLine>&& lines);
+    void clear();
+    int count() const { return int(m_lines.size()); }
+    QString textAt(int k) const;
+    QString keyAt(int k) const; // empty when k addresses no line
+
+private:
+    std::vector<ResultLine> m_lines;
+};
+
+} // namespace brenvoll

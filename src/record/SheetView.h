@@ -1,0 +1,50 @@
+#pragma once
+// The examination sheet on screen (Picture5): title, captions, ruling lines and
+// the borderless boxes, all placed from the field map.
+#include <QLineEdit>
+#include <QList>
+#include <QWidget>
+
+#include "FieldMap.h"
+
+class QLabel;
+
+namespace brenvoll {
+
+class SheetView : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit SheetView(QWidget* parent = nullptr);
+
+    QLineEdit* box(BoxSet set, int index) const;
+    QLabel* title() const { return m_title; }
+    QLabel* caption(int index) const { return m_captions.value(index); }
+    QWidget* line(int index) const { return m_lines.value(index); }
+
+    // The texts of every box, and filling every box from a record.
+    ExamRecord record() const;
+    void setRecord(const ExamRecord& record);
+
+    // Shows `title` centred across the sheet.
+    void setTitle(const QString& title);
+
+    // Twips to this screen's pixels (1440 twips per logical inch).
+    int px(double twips) const;
+
+signals:
+    // A sheet box received the focus.
+    void boxFocused(BoxSet set, int index);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLabel* m_title = nullptr;
+    QList<QLabel*> m_captions;
+    QList<QWidget*> m_lines;
+    QList<QLineEdit*> m_text5;
+    QList<QLineEdit*> m_text6;
+};
+
+} // namespace brenvoll

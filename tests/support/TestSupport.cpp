@@ -1,0 +1,49 @@
+#include "TestSupport.h"
+
+#include <QFile>
+
+#include "app/Database.h"
+#include "app/Module1.h"
+
+namespace brenvoll::test {
+
+QString deliveredDatabase()
+{
+    return QString::fromUtf8(BRENVOLL_TEST_DATABASE);
+}
+
+TestFolder::TestFolder()
+{
+    m_ok = m_dir.isValid() && QFile::copy(deliveredDatabase(), databaseFile());
+    if (m_ok) {
+        QFile::setPermissions(databaseFile(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+}
+
+TestFolder::~TestFolder()
+{
+    Database::close();
+}
+
+QString TestFolder::databaseFile() const
+{
+    return databasePath(m_dir.path());
+}
+
+bool TestFolder::open()
+{
+    return m_ok && Database::open(connectionString(m_dir.path()));
+}
+
+ExamRecord makeRecord(const QString& key, const QString& name, const QString& date, const QString& address,
+                      const QString& seed)
+{
+    ExamRecord record;
+    record.text5 = {name, QStringLiteral("男"), QStringLiteral("45"), date, address, key};
+    for (int i = 0; i < FieldMap::kText6Count; ++i) {
+        record.text6[i] = seed + QString::number(i);
+    }
+    return record;
+}
+
+} // namespace brenvoll::test

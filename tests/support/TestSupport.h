@@ -1,0 +1,35 @@
+#pragma once
+// What every test shares: a fresh copy of the delivered database in a
+// temporary folder, opened as the program opens it.
+#include <QString>
+#include <QTemporaryDir>
+
+#include "record/FieldMap.h"
+
+namespace brenvoll::test {
+
+// The delivered database that the build wrote beside the program.
+QString deliveredDatabase();
+
+// A temporary program folder holding a fresh copy of the delivered database.
+class TestFolder
+{
+public:
+    TestFolder();
+    ~TestFolder();
+    bool isValid() const { return m_ok; }
+    QString path() const { return m_dir.path(); }
+    QString databaseFile() const;
+    // Opens the copy as the program's connection.
+    bool open();
+
+private:
+    QTemporaryDir m_dir;
+    bool m_ok = false;
+};
+
+// A record with every box filled from `seed`, under `key` and `date`.
+ExamRecord makeRecord(const QString& key, const QString& name, const QString& date,
+                      const QString& address = QStringLiteral("东街1号"), const QString& seed = QStringLiteral("值"));
+
+} // namespace brenvoll::test

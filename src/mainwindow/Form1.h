@@ -53,6 +53,9 @@ public:
     // Refills the phrase list with every phrase of the library.
     void fillPhraseList();
 
+    // Prints the sheet as it stands now on the default printer.
+    void p_Click();
+
     SheetView* sheet() const { return Picture5; }
     QLineEdit* box(BoxSet set, int index) const;
     ResultModel* results() const { return m_results; }
@@ -77,6 +80,9 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    // Closing through the window system backs the database up, then ends the
+    // program.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void buildSearchPanel(QWidget* client);

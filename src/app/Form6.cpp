@@ -17,6 +17,15 @@ Form6* Form6::get()
     return s_instance;
 }
 
+Form6* Form6::showWindow()
+{
+    Form6* form = get();
+    form->show();
+    form->raise();
+    form->activateWindow();
+    return form;
+}
+
 Form6* Form6::loaded()
 {
     return s_instance;

@@ -15,6 +15,8 @@ class Form6 : public QDialog
 public:
     // The loaded window, loading it hidden (fields filled from 设置) if needed.
     static Form6* get();
+    // Shows the window (loading it if needed) and brings it to the front.
+    static Form6* showWindow();
     // The loaded window or null.
     static Form6* loaded();
 

@@ -26,6 +26,11 @@ void installTranslations()
     }
 }
 
+void endProgram()
+{
+    QCoreApplication::exit(0);
+}
+
 bool startUp(const QString& folder)
 {
     QString title = QString::fromLatin1(kSheetTitleList);

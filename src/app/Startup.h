@@ -8,6 +8,10 @@ namespace brenvoll {
 // must end at once (nothing is left open then).
 bool startUp(const QString& folder);
 
+// Ends the program at once: no window's closing work runs, so no backup is
+// made.
+void endProgram();
+
 // Loads Qt's Chinese translations so that its own buttons speak Chinese.
 void installTranslations();
 

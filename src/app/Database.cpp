@@ -112,6 +112,11 @@ bool Database::exec(QSqlQuery& query, QString* error)
     return true;
 }
 
+void Database::bindText(QSqlQuery& query, const QString& text)
+{
+    query.addBindValue(text.isNull() ? QString(QLatin1String("")) : text);
+}
+
 bool Database::verify(QString* error)
 {
     if (!isOpen()) {

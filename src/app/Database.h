@@ -24,6 +24,9 @@ public:
     // A prepared statement on the connection; check with ok().
     static QSqlQuery prepare(const QString& sql, QString* error = nullptr);
     static bool exec(QSqlQuery& query, QString* error = nullptr);
+    // Binds text as text: an empty (even null) QString is the empty text, never
+    // SQL NULL.
+    static void bindText(QSqlQuery& query, const QString& text);
 
     // Runs SQLite's quick check; false with a reason when the file is damaged
     // or is not this program's database.

@@ -35,9 +35,9 @@ bool SettingsStore::writeFolderAndMargins(const QString& folder, const QString& 
 {
     QSqlQuery query = Database::prepare(
         QStringLiteral("update 设置 set 路径 = ?, 左边距 = ?, 上边距 = ? where rowid = ") + kFirstRow, error);
-    query.addBindValue(folder.isNull() ? QLatin1String("") : folder);
-    query.addBindValue(left.isNull() ? QLatin1String("") : left);
-    query.addBindValue(top.isNull() ? QLatin1String("") : top);
+    Database::bindText(query, folder);
+    Database::bindText(query, left);
+    Database::bindText(query, top);
     if (!Database::exec(query, error)) {
         return false;
     }
@@ -54,7 +54,7 @@ bool SettingsStore::writePassword(const QString& password, QString* error)
 {
     QSqlQuery query =
         Database::prepare(QStringLiteral("update 设置 set 密码 = ? where rowid = ") + kFirstRow, error);
-    query.addBindValue(password.isNull() ? QLatin1String("") : password);
+    Database::bindText(query, password);
     if (!Database::exec(query, error)) {
         return false;
     }

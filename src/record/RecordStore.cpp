@@ -16,7 +16,7 @@ QString quoted(const QString& column)
 
 const QString& upsertSql()
 {
-    static const QString sql = [] {
+    static const QString sql = []() -> QString {
         QStringList columns;
         QStringList params;
         QStringList updates;
@@ -73,10 +73,10 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
         QStringLiteral("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
                        "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc"),
         error);
-    query.addBindValue(filter.name);
-    query.addBindValue(filter.address);
-    query.addBindValue(formatDate(*from));
-    query.addBindValue(formatDate(*to));
+    Database::bindText(query, filter.name);
+    Database::bindText(query, filter.address);
+    Database::bindText(query, formatDate(*from));
+    Database::bindText(query, formatDate(*to));
     return readLines(query, lines, error) ? SearchError::None : SearchError::Database;
 }
 
@@ -86,15 +86,15 @@ bool RecordStore::listDay(const QString& date, std::vector<ResultLine>& lines, Q
     QSqlQuery query = Database::prepare(QStringLiteral("select 姓名, 日期, 序列号 from 档案 where 日期 between ? "
                                                        "and ? order by 序列号 desc"),
                                         error);
-    query.addBindValue(date);
-    query.addBindValue(date);
+    Database::bindText(query, date);
+    Database::bindText(query, date);
     return readLines(query, lines, error);
 }
 
 bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 {
     QSqlQuery query = Database::prepare(QStringLiteral("select * from 档案 where 序列号 = ?"), error);
-    query.addBindValue(key);
+    Database::bindText(query, key);
     if (!Database::exec(query, error)) {
         return false;
     }
@@ -122,11 +122,7 @@ bool RecordStore::save(const ExamRecord& record, QString* error)
 {
     QSqlQuery query = Database::prepare(upsertSql(), error);
     for (const BoxDef& box : FieldMap::boxes()) {
-        QString value = record.at(box.set, box.index);
-        if (value.isNull()) {
-            value = QLatin1String(""); // stored as empty text, never NULL
-        }
-        query.addBindValue(value);
+        Database::bindText(query, record.at(box.set, box.index)); // never NULL
     }
     return Database::exec(query, error);
 }
@@ -134,14 +130,14 @@ bool RecordStore::save(const ExamRecord& record, QString* error)
 bool RecordStore::remove(const QString& key, QString* error)
 {
     QSqlQuery query = Database::prepare(QStringLiteral("delete from 档案 where 序列号 = ?"), error);
-    query.addBindValue(key);
+    Database::bindText(query, key);
     return Database::exec(query, error);
 }
 
 bool RecordStore::exists(const QString& key)
 {
     QSqlQuery query = Database::prepare(QStringLiteral("select 1 from 档案 where 序列号 = ?"));
-    query.addBindValue(key);
+    Database::bindText(query, key);
     return Database::exec(query) && query.next();
 }
 

@@ -1,0 +1,120 @@
+// Encoded lists, folder creation and the connection string.
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/Module1.h"
+
+using namespace brenvoll;
+
+class TestModule1 : public QObject
+{
+    Q_OBJECT
+private slots:
+    void decodeEmptyListGivesEmptyTextAndRewritesArgument()
+    {
+        QString list;
+        QCOMPARE(DecodeNumberList(list), QString());
+        QVERIFY(list.isEmpty());
+    }
+
+    void decodeRoundTripsChineseAndLatin_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("title") << QStringLiteral("社区卫生服务中心健康体检反馈表");
+        QTest::newRow("address") << QStringLiteral("web/help.html");
+        QTest::newRow("mixed") << QStringLiteral("Qindle卫生院（一）No.5");
+    }
+    void decodeRoundTripsChineseAndLatin()
+    {
+        QFETCH(QString, text);
+        QString list = EncodeNumberList(text);
+        QVERIFY(!list.isEmpty());
+        const QString decoded = DecodeNumberList(list);
+        QCOMPARE(decoded, text);
+        QCOMPARE(list, text); // the argument holds the result as well
+    }
+
+    void doubleByteCodesAreSignedAndKeyed()
+    {
+        // 健 is BD A1 in code page 936; its list item is the signed 16-bit
+        // code XOR the key, so Chinese characters give negative numbers.
+        const QString list = EncodeNumberList(QStringLiteral("健"));
+        QVERIFY(list.toInt() < 0);
+        QString copy = QString::number((0xBDA1 - 0x10000) ^ kListKey);
+        QCOMPARE(DecodeNumberList(copy), QStringLiteral("健"));
+    }
+
+    void storedListsDecodeToTheirTexts()
+    {
+        QString title = QString::fromLatin1(kSheetTitleList);
+        QCOMPARE(DecodeNumberList(title), QStringLiteral("社区卫生服务中心健康体检反馈表"));
+        QString help = QString::fromLatin1(kHelpPageList);
+        QCOMPARE(DecodeNumberList(help), QStringLiteral("web/help.html"));
+        QString home = QString::fromLatin1(kHomePageList);
+        QCOMPARE(DecodeNumberList(home), QStringLiteral("web/home.html"));
+        QString missing = QString::fromLatin1(kMissingPageList);
+        QCOMPARE(DecodeNumberList(missing), QStringLiteral("web/missing-database.html"));
+    }
+
+    void createFolderPathCreatesEveryLevelAndNormalises()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString path = dir.path() + QStringLiteral("\\备份\\\\5日");
+        CreateFolderPath(path);
+        QCOMPARE(path, dir.path() + QStringLiteral("/备份/5日/"));
+        QVERIFY(QDir(dir.path() + QStringLiteral("/备份/5日")).exists());
+
+        QString again = dir.path() + QStringLiteral("//备份///6日/");
+        CreateFolderPath(again);
+        QCOMPARE(again, dir.path() + QStringLiteral("/备份/6日/"));
+        QVERIFY(QDir(dir.path() + QStringLiteral("/备份/6日")).exists());
+    }
+
+    void createFolderPathKeepsANetworkSharePrefix()
+    {
+        QString share = QStringLiteral("\\\\server\\\\备份\\7日");
+        CreateFolderPath(share);
+        QCOMPARE(share, QStringLiteral("//server/备份/7日/"));
+    }
+
+    void createFolderPathGoesOnPastALevelThatCannotBeMade()
+    {
+        QTemporaryDir dir;
+        QFile blocker(dir.path() + QStringLiteral("/file"));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        QString path = dir.path() + QStringLiteral("/file/x");
+        CreateFolderPath(path); // must not throw or hang
+        QVERIFY(!QDir(dir.path() + QStringLiteral("/file/x")).exists());
+    }
+
+    void connectionStringNamesTheDatabaseBesideTheProgram()
+    {
+        const QString connection = connectionString(QStringLiteral("/opt/体检"));
+        QCOMPARE(connection, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/体检/数据库.db;"
+                                            "Jet OLEDB:Database Password=mk4817;"));
+        QCOMPARE(dataSourceOf(connection), QStringLiteral("/opt/体检/数据库.db"));
+    }
+
+    void onlyAnOrdinaryVisibleFileCounts()
+    {
+        QTemporaryDir dir;
+        QVERIFY(!isOrdinaryFile(dir.path() + QStringLiteral("/数据库.db")));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("数据库.db")));
+        QVERIFY(!isOrdinaryFile(dir.path() + QStringLiteral("/数据库.db")));
+        QFile hidden(dir.path() + QStringLiteral("/.hidden.db"));
+        QVERIFY(hidden.open(QIODevice::WriteOnly));
+        hidden.close();
+        QVERIFY(!isOrdinaryFile(hidden.fileName()));
+        QFile plain(dir.path() + QStringLiteral("/plain.db"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        QVERIFY(isOrdinaryFile(plain.fileName()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestModule1)
+#include "tst_module1.moc"

@@ -1,0 +1,71 @@
+// Start-up refuses to run without its database file.
+#include <QApplication>
+#include <QDir>
+#include <QTest>
+
+#include "app/Database.h"
+#include "app/MessageBox.h"
+#include "app/Startup.h"
+#include "TestSupport.h"
+
+using namespace brenvoll;
+
+namespace {
+int visibleWindows()
+{
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        count += w->isVisible() ? 1 : 0;
+    }
+    return count;
+}
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init() { MessageBox::setAnswerMode(true); }
+    void cleanup() { Database::close(); }
+
+    void missingDatabase_data()
+    {
+        QTest::addColumn<bool>("folderOfThatName");
+        QTest::newRow("no file") << false;
+        QTest::newRow("folder named 数据库.db") << true;
+    }
+    void missingDatabase()
+    {
+        QFETCH(bool, folderOfThatName);
+        QTemporaryDir dir;
+        if (folderOfThatName) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("数据库.db")));
+        }
+        QVERIFY(!startUp(dir.path()));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("数据库文件丢失，请到作者主页下载完整版本！"));
+        QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
+        const QStringList opened = Shell::takeOpened();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened[0].endsWith(QStringLiteral("web/missing-database.html")));
+        QCOMPARE(visibleWindows(), 0);
+        QVERIFY(!Database::isOpen());
+    }
+
+    void presentDatabaseOpensTheProgram()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(startUp(folder.path()));
+        QVERIFY(Database::isOpen());
+        QVERIFY(visibleWindows() >= 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            w->close();
+        }
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

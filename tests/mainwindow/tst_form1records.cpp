@@ -1,0 +1,309 @@
+// Searching, opening, saving, starting and deleting records in the main window.
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTest>
+
+#include "TestSupport.h"
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/MessageBox.h"
+#include "mainwindow/Form1.h"
+#include "record/RecordStore.h"
+#include "record/ResultList.h"
+#include "record/SheetView.h"
+
+using namespace brenvoll;
+
+namespace {
+const QString kSaveDate = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
+const QString kSearchDate = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
+const QString kQuestion = QStringLiteral("删除记录后将无法恢复，确定要删除该记录吗？");
+
+QStringList texts(const QList<MessageBox::Shown>& shown)
+{
+    QStringList list;
+    for (const auto& s : shown) {
+        list << s.text;
+    }
+    return list;
+}
+} // namespace
+
+class TestForm1Records : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::TestFolder> m_folder;
+    std::unique_ptr<Form1> m_form;
+
+    Form1& form() { return *m_form; }
+    QLineEdit* box(BoxSet set, int i) { return m_form->box(set, i); }
+    void store(const char* key, const char16_t* name, const char* date, const char16_t* address = u"东街")
+    {
+        QVERIFY(RecordStore::save(test::makeRecord(QString::fromLatin1(key), QString::fromUtf16(name),
+                                                   QString::fromLatin1(date), QString::fromUtf16(address))));
+    }
+    QStringList listed()
+    {
+        QStringList lines;
+        for (int k = 0; k < form().lineCount(); ++k) {
+            lines << form().results()->textAt(k);
+        }
+        return lines;
+    }
+    void load(const QDateTime& now)
+    {
+        Clock::setFixed(now);
+        m_form = std::make_unique<Form1>();
+        m_form->Form_Load();
+    }
+
+private slots:
+    void init()
+    {
+        MessageBox::setAnswerMode(true);
+        m_folder = std::make_unique<test::TestFolder>();
+        QVERIFY(m_folder->open());
+    }
+    void cleanup()
+    {
+        m_form.reset();
+        m_folder.reset();
+        Clock::reset();
+    }
+
+    void startUpShowsTheLastYear_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("from");
+        QTest::newRow("ordinary") << QDate(2016, 5, 7) << "2015-05-07";
+        QTest::newRow("leap day") << QDate(2016, 2, 29) << "2015-02-28";
+    }
+    void startUpShowsTheLastYear()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QString, from);
+        const QDate first = QDate::fromString(from, QStringLiteral("yyyy-MM-dd"));
+        QVERIFY(RecordStore::save(test::makeRecord(QStringLiteral("20150101000000"), QStringLiteral("太早"),
+                                                   formatDate(first.addDays(-1)))));
+        QVERIFY(RecordStore::save(test::makeRecord(QStringLiteral("20150101000001"), QStringLiteral("第一天"),
+                                                   formatDate(first))));
+        QVERIFY(RecordStore::save(test::makeRecord(QStringLiteral("20150101000002"), QStringLiteral("今天"),
+                                                   formatDate(today))));
+        load(QDateTime(today, QTime(9, 15, 0)));
+        QCOMPARE(form().Text3->text(), from);
+        QCOMPARE(form().Text4->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(box(BoxSet::Text5, 5)->text(), today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("091500"));
+        QVERIFY(form().Label1->text().startsWith(QStringLiteral("计录数：")));
+        QCOMPARE(listed(), (QStringList{QStringLiteral("今天[") + formatDate(today) + u']',
+                                        QStringLiteral("第一天[") + from + u']'}));
+        QCOMPARE(box(BoxSet::Text6, 0)->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QCOMPARE(box(BoxSet::Text6, 0)->text(), QString());
+    }
+
+    void searchListsNewestFirstWithKeysAlongside()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        store("20160507090000", u"小张", "2016-05-07");
+        store("20160508080000", u"王五", "2016-05-08");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        QCOMPARE(listed(), (QStringList{QStringLiteral("王五[2016-05-08]"), QStringLiteral("小张[2016-05-07]"),
+                                        QStringLiteral("张三[2016-05-07]")}));
+        QCOMPARE(form().Label1->text(), QStringLiteral("计录数：3"));
+        for (int k = 0; k < form().lineCount(); ++k) {
+            ExamRecord record;
+            QVERIFY(RecordStore::load(form().keyOfLine(k), record));
+            QCOMPARE(record.text5[0] + u'[' + record.date() + u']', form().results()->textAt(k));
+        }
+
+        form().Text1->setText(QStringLiteral("O'Neil"));
+        QTest::mouseClick(form().Command1, Qt::LeftButton);
+        QCOMPARE(form().lineCount(), 0);
+        QCOMPARE(form().Label1->text(), QStringLiteral("计录数：0"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        form().Text1->clear();
+        form().Text3->setText(QStringLiteral("2016-13-45"));
+        form().Command1_Click();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSearchDate});
+        QCOMPARE(form().lineCount(), 0);
+    }
+
+    void selectingALineLoadsEveryBoxWithoutMovingFocusOrPage()
+    {
+        ExamRecord record = test::makeRecord(QStringLiteral("20160507080000"), QStringLiteral("张三"),
+                                             QStringLiteral("2016-05-07"));
+        record.text6[43] = QStringLiteral("隐藏的日期");
+        record.text6[44] = QStringLiteral("85");
+        QVERIFY(RecordStore::save(record));
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        form().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form()));
+        form().VScroll1->setValue(45);
+        const QPoint page = form().Picture3->pos();
+        form().Text2->setFocus();
+        form().selectLine(0);
+        QCOMPARE(form().sheet()->record(), record);
+        QCOMPARE(box(BoxSet::Text6, 44)->text(), QStringLiteral("85"));
+        QCOMPARE(box(BoxSet::Text6, 43)->text(), QStringLiteral("隐藏的日期"));
+        QCOMPARE(form().Picture3->pos(), page);
+        QCOMPARE(QApplication::focusWidget(), form().Text2);
+    }
+
+    void saveAddsThenOverwritesAndShowsTheDay()
+    {
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        const QString key = box(BoxSet::Text5, 5)->text();
+        box(BoxSet::Text5, 0)->setText(QStringLiteral("新人"));
+        box(BoxSet::Text5, 3)->setText(QStringLiteral(" 2016-05.07"));
+        box(BoxSet::Text5, 4)->setText(QStringLiteral("西街"));
+        form().Text1->setText(QStringLiteral("x"));
+        form().saveRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(RecordStore::count(), 1);
+        QCOMPARE(form().Text1->text(), QString());
+        QCOMPARE(form().Text3->text(), QStringLiteral("2016-05-07"));
+        QCOMPARE(form().Text4->text(), QStringLiteral("2016-05-07"));
+        QCOMPARE(listed(), QStringList{QStringLiteral("新人[2016-05-07]")});
+        QCOMPARE(form().selectedLine(), -1);
+        QCOMPARE(box(BoxSet::Text5, 5)->text(), key);
+
+        box(BoxSet::Text6, 41)->setText(QStringLiteral("未见异常"));
+        form().saveRecord();
+        QCOMPARE(RecordStore::count(), 1);
+        ExamRecord stored;
+        QVERIFY(RecordStore::load(key, stored));
+        QCOMPARE(stored.text6[41], QStringLiteral("未见异常"));
+        QCOMPARE(stored.date(), QStringLiteral("2016-05-07"));
+    }
+
+    void saveRefusesDatesThatAreNotDates_data()
+    {
+        QTest::addColumn<QString>("date");
+        QTest::newRow("empty") << "";
+        QTest::newRow("slashes") << "2016/05/07";
+        QTest::newRow("short") << "16-05-07";
+        QTest::newRow("no such day") << "2016-13-45";
+        QTest::newRow("letters") << "abcd-efghi";
+    }
+    void saveRefusesDatesThatAreNotDates()
+    {
+        QFETCH(QString, date);
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        box(BoxSet::Text5, 3)->setText(date);
+        box(BoxSet::Text5, 0)->setText(QStringLiteral("某人"));
+        const QString from = form().Text3->text();
+        form().saveRecord();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSaveDate});
+        QCOMPARE(RecordStore::count(), 0);
+        QCOMPARE(form().Text3->text(), from);
+        QCOMPARE(box(BoxSet::Text5, 3)->text(), date);
+    }
+
+    void failedSaveKeepsSheetAndList()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        QSqlQuery(Database::connection()).exec(QStringLiteral("PRAGMA query_only = 1"));
+        form().newRecord();
+        box(BoxSet::Text5, 0)->setText(QStringLiteral("没存上"));
+        box(BoxSet::Text5, 3)->setText(QStringLiteral("2016-05-08"));
+        box(BoxSet::Text6, 10)->setText(QStringLiteral("一些发现"));
+        const ExamRecord typed = form().sheet()->record();
+        form().saveRecord();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("记录没有保存")));
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QCOMPARE(form().sheet()->record(), typed);
+        QCOMPARE(listed(), QStringList{QStringLiteral("张三[2016-05-07]")});
+        QCOMPARE(form().Text3->text(), QStringLiteral("2015-05-09"));
+    }
+
+    void newRecordKeepsDateAndAddressAndNeverReusesAKey()
+    {
+        store("20160509080001", u"已存", "2016-05-09");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0, 0)));
+        const QString first = box(BoxSet::Text5, 5)->text();
+        QCOMPARE(first, QStringLiteral("20160509080000"));
+        box(BoxSet::Text5, 0)->setText(QStringLiteral("甲"));
+        box(BoxSet::Text5, 2)->setText(QStringLiteral("45"));
+        box(BoxSet::Text5, 3)->setText(QStringLiteral("2016-05-09"));
+        box(BoxSet::Text5, 4)->setText(QStringLiteral("北街"));
+        box(BoxSet::Text6, 44)->setText(QStringLiteral("90"));
+        form().saveRecord();
+        form().VScroll1->setValue(90);
+        form().newRecord(); // same second on the clock
+        QCOMPARE(box(BoxSet::Text5, 0)->text(), QString());
+        QCOMPARE(box(BoxSet::Text5, 2)->text(), QString());
+        QCOMPARE(box(BoxSet::Text6, 44)->text(), QString());
+        QCOMPARE(box(BoxSet::Text5, 3)->text(), QStringLiteral("2016-05-09"));
+        QCOMPARE(box(BoxSet::Text5, 4)->text(), QStringLiteral("北街"));
+        QCOMPARE(form().VScroll1->value(), 0);
+        const QString second = box(BoxSet::Text5, 5)->text();
+        QCOMPARE(second, QStringLiteral("20160509080002")); // 00 handed out, 01 stored
+        box(BoxSet::Text5, 0)->setText(QStringLiteral("乙"));
+        form().saveRecord();
+        QCOMPARE(RecordStore::count(), 3);
+        ExamRecord a;
+        QVERIFY(RecordStore::load(first, a));
+        QCOMPARE(a.text5[0], QStringLiteral("甲"));
+    }
+
+    void deleteAsksAndActsOnTheSelectedLine()
+    {
+        store("20160507080000", u"张三", "2016-05-07", u"东街");
+        store("20160507090000", u"李四", "2016-05-07", u"东街");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+
+        form().deleteRecord(); // nothing selected
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(RecordStore::count(), 2);
+
+        form().selectLine(1); // 张三
+        MessageBox::queueAnswer(QMessageBox::No);
+        form().deleteRecord();
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(texts(shown), QStringList{kQuestion});
+        QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(RecordStore::count(), 2);
+        QCOMPARE(box(BoxSet::Text5, 0)->text(), QStringLiteral("张三"));
+
+        form().newRecord(); // the selection decides, not the sheet
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        form().deleteRecord();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{kQuestion});
+        QVERIFY(!RecordStore::exists(QStringLiteral("20160507080000")));
+        QCOMPARE(listed(), QStringList{QStringLiteral("李四[2016-05-07]")});
+        QCOMPARE(box(BoxSet::Text5, 3)->text(), QString());
+        QCOMPARE(box(BoxSet::Text5, 4)->text(), QString());
+        QCOMPARE(box(BoxSet::Text5, 5)->text().size(), 14);
+
+        form().selectLine(0);
+        form().deleteRecord();
+        QCOMPARE(RecordStore::count(), 0);
+        QCOMPARE(form().lineCount(), 0);
+        QCOMPARE(form().Label1->text(), QStringLiteral("计录数：0"));
+    }
+
+    void failedDeleteIsReportedAndKeepsEverything()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        form().selectLine(0);
+        QSqlQuery(Database::connection()).exec(QStringLiteral("PRAGMA query_only = 1"));
+        form().deleteRecord();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QVERIFY(shown[1].text.startsWith(QStringLiteral("记录没有删除")));
+        QCOMPARE(RecordStore::count(), 1);
+        QCOMPARE(form().lineCount(), 1);
+        QCOMPARE(box(BoxSet::Text5, 0)->text(), QStringLiteral("张三"));
+    }
+};
+
+QTEST_MAIN(TestForm1Records)
+#include "tst_form1records.moc"

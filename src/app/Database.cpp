@@ -2,6 +2,8 @@
 
 #include <QFileInfo>
 #include <QSqlDriver>
+
+#include <sqlite3.h>
 #include <QUrl>
 
 #include "Module1.h"
@@ -142,10 +144,29 @@ bool Database::verify(QString* error)
     return true;
 }
 
+sqlite3* Database::handle()
+{
+    if (!isOpen()) {
+        return nullptr;
+    }
+    const QVariant v = connection().driver()->handle();
+    if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0) {
+        return *static_cast<sqlite3* const*>(v.data());
+    }
+    return nullptr;
+}
+
 QString Database::describe(const QSqlError& error)
 {
     bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    return describe(ok ? code : -1, error.text().trimmed());
+}
+
+QString Database::describe(int sqliteCode, const QString& detail)
+{
+    const bool ok = sqliteCode >= 0;
+    const int code = sqliteCode & 0xFF;
     QString reason;
     if (ok) {
         switch (code) {
@@ -176,7 +197,6 @@ QString Database::describe(const QSqlError& error)
             break;
         }
     }
-    const QString detail = error.text().trimmed();
     if (reason.isEmpty()) {
         return detail.isEmpty() ? QStringLiteral("数据库操作失败。") : detail;
     }

@@ -34,6 +34,11 @@ public:
 
     // An operator-readable reason for a failed database step.
     static QString describe(const QSqlError& error);
+    static QString describe(int sqliteCode, const QString& detail);
+
+    // The engine's own handle, for the few reads that must be as fast as the
+    // engine itself (long result lists). Null when not open.
+    static struct sqlite3* handle();
 };
 
 } // namespace brenvoll

@@ -2,6 +2,8 @@
 
 #include <QSqlRecord>
 
+#include <sqlite3.h>
+
 #include "DateRules.h"
 #include "app/Database.h"
 
@@ -39,23 +41,49 @@ QString dateText(const QString& stored)
     return stored.left(10);
 }
 
-bool readLines(QSqlQuery& query, std::vector<ResultLine>& lines, QString* error)
+// Result lists can hold hundreds of thousands of lines: they are read straight
+// from the engine, each line built from the stored UTF-8 in one conversion.
+bool readLines(const char* sql, const QStringList& params, std::vector<ResultLine>& lines, QString* error)
 {
-    if (!Database::exec(query, error)) {
+    lines.clear();
+    sqlite3* db = Database::handle();
+    if (!db) {
+        if (error) {
+            *error = QStringLiteral("数据库没有打开。");
+        }
         return false;
     }
-    while (query.next()) {
-        lines.push_back({query.value(0).toString() + u'[' + dateText(query.value(1).toString()) + u']',
-                         query.value(2).toString()});
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
+        const QByteArray text = params[i].toUtf8();
+        rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
-    if (query.lastError().isValid()) {
+    QByteArray line;
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(statement);
+        if (rc != SQLITE_ROW) {
+            break;
+        }
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+        const int nameBytes = sqlite3_column_bytes(statement, 0);
+        const auto* date = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
+        // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
+        const int dateBytes = qMin(sqlite3_column_bytes(statement, 1), 10);
+        const auto* key = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
+        const int keyBytes = sqlite3_column_bytes(statement, 2);
+        line.clear();
+        line.append(name, nameBytes).append('[').append(date, dateBytes).append(']');
+        lines.push_back({QString::fromUtf8(line), QString::fromUtf8(key, keyBytes)});
+    }
+    if (rc != SQLITE_DONE) {
         if (error) {
-            *error = Database::describe(query.lastError());
+            *error = Database::describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
         }
         lines.clear();
-        return false;
     }
-    return true;
+    sqlite3_finalize(statement);
+    return rc == SQLITE_DONE;
 }
 
 } // namespace
@@ -69,26 +97,16 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
     if (!from || !to) {
         return SearchError::BadDate;
     }
-    QSqlQuery query = Database::prepare(
-        QStringLiteral("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
-                       "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc"),
-        error);
-    Database::bindText(query, filter.name);
-    Database::bindText(query, filter.address);
-    Database::bindText(query, formatDate(*from));
-    Database::bindText(query, formatDate(*to));
-    return readLines(query, lines, error) ? SearchError::None : SearchError::Database;
+    const bool ok = readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
+                              "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc",
+                              {filter.name, filter.address, formatDate(*from), formatDate(*to)}, lines, error);
+    return ok ? SearchError::None : SearchError::Database;
 }
 
 bool RecordStore::listDay(const QString& date, std::vector<ResultLine>& lines, QString* error)
 {
-    lines.clear();
-    QSqlQuery query = Database::prepare(QStringLiteral("select 姓名, 日期, 序列号 from 档案 where 日期 between ? "
-                                                       "and ? order by 序列号 desc"),
-                                        error);
-    Database::bindText(query, date);
-    Database::bindText(query, date);
-    return readLines(query, lines, error);
+    return readLines("select 姓名, 日期, 序列号 from 档案 where 日期 between ? and ? order by 序列号 desc",
+                     {date, date}, lines, error);
 }
 
 bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)

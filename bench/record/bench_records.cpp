@@ -3,6 +3,12 @@
 // The main window's search (list filled) is timed beside the sqlite3 shell
 // selecting the same rows with its output discarded; loading a record and a
 // durable save are timed one by one and reported at the median.
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/MessageBox.h"
+#include "app/Module1.h"
+#include "mainwindow/Form1.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -15,12 +21,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <vector>
-
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/Module1.h"
-#include "mainwindow/Form1.h"
 
 using namespace brenvoll;
 
@@ -46,8 +46,8 @@ double shellMs(const QString& db, const QString& sql)
 QString shellSql(const QString& name, const QString& from, const QString& to)
 {
     return QStringLiteral("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%") + name +
-           QStringLiteral("%' and 地址 like '%%' and 日期 between '") + from + QStringLiteral("' and '") + to +
-           QStringLiteral("' order by 序列号 desc");
+           QStringLiteral("%' and 地址 like '%%' and 日期 between '") + from + QStringLiteral("' and '") +
+           to + QStringLiteral("' order by 序列号 desc");
 }
 
 } // namespace
@@ -63,8 +63,8 @@ int main(int argc, char** argv)
         QDir().mkpath(QFileInfo(db).path());
         std::printf("generating %s ...\n", qPrintable(db));
         std::fflush(stdout);
-        if (QProcess::execute(QString::fromUtf8(BRENVOLL_GEN_TOOL),
-                              {QString::fromUtf8(BRENVOLL_TEMPLATE_DB), db, QStringLiteral("1000000")}) != 0) {
+        if (QProcess::execute(QString::fromUtf8(BRENVOLL_GEN_TOOL), {QString::fromUtf8(BRENVOLL_TEMPLATE_DB),
+                                                                     db, QStringLiteral("1000000")}) != 0) {
             std::fprintf(stderr, "generation failed\n");
             return 1;
         }
@@ -88,7 +88,8 @@ int main(int argc, char** argv)
         const char* label;
         QString name;
     };
-    const Case cases[] = {{"start-up search, last year", QString()}, {"name search 张, last year", QStringLiteral("张")}};
+    const Case cases[] = {{"start-up search, last year", QString()},
+                          {"name search 张, last year", QStringLiteral("张")}};
     std::printf("%-30s %10s %12s %12s %8s\n", "search", "lines", "program ms", "sqlite3 ms", "ratio");
     for (const Case& c : cases) {
         std::vector<double> ours, shell;

@@ -1,12 +1,12 @@
 #include "Database.h"
 
+#include "Module1.h"
+
 #include <QFileInfo>
 #include <QSqlDriver>
-
-#include <sqlite3.h>
 #include <QUrl>
 
-#include "Module1.h"
+#include <sqlite3.h>
 
 namespace brenvoll {
 
@@ -22,7 +22,8 @@ void setError(QString* error, const QString& text)
 }
 
 // SQLite's primary result codes, as the driver reports them.
-enum SqliteCode {
+enum SqliteCode
+{
     Busy = 5,
     Locked = 6,
     NoMem = 7,

@@ -1,8 +1,8 @@
 #include "Form6.h"
 
-#include <QLineEdit>
-
 #include "SettingsStore.h"
+
+#include <QLineEdit>
 
 namespace brenvoll {
 

@@ -2,8 +2,8 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
-#include <QUrl>
 #include <QQueue>
+#include <QUrl>
 
 namespace brenvoll {
 

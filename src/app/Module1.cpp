@@ -14,7 +14,8 @@ namespace brenvoll {
 const char* const kSheetTitleList = "-13886,-14371,-12571,-13857,-18469,-12588,-10507,-12063,-17020,-16496,"
                                     "-13120,-17207,-18543,-16252,-20024";
 // "web/missing-database.html"
-const char* const kMissingPageList = "82,64,71,10,72,76,86,86,76,75,66,8,65,68,81,68,71,68,86,64,11,77,81,72,73";
+const char* const kMissingPageList =
+    "82,64,71,10,72,76,86,86,76,75,66,8,65,68,81,68,71,68,86,64,11,77,81,72,73";
 // "web/help.html"
 const char* const kHelpPageList = "82,64,71,10,77,64,73,85,11,77,81,72,73";
 // "web/home.html"
@@ -23,7 +24,10 @@ const char* const kHomePageList = "82,64,71,10,77,74,72,64,11,77,81,72,73";
 namespace {
 QString g_sheetTitle;
 
-QString sep() { return QString(QDir::separator()); }
+QString sep()
+{
+    return QString(QDir::separator());
+}
 } // namespace
 
 QString DecodeNumberList(QString& list)

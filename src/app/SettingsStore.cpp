@@ -11,8 +11,8 @@ const QString kFirstRow = QStringLiteral("(select rowid from 设置 order by row
 
 bool SettingsStore::read(Settings& settings, QString* error)
 {
-    QSqlQuery query =
-        Database::prepare(QStringLiteral("select 密码, 路径, 左边距, 上边距 from 设置 order by rowid limit 1"), error);
+    QSqlQuery query = Database::prepare(
+        QStringLiteral("select 密码, 路径, 左边距, 上边距 from 设置 order by rowid limit 1"), error);
     if (!Database::exec(query, error)) {
         return false;
     }

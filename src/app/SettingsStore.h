@@ -6,8 +6,8 @@ namespace brenvoll {
 
 struct Settings
 {
-    QString password;  // 密码
-    QString folder;    // 路径, the backup folder
+    QString password;   // 密码
+    QString folder;     // 路径, the backup folder
     QString leftMargin; // 左边距, millimetres as typed
     QString topMargin;  // 上边距, millimetres as typed
 };

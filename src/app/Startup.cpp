@@ -1,14 +1,14 @@
 #include "Startup.h"
 
-#include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
-
 #include "Database.h"
 #include "MessageBox.h"
 #include "Module1.h"
 #include "mainwindow/Form1.h"
+
+#include <QApplication>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
 
 namespace brenvoll {
 

@@ -1,7 +1,7 @@
-#include <QApplication>
-
 #include "app/Module1.h"
 #include "app/Startup.h"
+
+#include <QApplication>
 
 int main(int argc, char* argv[])
 {

@@ -1,5 +1,11 @@
 #include "Form1.h"
 
+#include "app/Clock.h"
+#include "app/Module1.h"
+#include "phrases/PhraseStore.h"
+#include "record/ResultList.h"
+#include "record/SheetView.h"
+
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,12 +14,6 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
-
-#include "app/Clock.h"
-#include "app/Module1.h"
-#include "phrases/PhraseStore.h"
-#include "record/ResultList.h"
-#include "record/SheetView.h"
 
 namespace brenvoll {
 

@@ -1,7 +1,7 @@
 // Closing the main window.
-#include <QCloseEvent>
-
 #include "Form1.h"
+
+#include <QCloseEvent>
 
 namespace brenvoll {
 

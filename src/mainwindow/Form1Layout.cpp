@@ -1,11 +1,11 @@
 // The main window's layout and the scrolling of the sheet.
+#include "Form1.h"
+#include "record/SheetView.h"
+
 #include <QFrame>
 #include <QListWidget>
 #include <QResizeEvent>
 #include <QScrollBar>
-
-#include "Form1.h"
-#include "record/SheetView.h"
 
 namespace brenvoll {
 
@@ -39,7 +39,8 @@ void Form1::applyLayout()
     }
     Frame1->resize(qMax(0, width() - px(210)), Frame1->height());
     const int listTop = px(6840);
-    List3->setGeometry(List3->x(), listTop, List3->width(), qMax(px(600), client->height() - listTop - px(120)));
+    List3->setGeometry(List3->x(), listTop, List3->width(),
+                       qMax(px(600), client->height() - listTop - px(120)));
 }
 
 void Form1::scrollPage(int value)

@@ -3,8 +3,6 @@
 
 namespace brenvoll {
 
-void Form1::p_Click()
-{
-}
+void Form1::p_Click() {}
 
 } // namespace brenvoll

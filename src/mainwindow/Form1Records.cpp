@@ -1,15 +1,15 @@
 // Search, load, save, new record and delete on the main window.
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QScrollBar>
-
 #include "Form1.h"
 #include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QScrollBar>
 
 namespace brenvoll {
 
@@ -125,8 +125,9 @@ void Form1::newRecord()
     for (int i = 0; i <= 2; ++i) {
         box(BoxSet::Text5, i)->clear();
     }
-    box(BoxSet::Text5, 5)->setText(
-        m_keys.issue(Clock::now(), [](const QString& key) { return RecordStore::exists(key); }));
+    box(BoxSet::Text5, 5)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
+        return RecordStore::exists(key);
+    }));
     box(BoxSet::Text5, 0)->setFocus(Qt::OtherFocusReason);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The phrase library editor "词库编辑".
-#include <QWidget>
 #include <QPointer>
+#include <QWidget>
 
 namespace brenvoll {
 

@@ -93,7 +93,10 @@ struct ExamRecord
     std::array<QString, FieldMap::kText6Count> text6;
 
     QString& at(BoxSet set, int index) { return set == BoxSet::Text5 ? text5[index] : text6[index]; }
-    const QString& at(BoxSet set, int index) const { return set == BoxSet::Text5 ? text5[index] : text6[index]; }
+    const QString& at(BoxSet set, int index) const
+    {
+        return set == BoxSet::Text5 ? text5[index] : text6[index];
+    }
     const QString& key() const { return text5[5]; }
     const QString& date() const { return text5[3]; }
     // The value of a column of 档案 by name ("姓名", "0" … "45").

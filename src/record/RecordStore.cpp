@@ -1,11 +1,11 @@
 #include "RecordStore.h"
 
+#include "DateRules.h"
+#include "app/Database.h"
+
 #include <QSqlRecord>
 
 #include <sqlite3.h>
-
-#include "DateRules.h"
-#include "app/Database.h"
 
 namespace brenvoll {
 
@@ -30,7 +30,8 @@ const QString& upsertSql()
             }
         }
         return QStringLiteral("insert into 档案 (") + columns.join(u',') + QStringLiteral(") values (") +
-               params.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',');
+               params.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") +
+               updates.join(u',');
     }();
     return sql;
 }
@@ -97,9 +98,10 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
     if (!from || !to) {
         return SearchError::BadDate;
     }
-    const bool ok = readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
-                              "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc",
-                              {filter.name, filter.address, formatDate(*from), formatDate(*to)}, lines, error);
+    const bool ok =
+        readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
+                  "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc",
+                  {filter.name, filter.address, formatDate(*from), formatDate(*to)}, lines, error);
     return ok ? SearchError::None : SearchError::Database;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // The result list of a search: line k shows 姓名[日期] and carries the key of
 // its record, so the visible line and its key always belong together.
+#include "RecordStore.h"
+
 #include <QAbstractListModel>
 
 #include <vector>
-
-#include "RecordStore.h"
 
 namespace brenvoll {
 

@@ -58,7 +58,9 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
 
     const QFont textFont = sheetFont(FieldMap::textFont());
 
-    auto place = [this](QWidget* w, const TwipsRect& r) { w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height)); };
+    auto place = [this](QWidget* w, const TwipsRect& r) {
+        w->setGeometry(px(r.left), px(r.top), px(r.width), px(r.height));
+    };
 
     for (const CaptionDef& def : FieldMap::captions()) {
         auto* label = new SheetLabel(def.text, this);
@@ -69,7 +71,8 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
         label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
         place(label, def.rect);
         // A caption is never clipped to its designed width: it runs on as printed.
-        label->resize(qMax(label->width(), label->sizeHint().width()), qMax(label->height(), label->sizeHint().height()));
+        label->resize(qMax(label->width(), label->sizeHint().width()),
+                      qMax(label->height(), label->sizeHint().height()));
         label->setVisible(def.visible);
         m_captions.append(label);
     }

@@ -1,11 +1,11 @@
 #pragma once
 // The examination sheet on screen (Picture5): title, captions, ruling lines and
 // the borderless boxes, all placed from the field map.
+#include "FieldMap.h"
+
 #include <QLineEdit>
 #include <QList>
 #include <QWidget>
-
-#include "FieldMap.h"
 
 class QLabel;
 

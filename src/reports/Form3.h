@@ -1,7 +1,7 @@
 #pragma once
 // The report window "生成报表".
-#include <QWidget>
 #include <QPointer>
+#include <QWidget>
 
 namespace brenvoll {
 

@@ -1,10 +1,10 @@
 // Encoded lists, folder creation and the connection string.
+#include "app/Module1.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include "app/Module1.h"
 
 using namespace brenvoll;
 
@@ -94,8 +94,9 @@ private slots:
     void connectionStringNamesTheDatabaseBesideTheProgram()
     {
         const QString connection = connectionString(QStringLiteral("/opt/体检"));
-        QCOMPARE(connection, QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/体检/数据库.db;"
-                                            "Jet OLEDB:Database Password=mk4817;"));
+        QCOMPARE(connection,
+                 QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/体检/数据库.db;"
+                                "Jet OLEDB:Database Password=mk4817;"));
         QCOMPARE(dataSourceOf(connection), QStringLiteral("/opt/体检/数据库.db"));
     }
 

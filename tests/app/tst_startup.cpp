@@ -1,12 +1,13 @@
 // Start-up refuses to run without its database file.
-#include <QApplication>
-#include <QDir>
-#include <QTest>
-
+#include "TestSupport.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
 #include "app/Startup.h"
-#include "TestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QTest>
 
 using namespace brenvoll;
 
@@ -51,6 +52,15 @@ private slots:
         QVERIFY(opened[0].endsWith(QStringLiteral("web/missing-database.html")));
         QCOMPARE(visibleWindows(), 0);
         QVERIFY(!Database::isOpen());
+    }
+
+    void qtsOwnButtonsSpeakChinese()
+    {
+        installTranslations();
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), QStringLiteral("?"),
+                        QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("是(Y)"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("否(N)"));
     }
 
     void presentDatabaseOpensTheProgram()

@@ -1,12 +1,4 @@
 // Searching, opening, saving, starting and deleting records in the main window.
-#include <QLabel>
-#include <QLineEdit>
-#include <QListView>
-#include <QPushButton>
-#include <QScrollBar>
-#include <QSqlQuery>
-#include <QTest>
-
 #include "TestSupport.h"
 #include "app/Clock.h"
 #include "app/Database.h"
@@ -15,6 +7,14 @@
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSqlQuery>
+#include <QTest>
 
 using namespace brenvoll;
 
@@ -89,14 +89,15 @@ private slots:
         const QDate first = QDate::fromString(from, QStringLiteral("yyyy-MM-dd"));
         QVERIFY(RecordStore::save(test::makeRecord(QStringLiteral("20150101000000"), QStringLiteral("太早"),
                                                    formatDate(first.addDays(-1)))));
-        QVERIFY(RecordStore::save(test::makeRecord(QStringLiteral("20150101000001"), QStringLiteral("第一天"),
-                                                   formatDate(first))));
-        QVERIFY(RecordStore::save(test::makeRecord(QStringLiteral("20150101000002"), QStringLiteral("今天"),
-                                                   formatDate(today))));
+        QVERIFY(RecordStore::save(
+            test::makeRecord(QStringLiteral("20150101000001"), QStringLiteral("第一天"), formatDate(first))));
+        QVERIFY(RecordStore::save(
+            test::makeRecord(QStringLiteral("20150101000002"), QStringLiteral("今天"), formatDate(today))));
         load(QDateTime(today, QTime(9, 15, 0)));
         QCOMPARE(form().Text3->text(), from);
         QCOMPARE(form().Text4->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
-        QCOMPARE(box(BoxSet::Text5, 5)->text(), today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("091500"));
+        QCOMPARE(box(BoxSet::Text5, 5)->text(),
+                 today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("091500"));
         QVERIFY(form().Label1->text().startsWith(QStringLiteral("计录数：")));
         QCOMPARE(listed(), (QStringList{QStringLiteral("今天[") + formatDate(today) + u']',
                                         QStringLiteral("第一天[") + from + u']'}));
@@ -110,8 +111,9 @@ private slots:
         store("20160507090000", u"小张", "2016-05-07");
         store("20160508080000", u"王五", "2016-05-08");
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
-        QCOMPARE(listed(), (QStringList{QStringLiteral("王五[2016-05-08]"), QStringLiteral("小张[2016-05-07]"),
-                                        QStringLiteral("张三[2016-05-07]")}));
+        QCOMPARE(listed(),
+                 (QStringList{QStringLiteral("王五[2016-05-08]"), QStringLiteral("小张[2016-05-07]"),
+                              QStringLiteral("张三[2016-05-07]")}));
         QCOMPARE(form().Label1->text(), QStringLiteral("计录数：3"));
         for (int k = 0; k < form().lineCount(); ++k) {
             ExamRecord record;

@@ -1,7 +1,7 @@
 // Date texts and record keys.
-#include <QTest>
-
 #include "record/DateRules.h"
+
+#include <QTest>
 
 using namespace brenvoll;
 
@@ -13,16 +13,26 @@ private slots:
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored"); // empty: refused
-        QTest::newRow("plain") << "2016-05-07" << "2016-05-07";
-        QTest::newRow("blanks around") << "  2016-05-07 " << "2016-05-07";
-        QTest::newRow("dot") << "2016-05.07" << "2016-05-07";
-        QTest::newRow("empty") << "" << "";
-        QTest::newRow("slashes") << "2016/05/07" << "";
-        QTest::newRow("short year") << "16-05-07" << "";
-        QTest::newRow("no such day") << "2016-13-45" << "";
-        QTest::newRow("letters") << "abcd-efghi" << "";
-        QTest::newRow("29 Feb leap") << "2016-02-29" << "2016-02-29";
-        QTest::newRow("29 Feb common") << "2015-02-29" << "";
+        QTest::newRow("plain") << "2016-05-07"
+                               << "2016-05-07";
+        QTest::newRow("blanks around") << "  2016-05-07 "
+                                       << "2016-05-07";
+        QTest::newRow("dot") << "2016-05.07"
+                             << "2016-05-07";
+        QTest::newRow("empty") << ""
+                               << "";
+        QTest::newRow("slashes") << "2016/05/07"
+                                 << "";
+        QTest::newRow("short year") << "16-05-07"
+                                    << "";
+        QTest::newRow("no such day") << "2016-13-45"
+                                     << "";
+        QTest::newRow("letters") << "abcd-efghi"
+                                 << "";
+        QTest::newRow("29 Feb leap") << "2016-02-29"
+                                     << "2016-02-29";
+        QTest::newRow("29 Feb common") << "2015-02-29"
+                                       << "";
         QTest::newRow("full-width blank") << QStringLiteral("\u30002016-05-07") << "";
     }
     void saveAcceptsOnlyRealDatesOfTheRightShape()

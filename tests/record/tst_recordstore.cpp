@@ -1,10 +1,10 @@
 // Storage of examination records on a real database file.
-#include <QSqlQuery>
-#include <QTest>
-
 #include "TestSupport.h"
 #include "app/Database.h"
 #include "record/RecordStore.h"
+
+#include <QSqlQuery>
+#include <QTest>
 
 using namespace brenvoll;
 
@@ -84,7 +84,8 @@ private slots:
     void nullColumnsLoadAsEmptyText()
     {
         QSqlQuery q(Database::connection());
-        QVERIFY(q.exec(QStringLiteral("insert into 档案 (序列号, 日期) values ('20160101000000', '2016-01-01 08:30:00')")));
+        QVERIFY(q.exec(QStringLiteral(
+            "insert into 档案 (序列号, 日期) values ('20160101000000', '2016-01-01 08:30:00')")));
         ExamRecord record;
         record.text6[3] = QStringLiteral("stale");
         QVERIFY(RecordStore::load(QStringLiteral("20160101000000"), record));
@@ -102,45 +103,56 @@ private slots:
             const char* date;
             const char16_t* address;
         } data[] = {
-            {"20160507080000", u"张三", "2016-05-07", u"东街1号"},   {"20160507090000", u"小张", "2016-05-07", u"西街2号"},
-            {"20160508080000", u"王五", "2016-05-08", u"东街3号"},   {"20160401080000", u"张飞", "2016-04-01", u"东街4号"},
+            {"20160507080000", u"张三", "2016-05-07", u"东街1号"},
+            {"20160507090000", u"小张", "2016-05-07", u"西街2号"},
+            {"20160508080000", u"王五", "2016-05-08", u"东街3号"},
+            {"20160401080000", u"张飞", "2016-04-01", u"东街4号"},
             {"20170101080000", u"赵六", "2017-01-01", u"南街5号"},
         };
         for (const auto& d : data) {
             QVERIFY(RecordStore::save(test::makeRecord(QString::fromLatin1(d.key), QString::fromUtf16(d.name),
-                                                       QString::fromLatin1(d.date), QString::fromUtf16(d.address))));
+                                                       QString::fromLatin1(d.date),
+                                                       QString::fromUtf16(d.address))));
         }
         std::vector<ResultLine> lines;
-        QCOMPARE(RecordStore::search({{}, {}, QStringLiteral("2016-05-07"), QStringLiteral("2016-05-08")}, lines),
-                 RecordStore::SearchError::None);
-        QCOMPARE(keysOf(lines), (QStringList{QStringLiteral("20160508080000"), QStringLiteral("20160507090000"),
-                                             QStringLiteral("20160507080000")}));
+        QCOMPARE(
+            RecordStore::search({{}, {}, QStringLiteral("2016-05-07"), QStringLiteral("2016-05-08")}, lines),
+            RecordStore::SearchError::None);
+        QCOMPARE(keysOf(lines),
+                 (QStringList{QStringLiteral("20160508080000"), QStringLiteral("20160507090000"),
+                              QStringLiteral("20160507080000")}));
         QCOMPARE(lines[0].text, QStringLiteral("王五[2016-05-08]"));
 
-        QCOMPARE(RecordStore::search({QStringLiteral("张"), {}, QStringLiteral("2016/1/1"), QStringLiteral("2016.12.31")},
-                                     lines),
-                 RecordStore::SearchError::None);
-        QCOMPARE(keysOf(lines), (QStringList{QStringLiteral("20160507090000"), QStringLiteral("20160507080000"),
-                                             QStringLiteral("20160401080000")}));
+        QCOMPARE(
+            RecordStore::search(
+                {QStringLiteral("张"), {}, QStringLiteral("2016/1/1"), QStringLiteral("2016.12.31")}, lines),
+            RecordStore::SearchError::None);
+        QCOMPARE(keysOf(lines),
+                 (QStringList{QStringLiteral("20160507090000"), QStringLiteral("20160507080000"),
+                              QStringLiteral("20160401080000")}));
 
-        QCOMPARE(RecordStore::search({{}, QStringLiteral("东街"), QStringLiteral("2016-05-07"), QStringLiteral("2016-05-07")},
-                                     lines),
+        QCOMPARE(RecordStore::search(
+                     {{}, QStringLiteral("东街"), QStringLiteral("2016-05-07"), QStringLiteral("2016-05-07")},
+                     lines),
                  RecordStore::SearchError::None);
         QCOMPARE(keysOf(lines), QStringList{QStringLiteral("20160507080000")});
 
         // Wildcards typed into a filter keep their meaning.
-        QCOMPARE(RecordStore::search({QStringLiteral("张_"), {}, QStringLiteral("2000-01-01"), QStringLiteral("2030-01-01")},
-                                     lines),
+        QCOMPARE(RecordStore::search(
+                     {QStringLiteral("张_"), {}, QStringLiteral("2000-01-01"), QStringLiteral("2030-01-01")},
+                     lines),
                  RecordStore::SearchError::None);
         QCOMPARE(lines.size(), size_t(2)); // 张三 and 张飞, not 小张
 
-        QCOMPARE(RecordStore::search({{}, {}, QStringLiteral("2016-13-45"), QStringLiteral("2016-05-07")}, lines),
-                 RecordStore::SearchError::BadDate);
+        QCOMPARE(
+            RecordStore::search({{}, {}, QStringLiteral("2016-13-45"), QStringLiteral("2016-05-07")}, lines),
+            RecordStore::SearchError::BadDate);
         QCOMPARE(RecordStore::search({{}, {}, QString(), QStringLiteral("2016-05-07")}, lines),
                  RecordStore::SearchError::BadDate);
 
         QVERIFY(RecordStore::listDay(QStringLiteral("2016-05-07"), lines));
-        QCOMPARE(keysOf(lines), (QStringList{QStringLiteral("20160507090000"), QStringLiteral("20160507080000")}));
+        QCOMPARE(keysOf(lines),
+                 (QStringList{QStringLiteral("20160507090000"), QStringLiteral("20160507080000")}));
     }
 
     void hostileFilterTextIsOnlyData_data()
@@ -156,10 +168,12 @@ private slots:
     void hostileFilterTextIsOnlyData()
     {
         QFETCH(QString, text);
-        ExamRecord record = test::makeRecord(QStringLiteral("20160507080000"), text, QStringLiteral("2016-05-07"), text);
+        ExamRecord record =
+            test::makeRecord(QStringLiteral("20160507080000"), text, QStringLiteral("2016-05-07"), text);
         QVERIFY(RecordStore::save(record));
         std::vector<ResultLine> lines;
-        QCOMPARE(RecordStore::search({text, text, QStringLiteral("2016-01-01"), QStringLiteral("2016-12-31")}, lines),
+        QCOMPARE(RecordStore::search({text, text, QStringLiteral("2016-01-01"), QStringLiteral("2016-12-31")},
+                                     lines),
                  RecordStore::SearchError::None);
         QCOMPARE(lines.size(), size_t(1));
         QCOMPARE(lines[0].key, record.key());
@@ -178,7 +192,8 @@ private slots:
         Database::close();
         QFile::setPermissions(m_folder->databaseFile(), QFileDevice::ReadOwner);
         QVERIFY(m_folder->open());
-        QSqlQuery(Database::connection()).exec(QStringLiteral("PRAGMA query_only = 1")); // root ignores file modes
+        QSqlQuery(Database::connection())
+            .exec(QStringLiteral("PRAGMA query_only = 1")); // root ignores file modes
         QString error;
         QVERIFY(!RecordStore::save(test::makeRecord(QStringLiteral("20160507090000"), QStringLiteral("乙"),
                                                     QStringLiteral("2016-05-07")),

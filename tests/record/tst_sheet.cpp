@@ -1,9 +1,9 @@
 // The sheet on screen follows the field map.
+#include "record/SheetView.h"
+
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-
-#include "record/SheetView.h"
 
 using namespace brenvoll;
 
@@ -14,8 +14,10 @@ private slots:
     void everyElementIsThereByName()
     {
         SheetView sheet;
-        QCOMPARE(sheet.findChildren<QLineEdit*>(QRegularExpression(QStringLiteral("^Text5_\\d+$"))).size(), 6);
-        QCOMPARE(sheet.findChildren<QLineEdit*>(QRegularExpression(QStringLiteral("^Text6_\\d+$"))).size(), 46);
+        QCOMPARE(sheet.findChildren<QLineEdit*>(QRegularExpression(QStringLiteral("^Text5_\\d+$"))).size(),
+                 6);
+        QCOMPARE(sheet.findChildren<QLineEdit*>(QRegularExpression(QStringLiteral("^Text6_\\d+$"))).size(),
+                 46);
         QCOMPARE(sheet.findChildren<QLabel*>(QRegularExpression(QStringLiteral("^Label4_\\d+$"))).size(), 66);
         QCOMPARE(sheet.findChildren<QWidget*>(QRegularExpression(QStringLiteral("^Line1_\\d+$"))).size(), 45);
         QVERIFY(sheet.findChild<QLabel*>(QStringLiteral("Label3")));
@@ -39,7 +41,8 @@ private slots:
         SheetView sheet; // 96 dpi in tests: 15 twips a pixel
         QCOMPARE(sheet.size(), QSize(797, 1120));
         QCOMPARE(sheet.findChild<QLineEdit*>(QStringLiteral("Text5_0"))->geometry(), QRect(136, 116, 81, 21));
-        QCOMPARE(sheet.findChild<QLineEdit*>(QStringLiteral("Text6_41"))->geometry(), QRect(136, 944, 589, 21));
+        QCOMPARE(sheet.findChild<QLineEdit*>(QStringLiteral("Text6_41"))->geometry(),
+                 QRect(136, 944, 589, 21));
         QCOMPARE(sheet.findChild<QLabel*>(QStringLiteral("Label4_0"))->pos(), QPoint(56, 116));
         QCOMPARE(sheet.findChild<QLabel*>(QStringLiteral("Label4_0"))->text(), QStringLiteral("姓名"));
         QCOMPARE(sheet.findChild<QLabel*>(QStringLiteral("Label4_56"))->text(),

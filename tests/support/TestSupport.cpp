@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
-#include <QFile>
-
 #include "app/Database.h"
 #include "app/Module1.h"
+
+#include <QFile>
 
 namespace brenvoll::test {
 

@@ -1,10 +1,10 @@
 #pragma once
 // What every test shares: a fresh copy of the delivered database in a
 // temporary folder, opened as the program opens it.
+#include "record/FieldMap.h"
+
 #include <QString>
 #include <QTemporaryDir>
-
-#include "record/FieldMap.h"
 
 namespace brenvoll::test {
 
@@ -30,6 +30,7 @@ private:
 
 // A record with every box filled from `seed`, under `key` and `date`.
 ExamRecord makeRecord(const QString& key, const QString& name, const QString& date,
-                      const QString& address = QStringLiteral("东街1号"), const QString& seed = QStringLiteral("值"));
+                      const QString& address = QStringLiteral("东街1号"),
+                      const QString& seed = QStringLiteral("值"));
 
 } // namespace brenvoll::test

@@ -4,14 +4,13 @@
 // 档案 with COUNT examinations spread evenly over the ten years before
 // END-DATE (yyyy-mm-dd, default 2026-12-07): realistic Chinese names,
 // addresses and findings, the same file for the same arguments.
-#include <sqlite3.h>
-
 #include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <sqlite3.h>
 #include <string>
 #include <vector>
 
@@ -37,12 +36,12 @@ const std::array<const char*, 60> kSurnames = {
     "彭", "曾", "肖", "田", "董", "袁", "潘", "于", "蒋", "蔡", "余", "杜", "叶", "程", "苏",
     "魏", "吕", "丁", "任", "沈", "姚", "卢", "姜", "崔", "钟", "谭", "陆", "汪", "范", "欧阳"};
 const std::array<const char*, 48> kGiven = {
-    "伟", "芳", "娜", "秀英", "敏", "静", "丽", "强", "磊", "军", "洋", "勇", "艳", "杰", "娟", "涛",
-    "明", "超", "秀兰", "霞", "平", "刚", "桂英", "建华", "玉兰", "淑珍", "志强", "国强", "桂兰", "文",
-    "建国", "海燕", "凤英", "红", "春梅", "德明", "永", "庆", "福", "兰英", "晓东", "雪", "丹", "玲",
-    "国庆", "宝", "金花", "子涵"};
-const std::array<const char*, 16> kVillages = {"东关村", "西河村", "南湖村", "北山村", "柳树屯", "杨家庄",
-                                               "李家湾", "石桥村", "新华街", "人民路", "建设路", "解放街",
+    "伟",   "芳",   "娜",   "秀英", "敏",   "静", "丽",   "强",   "磊",   "军", "洋",   "勇",
+    "艳",   "杰",   "娟",   "涛",   "明",   "超", "秀兰", "霞",   "平",   "刚", "桂英", "建华",
+    "玉兰", "淑珍", "志强", "国强", "桂兰", "文", "建国", "海燕", "凤英", "红", "春梅", "德明",
+    "永",   "庆",   "福",   "兰英", "晓东", "雪", "丹",   "玲",   "国庆", "宝", "金花", "子涵"};
+const std::array<const char*, 16> kVillages = {"东关村",   "西河村",   "南湖村", "北山村", "柳树屯", "杨家庄",
+                                               "李家湾",   "石桥村",   "新华街", "人民路", "建设路", "解放街",
                                                "朝阳社区", "和平社区", "幸福里", "长青路"};
 const std::array<const char*, 6> kNormal = {"未见异常", "正常", "未见异常", "正常", "无", "未见明显异常"};
 const std::array<const char*, 5> kConclusions = {"未见明显异常", "血压偏高，建议定期复查", "轻度脂肪肝",
@@ -181,8 +180,8 @@ int main(int argc, char** argv)
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
-    if (!check(sqlite3_exec(db, "COMMIT; ANALYZE; PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr), db,
-               "commit")) {
+    if (!check(sqlite3_exec(db, "COMMIT; ANALYZE; PRAGMA journal_mode = DELETE", nullptr, nullptr, nullptr),
+               db, "commit")) {
         return 1;
     }
     sqlite3_close(db);

@@ -4,15 +4,14 @@
 // exists is left exactly as it is: it may hold a clinic's records. The new
 // file is written under a temporary name and renamed, readable and writable by
 // its owner only.
-#include <sqlite3.h>
-#include <sys/stat.h>
-
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <sqlite3.h>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 

@@ -1,0 +1,73 @@
+// The build's database tool writes the delivered database once and never
+// replaces one that exists.
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+int runTool(const QString& out)
+{
+    return QProcess::execute(QString::fromUtf8(BRENVOLL_MKDB), {QString::fromUtf8(BRENVOLL_SCHEMA), out});
+}
+
+QVariant scalar(const QString& file, const QString& sql)
+{
+    QVariant value;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("probe"));
+        db.setDatabaseName(file);
+        if (db.open()) {
+            QSqlQuery q(db);
+            if (q.exec(sql) && q.next()) {
+                value = q.value(0);
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("probe"));
+    return value;
+}
+} // namespace
+
+class TestMkdb : public QObject
+{
+    Q_OBJECT
+private slots:
+    void writesTheDeliveredTables()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("数据库.db"));
+        QCOMPARE(runTool(out), 0);
+        QCOMPARE(scalar(out, QStringLiteral("select count(*) from 设置")).toInt(), 1);
+        QCOMPARE(scalar(out, QStringLiteral(
+                                 "select 密码 || '|' || 路径 || '|' || 左边距 || '|' || 上边距 from 设置"))
+                     .toString(),
+                 QStringLiteral("864||0|0"));
+        QVERIFY(scalar(out, QStringLiteral("select count(*) from 词库")).toInt() >= 10);
+        QCOMPARE(scalar(out, QStringLiteral("select count(*) from pragma_table_info('档案')")).toInt(), 52);
+        QCOMPARE(scalar(out, QStringLiteral("select count(*) from 档案")).toInt(), 0);
+        QCOMPARE(QFile::permissions(out) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
+                                            QFileDevice::WriteGroup | QFileDevice::WriteOther),
+                 QFileDevice::Permissions());
+        QVERIFY(!QFile::exists(out + QStringLiteral(".new")));
+    }
+
+    void keepsADatabaseThatIsThere()
+    {
+        QTemporaryDir dir;
+        const QString out = dir.filePath(QStringLiteral("数据库.db"));
+        QCOMPARE(runTool(out), 0);
+        QCOMPARE(
+            scalar(out, QStringLiteral("insert into 档案 (序列号, 姓名) values ('20160507080000', '张三') "
+                                       "returning 序列号"))
+                .toString(),
+            QStringLiteral("20160507080000"));
+        QCOMPARE(runTool(out), 0);
+        QCOMPARE(scalar(out, QStringLiteral("select 姓名 from 档案")).toString(), QStringLiteral("张三"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestMkdb)
+#include "tst_mkdb.moc"

@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+struct sqlite3;
+
 namespace brenvoll {
 
 class Database
@@ -38,7 +40,7 @@ public:
 
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.
-    static struct sqlite3* handle();
+    static sqlite3* handle();
 };
 
 } // namespace brenvoll

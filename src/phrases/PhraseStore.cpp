@@ -29,7 +29,8 @@ bool PhraseStore::matching(const QString& part, QStringList& phrases, QString* e
     phrases.clear();
     QSqlQuery query = Database::prepare(
         QStringLiteral("select 常用语 from 词库 where 常用语 like '%' || ? || '%' order by rowid"), error);
-    query.addBindValue(part);
+    // A null text would be bound as NULL and match nothing; empty matches all.
+    query.addBindValue(part.isNull() ? QStringLiteral("") : part);
     return readPhrases(query, phrases, error);
 }
 

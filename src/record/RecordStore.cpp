@@ -16,7 +16,7 @@ QString quoted(const QString& column)
 
 const QString& upsertSql()
 {
-    static const QString sql = [] {
+    static const QString sql = []() -> QString {
         QStringList columns;
         QStringList params;
         QStringList updates;

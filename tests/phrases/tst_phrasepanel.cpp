@@ -195,6 +195,61 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), date);
     }
 
+    // An operator fills a whole sheet with the keyboard and the phrase list
+    // alone, saves it, opens it again from the result list and finds every
+    // text where it was typed.
+    void fillSaveAndReopen()
+    {
+        filterBox()->clear();
+        m_main.form->newRecord();
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::focusWidget(), box(BoxSet::Text5, 0));
+        box(BoxSet::Text5, 3)->clear();
+        box(BoxSet::Text5, 4)->clear();
+
+        ExamRecord expected;
+        const auto order = FieldMap::tabOrder();
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            const BoxDef& def = *order[i];
+            QLineEdit* edit = box(def.set, def.index);
+            QCOMPARE(QApplication::focusWidget(), edit);
+            QCoreApplication::processEvents();
+            QString text;
+            if (def.set == BoxSet::Text5 && def.index == 3) {
+                text = formatDate(test::MainWindowFixture::today()); // filled in on arrival
+            } else if (i % 3 == 0) {
+                text = QStringLiteral("值") + QString::number(i);
+                test::MainWindowFixture::typeText(edit, text);
+            } else {
+                // Typed text with a phrase after it, from the list.
+                const QString phrase = m_all.at(i % m_all.size());
+                test::MainWindowFixture::typeText(edit, QStringLiteral("甲"));
+                m_main.clickPhrase(int(i % m_all.size()));
+                text = QStringLiteral("甲") + phrase;
+            }
+            QCOMPARE(edit->text(), text);
+            expected.at(def.set, def.index) = text;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        expected.text5[5] = box(BoxSet::Text5, 5)->text();
+        QCOMPARE(m_main.form->sheet()->record(), expected);
+
+        m_main.form->saveRecord();
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+        m_main.form->newRecord();
+        QCOMPARE(box(BoxSet::Text6, 41)->text(), QString());
+
+        int line = -1;
+        for (int k = 0; k < m_main.form->lineCount(); ++k) {
+            if (m_main.form->keyOfLine(k) == expected.key()) {
+                line = k;
+            }
+        }
+        QVERIFY(line >= 0);
+        m_main.form->selectLine(line);
+        QCOMPARE(m_main.form->sheet()->record(), expected);
+    }
+
     void cleanupTestCase() { m_main.form.reset(); }
 };
 

@@ -33,7 +33,11 @@ void SheetEntry::Text5_GotFocus(int index)
 {
     QLineEdit* box = m_sheet->box(BoxSet::Text5, index);
     m_target = box;
-    if (index == kDateBox) {
+    // Focus that only comes back with the window or after a context menu is
+    // no entering of the box: a date half typed then must stay as it is.
+    const bool returning =
+        m_focusReason == Qt::ActiveWindowFocusReason || m_focusReason == Qt::PopupFocusReason;
+    if (index == kDateBox && !returning) {
         // After the box has handled its own focus arrival (which may select
         // all of its text, or place the caret under the mouse), so that the
         // date default has the last word on text and caret.
@@ -71,6 +75,9 @@ bool SheetEntry::eventFilter(QObject* watched, QEvent* event)
             QCoreApplication::sendEvent(box, &tab);
             return true;
         }
+    } else if (event->type() == QEvent::FocusIn) {
+        // Seen before the sheet reports the arrival.
+        m_focusReason = static_cast<QFocusEvent*>(event)->reason();
     } else if (event->type() == QEvent::FocusOut) {
         m_left.box = box;
         m_left.text = box->text();

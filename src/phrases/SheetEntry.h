@@ -56,6 +56,7 @@ private:
     SheetView* m_sheet;
     QPointer<QLineEdit> m_target;
     LeftState m_left;
+    Qt::FocusReason m_focusReason = Qt::OtherFocusReason;
 };
 
 } // namespace brenvoll

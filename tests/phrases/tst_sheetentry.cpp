@@ -148,6 +148,25 @@ private slots:
         }
     }
 
+    void dateKeptWhenTheFocusOnlyComesBack_data()
+    {
+        QTest::addColumn<int>("reason");
+        QTest::newRow("window activated again") << int(Qt::ActiveWindowFocusReason);
+        QTest::newRow("context menu closed") << int(Qt::PopupFocusReason);
+    }
+    void dateKeptWhenTheFocusOnlyComesBack()
+    {
+        QFETCH(int, reason);
+        QLineEdit* date = box(BoxSet::Text5, 3);
+        focus(date);
+        date->setText(QStringLiteral("2016-0"));
+        QFocusEvent back(QEvent::FocusIn, Qt::FocusReason(reason));
+        QCoreApplication::sendEvent(date, &back);
+        QCoreApplication::processEvents();
+        QCOMPARE(date->text(), QStringLiteral("2016-0"));
+        QCOMPARE(m_main.form->entry()->target(), date);
+    }
+
     void targetSurvivesFocusOnTheList()
     {
         QLineEdit* spine = box(BoxSet::Text6, 12);

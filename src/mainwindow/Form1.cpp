@@ -2,7 +2,9 @@
 
 #include "app/Clock.h"
 #include "app/Module1.h"
+#include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
+#include "phrases/SheetEntry.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
 
@@ -49,11 +51,12 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
 
     buildSearchPanel(client);
 
-    List3 = new QListWidget(client);
-    List3->setObjectName(QStringLiteral("List3"));
-    placeTwips(List3, 60, 6840, 2355, 3300);
+    m_phrasePanel = new PhrasePanel(client);
+    List3 = m_phrasePanel->List3;
 
     buildViewport(client);
+    m_entry = new SheetEntry(Picture5, this);
+    m_phrasePanel->setEntry(m_entry);
 }
 
 Form1::~Form1() = default;
@@ -184,6 +187,8 @@ void Form1::Form_Load()
         return RecordStore::exists(key);
     }));
     fillPhraseList();
+    // The operator starts typing at the name.
+    box(BoxSet::Text5, 0)->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace brenvoll

@@ -18,7 +18,9 @@ class QScrollBar;
 
 namespace brenvoll {
 
+class PhrasePanel;
 class ResultModel;
+class SheetEntry;
 class SheetView;
 
 class Form1 : public QMainWindow
@@ -59,6 +61,9 @@ public:
     SheetView* sheet() const { return Picture5; }
     QLineEdit* box(BoxSet set, int index) const;
     ResultModel* results() const { return m_results; }
+    // Enter, insertion target and date default of the sheet's boxes.
+    SheetEntry* entry() const { return m_entry; }
+    PhrasePanel* phrasePanel() const { return m_phrasePanel; }
 
     // Search panel and result list.
     QFrame* Frame4 = nullptr;
@@ -69,7 +74,7 @@ public:
     QPushButton* Command1 = nullptr;
     QListView* List1 = nullptr;
     QLabel* Label1 = nullptr;
-    // Phrase panel.
+    // Phrase panel; List3 is its phrase list.
     QListWidget* List3 = nullptr;
     // Toolbar band, viewport, page, sheet and scroll bar.
     QFrame* Frame1 = nullptr;
@@ -93,6 +98,8 @@ private:
     int px(double twips) const;
 
     ResultModel* m_results = nullptr;
+    SheetEntry* m_entry = nullptr;
+    PhrasePanel* m_phrasePanel = nullptr;
     KeyIssuer m_keys;
 };
 

@@ -1,7 +1,13 @@
 #pragma once
-// The phrase library editor "词库编辑".
+// The phrase library editor "词库编辑": phrases are added and deleted here, and
+// the main window's phrase list follows every change.
 #include <QPointer>
 #include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QPushButton;
 
 namespace brenvoll {
 
@@ -15,8 +21,26 @@ public:
     // The window if it is loaded, else null.
     static Form2* loaded();
 
+    // Handlers.
+    void Form_Load();
+    void Command1_Click(); // add
+    void Command2_Click(); // delete
+    void Command3_Click(); // exit
+
+    QListWidget* List1 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QLabel* Label1 = nullptr;
+
 private:
     explicit Form2(QWidget* parent = nullptr);
+    void place(QWidget* widget, int left, int top, int width, int height);
+    // Both phrase lists, the editor's and the main window's, show the whole
+    // library afresh.
+    void refillLists();
+
     static QPointer<Form2> s_instance;
 };
 

@@ -4,15 +4,63 @@
 
 namespace brenvoll {
 
-bool PhraseStore::all(QStringList& phrases, QString* error)
+namespace {
+bool readPhrases(QSqlQuery& query, QStringList& phrases, QString* error)
 {
-    phrases.clear();
-    QSqlQuery query = Database::prepare(QStringLiteral("select 常用语 from 词库 order by rowid"), error);
     if (!Database::exec(query, error)) {
         return false;
     }
     while (query.next()) {
         phrases << query.value(0).toString();
+    }
+    return true;
+}
+} // namespace
+
+bool PhraseStore::all(QStringList& phrases, QString* error)
+{
+    phrases.clear();
+    QSqlQuery query = Database::prepare(QStringLiteral("select 常用语 from 词库 order by rowid"), error);
+    return readPhrases(query, phrases, error);
+}
+
+bool PhraseStore::matching(const QString& part, QStringList& phrases, QString* error)
+{
+    phrases.clear();
+    QSqlQuery query = Database::prepare(
+        QStringLiteral("select 常用语 from 词库 where 常用语 like '%' || ? || '%' order by rowid"), error);
+    // A null text would be bound as NULL and match nothing; empty matches all.
+    query.addBindValue(part.isNull() ? QStringLiteral("") : part);
+    return readPhrases(query, phrases, error);
+}
+
+bool PhraseStore::add(const QString& phrase, QString* error)
+{
+    QSqlQuery query = Database::prepare(QStringLiteral("insert into 词库 (常用语) values (?)"), error);
+    query.addBindValue(phrase);
+    return Database::exec(query, error);
+}
+
+bool PhraseStore::removeAt(int position, QString* error)
+{
+    if (position < 0) {
+        return false;
+    }
+    // One statement picks and deletes the row, so no other change can come
+    // between finding the position and removing it.
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("delete from 词库 where rowid = "
+                                         "(select rowid from 词库 order by rowid limit 1 offset ?)"),
+                          error);
+    query.addBindValue(position);
+    if (!Database::exec(query, error)) {
+        return false;
+    }
+    if (query.numRowsAffected() != 1) {
+        if (error) {
+            *error = QStringLiteral("所选的常用语已不在词库中。");
+        }
+        return false;
     }
     return true;
 }

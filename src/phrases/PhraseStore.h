@@ -1,5 +1,7 @@
 #pragma once
-// The phrase library (table 词库), listed in the table's stable row order.
+// The phrase library (table 词库). Phrases are not unique and have no key of
+// their own: every list shows them in the table's stable row order (rowid), and
+// a phrase is addressed by its position in that order.
 #include <QString>
 #include <QStringList>
 
@@ -10,6 +12,15 @@ class PhraseStore
 public:
     // Every phrase, in row order.
     static bool all(QStringList& phrases, QString* error = nullptr);
+    // The phrases containing `part`, in row order. `part` is bound as the
+    // middle of a LIKE pattern: an apostrophe is an ordinary character, while
+    // "%" and "_" act as wildcards.
+    static bool matching(const QString& part, QStringList& phrases, QString* error = nullptr);
+    // Stores `phrase` exactly as given, as the last row.
+    static bool add(const QString& phrase, QString* error = nullptr);
+    // Removes the phrase at `position` of the row order, and only that row,
+    // also when equal phrases stand before or after it.
+    static bool removeAt(int position, QString* error = nullptr);
 };
 
 } // namespace brenvoll

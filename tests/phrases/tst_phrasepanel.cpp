@@ -1,0 +1,257 @@
+// The phrase panel of the real main window: filtering and putting phrases into
+// the sheet box the operator last worked in.
+#include "MainWindowFixture.h"
+#include "phrases/PhrasePanel.h"
+#include "phrases/PhraseStore.h"
+#include "phrases/SheetEntry.h"
+#include "record/DateRules.h"
+#include "record/SheetView.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+
+using namespace brenvoll;
+
+namespace {
+QStringList itemsOf(const QListWidget* list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) {
+        items << list->item(i)->text();
+    }
+    return items;
+}
+} // namespace
+
+class PhrasePanelTest : public QObject
+{
+    Q_OBJECT
+private:
+    test::MainWindowFixture m_main;
+    QStringList m_all;
+
+    QLineEdit* box(BoxSet set, int index) const { return m_main.form->box(set, index); }
+    QListWidget* list() const { return m_main.form->List3; }
+    QLineEdit* filterBox() const { return m_main.form->phrasePanel()->Text15; }
+    int rowOf(const QString& phrase) const { return int(m_all.indexOf(phrase)); }
+    // Clicks into `edit`, leaves it for the phrase list as the mouse would.
+    void leaveForList(QLineEdit* edit)
+    {
+        QCOMPARE(m_main.form->entry()->target(), edit);
+        list()->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), list());
+    }
+
+private slots:
+    void phraseBeforeAnyBoxHadTheFocusDoesNothing()
+    {
+        // A window that never came to the screen: no box ever had the focus.
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        Form1 hidden;
+        hidden.Form_Load();
+        QVERIFY(!hidden.entry()->target());
+        const ExamRecord before = hidden.sheet()->record();
+        QVERIFY(hidden.List3->count() > 0);
+        hidden.phrasePanel()->List3_Click(0);
+        QCOMPARE(hidden.sheet()->record(), before);
+    }
+
+    // After the hidden window above, which had a database of its own.
+    void startMainWindow()
+    {
+        QVERIFY(m_main.start());
+        QVERIFY(PhraseStore::add(QStringLiteral("患者's 记录")));
+        m_main.form->fillPhraseList();
+        QVERIFY(PhraseStore::all(m_all));
+        QCOMPARE(itemsOf(list()), m_all);
+    }
+
+    void panelControls()
+    {
+        PhrasePanel* panel = m_main.form->phrasePanel();
+        QCOMPARE(panel->Label31->objectName(), QStringLiteral("Label31_2"));
+        QCOMPARE(panel->Label31->text(), QStringLiteral("插入常用语"));
+        QCOMPARE(panel->Label24->text(), QStringLiteral("编辑词库"));
+        QCOMPARE(panel->Label24->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(!panel->Image1->pixmap().isNull());
+        QVERIFY(!panel->Image2->pixmap().isNull());
+        QCOMPARE(panel->Text15->parentWidget(), panel->Picture1);
+        QCOMPARE(panel->Image2->parentWidget(), panel->Picture1);
+        // The designed places, in the client area's coordinates.
+        QWidget* client = m_main.form->centralWidget();
+        QCOMPARE(panel->Label2->mapTo(client, QPoint(0, 0)), QPoint(4, 404));
+        QCOMPARE(panel->Picture1->mapTo(client, QPoint(0, 0)), QPoint(4, 430));
+        QCOMPARE(list()->mapTo(client, QPoint(0, 0)).x(), 4);
+        QCOMPARE(list()->geometry().topLeft(), list()->mapTo(client, QPoint(0, 0)));
+        // The search panel above stays clickable.
+        QCOMPARE(client->childAt(m_main.form->Text1->mapTo(client, QPoint(3, 3))), m_main.form->Text1);
+    }
+
+    void filter_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("kept");
+        QTest::newRow("one character") << QStringLiteral("肺") << QStringLiteral("肺");
+        QTest::newRow("no match") << QStringLiteral("骨折") << QStringLiteral("骨折");
+        QTest::newRow("apostrophe") << QStringLiteral("'") << QStringLiteral("'");
+        QTest::newRow("six characters at most")
+            << QStringLiteral("建议定期复查再查") << QStringLiteral("建议定期复查");
+    }
+    void filter()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, kept);
+        filterBox()->clear();
+        QCOMPARE(itemsOf(list()), m_all);
+        filterBox()->setFocus();
+        test::MainWindowFixture::typeText(filterBox(), typed);
+        QCOMPARE(filterBox()->text(), kept);
+        QStringList expected;
+        for (const QString& phrase : m_all) {
+            if (phrase.contains(kept)) {
+                expected << phrase;
+            }
+        }
+        QCOMPARE(itemsOf(list()), expected);
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+        // Every change filters again, down to the empty filter.
+        QTest::keyClick(filterBox(), Qt::Key_Backspace);
+        QVERIFY(list()->count() >= expected.size());
+        filterBox()->selectAll();
+        QTest::keyClick(filterBox(), Qt::Key_Backspace);
+        QCOMPARE(itemsOf(list()), m_all);
+    }
+
+    void insertAtTheCaret()
+    {
+        QLineEdit* other = box(BoxSet::Text6, 10);
+        other->setText(QStringLiteral("左边右边"));
+        QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(2, other->height() / 2));
+        other->setCursorPosition(2);
+        leaveForList(other);
+        m_main.clickPhrase(rowOf(QStringLiteral("正常")));
+        QCOMPARE(other->text(), QStringLiteral("左边正常右边"));
+        QCOMPARE(other->cursorPosition(), 4);
+        QCOMPARE(QApplication::focusWidget(), other);
+    }
+
+    void insertOverASelection()
+    {
+        QLineEdit* heart = box(BoxSet::Text6, 8);
+        heart->setText(QStringLiteral("心律不齐，杂音"));
+        QTest::mouseClick(heart, Qt::LeftButton, {}, QPoint(2, heart->height() / 2));
+        heart->setSelection(2, 2); // "不齐"
+        leaveForList(heart);
+        QVERIFY(!heart->hasSelectedText()); // the box itself forgets it
+        m_main.clickPhrase(rowOf(QStringLiteral("正常")));
+        QCOMPARE(heart->text(), QStringLiteral("心律正常，杂音"));
+        QCOMPARE(heart->cursorPosition(), 4);
+        QCOMPARE(QApplication::focusWidget(), heart);
+    }
+
+    void threeInARow()
+    {
+        QLineEdit* conclusion = box(BoxSet::Text6, 41);
+        conclusion->clear();
+        QTest::mouseClick(conclusion, Qt::LeftButton, {}, QPoint(2, conclusion->height() / 2));
+        const QStringList phrases = {QStringLiteral("轻度脂肪肝"), QStringLiteral("无"),
+                                     QStringLiteral("建议定期复查")};
+        for (const QString& phrase : phrases) {
+            m_main.clickPhrase(rowOf(phrase));
+            QCOMPARE(QApplication::focusWidget(), conclusion);
+        }
+        QCOMPARE(conclusion->text(), phrases.join(QString()));
+        QCOMPARE(conclusion->cursorPosition(), int(conclusion->text().size()));
+        // The same phrase twice in a row goes in twice.
+        m_main.clickPhrase(rowOf(QStringLiteral("无")));
+        QVERIFY(conclusion->text().endsWith(QStringLiteral("建议定期复查无")));
+    }
+
+    void arrowKeyInTheListInserts()
+    {
+        QLineEdit* ear = box(BoxSet::Text6, 17);
+        ear->clear();
+        QTest::mouseClick(ear, Qt::LeftButton, {}, QPoint(2, ear->height() / 2));
+        list()->setFocus(Qt::TabFocusReason);
+        list()->setCurrentRow(0);
+        QCOMPARE(ear->text(), QString()); // focus arriving in the list is no choice
+        QTest::keyClick(list(), Qt::Key_Down);
+        QCOMPARE(ear->text(), m_all.at(1));
+        QCOMPARE(QApplication::focusWidget(), ear);
+    }
+
+    void phraseIntoTheDateBoxGivesToday()
+    {
+        QLineEdit* date = box(BoxSet::Text5, 3);
+        date->setText(QStringLiteral("2016-05-07"));
+        QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(2, date->height() / 2));
+        QCoreApplication::processEvents();
+        QCOMPARE(date->text(), QStringLiteral("2016-05-07"));
+        m_main.clickPhrase(rowOf(QStringLiteral("无")));
+        QCoreApplication::processEvents();
+        QCOMPARE(date->text(), formatDate(test::MainWindowFixture::today()));
+        QCOMPARE(QApplication::focusWidget(), date);
+    }
+
+    // An operator fills a whole sheet with the keyboard and the phrase list
+    // alone, saves it, opens it again from the result list and finds every
+    // text where it was typed.
+    void fillSaveAndReopen()
+    {
+        filterBox()->clear();
+        m_main.form->newRecord();
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::focusWidget(), box(BoxSet::Text5, 0));
+        box(BoxSet::Text5, 3)->clear();
+        box(BoxSet::Text5, 4)->clear();
+
+        ExamRecord expected;
+        const auto order = FieldMap::tabOrder();
+        for (qsizetype i = 0; i < order.size(); ++i) {
+            const BoxDef& def = *order[i];
+            QLineEdit* edit = box(def.set, def.index);
+            QCOMPARE(QApplication::focusWidget(), edit);
+            QCoreApplication::processEvents();
+            QString text;
+            if (def.set == BoxSet::Text5 && def.index == 3) {
+                text = formatDate(test::MainWindowFixture::today()); // filled in on arrival
+            } else if (i % 3 == 0) {
+                text = QStringLiteral("值") + QString::number(i);
+                test::MainWindowFixture::typeText(edit, text);
+            } else {
+                // Typed text with a phrase after it, from the list.
+                const QString phrase = m_all.at(i % m_all.size());
+                test::MainWindowFixture::typeText(edit, QStringLiteral("甲"));
+                m_main.clickPhrase(int(i % m_all.size()));
+                text = QStringLiteral("甲") + phrase;
+            }
+            QCOMPARE(edit->text(), text);
+            expected.at(def.set, def.index) = text;
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        }
+        expected.text5[5] = box(BoxSet::Text5, 5)->text();
+        QCOMPARE(m_main.form->sheet()->record(), expected);
+
+        m_main.form->saveRecord();
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+        m_main.form->newRecord();
+        QCOMPARE(box(BoxSet::Text6, 41)->text(), QString());
+
+        int line = -1;
+        for (int k = 0; k < m_main.form->lineCount(); ++k) {
+            if (m_main.form->keyOfLine(k) == expected.key()) {
+                line = k;
+            }
+        }
+        QVERIFY(line >= 0);
+        m_main.form->selectLine(line);
+        QCOMPARE(m_main.form->sheet()->record(), expected);
+    }
+
+    void cleanupTestCase() { m_main.form.reset(); }
+};
+
+QTEST_MAIN(PhrasePanelTest)
+#include "tst_phrasepanel.moc"

@@ -13,6 +13,7 @@ packages=(
     python3 python3-xlrd python3-xlwt
     xdg-utils
     qt6-svg-dev
+    libqt6svg6
 )
 
 missing=()

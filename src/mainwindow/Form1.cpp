@@ -1,5 +1,6 @@
 #include "Form1.h"
 
+#include "Form1Commands.h"
 #include "app/Clock.h"
 #include "app/Module1.h"
 #include "phrases/PhrasePanel.h"
@@ -57,6 +58,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     buildViewport(client);
     m_entry = new SheetEntry(Picture5, this);
     m_phrasePanel->setEntry(m_entry);
+    buildCommands(*this);
 }
 
 Form1::~Form1() = default;
@@ -121,37 +123,6 @@ void Form1::buildSearchPanel(QWidget* client)
     Label1->setPalette(blue);
     placeTwips(Label1, 60, 5700, 810, 180);
     Label1->setMinimumWidth(px(2355));
-}
-
-void Form1::buildViewport(QWidget* client)
-{
-    Picture2 = new QFrame(client);
-    Picture2->setObjectName(QStringLiteral("Picture2"));
-    Picture2->setFrameShape(QFrame::Panel);
-    Picture2->setFrameShadow(QFrame::Sunken);
-    Picture2->setAutoFillBackground(true);
-    QPalette grey = Picture2->palette();
-    grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    Picture2->setPalette(grey);
-    placeTwips(Picture2, 2520, 810, 12670, 9375);
-
-    Picture3 = new QWidget(Picture2);
-    Picture3->setObjectName(QStringLiteral("Picture3"));
-    Picture3->setAutoFillBackground(true);
-    QPalette white = Picture3->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    Picture3->setPalette(white);
-    placeTwips(Picture3, 0, 0, 11906, 16838);
-
-    Picture5 = new SheetView(Picture3);
-    Picture5->move(0, 0);
-
-    VScroll1 = new QScrollBar(Qt::Vertical, Picture2);
-    VScroll1->setObjectName(QStringLiteral("VScroll1"));
-    VScroll1->setRange(0, 90);
-    VScroll1->setSingleStep(1);
-    VScroll1->setPageStep(10);
-    connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::scrollPage);
 }
 
 QLineEdit* Form1::box(BoxSet set, int index) const

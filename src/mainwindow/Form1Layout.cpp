@@ -1,13 +1,128 @@
-// The main window's layout and the scrolling of the sheet.
+// The main window's layout and the scrolling of the sheet: the grey viewport
+// Picture2 holds the scroll bar VScroll1 and the A4 page Picture3, which
+// carries the sheet Picture5. Inside the viewport positions are millimetres.
 #include "Form1.h"
+#include "WindowLayout.h"
 #include "record/SheetView.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QListWidget>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QWheelEvent>
 
 namespace brenvoll {
+
+namespace {
+
+// The viewport: a sunken grey frame whose children live on an inner plane that
+// is clipped to the inside of the border, so that a page taller or wider than
+// the viewport is cut off at the border rather than painted over it.
+class ViewportFrame : public QFrame
+{
+public:
+    explicit ViewportFrame(QWidget* parent) : QFrame(parent), m_inside(new QWidget(this))
+    {
+        m_inside->setObjectName(QStringLiteral("Picture2Inside"));
+    }
+
+    QWidget* inside() const { return m_inside; }
+    void setWheelTarget(QScrollBar* bar) { m_bar = bar; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QFrame::resizeEvent(event);
+        m_inside->setGeometry(contentsRect());
+    }
+
+    // The wheel over the page moves the scroll bar, which then moves the page.
+    void wheelEvent(QWheelEvent* event) override
+    {
+        if (m_bar && m_bar->isEnabled()) {
+            QCoreApplication::sendEvent(m_bar, event);
+            return;
+        }
+        QFrame::wheelEvent(event);
+    }
+
+private:
+    QWidget* m_inside;
+    QScrollBar* m_bar = nullptr;
+};
+
+double pxPerMm(const QWidget* w)
+{
+    return w->logicalDpiY() / 25.4;
+}
+
+int mmToPx(const QWidget* w, double mm)
+{
+    return qRound(mm * pxPerMm(w));
+}
+
+double pxToMm(const QWidget* w, int px)
+{
+    return px / pxPerMm(w);
+}
+
+double pxToTwips(const QWidget* w, int px)
+{
+    return px * 1440.0 / w->logicalDpiY();
+}
+
+// List3 may sit inside a panel of the client area; its rule is in client
+// coordinates.
+QPoint listOrigin(const QWidget* client, const QWidget* list)
+{
+    const QWidget* parent = list->parentWidget();
+    if (parent == client || !client->isAncestorOf(list)) {
+        return {};
+    }
+    return parent->mapTo(client, QPoint(0, 0));
+}
+
+} // namespace
+
+void Form1::buildViewport(QWidget* client)
+{
+    auto* viewport = new ViewportFrame(client);
+    Picture2 = viewport;
+    Picture2->setObjectName(QStringLiteral("Picture2"));
+    Picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    Picture2->setLineWidth(2);
+    Picture2->setAutoFillBackground(true);
+    QPalette grey = Picture2->palette();
+    grey.setColor(QPalette::Window, QColor(128, 128, 128));
+    Picture2->setPalette(grey);
+    const double f = logicalDpiX() / 1440.0;
+    Picture2->setGeometry(px(2520), px(810), px(12670), px(9375));
+
+    Picture3 = new QWidget(viewport->inside());
+    Picture3->setObjectName(QStringLiteral("Picture3"));
+    Picture3->setAutoFillBackground(true);
+    QPalette white = Picture3->palette();
+    white.setColor(QPalette::Window, Qt::white);
+    Picture3->setPalette(white);
+    Picture3->setGeometry(0, 0, mmToPx(this, WindowLayout::kPageWidthMm),
+                          mmToPx(this, WindowLayout::kPageHeightMm));
+
+    // The sheet is a little wider than the page; the page cuts it off.
+    Picture5 = new SheetView(Picture3);
+    Picture5->move(0, 0);
+
+    VScroll1 = new QScrollBar(Qt::Vertical, viewport->inside());
+    VScroll1->setObjectName(QStringLiteral("VScroll1"));
+    VScroll1->setRange(0, WindowLayout::kBarMaximum);
+    VScroll1->setSingleStep(1);
+    VScroll1->setPageStep(10);
+    VScroll1->setGeometry(0, 0, qRound(WindowLayout::kBarWidthTwips * f), Picture2->height());
+    // Dragging the thumb moves the page as it goes (tracking), like a click.
+    VScroll1->setTracking(true);
+    connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::scrollPage);
+    viewport->setWheelTarget(VScroll1);
+}
 
 void Form1::resizeEvent(QResizeEvent* event)
 {
@@ -17,37 +132,40 @@ void Form1::resizeEvent(QResizeEvent* event)
 
 void Form1::applyLayout()
 {
-    // Provisional: the viewport fills the right of the window, the page sits
-    // centred left of the scroll bar.
     QWidget* client = centralWidget();
-    const int left = px(2520);
-    const int top = px(810);
-    const int w = client->width() - left - px(60);
-    const int h = client->height() - top - px(60);
-    if (w > 0 && h > 0) {
-        Picture2->setGeometry(left, top, w, h);
-    }
-    const int bar = px(255);
-    VScroll1->setGeometry(Picture2->width() - bar - 2, 2, bar, qMax(0, Picture2->height() - 4));
-    const int pageLeft = (Picture2->width() - bar - Picture3->width()) / 2;
-    if (Picture2->height() > Picture3->height()) {
-        Picture3->move(pageLeft, (Picture2->height() - Picture3->height()) / 2);
-        VScroll1->setEnabled(false);
-    } else {
-        Picture3->move(pageLeft, 0);
-        VScroll1->setEnabled(true);
-    }
-    Frame1->resize(qMax(0, width() - px(210)), Frame1->height());
-    const int listTop = px(6840);
-    List3->setGeometry(List3->x(), listTop, List3->width(),
-                       qMax(px(600), client->height() - listTop - px(120)));
+    const QPoint origin = listOrigin(client, List3);
+
+    WindowGeometry now;
+    now.toolbarWidth = pxToTwips(this, Frame1->width());
+    now.viewportWidth = pxToTwips(this, Picture2->width());
+    now.viewportHeight = pxToTwips(this, Picture2->height());
+    now.listHeight = pxToTwips(this, List3->height());
+    now.listTop = pxToTwips(this, List3->y() + origin.y());
+    now.barHeight = pxToMm(this, VScroll1->height());
+    now.barLeft = pxToMm(this, VScroll1->x());
+    now.pageLeft = pxToMm(this, Picture3->x());
+    now.pageTop = pxToMm(this, Picture3->y());
+    now.barEnabled = VScroll1->isEnabled();
+
+    // The window's outer size: borders, title bar and menu bar included.
+    const QRect outer = frameGeometry();
+    const WindowGeometry next =
+        WindowLayout::arrange(pxToTwips(this, outer.width()), pxToTwips(this, outer.height()), now);
+
+    Frame1->resize(px(next.toolbarWidth), Frame1->height());
+    Picture2->resize(px(next.viewportWidth), px(next.viewportHeight));
+    List3->setGeometry(List3->x(), px(next.listTop) - origin.y(), List3->width(), px(next.listHeight));
+    VScroll1->setGeometry(mmToPx(this, next.barLeft), 0, VScroll1->width(), mmToPx(this, next.barHeight));
+    Picture3->move(mmToPx(this, next.pageLeft), mmToPx(this, next.pageTop));
+    VScroll1->setEnabled(next.barEnabled);
 }
 
 void Form1::scrollPage(int value)
 {
-    const int overflow = Picture3->height() - Picture2->height();
-    if (overflow > 0 && VScroll1->maximum() > 0) {
-        Picture3->move(Picture3->x(), -overflow * value / VScroll1->maximum());
+    const auto top =
+        WindowLayout::scrolledPageTop(pxToTwips(this, Picture2->height()), value, VScroll1->maximum());
+    if (top) {
+        Picture3->move(Picture3->x(), mmToPx(this, *top));
     }
 }
 

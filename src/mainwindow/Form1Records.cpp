@@ -118,7 +118,6 @@ void Form1::newRecord()
 {
     Picture5->move(Picture5->x(), 0);
     VScroll1->setValue(0);
-    scrollPage(0);
     for (int i = 0; i < FieldMap::kText6Count; ++i) {
         box(BoxSet::Text6, i)->clear();
     }

@@ -1,5 +1,16 @@
 #include "Form4.h"
 
+#include "Form1Commands.h"
+#include "app/MessageBox.h"
+#include "app/Module1.h"
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QScreen>
+#include <QVBoxLayout>
+
 namespace brenvoll {
 
 QPointer<Form4> Form4::s_instance;
@@ -25,6 +36,66 @@ Form4::Form4(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("关于"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setCursor(Qt::PointingHandCursor);
+    initIcons();
+    const QIcon logo(QStringLiteral(":/mainwindow/icons/brenvoll.svg"));
+    setWindowIcon(logo);
+
+    auto label = [this](const QString& text, const char* name, qreal scale, bool bold) {
+        auto* l = new QLabel(text, this);
+        l->setObjectName(QString::fromLatin1(name));
+        l->setAlignment(Qt::AlignCenter);
+        l->setAttribute(Qt::WA_TransparentForMouseEvents);
+        QFont f = l->font();
+        f.setPointSizeF(f.pointSizeF() * scale);
+        f.setBold(bold);
+        l->setFont(f);
+        return l;
+    };
+    auto* image = new QLabel(this);
+    image->setObjectName(QStringLiteral("Image1"));
+    image->setAlignment(Qt::AlignCenter);
+    image->setAttribute(Qt::WA_TransparentForMouseEvents);
+    const int side = logicalDpiX() * 2 / 3; // 64 px at 96 dpi
+    image->setPixmap(logo.pixmap(QSize(side, side), devicePixelRatioF()));
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(36, 24, 36, 24);
+    layout->setSpacing(8);
+    layout->addWidget(image);
+    layout->addWidget(label(QStringLiteral("Brenvoll"), "Label1", 2.0, true));
+    layout->addWidget(label(QStringLiteral("V2.0"), "Label2", 1.2, false));
+    layout->addSpacing(8);
+    layout->addWidget(label(QStringLiteral("单击此处访问作者主页"), "Label3", 1.0, false));
+    setFixedSize(sizeHint().expandedTo(QSize(logicalDpiX() * 4, 0)));
+
+    // Centred on the screen, as the program's dialogs are.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move((area.width() - width()) / 2, (area.height() - height()) / 2);
+    }
+}
+
+void Form4::Form_Click()
+{
+    Shell::openPage(localPageUrl(kHomePageList));
+}
+
+void Form4::mousePressEvent(QMouseEvent* event)
+{
+    m_pressed = event->button() == Qt::LeftButton;
+    QDialog::mousePressEvent(event);
+}
+
+void Form4::mouseReleaseEvent(QMouseEvent* event)
+{
+    const bool click =
+        m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());
+    m_pressed = false;
+    QDialog::mouseReleaseEvent(event);
+    if (click) {
+        Form_Click();
+    }
 }
 
 } // namespace brenvoll

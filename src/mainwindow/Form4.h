@@ -1,5 +1,6 @@
 #pragma once
-// The about window.
+// The about window: product name and version; a click on it opens the
+// program's home page.
 #include <QDialog>
 #include <QPointer>
 
@@ -15,9 +16,17 @@ public:
     // The window if it is loaded, else null.
     static Form4* loaded();
 
+    // Opens the home page in the default browser.
+    void Form_Click();
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
 private:
     explicit Form4(QWidget* parent = nullptr);
     static QPointer<Form4> s_instance;
+    bool m_pressed = false;
 };
 
 } // namespace brenvoll

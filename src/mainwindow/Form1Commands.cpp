@@ -1,0 +1,286 @@
+// Toolbar and menu bar of the main window. A toolbar button is four controls of
+// one index: the face Picture4, the icon Image7, the caption Label15 and the
+// transparent cover Label18 that takes the mouse for the whole face.
+#include "Form1Commands.h"
+
+#include "Form1.h"
+#include "Form4.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "app/Module1.h"
+#include "app/Startup.h"
+#include "print/Form8.h"
+#include "reports/Form3.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QPainter>
+
+// Resources of a static library are registered by hand.
+static void registerMainWindowResources()
+{
+    Q_INIT_RESOURCE(mainwindow);
+}
+
+namespace brenvoll {
+
+void initIcons()
+{
+    registerMainWindowResources();
+}
+
+namespace {
+
+struct ButtonDef
+{
+    int index;
+    const char* caption;
+    int left; // twips, in the band
+    const char* icon;
+};
+
+const ButtonDef kButtons[] = {
+    {0, "新建", 120, ":/mainwindow/icons/new.svg"},     {1, "保存", 1260, ":/mainwindow/icons/save.svg"},
+    {2, "删除", 2400, ":/mainwindow/icons/delete.svg"}, {3, "打印", 3540, ":/mainwindow/icons/print.svg"},
+    {4, "报表", 4680, ":/mainwindow/icons/report.svg"}, {6, "退出", 7020, ":/mainwindow/icons/exit.svg"},
+};
+
+QString objectName(const char* set, int index)
+{
+    return QString::fromLatin1(set) + u'_' + QString::number(index);
+}
+
+int twipsToPx(const QWidget* w, double twips)
+{
+    return qRound(twips * w->logicalDpiX() / 1440.0);
+}
+
+void placeTwips(QWidget* w, int left, int top, int width, int height)
+{
+    w->setGeometry(twipsToPx(w, left), twipsToPx(w, top), twipsToPx(w, width), twipsToPx(w, height));
+}
+
+// A button's icon, drawn from its vector image at the screen's own resolution.
+class IconView : public QWidget
+{
+public:
+    IconView(const QIcon& icon, QWidget* parent) : QWidget(parent), m_icon(icon)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        m_icon.paint(&painter, rect());
+    }
+
+private:
+    QIcon m_icon;
+};
+
+// The transparent cover of a button face. The window system delivers the
+// release to the widget that took the press, wherever the pointer is then.
+class ButtonCover : public QWidget
+{
+public:
+    ButtonCover(Form1& form, QFrame* face, int index)
+        : QWidget(face), m_form(form), m_face(face), m_index(index)
+    {
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override
+    {
+        Label18_MouseDown();
+        event->accept();
+    }
+
+    void mouseReleaseEvent(QMouseEvent* event) override
+    {
+        event->accept();
+        Label18_MouseUp();
+    }
+
+private:
+    // The face looks pressed: a sunken edge.
+    void Label18_MouseDown()
+    {
+        m_face->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        m_face->setLineWidth(2);
+    }
+
+    // The face is back at rest before the command runs, so that a window or a
+    // question opened by the command meets a released button.
+    void Label18_MouseUp()
+    {
+        m_face->setFrameStyle(QFrame::NoFrame);
+        m_face->setBackgroundRole(QPalette::Button);
+        m_face->repaint();
+        runToolbarCommand(m_form, m_index);
+    }
+
+    Form1& m_form;
+    QFrame* m_face;
+    int m_index;
+};
+
+void buildToolbar(Form1& form)
+{
+    QFrame* band = form.Frame1;
+    band->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    QFont captionFont = band->font();
+    captionFont.setPointSizeF(9);
+    for (const ButtonDef& def : kButtons) {
+        auto* face = new QFrame(band);
+        face->setObjectName(objectName("Picture4", def.index));
+        face->setFrameStyle(QFrame::NoFrame);
+        face->setAutoFillBackground(true);
+        face->setBackgroundRole(QPalette::Button);
+        placeTwips(face, def.left, 150, 1095, 555);
+
+        auto* icon = new IconView(QIcon(QString::fromLatin1(def.icon)), face);
+        icon->setObjectName(objectName("Image7", def.index));
+        if (def.index == 1) {
+            placeTwips(icon, 90, 60, 400, 425);
+        } else {
+            placeTwips(icon, 60, 60, 450, 450);
+        }
+
+        auto* caption = new QLabel(QString::fromUtf8(def.caption), face);
+        caption->setObjectName(objectName("Label15", def.index));
+        caption->setFont(captionFont);
+        caption->setAttribute(Qt::WA_TransparentForMouseEvents);
+        placeTwips(caption, 660, 180, 360, 180);
+        // Never clip the two characters: grow to the font, keeping the designed
+        // left edge and vertical centre.
+        const QSize hint = caption->sizeHint();
+        const int centre = caption->geometry().center().y();
+        caption->setGeometry(caption->x(), centre - hint.height() / 2, qMax(caption->width(), hint.width()),
+                             qMax(caption->height(), hint.height()));
+
+        auto* cover = new ButtonCover(form, face, def.index);
+        cover->setObjectName(objectName("Label18", def.index));
+        placeTwips(cover, 0, 0, 1095, 555);
+        cover->raise();
+    }
+}
+
+// Menu shortcuts win over the keys of the window's text boxes and lists
+// (Ctrl+C opens the settings, it does not copy), as they are the window's
+// commands.
+class MenuKeys : public QObject
+{
+public:
+    MenuKeys(Form1& form, QList<QKeySequence> keys) : QObject(&form), m_form(form), m_keys(std::move(keys)) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::ShortcutOverride || !watched->isWidgetType() || watched == &m_form) {
+            return false;
+        }
+        auto* widget = static_cast<QWidget*>(watched);
+        if (widget->window() != &m_form) {
+            return false;
+        }
+        auto* key = static_cast<QKeyEvent*>(event);
+        const QKeySequence pressed(key->keyCombination());
+        if (m_keys.contains(pressed)) {
+            // Leave the override unaccepted: the key goes to the menu's shortcut.
+            event->ignore();
+            return true;
+        }
+        return false;
+    }
+
+private:
+    Form1& m_form;
+    QList<QKeySequence> m_keys;
+};
+
+void buildMenus(Form1& form)
+{
+    QMenuBar* bar = form.menuBar();
+    QList<QKeySequence> keys;
+    auto item = [&](QMenu* menu, const char* caption, const char* shortcut, auto command) {
+        QAction* action = menu->addAction(QString::fromUtf8(caption));
+        action->setObjectName(QString::fromUtf8(caption));
+        action->setShortcut(QKeySequence(QString::fromLatin1(shortcut)));
+        action->setShortcutContext(Qt::WindowShortcut);
+        QObject::connect(action, &QAction::triggered, &form, command);
+        keys << action->shortcut();
+        return action;
+    };
+    auto menu = [&](const char* caption, const char* name) {
+        QMenu* m = bar->addMenu(QString::fromUtf8(caption));
+        m->setObjectName(QString::fromUtf8(name));
+        m->menuAction()->setObjectName(QString::fromUtf8(name));
+        return m;
+    };
+    Form1* f = &form;
+
+    QMenu* file = menu("文件(F)", "文件");
+    item(file, "新建", "Ctrl+N", [f] { f->newRecord(); });
+    item(file, "保存", "Ctrl+S", [f] { f->saveRecord(); });
+    item(file, "打印", "Ctrl+P", [] { Form8::showWindow(); });
+    file->addSeparator();
+    item(file, "删除", "Ctrl+D", [f] { f->deleteRecord(); });
+    file->addSeparator();
+    item(file, "生成报表", "Ctrl+B", [] { Form3::showWindow(); });
+
+    QMenu* settings = menu("设置(S)", "设置");
+    item(settings, "综合设置", "Ctrl+C", [] { Form6::showWindow(); });
+
+    QMenu* help = menu("帮助(H)", "帮助");
+    item(help, "关于", "Ctrl+A", [] { Form4::showWindow(); });
+    item(help, "操作帮助", "Ctrl+H", [] { Shell::openPage(localPageUrl(kHelpPageList)); });
+    item(help, "访问作者主页", "Ctrl+M", [] { Shell::openPage(localPageUrl(kHomePageList)); });
+
+    qApp->installEventFilter(new MenuKeys(form, keys));
+}
+
+} // namespace
+
+void runToolbarCommand(Form1& form, int index)
+{
+    switch (index) {
+    case 0:
+        form.newRecord();
+        break;
+    case 1:
+        form.saveRecord();
+        break;
+    case 2:
+        form.deleteRecord();
+        break;
+    case 3:
+        Form8::showWindow();
+        break;
+    case 4:
+        Form3::showWindow();
+        break;
+    case 6:
+        // At once: no window's closing work runs, so no backup is made.
+        endProgram();
+        break;
+    default:
+        break;
+    }
+}
+
+void buildCommands(Form1& form)
+{
+    initIcons();
+    form.setWindowIcon(QIcon(QStringLiteral(":/mainwindow/icons/brenvoll.svg")));
+    buildToolbar(form);
+    buildMenus(form);
+}
+
+} // namespace brenvoll

@@ -1,0 +1,475 @@
+// The main window's frame with real widgets: the layout put on the controls,
+// scrolling, the toolbar, the menu bar with its shortcuts, one window of each
+// kind, and the about window.
+#include "TestSupport.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "app/Module1.h"
+#include "mainwindow/Form1.h"
+#include "mainwindow/Form4.h"
+#include "print/Form8.h"
+#include "record/SheetView.h"
+#include "reports/Form3.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMenuBar>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace brenvoll;
+
+namespace {
+const QString kSaveDateMessage = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
+
+// Screen pixels of the test run (96 dpi): 15 twips and 96 / 25.4 px per mm.
+double twipsPx(double twips)
+{
+    return twips * 96 / 1440;
+}
+double mmPx(double mm)
+{
+    return mm * 96 / 25.4;
+}
+
+QStringList shownTexts()
+{
+    QStringList texts;
+    for (const MessageBox::Shown& shown : MessageBox::takeShown()) {
+        texts << shown.text;
+    }
+    return texts;
+}
+
+int topLevelCount(const char* objectName)
+{
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String(objectName) && w->isVisible()) {
+            ++count;
+        }
+    }
+    return count;
+}
+} // namespace
+
+class MainFrameTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void layoutFollowsTheOuterSize();
+    void tallWindowCentresThePage();
+    void scrollMovesThePage();
+    void newRecordBringsThePageToTheTop();
+    void wheelOverThePageScrolls();
+
+    void toolbarPressLooksSunkenAndReleaseRuns();
+    void rightButtonAndReleaseOffTheButtonRun();
+    void faceIsAtRestBeforeTheCommand();
+    void exitEndsTheEventLoopWithoutClosing();
+
+    void menuBarAsDesigned();
+    void saveFromShortcutMenuAndToolbar();
+    void ctrlCOpensTheSettingsEvenInATextBox();
+    void windowsOpenOnce();
+    void helpAndHomePages();
+    void aboutWindow();
+    void iconsAreVectorImages();
+
+private:
+    QAction* action(const char* name) const;
+    QWidget* cover(int index) const;
+    QFrame* face(int index) const;
+    void resizeOuter(int widthTwips, int heightTwips);
+    double pageTopPx() const;
+
+    test::TestFolder* m_folder = nullptr;
+    Form1* m_form = nullptr;
+};
+
+void MainFrameTest::initTestCase()
+{
+    MessageBox::setAnswerMode(true);
+    m_folder = new test::TestFolder;
+    QVERIFY(m_folder->isValid());
+    QVERIFY(m_folder->open());
+}
+
+void MainFrameTest::init()
+{
+    MessageBox::setAnswerMode(true);
+    m_form = new Form1;
+    m_form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_form));
+    m_form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_form));
+    resizeOuter(15360, 12000);
+}
+
+void MainFrameTest::cleanup()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w != m_form) {
+            w->close();
+        }
+    }
+    delete m_form;
+    m_form = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    MessageBox::takeShown();
+    Shell::takeOpened();
+}
+
+QAction* MainFrameTest::action(const char* name) const
+{
+    return m_form->menuBar()->findChild<QAction*>(QString::fromUtf8(name));
+}
+
+QWidget* MainFrameTest::cover(int index) const
+{
+    return m_form->Frame1->findChild<QWidget*>(QStringLiteral("Label18_") + QString::number(index));
+}
+
+QFrame* MainFrameTest::face(int index) const
+{
+    return m_form->Frame1->findChild<QFrame*>(QStringLiteral("Picture4_") + QString::number(index));
+}
+
+// Sizes the window so that its outer frame measures the given twips.
+void MainFrameTest::resizeOuter(int widthTwips, int heightTwips)
+{
+    const int extraW = m_form->frameGeometry().width() - m_form->width();
+    const int extraH = m_form->frameGeometry().height() - m_form->height();
+    m_form->resize(qRound(twipsPx(widthTwips)) - extraW, qRound(twipsPx(heightTwips)) - extraH);
+    QTRY_COMPARE(m_form->frameGeometry().size(),
+                 QSize(qRound(twipsPx(widthTwips)), qRound(twipsPx(heightTwips))));
+}
+
+double MainFrameTest::pageTopPx() const
+{
+    return m_form->Picture3->y();
+}
+
+void MainFrameTest::layoutFollowsTheOuterSize()
+{
+    // 15360 x 12000 twips outside: the worked example of the window.
+    QCOMPARE(m_form->windowTitle(), QStringLiteral("Brenvoll V2.0"));
+    QVERIFY(qAbs(m_form->Frame1->width() - twipsPx(15150)) <= 1);
+    QVERIFY(qAbs(m_form->Picture2->width() - twipsPx(12685)) <= 1);
+    QVERIFY(qAbs(m_form->Picture2->height() - twipsPx(10335)) <= 1);
+    QCOMPARE(m_form->Picture2->pos(), QPoint(qRound(twipsPx(2520)), qRound(twipsPx(810))));
+    const QPoint listTop = m_form->List3->mapTo(m_form->centralWidget(), QPoint(0, 0));
+    QVERIFY(qAbs(listTop.y() - twipsPx(6870)) <= 1);
+    QVERIFY(qAbs(m_form->List3->height() - twipsPx(4230)) <= 1);
+
+    // Inside the viewport: millimetres from its inside corner.
+    QVERIFY(qAbs(m_form->VScroll1->height() - mmPx(181.38)) <= 1);
+    QVERIFY(qAbs(m_form->VScroll1->x() - mmPx(218.22)) <= 1);
+    QCOMPARE(m_form->VScroll1->width(), qRound(twipsPx(255)));
+    QVERIFY(qAbs(m_form->Picture3->x() - mmPx(4.11)) <= 1);
+    QCOMPARE(m_form->Picture3->y(), 0);
+    QCOMPARE(m_form->Picture3->size(), QSize(qRound(mmPx(210)), qRound(mmPx(297))));
+    QVERIFY(m_form->VScroll1->isEnabled());
+    QCOMPARE(m_form->VScroll1->minimum(), 0);
+    QCOMPARE(m_form->VScroll1->maximum(), 90);
+    // The bar stands inside the viewport's right edge, beside the page.
+    const QRect bar(m_form->VScroll1->mapTo(m_form->Picture2, QPoint(0, 0)), m_form->VScroll1->size());
+    QVERIFY(bar.right() < m_form->Picture2->width());
+    QVERIFY(m_form->Picture2->width() - bar.right() <= qRound(mmPx(1)) + 1);
+    QVERIFY(m_form->Picture3->geometry().right() < m_form->VScroll1->x());
+    QCOMPARE(m_form->Picture5->parentWidget(), m_form->Picture3);
+    QCOMPARE(m_form->Picture5->pos(), QPoint(0, 0));
+
+    // A window too small for the viewport keeps the viewport's last size.
+    const QSize viewport = m_form->Picture2->size();
+    resizeOuter(2400, 1500);
+    QCOMPARE(m_form->Picture2->size(), viewport);
+    QVERIFY(qAbs(m_form->Frame1->width() - twipsPx(2190)) <= 1);
+}
+
+void MainFrameTest::tallWindowCentresThePage()
+{
+    // A viewport of 20000 twips is taller than the page.
+    resizeOuter(15360, 20000 + 1665);
+    QVERIFY(!m_form->VScroll1->isEnabled());
+    QVERIFY(qAbs(pageTopPx() - mmPx((20000 / 56.7 - 297) / 2)) <= 1);
+    // Back to a shorter window: the page returns to the top, the bar is usable.
+    resizeOuter(15360, 12000);
+    QVERIFY(m_form->VScroll1->isEnabled());
+    QCOMPARE(pageTopPx(), 0.0);
+}
+
+void MainFrameTest::scrollMovesThePage()
+{
+    m_form->VScroll1->setValue(90);
+    const double overflow = 297 - 10335 / 56.6667;
+    QVERIFY2(qAbs(pageTopPx() + mmPx(overflow)) <= 1, qPrintable(QString::number(pageTopPx())));
+    // The page's bottom edge is at the viewport's bottom edge.
+    const int pageBottom =
+        m_form->Picture3->mapTo(m_form->Picture2, QPoint(0, m_form->Picture3->height())).y();
+    QVERIFY2(qAbs(pageBottom - m_form->Picture2->height()) <= m_form->Picture2->frameWidth() + 1,
+             qPrintable(QString::number(pageBottom)));
+    m_form->VScroll1->setValue(45);
+    QVERIFY(qAbs(pageTopPx() + mmPx(overflow / 2)) <= 1);
+
+    // A size change resets the page top and leaves the bar's value alone.
+    resizeOuter(15000, 12000);
+    QCOMPARE(pageTopPx(), 0.0);
+    QCOMPARE(m_form->VScroll1->value(), 45);
+}
+
+void MainFrameTest::newRecordBringsThePageToTheTop()
+{
+    m_form->VScroll1->setValue(90);
+    QVERIFY(pageTopPx() < -100);
+    m_form->box(BoxSet::Text5, 0)->setText(QStringLiteral("张三"));
+    m_form->newRecord();
+    QCOMPARE(m_form->VScroll1->value(), 0);
+    QCOMPARE(pageTopPx(), 0.0);
+    QCOMPARE(m_form->Picture5->pos(), QPoint(0, 0));
+    QVERIFY(m_form->box(BoxSet::Text5, 0)->text().isEmpty());
+}
+
+void MainFrameTest::wheelOverThePageScrolls()
+{
+    // A wheel turn that the page's boxes leave unused reaches the viewport,
+    // which turns the scroll bar.
+    auto turn = [this](int delta) {
+        const QPointF at = m_form->Picture2->rect().center();
+        QWheelEvent wheel(at, m_form->Picture2->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+                          Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(m_form->Picture2, &wheel);
+    };
+    turn(-120);
+    QVERIFY(m_form->VScroll1->value() > 0);
+    QVERIFY(pageTopPx() < 0);
+    turn(120);
+    QCOMPARE(m_form->VScroll1->value(), 0);
+    QCOMPARE(pageTopPx(), 0.0);
+}
+
+void MainFrameTest::toolbarPressLooksSunkenAndReleaseRuns()
+{
+    QWidget* save = cover(1);
+    QVERIFY(save);
+    QCOMPARE(face(1)->frameShape(), QFrame::NoFrame);
+    QTest::mousePress(save, Qt::LeftButton);
+    QCOMPARE(face(1)->frameShape(), QFrame::Panel);
+    QCOMPARE(face(1)->frameShadow(), QFrame::Sunken);
+    QVERIFY(shownTexts().isEmpty()); // nothing runs on the press
+    QTest::mouseRelease(save, Qt::LeftButton);
+    QCOMPARE(face(1)->frameShape(), QFrame::NoFrame);
+    QCOMPARE(shownTexts(), QStringList{kSaveDateMessage});
+}
+
+void MainFrameTest::rightButtonAndReleaseOffTheButtonRun()
+{
+    // Right button on 新建: a new record.
+    m_form->box(BoxSet::Text5, 0)->setText(QStringLiteral("张三"));
+    m_form->box(BoxSet::Text6, 3)->setText(QStringLiteral("170"));
+    QTest::mouseClick(cover(0), Qt::RightButton);
+    QVERIFY(m_form->box(BoxSet::Text5, 0)->text().isEmpty());
+    QVERIFY(m_form->box(BoxSet::Text6, 3)->text().isEmpty());
+    QCOMPARE(m_form->box(BoxSet::Text5, 5)->text().size(), 14);
+
+    // Pressed on 保存, released far off the button: it still saves.
+    QTest::mousePress(cover(1), Qt::LeftButton, {}, QPoint(5, 5));
+    QTest::mouseRelease(cover(1), Qt::LeftButton, {}, QPoint(400, 300));
+    QCOMPARE(shownTexts(), QStringList{kSaveDateMessage});
+}
+
+void MainFrameTest::faceIsAtRestBeforeTheCommand()
+{
+    // Watch the report window appear and look at the 报表 face at that moment.
+    struct Watch : QObject
+    {
+        QFrame* face = nullptr;
+        int shapeWhenShown = -1;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && o->objectName() == QLatin1String("Form3")) {
+                shapeWhenShown = face->frameShape();
+            }
+            return false;
+        }
+    } watch;
+    watch.face = face(4);
+    qApp->installEventFilter(&watch);
+    QTest::mouseClick(cover(4), Qt::LeftButton);
+    qApp->removeEventFilter(&watch);
+    QVERIFY(Form3::loaded());
+    QCOMPARE(watch.shapeWhenShown, int(QFrame::NoFrame));
+}
+
+void MainFrameTest::exitEndsTheEventLoopWithoutClosing()
+{
+    bool closed = false;
+    connect(m_form, &QObject::destroyed, this, [&closed] { closed = true; });
+    QEventLoop loop;
+    QTimer::singleShot(0, this, [this] { QTest::mouseClick(cover(6), Qt::LeftButton); });
+    QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); });
+    QCOMPARE(loop.exec(), 0);
+    // The main window was not closed: no closing work, no backup.
+    QVERIFY(!closed);
+    QVERIFY(m_form->isVisible());
+}
+
+void MainFrameTest::menuBarAsDesigned()
+{
+    struct Item
+    {
+        const char* menu;
+        const char* name;
+        const char* keys;
+    };
+    const Item items[] = {
+        {"文件(F)", "新建", "Ctrl+N"},         {"文件(F)", "保存", "Ctrl+S"},
+        {"文件(F)", "打印", "Ctrl+P"},         {"文件(F)", "删除", "Ctrl+D"},
+        {"文件(F)", "生成报表", "Ctrl+B"},     {"设置(S)", "综合设置", "Ctrl+C"},
+        {"帮助(H)", "关于", "Ctrl+A"},         {"帮助(H)", "操作帮助", "Ctrl+H"},
+        {"帮助(H)", "访问作者主页", "Ctrl+M"},
+    };
+    QStringList menus;
+    for (QAction* top : m_form->menuBar()->actions()) {
+        menus << top->text();
+    }
+    QCOMPARE(menus,
+             (QStringList{QStringLiteral("文件(F)"), QStringLiteral("设置(S)"), QStringLiteral("帮助(H)")}));
+    for (const Item& item : items) {
+        QAction* a = action(item.name);
+        QVERIFY2(a, item.name);
+        QCOMPARE(a->text(), QString::fromUtf8(item.name));
+        QCOMPARE(a->shortcut(), QKeySequence(QString::fromLatin1(item.keys)));
+        QVERIFY(a->isEnabled());
+        QVERIFY(!a->isCheckable());
+        QCOMPARE(a->associatedObjects().value(0)->parent()->objectName(), m_form->menuBar()->objectName());
+    }
+    // File menu: 新建 保存 打印 | 删除 | 生成报表.
+    const QList<QAction*> file = m_form->menuBar()->actions().first()->menu()->actions();
+    QStringList shape;
+    for (QAction* a : file) {
+        shape << (a->isSeparator() ? QStringLiteral("|") : a->text());
+    }
+    QCOMPARE(shape.join(u' '), QStringLiteral("新建 保存 打印 | 删除 | 生成报表"));
+    // No access keys: the captions carry no mnemonic marker.
+    for (QAction* top : m_form->menuBar()->actions()) {
+        QVERIFY(!top->text().contains(u'&'));
+    }
+}
+
+void MainFrameTest::saveFromShortcutMenuAndToolbar()
+{
+    m_form->box(BoxSet::Text5, 3)->clear(); // no date: every save stops at the date
+    m_form->box(BoxSet::Text5, 0)->setFocus();
+    QTest::keyClick(m_form->box(BoxSet::Text5, 0), Qt::Key_S, Qt::ControlModifier);
+    const QStringList fromKey = shownTexts();
+    action("保存")->trigger();
+    const QStringList fromMenu = shownTexts();
+    QTest::mouseClick(cover(1), Qt::LeftButton);
+    const QStringList fromToolbar = shownTexts();
+    QCOMPARE(fromKey, QStringList{kSaveDateMessage});
+    QCOMPARE(fromMenu, fromKey);
+    QCOMPARE(fromToolbar, fromKey);
+}
+
+void MainFrameTest::ctrlCOpensTheSettingsEvenInATextBox()
+{
+    QLineEdit* name = m_form->box(BoxSet::Text5, 0);
+    name->setText(QStringLiteral("张三"));
+    name->setFocus();
+    name->selectAll();
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    QTest::keyClick(name, Qt::Key_C, Qt::ControlModifier);
+    QVERIFY(Form6::loaded());
+    QVERIFY(Form6::loaded()->isVisible());
+    // The key went to the menu, not to the box's copy.
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
+}
+
+void MainFrameTest::windowsOpenOnce()
+{
+    action("打印")->trigger();
+    action("打印")->trigger();
+    QTest::mouseClick(cover(3), Qt::LeftButton);
+    QCOMPARE(topLevelCount("Form8"), 1);
+
+    QTest::mouseClick(cover(4), Qt::LeftButton);
+    action("生成报表")->trigger();
+    QCOMPARE(topLevelCount("Form3"), 1);
+
+    Form4* about = Form4::showWindow();
+    QTest::keyClick(m_form, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(Form4::loaded(), about);
+    QCOMPARE(topLevelCount("Form4"), 1);
+
+    // The main window stays usable while they are open.
+    QVERIFY(!Form8::loaded()->isModal());
+    QVERIFY(!about->isModal());
+    QVERIFY(m_form->isEnabled());
+}
+
+void MainFrameTest::helpAndHomePages()
+{
+    action("操作帮助")->trigger();
+    QTest::keyClick(m_form, Qt::Key_M, Qt::ControlModifier);
+    QTest::keyClick(m_form, Qt::Key_H, Qt::ControlModifier);
+    const QStringList opened = Shell::takeOpened();
+    QCOMPARE(opened, (QStringList{localPageUrl(kHelpPageList), localPageUrl(kHomePageList),
+                                  localPageUrl(kHelpPageList)}));
+    QVERIFY(opened.first().endsWith(QStringLiteral("web/help.html")));
+}
+
+void MainFrameTest::aboutWindow()
+{
+    action("关于")->trigger();
+    Form4* about = Form4::loaded();
+    QVERIFY(about);
+    QVERIFY(QTest::qWaitForWindowExposed(about));
+    QStringList texts;
+    for (QLabel* label : about->findChildren<QLabel*>()) {
+        texts << label->text();
+    }
+    QVERIFY(texts.contains(QStringLiteral("Brenvoll")));
+    QVERIFY(texts.contains(QStringLiteral("V2.0")));
+    QVERIFY(Shell::takeOpened().isEmpty());
+    // A click anywhere on it, the product name too, opens the home page.
+    QLabel* name = about->findChild<QLabel*>(QStringLiteral("Label1"));
+    QTest::mouseClick(about, Qt::LeftButton, {}, name->geometry().center());
+    QCOMPARE(Shell::takeOpened(), QStringList{localPageUrl(kHomePageList)});
+}
+
+void MainFrameTest::iconsAreVectorImages()
+{
+    const int buttons[] = {0, 1, 2, 3, 4, 6};
+    for (int i : buttons) {
+        QWidget* image = m_form->Frame1->findChild<QWidget*>(QStringLiteral("Image7_") + QString::number(i));
+        QVERIFY(image);
+        QVERIFY(image->width() >= 26);
+        // Painted at twice the resolution, the icon has twice the pixels.
+        QPixmap sharp(image->size() * 2);
+        sharp.setDevicePixelRatio(2);
+        sharp.fill(Qt::white);
+        image->render(&sharp);
+        const QImage img = sharp.toImage();
+        int blue = 0;
+        for (int y = 0; y < img.height(); ++y) {
+            for (int x = 0; x < img.width(); ++x) {
+                const QColor c = img.pixelColor(x, y);
+                blue += (qAbs(c.red() - 0x1f) < 8 && qAbs(c.green() - 0x6f) < 8 && qAbs(c.blue() - 0xb2) < 8);
+            }
+        }
+        QVERIFY2(blue > img.width() * 2, qPrintable(QStringLiteral("icon %1: %2").arg(i).arg(blue)));
+    }
+}
+
+QTEST_MAIN(MainFrameTest)
+#include "tst_mainframe.moc"

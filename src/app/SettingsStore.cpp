@@ -11,8 +11,8 @@ const QString kFirstRow = QStringLiteral("(select rowid from 设置 order by row
 
 bool SettingsStore::read(Settings& settings, QString* error)
 {
-    QSqlQuery query =
-        Database::prepare(QStringLiteral("select 密码, 路径, 左边距, 上边距 from 设置 order by rowid limit 1"), error);
+    QSqlQuery query = Database::prepare(
+        QStringLiteral("select 密码, 路径, 左边距, 上边距 from 设置 order by rowid limit 1"), error);
     if (!Database::exec(query, error)) {
         return false;
     }
@@ -65,6 +65,19 @@ bool SettingsStore::writePassword(const QString& password, QString* error)
         return false;
     }
     return true;
+}
+
+QString SettingsStore::trimBlanks(const QString& text)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ') {
+        ++begin;
+    }
+    while (end > begin && text[end - 1] == u' ') {
+        --end;
+    }
+    return text.mid(begin, end - begin);
 }
 
 double SettingsStore::marginMillimetres(const QString& text)

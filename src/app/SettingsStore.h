@@ -6,8 +6,8 @@ namespace brenvoll {
 
 struct Settings
 {
-    QString password;  // 密码
-    QString folder;    // 路径, the backup folder
+    QString password;   // 密码
+    QString folder;     // 路径, the backup folder
     QString leftMargin; // 左边距, millimetres as typed
     QString topMargin;  // 上边距, millimetres as typed
 };
@@ -21,6 +21,10 @@ public:
     static bool writeFolderAndMargins(const QString& folder, const QString& left, const QString& top,
                                       QString* error = nullptr);
     static bool writePassword(const QString& password, QString* error = nullptr);
+
+    // The text without the blanks at either end (tabs and line breaks stay):
+    // how passwords are compared and stored.
+    static QString trimBlanks(const QString& text);
 
     // The number at the start of a margin text in millimetres (blanks, tabs and
     // line feeds ignored, "." the decimal point), 0 when there is none.

@@ -51,6 +51,9 @@ QString osReason(int err)
         return QStringLiteral("文件夹不存在");
     case ENOTDIR:
         return QStringLiteral("路径中有一个同名文件，不是文件夹");
+    case EEXIST:
+    case EISDIR:
+        return QStringLiteral("备份位置被一个同名的文件夹或文件占着");
     case EIO:
         return QStringLiteral("磁盘读写出错");
     default:

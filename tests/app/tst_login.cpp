@@ -3,6 +3,7 @@
 #include "TestSupport.h"
 #include "app/Database.h"
 #include "app/Form5.h"
+#include "app/Form6.h"
 #include "app/MessageBox.h"
 #include "app/SettingsStore.h"
 #include "app/Startup.h"
@@ -65,6 +66,7 @@ private slots:
     {
         delete Form1::instance();
         delete Form5::loaded();
+        delete Form6::loaded();
         flushDeletes();
         m_folder.reset();
     }
@@ -184,6 +186,25 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(Form1::instance() && Form1::instance()->isVisible());
         QVERIFY(!form->isVisible());
+    }
+
+    void nextStartAfterPasswordChange()
+    {
+        Form6* settings = Form6::showWindow();
+        settings->Text8->setText(QStringLiteral("864"));
+        settings->Text12->setText(QStringLiteral(" Neu5 "));
+        settings->Command3_Click();
+        QCOMPARE(shownTexts(), QStringList{QStringLiteral("修改密码成功，请牢记新密码！")});
+
+        Form5* form = Form5::showWindow();
+        QVERIFY(!form->Label1->isVisible());
+        form->Text1->setText(QStringLiteral("864"));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
+        form->Text1->setText(QStringLiteral("neu5"));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(Form1::instance() && Form1::instance()->isVisible());
     }
 
     void unreadableRecord_data()

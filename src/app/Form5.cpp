@@ -11,7 +11,6 @@
 #include <QLineEdit>
 #include <QLinearGradient>
 #include <QPainter>
-#include <QPainterPath>
 #include <QPushButton>
 #include <QScreen>
 

@@ -160,9 +160,6 @@ private slots:
         QCOMPARE(test::nextTabStop(form->Text1), form->Command2);
         QCOMPARE(test::nextTabStop(form->Command2), form->Command1);
         QCOMPARE(form->focusWidget(), form->Text1);
-        QCOMPARE(form->Command1->text(), QStringLiteral("确  定"));
-        QCOMPARE(form->Command2->text(), QStringLiteral("取  消"));
-        QCOMPARE(form->lblVersion->text(), QStringLiteral("请输入登录密码"));
         // Labels grown for the font must not run into the box below them.
         QVERIFY(form->lblVersion->geometry().bottom() < form->Text1->geometry().top());
         QVERIFY(form->lblVersion->geometry().right() < form->Label1->geometry().left());

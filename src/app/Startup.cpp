@@ -1,9 +1,9 @@
 #include "Startup.h"
 
 #include "Database.h"
+#include "Form5.h"
 #include "MessageBox.h"
 #include "Module1.h"
-#include "mainwindow/Form1.h"
 
 #include <QApplication>
 #include <QLibraryInfo>
@@ -26,9 +26,24 @@ void installTranslations()
     }
 }
 
+namespace {
+std::function<void()> g_ender;
+} // namespace
+
 void endProgram()
 {
+    if (g_ender) {
+        g_ender();
+        return;
+    }
+    // Leaves every event loop, so main() returns: windows still loaded go
+    // with the process, none runs its own closing work.
     QCoreApplication::exit(0);
+}
+
+void setProgramEnder(std::function<void()> ender)
+{
+    g_ender = std::move(ender);
 }
 
 bool startUp(const QString& folder)
@@ -48,10 +63,8 @@ bool startUp(const QString& folder)
         return false;
     }
 
-    auto* form1 = new Form1();
-    form1->setAttribute(Qt::WA_DeleteOnClose);
-    form1->Form_Load();
-    form1->show();
+    // The main window opens only after a correct password.
+    Form5::showWindow();
     return true;
 }
 

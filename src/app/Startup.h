@@ -1,6 +1,8 @@
 #pragma once
 #include <QString>
 
+#include <functional>
+
 namespace brenvoll {
 
 // Runs the program's start-up in `folder` (the program folder): title, the
@@ -11,6 +13,10 @@ bool startUp(const QString& folder);
 // Ends the program at once: no window's closing work runs, so no backup is
 // made.
 void endProgram();
+
+// Replaces the step that ends the process (tests stay alive and count the
+// ends); an empty function restores leaving the event loop.
+void setProgramEnder(std::function<void()> ender);
 
 // Loads Qt's Chinese translations so that its own buttons speak Chinese.
 void installTranslations();

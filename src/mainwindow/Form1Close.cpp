@@ -1,13 +1,46 @@
-// Closing the main window.
+// Closing the main window: the day's backup, then the end of the program.
 #include "Form1.h"
+#include "app/Backup.h"
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "app/Module1.h"
+#include "app/Startup.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 
 namespace brenvoll {
 
+namespace {
+// Backs the database and the program up into today's folder of the backup
+// folder (the settings window's copy, typed or saved); the operator hears once
+// what could not be copied.
+void backUp()
+{
+    const Form6* settings = Form6::get();
+    QStringList failures;
+    if (!settings->loadError().isNull()) {
+        failures << QStringLiteral("无法读取备份文件夹的设置（%1），数据库和程序文件都没有备份。")
+                        .arg(settings->loadError());
+    } else {
+        const QString database = Database::isOpen() ? Database::filePath() : databasePath(programFolder());
+        failures = Backup::run(settings->backupFolder(), Clock::today(), database,
+                               QCoreApplication::applicationFilePath());
+    }
+    if (!failures.isEmpty()) {
+        MessageBox::warning(nullptr, Backup::failureMessage(failures));
+    }
+}
+} // namespace
+
 void Form1::closeEvent(QCloseEvent* event)
 {
-    QMainWindow::closeEvent(event);
+    hide();
+    backUp();
+    event->accept();
+    endProgram();
 }
 
 } // namespace brenvoll

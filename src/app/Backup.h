@@ -1,0 +1,44 @@
+#pragma once
+// The backup made when the main window closes: the database and the program
+// file are copied into the day folder ("7日" on the 7th) of the backup folder,
+// so that the copies rotate over a month.
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+namespace brenvoll {
+
+class Backup
+{
+public:
+    // "7日" for the 7th of any month.
+    static QString dayFolderName(const QDate& day);
+    // The backup folder with the day folder below it, platform separators.
+    static QString dayFolder(const QString& backupFolder, const QDate& day);
+
+    // Creates the day folder (and every missing level above it) and copies
+    // `databaseFile` and `programFile` into it under their own names. Returns
+    // one operator-readable line per failed step; empty when both copies are
+    // in place.
+    static QStringList run(const QString& backupFolder, const QDate& day, const QString& databaseFile,
+                           const QString& programFile);
+
+    // The one message that tells the operator what `run` could not do.
+    static QString failureMessage(const QStringList& failures);
+
+    // Writes a consistent copy of the SQLite database `source` to `target`:
+    // taken by SQLite itself under a read lock (so never in the middle of a
+    // write, and with a pending journal rolled back first), checked for
+    // integrity, synced, then renamed over `target`. An earlier `target`
+    // survives any failure.
+    static bool copyDatabase(const QString& source, const QString& target, QString* error = nullptr);
+    // Copies an ordinary file through a temporary name; `target` is replaced
+    // only by a complete copy.
+    static bool copyFile(const QString& source, const QString& target, QString* error = nullptr);
+
+    // SQLite's full integrity check of the database file at `path`, opened
+    // read-only on its own connection.
+    static bool checkDatabase(const QString& path, QString* error = nullptr);
+};
+
+} // namespace brenvoll

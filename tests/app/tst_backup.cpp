@@ -1,0 +1,308 @@
+// The backup into the day folder: real files, a real copy of the database,
+// and the main window's close on real widgets.
+#include "TestSupport.h"
+#include "app/Backup.h"
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "app/Startup.h"
+#include "mainwindow/Form1.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QSqlDatabase>
+#include <QtTest>
+
+#include <memory>
+
+using namespace brenvoll;
+
+namespace {
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// Phrases of a database file, read on a connection of their own.
+QStringList phrasesIn(const QString& path)
+{
+    QStringList phrases;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("reader"));
+        db.setDatabaseName(path);
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.exec(QStringLiteral("select 常用语 from 词库 order by rowid"));
+            while (query.next()) {
+                phrases << query.value(0).toString();
+            }
+        }
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("reader"));
+    return phrases;
+}
+} // namespace
+
+class BackupTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TestFolder> m_folder;
+    std::unique_ptr<QTemporaryDir> m_target;
+    QString m_program;
+    int m_ended = 0;
+    QList<MessageBox::Shown> m_shownAtEnd; // the boxes shown before the end
+
+    void addPhrase(const QString& phrase)
+    {
+        QSqlQuery query = Database::prepare(QStringLiteral("insert into 词库 (常用语) values (?)"));
+        query.addBindValue(phrase);
+        QVERIFY(Database::exec(query));
+    }
+    QString target(const QString& relative) const { return m_target->filePath(relative); }
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        setProgramEnder([this] {
+            ++m_ended;
+            m_shownAtEnd = MessageBox::takeShown();
+        });
+    }
+    void cleanupTestCase() { setProgramEnder({}); }
+
+    void init()
+    {
+        MessageBox::setAnswerMode(true);
+        m_ended = 0;
+        m_shownAtEnd.clear();
+        Clock::setFixed(QDateTime(QDate(2016, 5, 7), QTime(18, 30)));
+        m_folder = std::make_unique<test::TestFolder>();
+        QVERIFY(m_folder->open());
+        m_target = std::make_unique<QTemporaryDir>();
+        m_program = m_folder->path() + QStringLiteral("/brenvoll");
+        QFile program(m_program);
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        program.write(QByteArray(300000, '\x7f') + "program");
+    }
+
+    void cleanup()
+    {
+        delete Form1::instance();
+        delete Form6::loaded();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Clock::reset();
+        m_folder.reset();
+        m_target.reset();
+    }
+
+    void dayFolder()
+    {
+        QCOMPARE(Backup::dayFolderName(QDate(2016, 5, 7)), QStringLiteral("7日"));
+        QCOMPARE(Backup::dayFolderName(QDate(2016, 12, 31)), QStringLiteral("31日"));
+        QCOMPARE(Backup::dayFolder(QStringLiteral("/d/备份"), QDate(2016, 6, 1)),
+                 QStringLiteral("/d/备份/1日"));
+        QCOMPARE(Backup::dayFolder(QStringLiteral("\\d\\备份"), QDate(2016, 6, 1)),
+                 QStringLiteral("/d/备份/1日"));
+    }
+
+    void intoNewNestedFolder()
+    {
+        addPhrase(QStringLiteral("备份前的常用语"));
+        const QStringList failures = Backup::run(target(QStringLiteral("备份/二级")), Clock::today(),
+                                                 m_folder->databaseFile(), m_program);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+
+        const QString copy = target(QStringLiteral("备份/二级/7日/数据库.db"));
+        const QString programCopy = target(QStringLiteral("备份/二级/7日/brenvoll"));
+        QString error;
+        QVERIFY2(Backup::checkDatabase(copy, &error), qPrintable(error));
+        QCOMPARE(phrasesIn(copy), phrasesIn(m_folder->databaseFile()));
+        QVERIFY(phrasesIn(copy).contains(QStringLiteral("备份前的常用语")));
+        QCOMPARE(contents(programCopy), contents(m_program));
+        QCOMPARE(QFile::permissions(copy) & ~QFileDevice::Permissions(0x0700), kOwnerOnly);
+        QCOMPARE(QFile::permissions(programCopy) & ~QFileDevice::Permissions(0x0700), kOwnerOnly);
+        // Nothing half-written is left beside the copies.
+        QCOMPARE(QDir(target(QStringLiteral("备份/二级/7日"))).entryList(QDir::Files | QDir::Hidden).size(),
+                 2);
+    }
+
+    void sameDayTwiceKeepsTheLater()
+    {
+        const QString folder = target(QStringLiteral("bk"));
+        QVERIFY(Backup::run(folder, Clock::today(), m_folder->databaseFile(), m_program).isEmpty());
+        addPhrase(QStringLiteral("后来加的"));
+        QFile program(m_program);
+        QVERIFY(program.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        program.write("second program");
+        program.close();
+        QVERIFY(Backup::run(folder, Clock::today(), m_folder->databaseFile(), m_program).isEmpty());
+
+        QVERIFY(phrasesIn(target(QStringLiteral("bk/7日/数据库.db"))).contains(QStringLiteral("后来加的")));
+        QCOMPARE(contents(target(QStringLiteral("bk/7日/brenvoll"))), QByteArray("second program"));
+        // The next day goes into its own folder and leaves the 7th alone.
+        QVERIFY(Backup::run(folder, QDate(2016, 5, 8), m_folder->databaseFile(), m_program).isEmpty());
+        QVERIFY(QFileInfo::exists(target(QStringLiteral("bk/8日/数据库.db"))));
+        QCOMPARE(QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 2);
+    }
+
+    void uncommittedWriteStaysOut()
+    {
+        addPhrase(QStringLiteral("已保存"));
+        QSqlDatabase db = Database::connection();
+        QVERIFY(db.transaction());
+        addPhrase(QStringLiteral("写到一半"));
+        const QString copy = target(QStringLiteral("x/7日/数据库.db"));
+        const QStringList failures =
+            Backup::run(target(QStringLiteral("x")), Clock::today(), m_folder->databaseFile(), m_program);
+        QVERIFY(db.rollback());
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        QVERIFY(Backup::checkDatabase(copy));
+        QVERIFY(phrasesIn(copy).contains(QStringLiteral("已保存")));
+        QVERIFY(!phrasesIn(copy).contains(QStringLiteral("写到一半")));
+    }
+
+    void journalLeftByACrashIsRolledBack()
+    {
+        // A database as a crash in the middle of a large write leaves it: the
+        // file already holds pages of the unfinished write, its journal the
+        // pages to put back.
+        const QStringList committed = phrasesIn(m_folder->databaseFile());
+        const QString crashed = target(QStringLiteral("crashed.db"));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
+            db.setDatabaseName(m_folder->databaseFile());
+            QVERIFY(db.open());
+            QSqlQuery query(db);
+            QVERIFY(query.exec(QStringLiteral("PRAGMA cache_size = 10")));
+            QVERIFY(query.exec(QStringLiteral("begin")));
+            QVERIFY(query.exec(QStringLiteral("insert into 词库 (常用语) select printf('%.2000c', 'x') "
+                                              "from (with recursive n(i) as (select 1 union all "
+                                              "select i + 1 from n where i < 3000) select i from n)")));
+            QVERIFY(QFileInfo(m_folder->databaseFile() + QStringLiteral("-journal")).size() > 0);
+            QVERIFY(QFile::copy(m_folder->databaseFile(), crashed));
+            QVERIFY(QFile::copy(m_folder->databaseFile() + QStringLiteral("-journal"),
+                                crashed + QStringLiteral("-journal")));
+            QVERIFY(query.exec(QStringLiteral("rollback")));
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+        QVERIFY(QFileInfo(crashed).size() > QFileInfo(m_folder->databaseFile()).size());
+
+        const QString copy = target(QStringLiteral("copy.db"));
+        QString error;
+        QVERIFY2(Backup::copyDatabase(crashed, copy, &error), qPrintable(error));
+        QVERIFY(Backup::checkDatabase(copy));
+        QCOMPARE(phrasesIn(copy), committed);
+    }
+
+    void failedCopyKeepsEarlierBackup()
+    {
+        const QString folder = target(QStringLiteral("bk"));
+        QVERIFY(Backup::run(folder, Clock::today(), m_folder->databaseFile(), m_program).isEmpty());
+        const QByteArray earlier = contents(target(QStringLiteral("bk/7日/数据库.db")));
+        addPhrase(QStringLiteral("新的"));
+        // Something in the way of the temporary copy.
+        QVERIFY(QDir().mkpath(target(QStringLiteral("bk/7日/数据库.db.part/x"))));
+        const QStringList failures = Backup::run(folder, Clock::today(), m_folder->databaseFile(), m_program);
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures[0].contains(QStringLiteral("数据库.db")) && failures[0].contains(folder + "/7日"),
+                 qPrintable(failures[0]));
+        QCOMPARE(contents(target(QStringLiteral("bk/7日/数据库.db"))), earlier);
+        QVERIFY(Backup::checkDatabase(target(QStringLiteral("bk/7日/数据库.db"))));
+    }
+
+    void folderCannotBeCreated_data()
+    {
+        QTest::addColumn<QString>("blocker"); // an ordinary file where a folder is needed
+        QTest::addColumn<QString>("folder");
+        QTest::newRow("backup folder below a file") << "plain.txt"
+                                                    << "plain.txt/备份";
+        QTest::newRow("day folder is a file") << "bk/7日"
+                                              << "bk";
+    }
+    void folderCannotBeCreated()
+    {
+        QFETCH(QString, blocker);
+        QFETCH(QString, folder);
+        QVERIFY(QDir().mkpath(QFileInfo(target(blocker)).path()));
+        QFile file(target(blocker));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("keep");
+        file.close();
+
+        const QStringList failures =
+            Backup::run(target(folder), Clock::today(), m_folder->databaseFile(), m_program);
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures[0].contains(QStringLiteral("无法创建备份文件夹")), qPrintable(failures[0]));
+        QVERIFY2(failures[0].contains(target(folder) + QStringLiteral("/7日")), qPrintable(failures[0]));
+        QCOMPARE(contents(target(blocker)), QByteArray("keep"));
+        const QString message = Backup::failureMessage(failures);
+        QVERIFY(message.contains(failures[0]));
+        QVERIFY(message.contains(QStringLiteral("综合设置")));
+    }
+
+    void missingProgramFileIsTold()
+    {
+        const QStringList failures =
+            Backup::run(target(QStringLiteral("bk")), Clock::today(), m_folder->databaseFile(),
+                        m_program + QStringLiteral(".gone"));
+        QCOMPARE(failures.size(), 1);
+        QVERIFY2(failures[0].startsWith(QStringLiteral("程序文件“brenvoll.gone”")), qPrintable(failures[0]));
+        QVERIFY(Backup::checkDatabase(target(QStringLiteral("bk/7日/数据库.db"))));
+    }
+
+    void closingMainWindowBacksUpThenEnds()
+    {
+        auto* form1 = new Form1();
+        form1->show();
+        // Typed into the settings window and not saved: this folder counts.
+        Form6::get()->Text1->setText(target(QStringLiteral("未保存/备份")));
+        QVERIFY(form1->close());
+        QCOMPARE(m_ended, 1);
+        QVERIFY(m_shownAtEnd.isEmpty());
+        QVERIFY(!form1->isVisible());
+        QVERIFY(Backup::checkDatabase(target(QStringLiteral("未保存/备份/7日/数据库.db"))));
+        const QString programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
+        QVERIFY(QFileInfo(target(QStringLiteral("未保存/备份/7日/") + programName)).isFile());
+    }
+
+    void failedBackupIsToldOnceBeforeTheEnd()
+    {
+        QFile file(target(QStringLiteral("plain.txt")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.close();
+        auto* form1 = new Form1();
+        form1->show();
+        Form6::get()->Text1->setText(target(QStringLiteral("plain.txt/备份")));
+        QVERIFY(form1->close());
+        QCOMPARE(m_ended, 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(m_shownAtEnd.size(), 1);
+        const MessageBox::Shown& shown = m_shownAtEnd[0];
+        QCOMPARE(shown.icon, QMessageBox::Warning);
+        QCOMPARE(shown.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY2(shown.text.contains(target(QStringLiteral("plain.txt/备份/7日"))), qPrintable(shown.text));
+        QVERIFY(shown.text.contains(QStringLiteral("数据库和程序文件都没有备份")));
+        QVERIFY(shown.text.contains(QStringLiteral("请在“综合设置”中选择")));
+    }
+
+    void endProgramMakesNoBackup()
+    {
+        auto* form1 = new Form1();
+        form1->show();
+        Form6::get()->Text1->setText(target(QStringLiteral("bk")));
+        endProgram();
+        QCOMPARE(m_ended, 1);
+        QVERIFY(!QFileInfo::exists(target(QStringLiteral("bk"))));
+        QVERIFY(form1->isVisible());
+    }
+};
+
+QTEST_MAIN(BackupTest)
+#include "tst_backup.moc"

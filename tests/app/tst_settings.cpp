@@ -1,0 +1,332 @@
+// The settings record, its in-memory copy in the settings window, and the
+// window's save, browse and password change, on a real copy of the database.
+#include "TabStops.h"
+#include "TestSupport.h"
+#include "app/Database.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "app/SettingsStore.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+
+using namespace brenvoll;
+
+class SettingsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<test::TestFolder> m_folder;
+
+    static Settings stored()
+    {
+        Settings settings;
+        [&] { QVERIFY(SettingsStore::read(settings)); }();
+        return settings;
+    }
+    void store(const QString& password, const QString& folder, const QString& left, const QString& top)
+    {
+        QVERIFY(SettingsStore::writePassword(password));
+        QVERIFY(SettingsStore::writeFolderAndMargins(folder, left, top));
+    }
+    void runSql(const QString& sql)
+    {
+        QSqlQuery query = Database::prepare(sql);
+        QVERIFY2(Database::exec(query), qPrintable(sql));
+    }
+    // Every update of 设置 fails from now on, as on a full or locked disk.
+    void refuseWrites()
+    {
+        runSql(QStringLiteral("create trigger no_write before update on 设置 begin "
+                              "select raise(abort, 'disk full'); end"));
+    }
+    static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+
+private slots:
+    void init()
+    {
+        MessageBox::setAnswerMode(true);
+        m_folder = std::make_unique<test::TestFolder>();
+        QVERIFY(m_folder->open());
+        store(QStringLiteral("864"), QStringLiteral("/备份/体检"), QStringLiteral("12"),
+              QStringLiteral("20"));
+    }
+
+    void cleanup()
+    {
+        delete Form6::loaded();
+        flushDeletes();
+        m_folder.reset();
+    }
+
+    void margins_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("millimetres");
+        QTest::newRow("unit typed after it") << "15mm" << 15.0;
+        QTest::newRow("no number") << "abc" << 0.0;
+        QTest::newRow("blank inside the number") << "1 5" << 15.0;
+        QTest::newRow("decimal then letters") << "12.5ab" << 12.5;
+        QTest::newRow("empty") << "" << 0.0;
+        QTest::newRow("blanks around") << "  7.25 " << 7.25;
+        QTest::newRow("second point ends it") << "1.2.3" << 1.2;
+        QTest::newRow("comma is no decimal point") << "3,5" << 3.0;
+        QTest::newRow("negative") << "-4" << -4.0;
+    }
+    void margins()
+    {
+        QFETCH(QString, text);
+        QFETCH(double, millimetres);
+        QCOMPARE(SettingsStore::marginMillimetres(text), millimetres);
+        QVERIFY(qAbs(SettingsStore::marginTwips(text) - millimetres * 56.7) < 0.01);
+    }
+
+    void marginsStoredAsTyped()
+    {
+        Form6* form = Form6::showWindow();
+        form->Text4->setText(QStringLiteral("15mm"));
+        form->Text5->setText(QStringLiteral("abc"));
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(stored().leftMargin, QStringLiteral("15mm"));
+        QCOMPARE(stored().topMargin, QStringLiteral("abc"));
+        QVERIFY(!Form6::loaded());
+        // The next reader gets the saved texts, read as 15 and 0 millimetres.
+        QCOMPARE(SettingsStore::marginTwips(Form6::get()->leftMarginText()), double(float(15 * 56.7)));
+        QCOMPARE(SettingsStore::marginTwips(Form6::get()->topMarginText()), 0.0);
+    }
+
+    void readingLoadsHidden()
+    {
+        QVERIFY(!Form6::loaded());
+        Form6* form = Form6::get();
+        QVERIFY(Form6::loaded() == form);
+        QVERIFY(!form->isVisible());
+        QCOMPARE(form->backupFolder(), QStringLiteral("/备份/体检"));
+        QCOMPARE(form->leftMarginText(), QStringLiteral("12"));
+        QCOMPARE(form->topMarginText(), QStringLiteral("20"));
+        // Loaded once: a later change of the table does not reach the copy,
+        // and showing the window shows the copy as it is.
+        store(QStringLiteral("864"), QStringLiteral("/else"), QStringLiteral("1"), QStringLiteral("2"));
+        QCOMPARE(Form6::get()->leftMarginText(), QStringLiteral("12"));
+        QVERIFY(Form6::showWindow() == form);
+        QCOMPARE(form->Text1->text(), QStringLiteral("/备份/体检"));
+    }
+
+    void unsavedTextsCountUntilExit()
+    {
+        Form6* form = Form6::showWindow();
+        form->Text1->setText(QStringLiteral("/新/文件夹"));
+        form->Text4->setText(QStringLiteral("30"));
+        QCOMPARE(Form6::get()->backupFolder(), QStringLiteral("/新/文件夹"));
+        QCOMPARE(Form6::get()->leftMarginText(), QStringLiteral("30"));
+
+        QTest::mouseClick(form->Command4, Qt::LeftButton); // 退 出
+        QVERIFY(!Form6::loaded());
+        QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
+        QCOMPARE(Form6::get()->backupFolder(), QStringLiteral("/备份/体检"));
+        QCOMPARE(Form6::get()->leftMarginText(), QStringLiteral("12"));
+    }
+
+    void closingDropsTheCopy()
+    {
+        Form6* form = Form6::showWindow();
+        form->Text5->setText(QStringLiteral("99"));
+        QTest::keyClick(form->Text5, Qt::Key_Escape);
+        QVERIFY(!Form6::loaded());
+        QCOMPARE(Form6::get()->topMarginText(), QStringLiteral("20"));
+        Form6::get()->close();
+        QVERIFY(!Form6::loaded());
+    }
+
+    void saveStoresAndUnloads()
+    {
+        Form6* form = Form6::showWindow();
+        form->Text1->setText(QStringLiteral(" /带 空格/ "));
+        form->Text4->setText(QString());
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(!Form6::loaded());
+        QCOMPARE(stored().folder, QStringLiteral(" /带 空格/ "));
+        QCOMPARE(stored().leftMargin, QString(""));
+        QCOMPARE(stored().password, QStringLiteral("864"));
+    }
+
+    void failedSaveKeepsTheWindow()
+    {
+        Form6* form = Form6::showWindow();
+        refuseWrites();
+        form->Text1->setText(QStringLiteral("/typed"));
+        form->Text4->setText(QStringLiteral("33"));
+        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(QStringLiteral("设置没有保存")), qPrintable(shown[0].text));
+        QVERIFY2(shown[0].text.contains(QStringLiteral("disk full")), qPrintable(shown[0].text));
+        QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QVERIFY(Form6::loaded() == form);
+        QVERIFY(form->isVisible());
+        QCOMPARE(form->Text1->text(), QStringLiteral("/typed"));
+        QCOMPARE(form->Text4->text(), QStringLiteral("33"));
+        QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
+    }
+
+    void passwordChange_data()
+    {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("oldTyped");
+        QTest::addColumn<QString>("newTyped");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("after");
+        const QString empty = QStringLiteral("请输入新密码！");
+        const QString wrong = QStringLiteral("原密码不正确，无法修改密码！");
+        const QString done = QStringLiteral("修改密码成功，请牢记新密码！");
+        QTest::newRow("changed") << "864"
+                                 << "864"
+                                 << "Abc1" << done << "Abc1";
+        QTest::newRow("blanks around both entries") << "864"
+                                                    << "  864 "
+                                                    << "  neu 7 " << done << "neu 7";
+        QTest::newRow("empty new password") << "864"
+                                            << "864"
+                                            << "" << empty << "864";
+        QTest::newRow("blank new password") << "864"
+                                            << "864"
+                                            << "    " << empty << "864";
+        QTest::newRow("letter case counts") << "Abc1"
+                                            << "abc1"
+                                            << "x" << wrong << "Abc1";
+        QTest::newRow("stored blank counts") << " 864"
+                                             << "864"
+                                             << "x" << wrong << " 864";
+        QTest::newRow("wrong old password") << "864"
+                                            << "865"
+                                            << "x" << wrong << "864";
+        QTest::newRow("empty old password") << "864"
+                                            << ""
+                                            << "x" << wrong << "864";
+    }
+    void passwordChange()
+    {
+        QFETCH(QString, before);
+        QFETCH(QString, oldTyped);
+        QFETCH(QString, newTyped);
+        QFETCH(QString, message);
+        QFETCH(QString, after);
+        QVERIFY(SettingsStore::writePassword(before));
+
+        Form6* form = Form6::showWindow();
+        QTest::keyClicks(form->Text8, oldTyped);
+        QTest::keyClicks(form->Text12, newTyped);
+        QTest::mouseClick(form->Command3, Qt::LeftButton);
+
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, message);
+        QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
+        QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+        QCOMPARE(stored().password, after);
+        if (message == QStringLiteral("修改密码成功，请牢记新密码！")) {
+            QVERIFY(!Form6::loaded());
+        } else {
+            QVERIFY(Form6::loaded() == form);
+            QVERIFY(form->isVisible());
+            QCOMPARE(form->Text8->text(), oldTyped);
+            QCOMPARE(form->Text12->text(), newTyped);
+        }
+    }
+
+    void passwordChangeKeepsEditedFolderOut()
+    {
+        Form6* form = Form6::showWindow();
+        form->Text1->setText(QStringLiteral("/没保存"));
+        form->Text4->setText(QStringLiteral("77"));
+        form->Text8->setText(QStringLiteral("864"));
+        form->Text12->setText(QStringLiteral("new"));
+        form->Command3_Click();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(stored().password, QStringLiteral("new"));
+        QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
+        QCOMPARE(stored().leftMargin, QStringLiteral("12"));
+        QCOMPARE(Form6::get()->backupFolder(), QStringLiteral("/备份/体检"));
+    }
+
+    void failedPasswordWriteSaysSo()
+    {
+        Form6* form = Form6::showWindow();
+        refuseWrites();
+        form->Text8->setText(QStringLiteral("864"));
+        form->Text12->setText(QStringLiteral("new"));
+        form->Command3_Click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(QStringLiteral("新密码没有保存")), qPrintable(shown[0].text));
+        QCOMPARE(stored().password, QStringLiteral("864"));
+        QVERIFY(Form6::loaded() == form);
+        QVERIFY(form->isVisible());
+    }
+
+    void browse()
+    {
+        Form6* form = Form6::showWindow();
+        FileDialogs::queuePath(QString()); // cancelled
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(form->Text1->text(), QStringLiteral("/备份/体检"));
+
+        FileDialogs::queuePath(QStringLiteral("/tmp/选中的/"));
+        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(form->Text1->text(), QStringLiteral("/tmp/选中的"));
+        QCOMPARE(form->Text1->cursorPosition(), form->Text1->text().size());
+        QCOMPARE(form->focusWidget(), form->Text1);
+        QCOMPARE(stored().folder, QStringLiteral("/备份/体检")); // only save stores it
+
+        FileDialogs::queuePath(QStringLiteral("/"));
+        form->Command1_Click();
+        QCOMPARE(form->Text1->text(), QStringLiteral("/"));
+    }
+
+    void layout()
+    {
+        Form6* form = Form6::showWindow();
+        QCOMPARE(form->windowTitle(), QStringLiteral("综合设置"));
+        const QList<QWidget*> chain{form->Command3, form->Text12,   form->Text8,
+                                    form->Text5,    form->Text4,    form->Text1,
+                                    form->Command1, form->Command2, form->Command4};
+        for (qsizetype i = 0; i + 1 < chain.size(); ++i) {
+            QCOMPARE(test::nextTabStop(chain[i]), chain[i + 1]);
+        }
+        QCOMPARE(form->focusWidget(), form->Command3);
+        for (QLineEdit* edit : {form->Text8, form->Text12}) {
+            QCOMPARE(edit->maxLength(), 15);
+            QCOMPARE(edit->echoMode(), QLineEdit::Normal);
+            QVERIFY(!edit->testAttribute(Qt::WA_InputMethodEnabled));
+        }
+        // Enter in a box presses no button.
+        form->Text12->setText(QStringLiteral("x"));
+        QTest::keyClick(form->Text4, Qt::Key_Return);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(form->isVisible());
+        QCOMPARE(stored().password, QStringLiteral("864"));
+    }
+
+    void unreadableRecordLoadsNoInventedValues()
+    {
+        runSql(QStringLiteral("delete from 设置"));
+        Form6* form = Form6::get();
+        QVERIFY(!form->loadError().isNull());
+        QCOMPARE(form->leftMarginText(), QString());
+        QCOMPARE(form->topMarginText(), QString());
+        QCOMPARE(form->backupFolder(), QString());
+        Form6::showWindow();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(QStringLiteral("无法读取设置")), qPrintable(shown[0].text));
+    }
+};
+
+QTEST_MAIN(SettingsTest)
+#include "tst_settings.moc"

@@ -12,6 +12,7 @@ packages=(
     poppler-utils
     python3 python3-xlrd python3-xlwt
     xdg-utils
+    libqt6svg6
 )
 
 missing=()

@@ -200,10 +200,12 @@ void Form8::printBatch(Form1& main)
             outcome = printShownSheet(*main.sheet());
         }
         if (!outcome.ok()) {
+            const QString why =
+                outcome.status == PrintOutcome::NoPrinter ? kNoPrinterMessage : outcome.reason;
             MessageBox::warning(
                 &main, QStringLiteral("第 %1 页（%2）没有打印出来：%3\n批量打印已停止，已打印 %4 页。")
-                           .arg(printed + 1)
-                           .arg(main.results()->textAt(i), outcome.message(), QString::number(printed)));
+                           .arg(QString::number(printed + 1), main.results()->textAt(i), why,
+                                QString::number(printed)));
             return;
         }
         ++printed;

@@ -1,8 +1,18 @@
 // Printing of the sheet from the main window.
 #include "Form1.h"
+#include "app/MessageBox.h"
+#include "print/SheetPrinter.h"
 
 namespace brenvoll {
 
-void Form1::p_Click() {}
+// Prints what the sheet shows now, saved or not, as one page on the default
+// printer. A page that did not come out is reported, never passed off as done.
+void Form1::p_Click()
+{
+    const PrintOutcome outcome = printShownSheet(*Picture5);
+    if (!outcome.ok()) {
+        MessageBox::warning(this, outcome.message());
+    }
+}
 
 } // namespace brenvoll

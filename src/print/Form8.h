@@ -3,7 +3,14 @@
 #include <QDialog>
 #include <QPointer>
 
+class QFrame;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+
 namespace brenvoll {
+
+class Form1;
 
 class Form8 : public QDialog
 {
@@ -15,8 +22,27 @@ public:
     // The window if it is loaded, else null.
     static Form8* loaded();
 
+    // OK: prints as chosen, then unloads the dialog.
+    void Command1_Click();
+    // Cancel: unloads the dialog; nothing is printed.
+    void Command2_Click();
+
+    // A batch of more pages than this shows its progress and can be cancelled.
+    static constexpr int kQuietBatchPages = 3;
+
+    QLabel* Image1 = nullptr;
+    QFrame* Frame1 = nullptr;
+    QRadioButton* Option1 = nullptr;
+    QRadioButton* Option2 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+
 private:
     explicit Form8(QWidget* parent = nullptr);
+    void Form_Load();
+    void printBatch(Form1& main);
+    int px(double twips) const;
+
     static QPointer<Form8> s_instance;
 };
 

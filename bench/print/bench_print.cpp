@@ -1,0 +1,208 @@
+// Batch printing of many records into PDF files, against drawing the same
+// sheets once they are loaded.
+//
+//   QT_QPA_PLATFORM=offscreen build/bench/bench_print [records, default 1000]
+//
+// Three runs over the same list, one after the other in one process:
+//   batch   the print dialog's batch from line 0 to the last (select, load,
+//           print each page as its own job), as the operator starts it;
+//   split   the same steps timed apart: loading (selecting the line, which
+//           reads the record into the sheet) against printing;
+//   drawn   the same sheets, already loaded and captured beforehand, only
+//           printed.
+// The batch must cost under 1.5 times the drawn run.
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "app/Module1.h"
+#include "app/SettingsStore.h"
+#include "mainwindow/Form1.h"
+#include "print/Form8.h"
+#include "print/SheetPrinter.h"
+#include "record/SheetView.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTemporaryDir>
+
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+#include <vector>
+
+using namespace brenvoll;
+
+namespace {
+
+bool storeRecords(int count)
+{
+    QStringList columns;
+    QStringList marks;
+    for (const BoxDef& def : FieldMap::boxes()) {
+        columns.append(QLatin1Char('"') + def.column + QLatin1Char('"'));
+        marks.append(QStringLiteral("?"));
+    }
+    Database::connection().transaction();
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("insert into 档案 (%1) values (%2)")
+                              .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+    for (int n = 0; n < count; ++n) {
+        for (const BoxDef& def : FieldMap::boxes()) {
+            QString value;
+            switch (def.set == BoxSet::Text5 ? def.index : -1) {
+            case 0:
+                value = QStringLiteral("居民%1").arg(n);
+                break;
+            case 1:
+                value = n % 2 ? QStringLiteral("男") : QStringLiteral("女");
+                break;
+            case 2:
+                value = QString::number(30 + n % 50);
+                break;
+            case 3:
+                value = QDate(2016, 1, 1).addDays(n % 150).toString(Qt::ISODate);
+                break;
+            case 4:
+                value = QStringLiteral("东街%1号").arg(n % 90);
+                break;
+            case 5:
+                value = QStringLiteral("2016%1").arg(n, 10, 10, QLatin1Char('0'));
+                break;
+            default:
+                value = QStringLiteral("未见异常%1").arg(def.index);
+            }
+            query.addBindValue(value);
+        }
+        if (!Database::exec(query)) {
+            return false;
+        }
+    }
+    return Database::connection().commit();
+}
+
+void clearFolder(const QString& path)
+{
+    QDir dir(path);
+    dir.removeRecursively();
+    dir.mkpath(path);
+    // Every run starts with the earlier runs' files written out.
+    sync();
+}
+
+// Processor time of this process: the machine is shared, so wall time alone
+// moves with the neighbours' load.
+double cpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+int jobsIn(const QString& path)
+{
+    return int(QDir(path).entryList({QStringLiteral("job-*.pdf")}, QDir::Files).size());
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM",
+            qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    const int count = argc > 1 ? std::atoi(argv[1]) : 1000;
+
+    QTemporaryDir folder;
+    const QString database = databasePath(folder.path());
+    if (!QFile::copy(QString::fromUtf8(BRENVOLL_DELIVERED_DATABASE), database) ||
+        !QFile::setPermissions(database, QFileDevice::ReadOwner | QFileDevice::WriteOwner) ||
+        !Database::open(connectionString(folder.path())) || !storeRecords(count)) {
+        std::fprintf(stderr, "cannot prepare the database\n");
+        return 1;
+    }
+    MessageBox::setAnswerMode(true);
+    Clock::setFixed(QDateTime(QDate(2016, 6, 1), QTime(9, 0)));
+    Form1 main;
+    main.Form_Load();
+    if (main.lineCount() != count) {
+        std::fprintf(stderr, "the list shows %d records, not %d\n", main.lineCount(), count);
+        return 1;
+    }
+    Form6::get()->Text4->setText(QStringLiteral("10"));
+    Form6::get()->Text5->setText(QStringLiteral("10"));
+    const double left = SettingsStore::marginTwips(Form6::get()->leftMarginText());
+    const double top = SettingsStore::marginTwips(Form6::get()->topMarginText());
+    const QString out = folder.filePath(QStringLiteral("pages"));
+    clearFolder(out);
+    PrintTarget::usePdfFolder(out);
+
+    // The batch as the operator starts it.
+    main.selectLine(-1);
+    QElapsedTimer timer;
+    timer.start();
+    double cpu = cpuMs();
+    Form8* dialog = Form8::showWindow();
+    dialog->Option2->setChecked(true);
+    dialog->Command1_Click();
+    const double batchMs = timer.nsecsElapsed() / 1e6;
+    const double batchCpuMs = cpuMs() - cpu;
+    const int batchPages = jobsIn(out);
+    const auto shown = MessageBox::takeShown();
+
+    // The same steps, loading and printing timed apart.
+    clearFolder(out);
+    PrintTarget::usePdfFolder(out);
+    main.selectLine(-1);
+    double loadMs = 0;
+    double printMs = 0;
+    for (int i = 0; i < count; ++i) {
+        timer.restart();
+        main.selectLine(i);
+        loadMs += timer.nsecsElapsed() / 1e6;
+        timer.restart();
+        printShownSheet(*main.sheet());
+        printMs += timer.nsecsElapsed() / 1e6;
+    }
+
+    // The sheets captured after loading, then only printed.
+    std::vector<SheetSnapshot> sheets;
+    sheets.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        main.selectLine(i);
+        sheets.push_back(snapshotOf(*main.sheet()));
+    }
+    clearFolder(out);
+    PrintTarget::usePdfFolder(out);
+    timer.restart();
+    cpu = cpuMs();
+    for (const SheetSnapshot& sheet : sheets) {
+        printSheet(sheet, left, top);
+    }
+    const double drawnMs = timer.nsecsElapsed() / 1e6;
+    const double drawnCpuMs = cpuMs() - cpu;
+    const int drawnPages = jobsIn(out);
+
+    const double ratio = batchMs / drawnMs;
+    std::printf("records                      %d\n", count);
+    std::printf(
+        "batch (dialog)               %.0f ms, %d pages, %.2f ms per page, processor %.2f ms per page%s\n",
+        batchMs, batchPages, batchMs / count, batchCpuMs / count,
+        shown.isEmpty() ? "" : " (a message was shown)");
+    std::printf("  loading (select + read)    %.0f ms, %.3f ms per page, %.1f %%\n", loadMs, loadMs / count,
+                100 * loadMs / (loadMs + printMs));
+    std::printf("  printing (snapshot + job)  %.0f ms, %.2f ms per page, %.1f %%\n", printMs, printMs / count,
+                100 * printMs / (loadMs + printMs));
+    std::printf(
+        "drawn (loaded sheets)        %.0f ms, %d pages, %.2f ms per page, processor %.2f ms per page\n",
+        drawnMs, drawnPages, drawnMs / count, drawnCpuMs / count);
+    std::printf("batch / drawn, processor     %.3f\n", batchCpuMs / drawnCpuMs);
+    std::printf("batch / drawn                %.3f (must stay under 1.5): %s\n", ratio,
+                ratio < 1.5 ? "ok" : "TOO SLOW");
+    PrintTarget::useDefaultPrinter();
+    return ratio < 1.5 && batchPages == count && drawnPages == count ? 0 : 2;
+}

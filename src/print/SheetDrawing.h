@@ -1,0 +1,58 @@
+#pragma once
+// Drawing one examination sheet onto any paint device (a printer, a PDF, a
+// preview image) from a snapshot of what the sheet shows. Positions are twips
+// from the sheet's top-left corner, as on screen; the device's own resolution
+// turns them into its units, so a sheet comes out the same size everywhere.
+#include "record/FieldMap.h"
+
+#include <QList>
+#include <QPointF>
+#include <QString>
+
+class QFont;
+class QPainter;
+
+namespace brenvoll {
+
+// A title, caption or box text: its top-left corner, its font and its text.
+struct SheetText
+{
+    QPointF topLeft; // twips
+    FontDef font;    // an empty family stands for the sheet's font
+    QString text;
+    bool visible = true;
+};
+
+// A ruling line between two points (twips).
+struct SheetRule
+{
+    QPointF from;
+    QPointF to;
+    bool visible = true;
+};
+
+// What a sheet shows at one moment, element by element, in drawing order.
+struct SheetSnapshot
+{
+    SheetText title;           // Label3
+    QList<SheetText> captions; // Label4 0..65
+    QList<SheetText> text5;    // Text5 0..5
+    QList<SheetText> text6;    // Text6 0..45
+    QList<SheetRule> lines;    // Line1 0..44
+};
+
+// The sheet as designed holding `record`, with `title` centred across it as
+// the main window shows it.
+SheetSnapshot designedSheet(const ExamRecord& record, const QString& title);
+
+// The font an element is drawn in.
+QFont sheetElementFont(const FontDef& def);
+
+// Draws the sheet with its origin moved right and down by the margins (twips)
+// from the painter's origin: title, visible captions, visible Text5 and Text6
+// texts, then visible lines. Texts are one unclipped line each, their top-left
+// corner at the element's position; lines are solid and as thin as the device
+// draws. Hidden elements and empty texts draw nothing.
+void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+
+} // namespace brenvoll

@@ -1,0 +1,171 @@
+#include "SheetPrinter.h"
+
+#include "app/Form6.h"
+#include "app/SettingsStore.h"
+#include "record/SheetView.h"
+
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPrinter>
+#include <QPrinterInfo>
+
+#include <memory>
+
+namespace brenvoll {
+
+const QString kNoPrinterMessage = QStringLiteral("未找到默认打印机，无法打印。");
+
+namespace {
+
+QString g_pdfFolder;
+int g_pdfJobs = 0;
+
+struct Scale
+{
+    const SheetView& view;
+    double twips(int px, double designed, int dpi) const
+    {
+        return view.px(designed) == px ? designed : px * 1440.0 / dpi;
+    }
+    double x(int px, double designed) const { return twips(px, designed, view.logicalDpiX()); }
+    double y(int px, double designed) const { return twips(px, designed, view.logicalDpiY()); }
+};
+
+FontDef fontOf(const QWidget& widget)
+{
+    const QFont& font = widget.font();
+    double points = font.pointSizeF();
+    if (points <= 0) {
+        points = font.pixelSize() * 72.0 / widget.logicalDpiY();
+    }
+    return FontDef{font.family(), points, font.bold()};
+}
+
+SheetText textOf(const Scale& scale, const QWidget& widget, const QString& text, const TwipsRect& designed)
+{
+    return SheetText{QPointF(scale.x(widget.x(), designed.left), scale.y(widget.y(), designed.top)),
+                     fontOf(widget), text, widget.isVisibleTo(&scale.view)};
+}
+
+SheetRule ruleOf(const Scale& scale, const QWidget& widget, const LineDef& def)
+{
+    const double left = scale.x(widget.x(), qMin(def.x1, def.x2));
+    const double top = scale.y(widget.y(), qMin(def.y1, def.y2));
+    const double right = scale.x(widget.x() + widget.width() - 1, qMax(def.x1, def.x2));
+    const double bottom = scale.y(widget.y() + widget.height() - 1, qMax(def.y1, def.y2));
+    // A line is drawn along its long side: a one-pixel widget on screen.
+    const bool horizontal = def.y1 == def.y2;
+    return SheetRule{QPointF(left, top), horizontal ? QPointF(right, top) : QPointF(left, bottom),
+                     widget.isVisibleTo(&scale.view)};
+}
+
+std::unique_ptr<QPrinter> openTarget(PrintOutcome& outcome)
+{
+    if (!g_pdfFolder.isEmpty()) {
+        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+        printer->setOutputFormat(QPrinter::PdfFormat);
+        printer->setPageSize(QPageSize(QPageSize::A4));
+        printer->setFullPage(true);
+        printer->setOutputFileName(
+            QDir(g_pdfFolder)
+                .filePath(QStringLiteral("job-%1.pdf").arg(++g_pdfJobs, 5, 10, QLatin1Char('0'))));
+        return printer;
+    }
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (info.isNull()) {
+        outcome.status = PrintOutcome::NoPrinter;
+        return nullptr;
+    }
+    // The printer's own paper, orientation and printable area: nothing is chosen.
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
+}
+
+} // namespace
+
+void PrintTarget::useDefaultPrinter()
+{
+    g_pdfFolder.clear();
+}
+
+void PrintTarget::usePdfFolder(const QString& folder)
+{
+    g_pdfFolder = folder;
+    g_pdfJobs = 0;
+}
+
+QString PrintTarget::pdfFolder()
+{
+    return g_pdfFolder;
+}
+
+bool PrintTarget::available()
+{
+    return !g_pdfFolder.isEmpty() || !QPrinterInfo::defaultPrinter().isNull();
+}
+
+QString PrintOutcome::message() const
+{
+    switch (status) {
+    case Printed:
+        return {};
+    case NoPrinter:
+        return kNoPrinterMessage;
+    case Failed:
+        break;
+    }
+    return QStringLiteral("表格没有打印出来：") + reason;
+}
+
+SheetSnapshot snapshotOf(const SheetView& view)
+{
+    const Scale scale{view};
+    SheetSnapshot sheet;
+    sheet.title = textOf(scale, *view.title(), view.title()->text(), FieldMap::titleRect());
+    sheet.title.visible = true; // the title is always printed
+    for (const CaptionDef& def : FieldMap::captions()) {
+        const QLabel& label = *view.caption(def.index);
+        sheet.captions.append(textOf(scale, label, label.text(), def.rect));
+    }
+    for (const BoxDef& def : FieldMap::boxes()) {
+        const QLineEdit& edit = *view.box(def.set, def.index);
+        (def.set == BoxSet::Text5 ? sheet.text5 : sheet.text6)
+            .append(textOf(scale, edit, edit.text(), def.rect));
+    }
+    for (const LineDef& def : FieldMap::lines()) {
+        sheet.lines.append(ruleOf(scale, *view.line(def.index), def));
+    }
+    return sheet;
+}
+
+PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips)
+{
+    PrintOutcome outcome;
+    const std::unique_ptr<QPrinter> printer = openTarget(outcome);
+    if (!printer) {
+        return outcome;
+    }
+    printer->setDocName(QStringLiteral("健康体检反馈表"));
+    QPainter painter;
+    if (!painter.begin(printer.get())) {
+        outcome.status = PrintOutcome::Failed;
+        outcome.reason = QStringLiteral("打印机不接受打印任务。");
+        return outcome;
+    }
+    drawSheet(painter, sheet, leftMarginTwips, topMarginTwips);
+    if (!painter.end() || printer->printerState() == QPrinter::Error) {
+        outcome.status = PrintOutcome::Failed;
+        outcome.reason = QStringLiteral("打印任务没有完成。");
+    }
+    return outcome;
+}
+
+PrintOutcome printShownSheet(const SheetView& view)
+{
+    const Form6* settings = Form6::get();
+    return printSheet(snapshotOf(view), SettingsStore::marginTwips(settings->leftMarginText()),
+                      SettingsStore::marginTwips(settings->topMarginText()));
+}
+
+} // namespace brenvoll

@@ -1,0 +1,59 @@
+#pragma once
+// Printing the sheet that the main window shows: one page, one print job, on
+// the system's default printer, or into PDF files where a test or benchmark
+// has sent the pages.
+#include "SheetDrawing.h"
+
+#include <QString>
+
+namespace brenvoll {
+
+class SheetView;
+
+// What the sheet shows now: every element's position, font, text and whether
+// it is visible. Elements still at their designed place keep their exact
+// twips; moved ones are measured on screen.
+SheetSnapshot snapshotOf(const SheetView& view);
+
+// Where print jobs go. The program prints on the default printer; tests and
+// benchmarks send every job into its own A4 PDF file instead (job-00001.pdf,
+// job-00002.pdf, … in a folder), the paper edge standing for the printable
+// area, through the same printer path.
+class PrintTarget
+{
+public:
+    static void useDefaultPrinter();
+    static void usePdfFolder(const QString& folder);
+    // Empty while printing on the default printer.
+    static QString pdfFolder();
+    // False when there is nowhere to print: no default printer.
+    static bool available();
+};
+
+struct PrintOutcome
+{
+    enum Status
+    {
+        Printed,
+        NoPrinter,
+        Failed,
+    };
+    Status status = Printed;
+    QString reason; // why a page failed
+
+    bool ok() const { return status == Printed; }
+    // The operator's message for a page that was not printed.
+    QString message() const;
+};
+
+extern const QString kNoPrinterMessage;
+
+// Prints one sheet as one job of one page, moved by the margins (twips) from
+// the top-left corner of the printable area.
+PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+
+// Prints what `view` shows now with the margins of the settings window's
+// fields (loading that window hidden if needed).
+PrintOutcome printShownSheet(const SheetView& view);
+
+} // namespace brenvoll

@@ -1,0 +1,315 @@
+// The print dialog Form8: the current sheet, a batch of listed records from the
+// selected line on, and every way a batch stops short. Pages are read back from
+// the PDF files of the real print path.
+#include "PdfText.h"
+#include "TestSupport.h"
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "mainwindow/Form1.h"
+#include "print/Form8.h"
+#include "print/SheetPrinter.h"
+#include "record/RecordStore.h"
+#include "record/ResultList.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinterInfo>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+using namespace brenvoll;
+
+namespace {
+
+// Stores a record as the delivered table holds it, straight through the
+// connection, so that the list shows exactly these rows.
+bool storeRecord(const ExamRecord& record)
+{
+    QStringList columns;
+    QStringList marks;
+    for (const BoxDef& def : FieldMap::boxes()) {
+        columns.append(QLatin1Char('"') + def.column + QLatin1Char('"'));
+        marks.append(QStringLiteral("?"));
+    }
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("insert into 档案 (%1) values (%2)")
+                              .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
+    for (const BoxDef& def : FieldMap::boxes()) {
+        const QString& value = record.at(def.set, def.index);
+        query.addBindValue(value.isNull() ? QStringLiteral("") : value);
+    }
+    return Database::exec(query);
+}
+
+} // namespace
+
+class BatchPrintTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    test::TestFolder m_folder;
+    Form1* m_main = nullptr;
+    std::unique_ptr<QTemporaryDir> m_out;
+    QHash<QString, QString> m_nameOfKey;
+    std::vector<ExamRecord> m_records;
+
+    // The name printed in the name box of every page, job by job.
+    QStringList printedNames() const
+    {
+        QStringList names;
+        for (const QString& job : test::printedJobs(m_out->path())) {
+            const auto pages = test::pdfWords(job);
+            if (pages.size() != 1) {
+                names.append(QStringLiteral("<%1 pages>").arg(pages.size()));
+                continue;
+            }
+            QString name = QStringLiteral("<none>");
+            for (const test::PdfWord& w : pages.first()) {
+                if (qRound(w.box.left() * 20) == 2040 && qRound(w.box.top() * 20) == 1740) {
+                    name = w.text.normalized(QString::NormalizationForm_KC);
+                }
+            }
+            names.append(name);
+        }
+        return names;
+    }
+    QStringList namesOfLines(int from, int to) const
+    {
+        QStringList names;
+        for (int i = from; i <= to; ++i) {
+            names.append(m_nameOfKey.value(m_main->keyOfLine(i)));
+        }
+        return names;
+    }
+    // Opens the dialog, chooses the batch and presses OK.
+    static void printBatch()
+    {
+        Form8* dialog = Form8::showWindow();
+        dialog->Option2->setChecked(true);
+        dialog->Command1->click();
+    }
+    static bool dialogUnloaded()
+    {
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return !Form8::loaded();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_folder.open());
+        MessageBox::setAnswerMode(true);
+        Clock::setFixed(QDateTime(QDate(2016, 6, 1), QTime(9, 0)));
+        // Names without digits: poppler reads ideographs and letters back.
+        const QStringList names = {QStringLiteral("赵甲"), QStringLiteral("钱乙"), QStringLiteral("孙丙"),
+                                   QStringLiteral("李丁"), QStringLiteral("周戊")};
+        for (int i = 0; i < names.size(); ++i) {
+            const QString key = QStringLiteral("2016050714302%1").arg(i);
+            m_records.push_back(test::makeRecord(key, names[i], QStringLiteral("2016-05-0%1").arg(i + 1)));
+            QVERIFY(storeRecord(m_records.back()));
+            m_nameOfKey.insert(key, names[i]);
+        }
+        m_main = new Form1();
+        m_main->Form_Load();
+        QCOMPARE(m_main->lineCount(), 5);
+        Form6::get()->Text4->setText(QStringLiteral("0"));
+        Form6::get()->Text5->setText(QStringLiteral("0"));
+    }
+    void init()
+    {
+        m_out = std::make_unique<QTemporaryDir>();
+        PrintTarget::usePdfFolder(m_out->path());
+        if (m_main->lineCount() != 5) {
+            m_main->Command1_Click();
+        }
+        m_main->selectLine(-1);
+    }
+    void cleanup()
+    {
+        if (Form8::loaded()) {
+            Form8::loaded()->close();
+        }
+        QVERIFY(dialogUnloaded());
+        QCOMPARE(MessageBox::takeShown().size(), 0);
+    }
+    void cleanupTestCase()
+    {
+        delete m_main;
+        Clock::reset();
+        PrintTarget::useDefaultPrinter();
+    }
+
+    // Created centred, 300 twips above the middle, with the current sheet chosen.
+    void dialogAsDesigned()
+    {
+        Form8* dialog = Form8::showWindow();
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("打印"));
+        QCOMPARE(dialog->size(), QSize(260, 158)); // 3900 × 2370 twips at 96 dpi
+        QCOMPARE(dialog->x(), (screen.width() - dialog->width()) / 2);
+        QCOMPARE(dialog->y(), (screen.height() - dialog->height()) / 2 - 20);
+        QVERIFY(dialog->Option1->isChecked());
+        QCOMPARE(dialog->Option1->text(), QStringLiteral("打印当前表格"));
+        QCOMPARE(dialog->Option2->text(), QStringLiteral("批量打印"));
+        QCOMPARE(dialog->Command1->text(), QStringLiteral("确 定"));
+        QCOMPARE(dialog->Command2->text(), QStringLiteral("取 消"));
+        QVERIFY(!dialog->Image1->pixmap().isNull());
+        QCOMPARE(dialog->Option1->nextInFocusChain(), dialog->Option2);
+        dialog->Option2->setChecked(true);
+        QVERIFY(!dialog->Option1->isChecked());
+        QCOMPARE(Form8::showWindow(), dialog);
+    }
+
+    // "打印当前表格" prints the sheet as it stands, unsaved text included.
+    void currentSheetPrintsOnce()
+    {
+        m_main->selectLine(2);
+        m_main->box(BoxSet::Text5, 0)->setText(QStringLiteral("改名未存"));
+        Form8* dialog = Form8::showWindow();
+        dialog->Command1->click();
+        QCOMPARE(printedNames(), QStringList{QStringLiteral("改名未存")});
+        QVERIFY(dialogUnloaded());
+    }
+
+    void cancelPrintsNothing()
+    {
+        Form8* dialog = Form8::showWindow();
+        dialog->Option2->setChecked(true);
+        dialog->Command2->click();
+        QVERIFY(dialogUnloaded());
+        QVERIFY(test::printedJobs(m_out->path()).isEmpty());
+    }
+
+    // From the selected line (none: the first) to the last, one job each, in
+    // list order; the last line is selected afterwards.
+    void batchFromSelectedLine_data()
+    {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<int>("first");
+        QTest::newRow("none selected") << -1 << 0;
+        QTest::newRow("line 3") << 3 << 3;
+        QTest::newRow("last line") << 4 << 4;
+    }
+    void batchFromSelectedLine()
+    {
+        QFETCH(int, selected);
+        QFETCH(int, first);
+        m_main->selectLine(selected);
+        printBatch();
+        QCOMPARE(printedNames(), namesOfLines(first, 4));
+        QCOMPARE(m_main->selectedLine(), 4);
+        QVERIFY(dialogUnloaded());
+    }
+
+    // With nothing listed the operator is told, nothing prints, and the dialog
+    // stays loaded and hidden with the batch still chosen.
+    void emptyListIsReported()
+    {
+        m_main->Text1->setText(QStringLiteral("无此人"));
+        m_main->Command1_Click();
+        m_main->Text1->clear();
+        QCOMPARE(m_main->lineCount(), 0);
+        printBatch();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("无当前打印表格，请查询后再打印！"));
+        QVERIFY(test::printedJobs(m_out->path()).isEmpty());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Form8* dialog = Form8::loaded();
+        QVERIFY(dialog);
+        QVERIFY(dialog->isHidden());
+        QCOMPARE(Form8::showWindow(), dialog);
+        QVERIFY(dialog->Option2->isChecked());
+    }
+
+    // A long batch shows its progress; cancel stops after the page in hand.
+    void progressCancelStopsAfterThePage()
+    {
+        QTimer watcher;
+        QProgressDialog* seen = nullptr;
+        QString label;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            auto* progress = m_main->findChild<QProgressDialog*>(QStringLiteral("printProgress"));
+            if (!progress) {
+                return;
+            }
+            seen = progress;
+            label = progress->labelText();
+            if (!test::printedJobs(m_out->path()).isEmpty()) {
+                progress->cancel();
+                watcher.stop();
+            }
+        });
+        watcher.start(0);
+        printBatch();
+        QVERIFY(seen);
+        QCOMPARE(label, QStringLiteral("正在打印第 2 页，共 5 页……"));
+        QCOMPARE(printedNames(), namesOfLines(0, 0));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("批量打印已取消，已打印 1 页。"));
+    }
+
+    // A page that does not come out stops the batch, naming the record and the
+    // pages that went out.
+    void failedPageStopsTheBatch()
+    {
+        QVERIFY(
+            QDir(m_out->path()).mkdir(QStringLiteral("job-00003.pdf"))); // the third job cannot be written
+        printBatch();
+        QCOMPARE(printedNames(), namesOfLines(0, 1));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().icon, QMessageBox::Warning);
+        QVERIFY2(shown.first().text.contains(m_main->results()->textAt(2)), qPrintable(shown.first().text));
+        QVERIFY(shown.first().text.contains(QStringLiteral("已打印 2 页")));
+        QCOMPARE(m_main->selectedLine(), 2);
+    }
+
+    // A listed record that can no longer be read is not printed as whatever
+    // the sheet still shows.
+    void unreadableRecordStopsTheBatch()
+    {
+        const QString key = m_main->keyOfLine(1);
+        QVERIFY(RecordStore::remove(key));
+        printBatch();
+        for (const ExamRecord& record : m_records) {
+            if (record.key() == key) {
+                QVERIFY(storeRecord(record));
+            }
+        }
+        QCOMPARE(printedNames(), namesOfLines(0, 0));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().text.contains(m_main->results()->textAt(1)));
+        QVERIFY(shown.first().text.contains(QStringLiteral("已打印 1 页")));
+    }
+
+    void noPrinterIsReported()
+    {
+        PrintTarget::useDefaultPrinter();
+        if (!QPrinterInfo::defaultPrinter().isNull()) {
+            QSKIP("this machine has a default printer");
+        }
+        printBatch();
+        PrintTarget::usePdfFolder(m_out->path());
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, kNoPrinterMessage);
+        QVERIFY(test::printedJobs(m_out->path()).isEmpty());
+        QCOMPARE(m_main->selectedLine(), -1);
+    }
+};
+
+QTEST_MAIN(BatchPrintTest)
+#include "tst_batch_print.moc"

@@ -2,12 +2,12 @@
 
 #include "TextCells.h"
 
-#include <QHash>
 #include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace brenvoll::biff8 {
 
@@ -127,21 +127,34 @@ void appendChars(QByteArray& out, QStringView text, bool wide)
     qToLittleEndian<quint16>(text.utf16(), text.size(), out.data() + at);
 }
 
+// FNV-1a over the UTF-16 units: the table is private to one export, so a
+// plain fast hash serves better than Qt's seeded one.
+struct TextHash
+{
+    size_t operator()(const QString& text) const noexcept
+    {
+        quint64 h = 0xcbf29ce484222325ULL;
+        for (const QChar c : text) {
+            h = (h ^ c.unicode()) * 0x100000001b3ULL;
+        }
+        return size_t(h ^ (h >> 29));
+    }
+};
+
 // Unique strings in order of first use, and how often cells refer to them.
 class StringTable
 {
 public:
+    void reserve(size_t count) { m_index.reserve(count); }
+
     quint32 add(const QString& text)
     {
         ++m_references;
-        const auto it = m_index.constFind(text);
-        if (it != m_index.constEnd()) {
-            return *it;
+        const auto [it, added] = m_index.try_emplace(text, quint32(m_strings.size()));
+        if (added) {
+            m_strings.push_back(text);
         }
-        const quint32 index = quint32(m_strings.size());
-        m_index.insert(text, index);
-        m_strings.push_back(text);
-        return index;
+        return it->second;
     }
 
     // The SST record with its CONTINUE records, for a stream offset of
@@ -212,7 +225,7 @@ public:
     }
 
 private:
-    QHash<QString, quint32> m_index;
+    std::unordered_map<QString, quint32, TextHash> m_index;
     std::vector<QString> m_strings;
     quint32 m_references = 0;
 };
@@ -437,6 +450,7 @@ QByteArray workbookStream(const QStringList& header, const std::vector<QStringLi
     };
 
     StringTable strings;
+    strings.reserve(std::min<size_t>(size_t(total) * size_t(header.size()), 1u << 22));
     std::vector<QByteArray> sheets;
     std::vector<QString> names;
     for (qsizetype s = 0; s < sheetCount; ++s) {

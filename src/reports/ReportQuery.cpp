@@ -29,7 +29,8 @@ ReportQuery::Error ReportQuery::run(const ReportFilter& filter, std::vector<Repo
         QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 "
                        "where 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号"),
         error);
-    query.addBindValue(filter.address);
+    // A null text would bind as NULL and match nothing.
+    query.addBindValue(filter.address.isNull() ? QStringLiteral("") : filter.address);
     query.addBindValue(formatDate(*from));
     query.addBindValue(formatDate(*to));
     if (!Database::exec(query, error)) {

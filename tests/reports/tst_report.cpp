@@ -2,6 +2,7 @@
 #include "ReportTestSupport.h"
 #include "TestSupport.h"
 #include "app/Clock.h"
+#include "app/Database.h"
 #include "app/MessageBox.h"
 #include "reports/Form3.h"
 #include "reports/ReportModel.h"
@@ -354,6 +355,19 @@ private slots:
         QCOMPARE(shown[0].icon, QMessageBox::Warning);
         QCOMPARE(form->report()->count(), 0);
         QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1")); // kept from the last query
+    }
+
+    void unreadableDatabaseIsNotCalledADateError()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        Form3* form = openForm();
+        Database::close();
+        form->Command3_Click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("无法查询记录：")));
+        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
     }
 
     void columnHeadsAndExit()

@@ -1,0 +1,62 @@
+// The report window's export to an Excel workbook.
+#include "Form3.h"
+#include "XlsExport.h"
+#include "app/MessageBox.h"
+#include "record/DateRules.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QProgressDialog>
+
+namespace brenvoll {
+
+bool Form3::writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error)
+{
+    QProgressDialog progress(QStringLiteral("正在导出到Excel，请稍候……"), QString(), 0, 100, this);
+    progress.setWindowTitle(QStringLiteral("提示"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    progress.setAutoClose(false);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool ok = XlsExport::save(path, XlsExport::reportHeader(), XlsExport::reportCells(rows), error,
+                                    [&progress](int percent) {
+                                        if (percent != progress.value()) {
+                                            progress.setValue(percent);
+                                        }
+                                    });
+    QGuiApplication::restoreOverrideCursor();
+    return ok;
+}
+
+void Form3::Command4_Click()
+{
+    const QString chosen = trimBlanks(
+        FileDialogs::saveFileName(this, QStringLiteral("另存为"), QStringLiteral("Excel文件 (*.xls)")));
+    if (chosen.isEmpty()) {
+        return; // cancelled: nothing to do
+    }
+    Text1->setText(chosen);
+    // The extension is added whatever the chosen name ends in.
+    const QString path = chosen + QStringLiteral(".xls");
+
+    // The export reads the boxes afresh; the list may show an older query.
+    std::vector<ReportRow> rows;
+    if (!queryRows(rows) || rows.empty()) {
+        return;
+    }
+    const QString shown = QDir::toNativeSeparators(path);
+    if (QFileInfo::exists(path) &&
+        !MessageBox::askYesNo(this, QStringLiteral("文件“%1”已存在，要替换它吗？").arg(shown))) {
+        return;
+    }
+    QString error;
+    if (!writeWorkbook(path, rows, &error)) {
+        MessageBox::warning(this, QStringLiteral("无法导出到文件“%1”：%2。").arg(shown, error));
+        return;
+    }
+    MessageBox::notice(this, QStringLiteral("文件导出成功！"));
+}
+
+} // namespace brenvoll

@@ -1,0 +1,69 @@
+#include "ReportQuery.h"
+
+#include "TextCells.h"
+#include "app/Database.h"
+#include "record/DateRules.h"
+
+#include <QSqlQuery>
+
+namespace brenvoll {
+
+const QString kReportDateMessage = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
+
+namespace {
+QString fitted(const QString& value, int width)
+{
+    return leftChars(value + QString(width, u' '), width);
+}
+} // namespace
+
+ReportQuery::Error ReportQuery::run(const ReportFilter& filter, std::vector<ReportRow>& rows, QString* error)
+{
+    rows.clear();
+    const auto from = parseSearchDate(filter.from);
+    const auto to = parseSearchDate(filter.to);
+    if (!from || !to) {
+        return Error::BadDate;
+    }
+    QSqlQuery query = Database::prepare(
+        QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 "
+                       "where 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号"),
+        error);
+    // A null text would bind as NULL and match nothing.
+    query.addBindValue(filter.address.isNull() ? QStringLiteral("") : filter.address);
+    query.addBindValue(formatDate(*from));
+    query.addBindValue(formatDate(*to));
+    if (!Database::exec(query, error)) {
+        return Error::Database;
+    }
+    while (query.next()) {
+        rows.push_back({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                        query.value(3).toString(), query.value(4).toString(), query.value(5).toString()});
+    }
+    if (query.lastError().isValid()) {
+        if (error) {
+            *error = Database::describe(query.lastError());
+        }
+        rows.clear();
+        return Error::Database;
+    }
+    return Error::None;
+}
+
+QString padName(const QString& name)
+{
+    const int cells = displayCells(name);
+    if (cells >= 4 && cells <= 6) {
+        return name + QString(8 - cells, u' ');
+    }
+    return name;
+}
+
+QString reportLine(const ReportRow& row)
+{
+    static const QString gap(8, u' ');
+    return fitted(row.number, 22) + padName(row.name) + gap + fitted(row.sex, 7) + fitted(row.age, 7) +
+           row.conclusion;
+}
+
+} // namespace brenvoll

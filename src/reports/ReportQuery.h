@@ -1,0 +1,56 @@
+#pragma once
+// The report's selection: the examinations of one address filter and one
+// range of dates, read from table 档案 in ascending key order, and the
+// aligned text line the report window shows for each.
+#include <QString>
+
+#include <vector>
+
+namespace brenvoll {
+
+// The message for date boxes that do not hold dates.
+extern const QString kReportDateMessage;
+
+struct ReportFilter
+{
+    QString address; // substring of 地址; "%" and "_" act as wildcards
+    QString from;    // first day, as typed
+    QString to;      // last day, as typed
+};
+
+// The columns a report uses of one record.
+struct ReportRow
+{
+    QString number;     // "0"
+    QString name;       // 姓名
+    QString sex;        // 性别
+    QString age;        // 年龄
+    QString phone;      // "1"
+    QString conclusion; // "41"
+};
+
+class ReportQuery
+{
+public:
+    enum class Error
+    {
+        None,
+        BadDate,  // a date box does not hold a date
+        Database, // the database could not be read
+    };
+
+    // Records whose address contains the filter (a missing address never
+    // matches) and whose date lies in the range, both ends included, in
+    // ascending order of 序列号.
+    static Error run(const ReportFilter& filter, std::vector<ReportRow>& rows, QString* error = nullptr);
+};
+
+// The name padded to the common name column: names 4, 5 or 6 half-width
+// cells wide are filled with blanks to 8 cells, all others stay as they are.
+QString padName(const QString& name);
+
+// Number (22 characters), name, a gap of 8 blanks, sex (7), age (7) and the
+// conclusion as it stands, joined without separators.
+QString reportLine(const ReportRow& row);
+
+} // namespace brenvoll

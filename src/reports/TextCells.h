@@ -1,0 +1,21 @@
+#pragma once
+// Display widths counted in half-width cells, as a fixed-pitch Chinese font
+// lays text out: East Asian wide and full-width characters take two cells,
+// every other character one. Used for aligning report lines and for sizing
+// spreadsheet columns.
+#include <QString>
+#include <QStringView>
+
+namespace brenvoll {
+
+// True for characters of Unicode East Asian Width W or F.
+bool isWideChar(char32_t c);
+
+// Width of the text in half-width cells.
+int displayCells(QStringView text);
+
+// The first `count` characters of the text; a character outside the Basic
+// Multilingual Plane counts as one and is never split.
+QString leftChars(const QString& text, int count);
+
+} // namespace brenvoll

@@ -1,0 +1,402 @@
+// The report window: report lines, the name rule, the query and the window.
+#include "ReportTestSupport.h"
+#include "TestSupport.h"
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/MessageBox.h"
+#include "reports/Form3.h"
+#include "reports/ReportModel.h"
+#include "reports/ReportQuery.h"
+#include "reports/TextCells.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListView>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+
+using namespace brenvoll;
+
+namespace {
+const QString kDateMessage = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
+
+QString blanks(int n)
+{
+    return QString(n, u' ');
+}
+
+Form3* openForm()
+{
+    return Form3::showWindow();
+}
+
+void closeForm()
+{
+    if (Form3* form = Form3::loaded()) {
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+QStringList listed(const Form3* form)
+{
+    QStringList lines;
+    for (int k = 0; k < form->report()->count(); ++k) {
+        lines << form->report()->lineAt(k);
+    }
+    return lines;
+}
+
+test::ReportRecord rec(const QString& key, const QString& date, const QString& address, const QString& number,
+                       const QString& name = QStringLiteral("张三"))
+{
+    return {key,
+            date,
+            address,
+            number,
+            name,
+            QStringLiteral("男"),
+            QStringLiteral("45"),
+            QStringLiteral("13800138000"),
+            QStringLiteral("正常")};
+}
+} // namespace
+
+class ReportTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        MessageBox::setAnswerMode(true);
+        Clock::setFixed(QDateTime(QDate(2016, 5, 7), QTime(9, 0)));
+    }
+    void cleanup()
+    {
+        closeForm();
+        Clock::reset();
+    }
+
+    void cells_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("cells");
+        QTest::newRow("empty") << QString() << 0;
+        QTest::newRow("ascii") << QStringLiteral("A001 x") << 6;
+        QTest::newRow("han") << QStringLiteral("张三") << 4;
+        QTest::newRow("mixed") << QStringLiteral("张三A") << 5;
+        QTest::newRow("ideographic punctuation") << QStringLiteral("、。") << 4;
+        QTest::newRow("full-width letter") << QStringLiteral("Ａ") << 2;
+        QTest::newRow("half-width katakana") << QStringLiteral("ｱ") << 1;
+        QTest::newRow("hangul") << QStringLiteral("한") << 2;
+        QTest::newRow("extension B, one character") << QString::fromUcs4(U"\U00020000") << 2;
+        QTest::newRow("latin accent") << QStringLiteral("é") << 1;
+    }
+    void cells()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, cells);
+        QCOMPARE(displayCells(text), cells);
+    }
+
+    void cutNeverSplitsACharacter()
+    {
+        const QString text = QStringLiteral("a") + QString::fromUcs4(U"\U00020000") + QStringLiteral("b");
+        QCOMPARE(leftChars(text, 2), text.left(3));
+        QCOMPARE(leftChars(text, 10), text);
+        QCOMPARE(leftChars(text, 0), QString());
+    }
+
+    void reportLine_data()
+    {
+        QTest::addColumn<QString>("number");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("sex");
+        QTest::addColumn<QString>("age");
+        QTest::addColumn<QString>("conclusion");
+        QTest::addColumn<QString>("line");
+        const QString tail = blanks(8) + QStringLiteral("男") + blanks(6) + QStringLiteral("45") + blanks(5) +
+                             QStringLiteral("正常");
+        QTest::newRow("example") << "A001"
+                                 << "张三"
+                                 << "男"
+                                 << "45"
+                                 << "正常"
+                                 << QStringLiteral("A001") + blanks(18) + QStringLiteral("张三") + blanks(4) +
+                                        tail;
+        QTest::newRow("number cut to 22")
+            << "1234567890123456789012345"
+            << "张三"
+            << "男"
+            << "45"
+            << "正常" << QStringLiteral("1234567890123456789012") + QStringLiteral("张三") + blanks(4) + tail;
+        QTest::newRow("Chinese number counts characters")
+            << QStringLiteral("甲").repeated(30) << "张三"
+            << "男"
+            << "45"
+            << "正常" << QStringLiteral("甲").repeated(22) + QStringLiteral("张三") + blanks(4) + tail;
+        QTest::newRow("age cut to 7")
+            << "A1"
+            << "张三"
+            << "男"
+            << "123456789"
+            << "正常"
+            << QStringLiteral("A1") + blanks(20) + QStringLiteral("张三") + blanks(4) + blanks(8) +
+                   QStringLiteral("男") + blanks(6) + QStringLiteral("1234567") + QStringLiteral("正常");
+        QTest::newRow("sex cut to 7")
+            << "A1"
+            << "张三"
+            << "abcdefghij"
+            << "45"
+            << "正常"
+            << QStringLiteral("A1") + blanks(20) + QStringLiteral("张三") + blanks(4) + blanks(8) +
+                   QStringLiteral("abcdefg") + QStringLiteral("45") + blanks(5) + QStringLiteral("正常");
+        QTest::newRow("one-character name unpadded")
+            << "A001"
+            << "张"
+            << "男"
+            << "45"
+            << "正常" << QStringLiteral("A001") + blanks(18) + QStringLiteral("张") + tail;
+        QTest::newRow("four-character name unpadded")
+            << "A001"
+            << "欧阳娜娜"
+            << "男"
+            << "45"
+            << "正常" << QStringLiteral("A001") + blanks(18) + QStringLiteral("欧阳娜娜") + tail;
+        QTest::newRow("three characters get 2")
+            << "A001"
+            << "王小明"
+            << "男"
+            << "45"
+            << "正常" << QStringLiteral("A001") + blanks(18) + QStringLiteral("王小明") + blanks(2) + tail;
+        QTest::newRow("two characters and a letter get 3")
+            << "A001"
+            << "张三A"
+            << "男"
+            << "45"
+            << "正常" << QStringLiteral("A001") + blanks(18) + QStringLiteral("张三A") + blanks(3) + tail;
+        QTest::newRow("empty parts give blanks") << ""
+                                                 << ""
+                                                 << ""
+                                                 << ""
+                                                 << "" << blanks(22) + blanks(8) + blanks(7) + blanks(7);
+        QTest::newRow("conclusion kept whole")
+            << "A001"
+            << "张三"
+            << "男"
+            << "45" << QStringLiteral("长").repeated(300)
+            << QStringLiteral("A001") + blanks(18) + QStringLiteral("张三") + blanks(4) + blanks(8) +
+                   QStringLiteral("男") + blanks(6) + QStringLiteral("45") + blanks(5) +
+                   QStringLiteral("长").repeated(300);
+    }
+    void reportLine()
+    {
+        QFETCH(QString, number);
+        QFETCH(QString, name);
+        QFETCH(QString, sex);
+        QFETCH(QString, age);
+        QFETCH(QString, conclusion);
+        QFETCH(QString, line);
+        QCOMPARE(brenvoll::reportLine({number, name, sex, age, QStringLiteral("1"), conclusion}), line);
+    }
+
+    void nameRule_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("padded");
+        QTest::newRow("2 cells") << "张"
+                                 << "张";
+        QTest::newRow("3 cells") << "Tom"
+                                 << "Tom";
+        QTest::newRow("4 cells") << "张三"
+                                 << "张三    ";
+        QTest::newRow("4 narrow cells") << "Anna"
+                                        << "Anna    ";
+        QTest::newRow("5 cells") << "张三A"
+                                 << "张三A   ";
+        QTest::newRow("6 cells") << "王小明"
+                                 << "王小明  ";
+        QTest::newRow("7 cells") << "王小明A"
+                                 << "王小明A";
+        QTest::newRow("8 cells") << "欧阳娜娜"
+                                 << "欧阳娜娜";
+    }
+    void nameRule()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, padded);
+        QCOMPARE(Form3::w(name), padded);
+    }
+
+    void opensWithLastYearAndEmptyList_data()
+    {
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QString>("from");
+        QTest::newRow("ordinary day") << QDate(2016, 5, 7) << "2015-05-07";
+        QTest::newRow("29 February") << QDate(2016, 2, 29) << "2015-02-28";
+    }
+    void opensWithLastYearAndEmptyList()
+    {
+        QFETCH(QDate, today);
+        QFETCH(QString, from);
+        Clock::setFixed(QDateTime(today, QTime(8, 30)));
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QVERIFY(test::storeAll({rec("20160101080000", "2016-01-01", "东街", "A1")}));
+        Form3* form = openForm();
+        QCOMPARE(form->windowTitle(), QStringLiteral("生成报表"));
+        QCOMPARE(form->Text3->text(), from);
+        QCOMPARE(form->Text4->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(form->report()->count(), 0);
+        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
+        QVERIFY(form->Text2->text().isEmpty());
+        QVERIFY(!form->Text1->isVisible());
+        const QRect screen = form->screen()->geometry();
+        QCOMPARE(form->x(), (screen.width() - form->width()) / 2);
+        QCOMPARE(form->y(), (screen.height() - form->height()) / 2);
+        // Layout from its twips at 96 dpi.
+        QCOMPARE(form->size(), QSize(978, 667));
+        QCOMPARE(form->Command4->geometry(), QRect(748, 608, 105, 29));
+    }
+
+    void queryListsAddressAndRangeInKeyOrder()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QVERIFY(test::storeAll({
+            rec("20160301100000", "2016-03-01", "东街1号", "B", QStringLiteral("李四")),
+            rec("20160301090000", "2016-03-01", "东街2号", "A", QStringLiteral("张三")),
+            rec("20160302090000", "2016-03-02", "西街", "C"),
+            rec("20160101090000", "2016-01-01", "东街", "D"),    // before the range
+            rec("20160402090000", "2016-04-02", "东街", "E"),    // after the range
+            rec("20160401090000", "2016-04-01", "东街3号", "F"), // last day included
+        }));
+        Form3* form = openForm();
+        form->Text2->setText(QStringLiteral("东街"));
+        form->Text3->setText(QStringLiteral("2016-03-01"));
+        form->Text4->setText(QStringLiteral("2016-4-1"));
+        form->Command3->click();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：3"));
+        const QStringList lines = listed(form);
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[0].startsWith(QStringLiteral("A ")));
+        QVERIFY(lines[0].contains(QStringLiteral("张三")));
+        QVERIFY(lines[1].startsWith(QStringLiteral("B ")));
+        QVERIFY(lines[1].contains(QStringLiteral("李四")));
+        QVERIFY(lines[2].startsWith(QStringLiteral("F ")));
+
+        // A second query replaces the list.
+        form->Text2->setText(QStringLiteral("西"));
+        form->Command3->click();
+        QCOMPARE(listed(form).size(), 1);
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1"));
+    }
+
+    void addressTextIsDataNotSql_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("count");
+        QTest::newRow("apostrophe") << "O'Neil路" << 1;
+        QTest::newRow("percent wildcard") << "东%号" << 2;
+        QTest::newRow("underscore wildcard") << "东街_号" << 2;
+        QTest::newRow("empty matches every address") << "" << 3;
+        QTest::newRow("no match") << "北街" << 0;
+    }
+    void addressTextIsDataNotSql()
+    {
+        QFETCH(QString, address);
+        QFETCH(int, count);
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A"),
+                                rec("20160301100000", "2016-03-01", "东街2号", "B"),
+                                rec("20160301110000", "2016-03-01", "O'Neil路5号", "C")}));
+        Form3* form = openForm();
+        form->Text2->setText(address);
+        form->Command3_Click();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(form->report()->count(), count);
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：%1").arg(count));
+    }
+
+    void badDatesWarnAndLeaveTheListEmpty_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("month 13") << "2016-13-01"
+                                  << "2016-05-07";
+        QTest::newRow("empty start") << ""
+                                     << "2016-05-07";
+        QTest::newRow("empty end") << "2015-05-07"
+                                   << "";
+        QTest::newRow("30 February") << "2016-01-01"
+                                     << "2016-02-30";
+        QTest::newRow("words") << "昨天"
+                               << "2016-05-07";
+    }
+    void badDatesWarnAndLeaveTheListEmpty()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
+        Form3* form = openForm();
+        form->Command3_Click();
+        QCOMPARE(form->report()->count(), 1);
+        form->Text3->setText(from);
+        form->Text4->setText(to);
+        form->Command3_Click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, kDateMessage);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QCOMPARE(form->report()->count(), 0);
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1")); // kept from the last query
+    }
+
+    void unreadableDatabaseIsNotCalledADateError()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        Form3* form = openForm();
+        Database::close();
+        form->Command3_Click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.startsWith(QStringLiteral("无法查询记录：")));
+        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
+    }
+
+    void columnHeadsAndExit()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
+        Form3* form = openForm();
+        form->Command3_Click();
+        for (int index : {0, 1, 2, 3, 5}) {
+            auto* head = form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(index));
+            QVERIFY2(head, qPrintable(QString::number(index)));
+            QCOMPARE(head, form->Command1[size_t(index)]);
+            head->click();
+        }
+        QVERIFY(!form->findChild<QPushButton*>(QStringLiteral("Command1_4")));
+        QCOMPARE(form->report()->count(), 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(form->Command1[5]->text(), QStringLiteral("体检结论"));
+
+        form->Command2->click();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!Form3::loaded());
+        // Opened again: defaults and an empty list.
+        form = openForm();
+        QCOMPARE(form->report()->count(), 0);
+        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
+    }
+};
+
+QTEST_MAIN(ReportTest)
+#include "tst_report.moc"

@@ -1,0 +1,434 @@
+// The export of the report to an .xls workbook, read back by xlrd.
+#include "ReportTestSupport.h"
+#include "TestSupport.h"
+#include "app/Clock.h"
+#include "app/MessageBox.h"
+#include "reports/Biff8Workbook.h"
+#include "reports/Form3.h"
+#include "reports/ReportModel.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace brenvoll;
+
+namespace {
+const QStringList kHeader = {QStringLiteral("编号"), QStringLiteral("姓名"),     QStringLiteral("性别"),
+                             QStringLiteral("年龄"), QStringLiteral("电话号码"), QStringLiteral("体检结论")};
+const QString kDateMessage = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
+
+test::ReportRecord rec(int i, const QString& conclusion = QStringLiteral("正常"))
+{
+    const QDateTime at(QDate(2016, 3, 1), QTime(8, 0));
+    return {at.addSecs(i).toString(QStringLiteral("yyyyMMddHHmmss")),
+            QStringLiteral("2016-03-01"),
+            QStringLiteral("东街%1号").arg(i),
+            QStringLiteral("A%1").arg(i, 5, 10, QLatin1Char('0')),
+            i % 2 ? QStringLiteral("张三") : QStringLiteral("Li Si"),
+            i % 2 ? QStringLiteral("男") : QStringLiteral("女"),
+            QString::number(20 + i % 60),
+            QStringLiteral("1380013%1").arg(i % 10000, 4, 10, QLatin1Char('0')),
+            conclusion};
+}
+
+QStringList cellsOf(const test::ReportRecord& r)
+{
+    return {r.number, r.name, r.sex, r.age, r.phone, r.conclusion};
+}
+
+QStringList strings(const QJsonValue& array)
+{
+    QStringList out;
+    for (const QJsonValue& v : array.toArray()) {
+        out << v.toString();
+    }
+    return out;
+}
+
+void closeForm()
+{
+    if (Form3* form = Form3::loaded()) {
+        form->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+}
+
+// Opens the report window on the whole of March 2016.
+Form3* openOnMarch()
+{
+    Form3* form = Form3::showWindow();
+    form->Text3->setText(QStringLiteral("2016-03-01"));
+    form->Text4->setText(QStringLiteral("2016-03-31"));
+    return form;
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QString& dir)
+{
+    return QDir(dir).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+} // namespace
+
+class XlsExportTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init()
+    {
+        MessageBox::setAnswerMode(true);
+        Clock::setFixed(QDateTime(QDate(2016, 5, 7), QTime(9, 0)));
+        QVERIFY(m_folder.emplace().open());
+        QVERIFY(m_out.emplace().isValid());
+    }
+    void cleanup()
+    {
+        closeForm();
+        m_folder.reset();
+        m_out.reset();
+        Clock::reset();
+    }
+
+    void numbersOnlyWhereNothingIsLost_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("number");
+        QTest::newRow("age") << "45" << true;
+        QTest::newRow("zero") << "0" << true;
+        QTest::newRow("negative") << "-3" << true;
+        QTest::newRow("decimal") << "36.5" << true;
+        QTest::newRow("mobile number") << "13800138000" << true;
+        QTest::newRow("leading zero") << "0571" << false;
+        QTest::newRow("trailing fraction zero") << "36.50" << false;
+        QTest::newRow("12 digits") << "123456789012" << false;
+        QTest::newRow("ID number") << "11010519491231002X" << false;
+        QTest::newRow("date") << "2016-01-03" << false;
+        QTest::newRow("exponent") << "1e5" << false;
+        QTest::newRow("blank around") << " 45" << false;
+        QTest::newRow("minus zero") << "-0" << false;
+        QTest::newRow("bare point") << "5." << false;
+    }
+    void numbersOnlyWhereNothingIsLost()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, number);
+        QCOMPARE(biff8::numberOf(text).has_value(), number);
+    }
+
+    void everyCellComesBack()
+    {
+        // Long texts cross the shared string table's record limit, in 8- and
+        // 16-bit storage, with a surrogate pair near the cut.
+        const QString longWide = QStringLiteral("体检结论").repeated(2500);
+        const QString longNarrow = QStringLiteral("normal;").repeated(2000);
+        const QString pairs = QString::fromUcs4(U"\U00020000").repeated(3000) + QStringLiteral("尾");
+        std::vector<test::ReportRecord> records = {rec(1), rec(2, longWide), rec(3, longNarrow),
+                                                   rec(4, pairs), rec(5, QStringLiteral("Café ß"))};
+        records[0].phone = QStringLiteral("0571-88886666");
+        records[1].phone.clear(); // an empty cell
+        records[2].age = QStringLiteral("36.5");
+        records[3].number = QStringLiteral("0012");
+        records[4].name = QStringLiteral("欧阳娜娜");
+        for (int i = 6; i < 400; ++i) {
+            records.push_back(rec(i, QStringLiteral("结论%1").arg(i)));
+        }
+        QVERIFY(test::storeAll(records));
+
+        Form3* form = openOnMarch();
+        const QString chosen = m_out->filePath(QStringLiteral("报表"));
+        FileDialogs::queuePath(chosen);
+        form->Command4_Click();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("文件导出成功！"));
+        QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
+        QCOMPARE(form->Text1->text(), chosen);
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：399"));
+        QCOMPARE(filesIn(m_out->path()), QStringList{QStringLiteral("报表.xls")});
+
+        QString error;
+        const QJsonObject book = test::readWorkbook(chosen + QStringLiteral(".xls"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QJsonArray sheets = book[QStringLiteral("sheets")].toArray();
+        QCOMPARE(sheets.size(), 1);
+        const QJsonObject sheet = sheets[0].toObject();
+        const QJsonArray rows = sheet[QStringLiteral("rows")].toArray();
+        const QJsonArray kinds = sheet[QStringLiteral("kinds")].toArray();
+        QCOMPARE(rows.size(), 1 + int(records.size()));
+        QCOMPARE(strings(rows[0]), kHeader);
+        QCOMPARE(kinds[0].toString(), QStringLiteral("ssssss"));
+        for (size_t k = 0; k < records.size(); ++k) {
+            const QStringList expected = cellsOf(records[k]);
+            QCOMPARE(strings(rows[int(k) + 1]), expected);
+            const QString kind = kinds[int(k) + 1].toString();
+            for (int c = 0; c < 6; ++c) {
+                const QChar want = expected[c].isEmpty() ? u'e' : biff8::numberOf(expected[c]) ? u'n' : u's';
+                QVERIFY2(kind[c] == want, qPrintable(QStringLiteral("row %1 column %2").arg(k + 1).arg(c)));
+            }
+        }
+        QCOMPARE(kinds[1].toString(), QStringLiteral("sssnss")); // the age 21 is a number, "0571-…" text
+        QCOMPARE(kinds[2].toString(), QStringLiteral("sssnes"));
+
+        for (const QJsonValue& font : sheet[QStringLiteral("header")].toArray()) {
+            QCOMPARE(font[QStringLiteral("bold")].toBool(), true);
+            QCOMPARE(font[QStringLiteral("height")].toInt(), 220); // 11 pt
+        }
+        QCOMPARE(sheet[QStringLiteral("body")][QStringLiteral("bold")].toBool(), false);
+    }
+
+    void columnsFitTheirWidestEntry()
+    {
+        QList<int> conclusionWidths;
+        QList<int> sexWidths;
+        for (int length : {2, 10, 40}) {
+            closeForm();
+            m_folder.emplace();
+            QVERIFY(m_folder->open());
+            QVERIFY(
+                test::storeAll({rec(1, QStringLiteral("甲")), rec(2, QStringLiteral("乙").repeated(length)),
+                                rec(3, QStringLiteral("丙"))}));
+            const QString chosen = m_out->filePath(QStringLiteral("w%1").arg(length));
+            FileDialogs::queuePath(chosen);
+            openOnMarch()->Command4_Click();
+            QString error;
+            const QJsonObject book = test::readWorkbook(chosen + QStringLiteral(".xls"), &error);
+            QVERIFY2(error.isEmpty(), qPrintable(error));
+            const QJsonObject sheet = book[QStringLiteral("sheets")][0].toObject();
+            const QJsonArray widths = sheet[QStringLiteral("widths")].toArray();
+            QCOMPARE(widths.size(), 6);
+            conclusionWidths << widths[5].toInt();
+            sexWidths << widths[2].toInt();
+            // Wide enough for the entry: a Chinese character takes two
+            // digit widths (256 units each).
+            QVERIFY(widths[5].toInt() >= 2 * std::max(length, 4) * 256);
+            // The number column holds "A00001", wider than its header.
+            QVERIFY(widths[0].toInt() >= 6 * 256);
+            QVERIFY(widths[0].toInt() > widths[2].toInt());
+        }
+        QVERIFY2(conclusionWidths[0] < conclusionWidths[1] && conclusionWidths[1] < conclusionWidths[2],
+                 qPrintable(QString::number(conclusionWidths[2])));
+        QCOMPARE(sexWidths[0], sexWidths[2]);
+    }
+
+    void existingXlsNameGetsASecondExtension()
+    {
+        QVERIFY(test::storeAll({rec(1), rec(2)}));
+        const QString existing = m_out->filePath(QStringLiteral("a.xls"));
+        QFile file(existing);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("the operator's own workbook");
+        file.close();
+
+        FileDialogs::queuePath(existing);
+        openOnMarch()->Command4_Click();
+        QCOMPARE(MessageBox::takeShown().size(), 1); // success, no question
+        QCOMPARE(contentOf(existing), QByteArray("the operator's own workbook"));
+        QCOMPARE(filesIn(m_out->path()), (QStringList{QStringLiteral("a.xls"), QStringLiteral("a.xls.xls")}));
+        QString error;
+        const QJsonObject book = test::readWorkbook(existing + QStringLiteral(".xls"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(book[QStringLiteral("sheets")][0][QStringLiteral("rows")].toArray().size(), 3);
+    }
+
+    void replacingAnExistingFileIsAsked()
+    {
+        QVERIFY(test::storeAll({rec(1)}));
+        const QString chosen = m_out->filePath(QStringLiteral("报表"));
+        const QString final = chosen + QStringLiteral(".xls");
+        QFile file(final);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old");
+        file.close();
+
+        Form3* form = openOnMarch();
+        FileDialogs::queuePath(chosen);
+        MessageBox::queueAnswer(QMessageBox::No);
+        form->Command4_Click();
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(final)));
+        QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(contentOf(final), QByteArray("old"));
+
+        FileDialogs::queuePath(chosen);
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        form->Command4_Click();
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].text, QStringLiteral("文件导出成功！"));
+        QVERIFY(contentOf(final).startsWith(QByteArray::fromHex("D0CF11E0A1B11AE1")));
+        QCOMPARE(filesIn(m_out->path()), QStringList{QStringLiteral("报表.xls")});
+    }
+
+    void nothingMatchedWritesNothing()
+    {
+        QVERIFY(test::storeAll({rec(1)}));
+        Form3* form = openOnMarch();
+        form->Command3_Click();
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1"));
+        form->Text2->setText(QStringLiteral("北街"));
+        FileDialogs::queuePath(m_out->filePath(QStringLiteral("空")));
+        form->Command4_Click();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(filesIn(m_out->path()).isEmpty());
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(form->report()->count(), 1); // the list stays as the last query left it
+    }
+
+    void cancelledDialogDoesNothing()
+    {
+        QVERIFY(test::storeAll({rec(1)}));
+        Form3* form = openOnMarch();
+        form->Text1->setText(QStringLiteral("/earlier/choice"));
+        FileDialogs::queuePath(QString());
+        form->Command4_Click();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(form->Text1->text(), QStringLiteral("/earlier/choice"));
+        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
+        QVERIFY(filesIn(m_out->path()).isEmpty());
+    }
+
+    void exportReadsTheBoxesNotTheList()
+    {
+        std::vector<test::ReportRecord> records = {rec(1), rec(2)};
+        records[1].date = QStringLiteral("2016-04-10");
+        QVERIFY(test::storeAll(records));
+        Form3* form = openOnMarch();
+        form->Command3_Click();
+        QCOMPARE(form->report()->count(), 1);
+        form->Text3->setText(QStringLiteral("2016-04-01"));
+        form->Text4->setText(QStringLiteral("2016-04-30"));
+        const QString chosen = m_out->filePath(QStringLiteral("四月"));
+        FileDialogs::queuePath(chosen);
+        form->Command4_Click();
+        QString error;
+        const QJsonObject book = test::readWorkbook(chosen + QStringLiteral(".xls"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QJsonArray rows = book[QStringLiteral("sheets")][0][QStringLiteral("rows")].toArray();
+        QCOMPARE(rows.size(), 2);
+        QCOMPARE(strings(rows[1]), cellsOf(records[1]));
+    }
+
+    void failuresSayWhatFailed()
+    {
+        QVERIFY(test::storeAll({rec(1)}));
+        Form3* form = openOnMarch();
+
+        // Dates that are not dates keep the date message; nothing is written.
+        form->Text3->setText(QStringLiteral("2016-13-01"));
+        FileDialogs::queuePath(m_out->filePath(QStringLiteral("x")));
+        form->Command4_Click();
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, kDateMessage);
+        QVERIFY(filesIn(m_out->path()).isEmpty());
+
+        // A file that cannot be created is named with the reason, and no
+        // stray temporary file is left anywhere.
+        form->Text3->setText(QStringLiteral("2016-03-01"));
+        const QString missing = m_out->filePath(QStringLiteral("没有这个文件夹/报表"));
+        FileDialogs::queuePath(missing);
+        form->Command4_Click();
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QVERIFY2(shown[0].text.contains(QDir::toNativeSeparators(missing + QStringLiteral(".xls"))),
+                 qPrintable(shown[0].text));
+        QVERIFY(shown[0].text != kDateMessage);
+        QVERIFY(filesIn(m_out->path()).isEmpty());
+
+        // A folder where the file should be: the old entry stays untouched.
+        const QString taken = m_out->filePath(QStringLiteral("占用"));
+        QVERIFY(QDir().mkpath(taken + QStringLiteral(".xls")));
+        FileDialogs::queuePath(taken);
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        form->Command4_Click();
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[1].icon, QMessageBox::Warning);
+        QVERIFY(shown[1].text.contains(QDir::toNativeSeparators(taken + QStringLiteral(".xls"))));
+        QVERIFY(QFileInfo(taken + QStringLiteral(".xls")).isDir());
+        QVERIFY(filesIn(m_out->path()).isEmpty());
+    }
+
+    void manyRecordsContinueOnFurtherSheets()
+    {
+        constexpr int kCount = 70000;
+        std::vector<test::ReportRecord> records;
+        records.reserve(kCount);
+        for (int i = 0; i < kCount; ++i) {
+            records.push_back(rec(i, QStringLiteral("第%1号：体检未见明显异常").arg(i)));
+        }
+        QString error;
+        QVERIFY2(test::storeAll(records, &error), qPrintable(error));
+
+        const QString chosen = m_out->filePath(QStringLiteral("全部"));
+        FileDialogs::queuePath(chosen);
+        Form3* form = openOnMarch();
+        form->Command4_Click();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：70000"));
+        // Past the header's 109 FAT sectors: the file needs DIFAT sectors.
+        QVERIFY(QFileInfo(chosen + QStringLiteral(".xls")).size() > 109 * 128 * 512);
+
+        const QJsonObject book = test::readWorkbook(chosen + QStringLiteral(".xls"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QJsonArray sheets = book[QStringLiteral("sheets")].toArray();
+        QCOMPARE(sheets.size(), 2);
+        QCOMPARE(sheets[0][QStringLiteral("rows")].toArray().size(), 65536);
+        QCOMPARE(sheets[1][QStringLiteral("rows")].toArray().size(), 1 + kCount - 65535);
+        size_t k = 0;
+        for (const QJsonValue& sheet : sheets) {
+            const QJsonArray rows = sheet[QStringLiteral("rows")].toArray();
+            QCOMPARE(strings(rows[0]), kHeader);
+            for (qsizetype r = 1; r < rows.size(); ++r, ++k) {
+                QCOMPARE(strings(rows[r]), cellsOf(records[k]));
+            }
+            for (const QJsonValue& font : sheet[QStringLiteral("header")].toArray()) {
+                QCOMPARE(font[QStringLiteral("bold")].toBool(), true);
+            }
+        }
+        QCOMPARE(k, records.size());
+    }
+
+    void libreOfficeReadsTheExport()
+    {
+        const QString office = QStandardPaths::findExecutable(QStringLiteral("libreoffice"));
+        if (office.isEmpty()) {
+            QSKIP("LibreOffice is not installed");
+        }
+        QVERIFY(test::storeAll({rec(1), rec(2, QStringLiteral("血压偏高，建议复查"))}));
+        const QString chosen = m_out->filePath(QStringLiteral("lo"));
+        FileDialogs::queuePath(chosen);
+        openOnMarch()->Command4_Click();
+        QProcess convert;
+        convert.start(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"),
+                               QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),
+                               QStringLiteral("--outdir"), m_out->path(), chosen + QStringLiteral(".xls")});
+        QVERIFY(convert.waitForFinished(180000));
+        const QString csv = QString::fromUtf8(contentOf(m_out->filePath(QStringLiteral("lo.csv"))));
+        const QStringList lines = csv.split(u'\n', Qt::SkipEmptyParts);
+        const QByteArray said = convert.readAllStandardOutput() + convert.readAllStandardError();
+        QVERIFY2(lines.size() == 3, said.constData());
+        QCOMPARE(lines[0].trimmed(), kHeader.join(u','));
+        QCOMPARE(lines[2].trimmed(), cellsOf(rec(2, QStringLiteral("血压偏高，建议复查"))).join(u','));
+    }
+
+private:
+    std::optional<test::TestFolder> m_folder;
+    std::optional<QTemporaryDir> m_out;
+};
+
+QTEST_MAIN(XlsExportTest)
+#include "tst_xlsexport.moc"

@@ -6,6 +6,7 @@
 #include "Module1.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -28,6 +29,33 @@ void installTranslations()
 
 namespace {
 std::function<void()> g_ender;
+
+// A file up to this size is checked page by page at start-up (well under a
+// second); a larger one gets the quick test of its tables, and damage in
+// its pages is reported by the operation that meets it.
+constexpr qint64 kFullCheckBytes = 64LL * 1024 * 1024;
+
+bool databaseUsable(const QString& file, QString* error)
+{
+    if (QFileInfo(file).size() <= kFullCheckBytes) {
+        return Database::verify(error);
+    }
+    for (const char* sql : {"select count(*) from 设置", "select 1 from 档案 limit 1", "select 1 from 词库 limit 1"}) {
+        QSqlQuery query = Database::prepare(QString::fromUtf8(sql), error);
+        if (!Database::exec(query, error)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+QString damagedMessage(const QString& file, const QString& reason)
+{
+    return QStringLiteral("数据库文件“%1”已损坏，或者不是本程序的数据库，程序无法使用它。\n原因：%2\n\n"
+                          "恢复方法：打开备份文件夹（在“设置 → 综合设置”中设定），进入最近一天的日期文件夹"
+                          "（例如“7日”），把其中的“数据库.db”复制到程序所在的文件夹，替换这个文件后重新启动程序。")
+        .arg(file, reason);
+}
 } // namespace
 
 void endProgram()
@@ -60,6 +88,12 @@ bool startUp(const QString& folder)
     QString error;
     if (!Database::open(connectionString(folder), &error)) {
         MessageBox::warning(nullptr, QStringLiteral("无法打开数据库：") + error);
+        return false;
+    }
+
+    if (!databaseUsable(databasePath(folder), &error)) {
+        Database::close();
+        MessageBox::warning(nullptr, damagedMessage(databasePath(folder), error));
         return false;
     }
 

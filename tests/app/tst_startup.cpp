@@ -7,6 +7,9 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace brenvoll;
@@ -50,6 +53,54 @@ private slots:
         const QStringList opened = Shell::takeOpened();
         QCOMPARE(opened.size(), 1);
         QVERIFY(opened[0].endsWith(QStringLiteral("web/missing-database.html")));
+        QCOMPARE(visibleWindows(), 0);
+        QVERIFY(!Database::isOpen());
+    }
+
+    void damagedDatabaseIsRecognised_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("truncated") << 0;
+        QTest::newRow("garbage") << 1;
+        QTest::newRow("another database") << 2;
+        QTest::newRow("a text file") << 3;
+    }
+    void damagedDatabaseIsRecognised()
+    {
+        QFETCH(int, damage);
+        test::TestFolder folder;
+        QVERIFY(folder.isValid());
+        QFile file(folder.databaseFile());
+        if (damage == 0) {
+            QVERIFY(file.resize(file.size() / 2 + 100));
+        } else {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (damage == 1) {
+                QByteArray junk(40000, '\0');
+                for (int i = 0; i < junk.size(); ++i) {
+                    junk[i] = char((i * 7919) % 251);
+                }
+                file.write(junk);
+            } else if (damage == 3) {
+                file.write("体检记录\n张三,男,45\n");
+            }
+            file.close();
+            if (damage == 2) { // an SQLite database of another program
+                QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+                other.setDatabaseName(folder.databaseFile());
+                QVERIFY(other.open());
+                QSqlQuery(other).exec(QStringLiteral("create table notes (text)"));
+                other.close();
+                other = QSqlDatabase();
+                QSqlDatabase::removeDatabase(QStringLiteral("other"));
+            }
+        }
+        QVERIFY(!startUp(folder.path()));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QVERIFY2(shown[0].text.contains(QStringLiteral("已损坏")), qPrintable(shown[0].text));
+        QVERIFY(shown[0].text.contains(QStringLiteral("日期文件夹")));
         QCOMPARE(visibleWindows(), 0);
         QVERIFY(!Database::isOpen());
     }

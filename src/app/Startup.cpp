@@ -40,7 +40,8 @@ bool databaseUsable(const QString& file, QString* error)
     if (QFileInfo(file).size() <= kFullCheckBytes) {
         return Database::verify(error);
     }
-    for (const char* sql : {"select count(*) from 设置", "select 1 from 档案 limit 1", "select 1 from 词库 limit 1"}) {
+    for (const char* sql :
+         {"select count(*) from 设置", "select 1 from 档案 limit 1", "select 1 from 词库 limit 1"}) {
         QSqlQuery query = Database::prepare(QString::fromUtf8(sql), error);
         if (!Database::exec(query, error)) {
             return false;
@@ -51,9 +52,10 @@ bool databaseUsable(const QString& file, QString* error)
 
 QString damagedMessage(const QString& file, const QString& reason)
 {
-    return QStringLiteral("数据库文件“%1”已损坏，或者不是本程序的数据库，程序无法使用它。\n原因：%2\n\n"
-                          "恢复方法：打开备份文件夹（在“设置 → 综合设置”中设定），进入最近一天的日期文件夹"
-                          "（例如“7日”），把其中的“数据库.db”复制到程序所在的文件夹，替换这个文件后重新启动程序。")
+    return QStringLiteral(
+               "数据库文件“%1”已损坏，或者不是本程序的数据库，程序无法使用它。\n原因：%2\n\n"
+               "恢复方法：打开备份文件夹（在“设置 → 综合设置”中设定），进入最近一天的日期文件夹"
+               "（例如“7日”），把其中的“数据库.db”复制到程序所在的文件夹，替换这个文件后重新启动程序。")
         .arg(file, reason);
 }
 } // namespace

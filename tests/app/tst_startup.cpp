@@ -86,7 +86,8 @@ private slots:
             }
             file.close();
             if (damage == 2) { // an SQLite database of another program
-                QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+                QSqlDatabase other =
+                    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
                 other.setDatabaseName(folder.databaseFile());
                 QVERIFY(other.open());
                 QSqlQuery(other).exec(QStringLiteral("create table notes (text)"));

@@ -3,7 +3,9 @@
 #include "MessageBox.h"
 #include "SettingsStore.h"
 #include "Startup.h"
+#include "Twips.h"
 #include "mainwindow/Form1.h"
+#include "record/DateRules.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -19,27 +21,6 @@ namespace brenvoll {
 namespace {
 // The password the clinic receives the program with.
 const QString kFactoryPassword = QStringLiteral("864");
-
-int px(const QWidget* w, int twips)
-{
-    return qRound(twips * w->logicalDpiX() / 1440.0);
-}
-
-void placeTwips(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(px(w, left), px(w, top), px(w, width), px(w, height));
-}
-
-// Labels keep their designed place; where the font is taller or wider than
-// the designed box they grow instead of cutting the text off.
-void placeLabel(QLabel* label, int left, int top, int width, int height)
-{
-    placeTwips(label, left, top, width, height);
-    const QSize hint = label->sizeHint();
-    const int grow = qMax(0, hint.height() - label->height());
-    label->setGeometry(label->x(), label->y() - grow / 2, qMax(label->width(), hint.width()),
-                       label->height() + grow);
-}
 
 // A small padlock beside the product name.
 QPixmap padlock(int size)
@@ -103,11 +84,11 @@ Form5::Form5(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("登录"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(px(this, 4545), px(this, 2670));
+    setFixedSize(twips::toPx(this, 4545), twips::toPx(this, 2670));
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    placeTwips(Image1, 120, 300, 480, 480);
+    twips::place(Image1, 120, 300, 480, 480);
     Image1->setPixmap(padlock(Image1->width()));
 
     Label2 = new QLabel(QStringLiteral("Brenvoll"), this);
@@ -118,23 +99,23 @@ Form5::Form5(QWidget* parent) : QDialog(parent)
     title.setPointSizeF(15.75);
     title.setBold(true);
     Label2->setFont(title);
-    placeLabel(Label2, 660, 360, 3795, 315);
+    twips::placeLabel(Label2, 660, 360, 3795, 315);
 
     Image2 = new QLabel(this);
     Image2->setObjectName(QStringLiteral("Image2"));
-    placeTwips(Image2, 660, 780, 3795, 30);
+    twips::place(Image2, 660, 780, 3795, 30);
     Image2->setPixmap(band(Image2->width(), qMax(1, Image2->height())));
 
     lblVersion = new QLabel(QStringLiteral("请输入登录密码"), this);
     lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    placeLabel(lblVersion, 300, 1080, 1260, 180);
+    twips::placeLabel(lblVersion, 300, 1080, 1260, 180);
 
     Label1 = new QLabel(QStringLiteral("(原始密码：864)"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     QPalette hint = Label1->palette();
     hint.setColor(QPalette::WindowText, QColor(0, 0, 192));
     Label1->setPalette(hint);
-    placeLabel(Label1, 1620, 1080, 1350, 180);
+    twips::placeLabel(Label1, 1620, 1080, 1350, 180);
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
@@ -142,17 +123,17 @@ Form5::Form5(QWidget* parent) : QDialog(parent)
     Text1->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
     Text1->setMaxLength(15);
     Text1->setAttribute(Qt::WA_InputMethodEnabled, false);
-    placeTwips(Text1, 300, 1440, 3915, 315);
+    twips::place(Text1, 300, 1440, 3915, 315);
     Text1->installEventFilter(this);
 
     Command1 = new QPushButton(QStringLiteral("确  定"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
-    placeTwips(Command1, 1800, 2040, 1155, 375);
+    twips::place(Command1, 1800, 2040, 1155, 375);
     connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
 
     Command2 = new QPushButton(QStringLiteral("取  消"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
-    placeTwips(Command2, 3060, 2040, 1155, 375);
+    twips::place(Command2, 3060, 2040, 1155, 375);
     connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
 
     // Enter in the box is handled there; on a button it presses that button.
@@ -190,7 +171,7 @@ bool Form5::readStoredPassword()
 
 bool Form5::matches(const QString& typed, const QString& stored)
 {
-    return SettingsStore::trimBlanks(typed).toLower() == SettingsStore::trimBlanks(stored).toLower();
+    return trimBlanks(typed).toLower() == trimBlanks(stored).toLower();
 }
 
 void Form5::Command1_Click()

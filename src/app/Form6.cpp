@@ -2,6 +2,8 @@
 
 #include "MessageBox.h"
 #include "SettingsStore.h"
+#include "Twips.h"
+#include "record/DateRules.h"
 
 #include <QCloseEvent>
 #include <QDir>
@@ -15,26 +17,6 @@
 namespace brenvoll {
 
 namespace {
-int px(const QWidget* w, int twips)
-{
-    return qRound(twips * w->logicalDpiX() / 1440.0);
-}
-
-void placeTwips(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(px(w, left), px(w, top), px(w, width), px(w, height));
-}
-
-// Labels keep their designed place and grow where the font needs more room.
-void placeLabel(QLabel* label, int left, int top, int width, int height)
-{
-    placeTwips(label, left, top, width, height);
-    const QSize hint = label->sizeHint();
-    const int grow = qMax(0, hint.height() - label->height());
-    label->setGeometry(label->x(), label->y() - grow / 2, qMax(label->width(), hint.width()),
-                       label->height() + grow);
-}
-
 template <typename T> T* named(T* widget, const char* name)
 {
     widget->setObjectName(QString::fromLatin1(name));
@@ -78,17 +60,17 @@ Form6::Form6(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("综合设置"));
     setAttribute(Qt::WA_DeleteOnClose);
-    setFixedSize(px(this, 4905), px(this, 4815));
+    setFixedSize(twips::toPx(this, 4905), twips::toPx(this, 4815));
 
     buildPasswordFrame();
     buildMarginFrame();
     buildFolderFrame();
 
     Command2 = named(new QPushButton(QStringLiteral("保 存"), this), "Command2");
-    placeTwips(Command2, 2460, 4260, 1035, 375);
+    twips::place(Command2, 2460, 4260, 1035, 375);
     connect(Command2, &QPushButton::clicked, this, &Form6::Command2_Click);
     Command4 = named(new QPushButton(QStringLiteral("退 出"), this), "Command4");
-    placeTwips(Command4, 3660, 4260, 1035, 375);
+    twips::place(Command4, 3660, 4260, 1035, 375);
     connect(Command4, &QPushButton::clicked, this, &Form6::Command4_Click);
 
     // Frame3 takes no focus itself, so the chain starts at its button.
@@ -112,46 +94,46 @@ Form6::Form6(QWidget* parent) : QDialog(parent)
 void Form6::buildPasswordFrame()
 {
     Frame3 = named(new QGroupBox(QStringLiteral("修改登录密码"), this), "Frame3");
-    placeTwips(Frame3, 180, 180, 4515, 1515);
+    twips::place(Frame3, 180, 180, 4515, 1515);
     Label10 = named(new QLabel(QStringLiteral("原密码"), Frame3), "Label10");
-    placeLabel(Label10, 300, 540, 540, 180);
+    twips::placeLabel(Label10, 300, 540, 540, 180);
     Text8 = named(new QLineEdit(Frame3), "Text8");
-    placeTwips(Text8, 960, 480, 2115, 315);
+    twips::place(Text8, 960, 480, 2115, 315);
     Label14 = named(new QLabel(QStringLiteral("新密码"), Frame3), "Label14");
-    placeLabel(Label14, 300, 960, 540, 180);
+    twips::placeLabel(Label14, 300, 960, 540, 180);
     Text12 = named(new QLineEdit(Frame3), "Text12");
-    placeTwips(Text12, 960, 900, 2115, 315);
+    twips::place(Text12, 960, 900, 2115, 315);
     for (QLineEdit* edit : {Text8, Text12}) {
         edit->setMaxLength(15);
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
     }
     Command3 = named(new QPushButton(QStringLiteral("修改密码"), Frame3), "Command3");
-    placeTwips(Command3, 3240, 600, 1095, 375);
+    twips::place(Command3, 3240, 600, 1095, 375);
     connect(Command3, &QPushButton::clicked, this, &Form6::Command3_Click);
 }
 
 void Form6::buildMarginFrame()
 {
     Frame2 = named(new QGroupBox(QStringLiteral("打印设置(单位：毫米)"), this), "Frame2");
-    placeTwips(Frame2, 180, 1860, 4515, 1095);
+    twips::place(Frame2, 180, 1860, 4515, 1095);
     Label4 = named(new QLabel(QStringLiteral("左边距："), Frame2), "Label4");
-    placeLabel(Label4, 240, 540, 720, 180);
+    twips::placeLabel(Label4, 240, 540, 720, 180);
     Text4 = named(new QLineEdit(QStringLiteral("120"), Frame2), "Text4");
-    placeTwips(Text4, 1020, 480, 1155, 315);
+    twips::place(Text4, 1020, 480, 1155, 315);
     Label5 = named(new QLabel(QStringLiteral("上边距："), Frame2), "Label5");
-    placeLabel(Label5, 2400, 480, 720, 180);
+    twips::placeLabel(Label5, 2400, 480, 720, 180);
     Text5 = named(new QLineEdit(QStringLiteral("200"), Frame2), "Text5");
-    placeTwips(Text5, 3180, 420, 1155, 315);
+    twips::place(Text5, 3180, 420, 1155, 315);
 }
 
 void Form6::buildFolderFrame()
 {
     Frame1 = named(new QGroupBox(QStringLiteral("数据备份文件夹"), this), "Frame1");
-    placeTwips(Frame1, 240, 3120, 4455, 915);
+    twips::place(Frame1, 240, 3120, 4455, 915);
     Text1 = named(new QLineEdit(Frame1), "Text1");
-    placeTwips(Text1, 180, 420, 3255, 315);
+    twips::place(Text1, 180, 420, 3255, 315);
     Command1 = named(new QPushButton(QStringLiteral("浏览"), Frame1), "Command1");
-    placeTwips(Command1, 3540, 360, 795, 375);
+    twips::place(Command1, 3540, 360, 795, 375);
     connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
 }
 
@@ -218,7 +200,7 @@ void Form6::Command2_Click()
 
 void Form6::Command3_Click()
 {
-    const QString newPassword = SettingsStore::trimBlanks(Text12->text());
+    const QString newPassword = trimBlanks(Text12->text());
     if (newPassword.isEmpty()) {
         MessageBox::notice(this, QStringLiteral("请输入新密码！"));
         return;
@@ -233,7 +215,7 @@ void Form6::Command3_Click()
     }
     // Unlike the login, the old password must match exactly, letter case
     // included.
-    if (SettingsStore::trimBlanks(Text8->text()) != settings.password) {
+    if (trimBlanks(Text8->text()) != settings.password) {
         MessageBox::notice(this, QStringLiteral("原密码不正确，无法修改密码！"));
         show();
         return;

@@ -67,19 +67,6 @@ bool SettingsStore::writePassword(const QString& password, QString* error)
     return true;
 }
 
-QString SettingsStore::trimBlanks(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && text[begin] == u' ') {
-        ++begin;
-    }
-    while (end > begin && text[end - 1] == u' ') {
-        --end;
-    }
-    return text.mid(begin, end - begin);
-}
-
 double SettingsStore::marginMillimetres(const QString& text)
 {
     QString compact;

@@ -22,10 +22,6 @@ public:
                                       QString* error = nullptr);
     static bool writePassword(const QString& password, QString* error = nullptr);
 
-    // The text without the blanks at either end (tabs and line breaks stay):
-    // how passwords are compared and stored.
-    static QString trimBlanks(const QString& text);
-
     // The number at the start of a margin text in millimetres (blanks, tabs and
     // line feeds ignored, "." the decimal point), 0 when there is none.
     static double marginMillimetres(const QString& text);

@@ -3,6 +3,7 @@
 #include "Form1Commands.h"
 #include "app/Clock.h"
 #include "app/Module1.h"
+#include "app/Twips.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
 #include "phrases/SheetEntry.h"
@@ -23,11 +24,6 @@ namespace brenvoll {
 namespace {
 QPointer<Form1> g_form1;
 
-void placeTwips(QWidget* w, int left, int top, int width, int height)
-{
-    const double f = w->logicalDpiX() / 1440.0;
-    w->setGeometry(qRound(left * f), qRound(top * f), qRound(width * f), qRound(height * f));
-}
 } // namespace
 
 Form1* Form1::instance()
@@ -48,7 +44,7 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
 
     Frame1 = new QFrame(client);
     Frame1->setObjectName(QStringLiteral("Frame1"));
-    placeTwips(Frame1, 60, -60, 15135, 795);
+    twips::place(Frame1, 60, -60, 15135, 795);
 
     buildSearchPanel(client);
 
@@ -65,7 +61,7 @@ Form1::~Form1() = default;
 
 int Form1::px(double twips) const
 {
-    return qRound(twips * logicalDpiX() / 1440.0);
+    return twips::toPx(this, twips);
 }
 
 void Form1::buildSearchPanel(QWidget* client)
@@ -73,19 +69,19 @@ void Form1::buildSearchPanel(QWidget* client)
     Frame4 = new QFrame(client);
     Frame4->setObjectName(QStringLiteral("Frame4"));
     Frame4->setFrameShape(QFrame::StyledPanel);
-    placeTwips(Frame4, 60, 720, 2385, 2415);
+    twips::place(Frame4, 60, 720, 2385, 2415);
 
     auto caption = [this](const char* name, const QString& text, int l, int t, int w, int h) {
         auto* label = new QLabel(text, Frame4);
         label->setObjectName(QString::fromLatin1(name));
-        placeTwips(label, l, t, w, h);
+        twips::place(label, l, t, w, h);
         label->adjustSize();
         return label;
     };
     auto edit = [this](const char* name, int l, int t, int w, int h) {
         auto* e = new QLineEdit(Frame4);
         e->setObjectName(QString::fromLatin1(name));
-        placeTwips(e, l, t, w, h);
+        twips::place(e, l, t, w, h);
         return e;
     };
     caption("Label29", QStringLiteral("姓名"), 180, 300, 360, 180);
@@ -100,7 +96,7 @@ void Form1::buildSearchPanel(QWidget* client)
     Text4->setText(QStringLiteral("2016-05-07"));
     Command1 = new QPushButton(QStringLiteral("查 询"), Frame4);
     Command1->setObjectName(QStringLiteral("Command1"));
-    placeTwips(Command1, 1080, 1920, 1125, 350);
+    twips::place(Command1, 1080, 1920, 1125, 350);
     connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
     for (QLineEdit* e : {Text1, Text2, Text3, Text4}) {
         connect(e, &QLineEdit::returnPressed, this, &Form1::Command1_Click);
@@ -113,7 +109,7 @@ void Form1::buildSearchPanel(QWidget* client)
     List1->setUniformItemSizes(true);
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
     List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    placeTwips(List1, 60, 3240, 2355, 2400);
+    twips::place(List1, 60, 3240, 2355, 2400);
     connect(List1->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { List1_Click(); });
 
     Label1 = new QLabel(QStringLiteral("记录数：0"), client);
@@ -121,7 +117,7 @@ void Form1::buildSearchPanel(QWidget* client)
     QPalette blue = Label1->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Label1->setPalette(blue);
-    placeTwips(Label1, 60, 5700, 810, 180);
+    twips::place(Label1, 60, 5700, 810, 180);
     Label1->setMinimumWidth(px(2355));
 }
 

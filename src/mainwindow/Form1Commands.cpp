@@ -9,6 +9,7 @@
 #include "app/MessageBox.h"
 #include "app/Module1.h"
 #include "app/Startup.h"
+#include "app/Twips.h"
 #include "print/Form8.h"
 #include "reports/Form3.h"
 
@@ -53,16 +54,6 @@ const ButtonDef kButtons[] = {
 QString objectName(const char* set, int index)
 {
     return QString::fromLatin1(set) + u'_' + QString::number(index);
-}
-
-int twipsToPx(const QWidget* w, double twips)
-{
-    return qRound(twips * w->logicalDpiX() / 1440.0);
-}
-
-void placeTwips(QWidget* w, int left, int top, int width, int height)
-{
-    w->setGeometry(twipsToPx(w, left), twipsToPx(w, top), twipsToPx(w, width), twipsToPx(w, height));
 }
 
 // A button's icon, drawn from its vector image at the screen's own resolution.
@@ -143,21 +134,21 @@ void buildToolbar(Form1& form)
         face->setFrameStyle(QFrame::NoFrame);
         face->setAutoFillBackground(true);
         face->setBackgroundRole(QPalette::Button);
-        placeTwips(face, def.left, 150, 1095, 555);
+        twips::place(face, def.left, 150, 1095, 555);
 
         auto* icon = new IconView(QIcon(QString::fromLatin1(def.icon)), face);
         icon->setObjectName(objectName("Image7", def.index));
         if (def.index == 1) {
-            placeTwips(icon, 90, 60, 400, 425);
+            twips::place(icon, 90, 60, 400, 425);
         } else {
-            placeTwips(icon, 60, 60, 450, 450);
+            twips::place(icon, 60, 60, 450, 450);
         }
 
         auto* caption = new QLabel(QString::fromUtf8(def.caption), face);
         caption->setObjectName(objectName("Label15", def.index));
         caption->setFont(captionFont);
         caption->setAttribute(Qt::WA_TransparentForMouseEvents);
-        placeTwips(caption, 660, 180, 360, 180);
+        twips::place(caption, 660, 180, 360, 180);
         // Never clip the two characters: grow to the font, keeping the designed
         // left edge and vertical centre.
         const QSize hint = caption->sizeHint();
@@ -167,7 +158,7 @@ void buildToolbar(Form1& form)
 
         auto* cover = new ButtonCover(form, face, def.index);
         cover->setObjectName(objectName("Label18", def.index));
-        placeTwips(cover, 0, 0, 1095, 555);
+        twips::place(cover, 0, 0, 1095, 555);
         cover->raise();
     }
 }

@@ -2,6 +2,7 @@
 
 #include "SheetPrinter.h"
 #include "app/MessageBox.h"
+#include "app/Twips.h"
 #include "mainwindow/Form1.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
@@ -104,7 +105,7 @@ Form8::Form8(QWidget* parent)
 
 int Form8::px(double twips) const
 {
-    return qRound(twips * logicalDpiX() / 1440.0);
+    return twips::toPx(this, twips);
 }
 
 // Centred on the screen, 300 twips above the middle.

@@ -1,5 +1,7 @@
 #include "SheetView.h"
 
+#include "app/Twips.h"
+
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
@@ -120,7 +122,7 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
 
 int SheetView::px(double twips) const
 {
-    return qRound(twips * logicalDpiX() / 1440.0);
+    return twips::toPx(this, twips);
 }
 
 QLineEdit* SheetView::box(BoxSet set, int index) const

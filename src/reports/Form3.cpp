@@ -3,6 +3,7 @@
 #include "ReportModel.h"
 #include "app/Clock.h"
 #include "app/MessageBox.h"
+#include "app/Twips.h"
 #include "record/DateRules.h"
 
 #include <QFrame>
@@ -52,7 +53,7 @@ Form3::Form3(QWidget* parent) : QWidget(parent)
 
 int Form3::px(double twips) const
 {
-    return qRound(twips * logicalDpiX() / 1440.0);
+    return twips::toPx(this, twips);
 }
 
 void Form3::place(QWidget* widget, int left, int top, int width, int height) const

@@ -1,12 +1,13 @@
 #include "Database.h"
 
+#include "Module1.h"
+
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
-
-#include <sqlite3.h>
 #include <QUrl>
 
-#include "Module1.h"
+#include <sqlite3.h>
 
 namespace brenvoll {
 
@@ -22,7 +23,8 @@ void setError(QString* error, const QString& text)
 }
 
 // SQLite's primary result codes, as the driver reports them.
-enum SqliteCode {
+enum SqliteCode
+{
     Busy = 5,
     Locked = 6,
     NoMem = 7,
@@ -103,8 +105,7 @@ QSqlQuery Database::prepare(const QString& sql, QString* error)
 
 bool Database::exec(QSqlQuery& query, QString* error)
 {
-    if (!isOpen()) {
-        setError(error, QStringLiteral("数据库没有打开。"));
+    if (!checkFile(error)) {
         return false;
     }
     if (!query.exec()) {
@@ -116,7 +117,42 @@ bool Database::exec(QSqlQuery& query, QString* error)
 
 void Database::bindText(QSqlQuery& query, const QString& text)
 {
-    query.addBindValue(text.isNull() ? QString(QLatin1String("")) : text);
+    query.addBindValue(text.isNull() ? QString(QLatin1String("")) : storable(text));
+}
+
+QString Database::storable(const QString& text)
+{
+    QString out = text;
+    const qsizetype size = out.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar ch = out.at(i);
+        if (!ch.isSurrogate()) {
+            continue;
+        }
+        if (ch.isHighSurrogate() && i + 1 < size && out.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else {
+            out[i] = QChar::ReplacementCharacter;
+        }
+    }
+    return out;
+}
+
+bool Database::checkFile(QString* error)
+{
+    sqlite3* db = handle();
+    if (!db) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return false;
+    }
+    int moved = 0;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved) {
+        setError(error, QStringLiteral("数据库文件“%1”已被删除、移走或替换，本次操作没有执行，以免记录丢失。"
+                                       "请放回原来的数据库文件，或重新启动程序。")
+                            .arg(QDir::toNativeSeparators(g_path)));
+        return false;
+    }
+    return true;
 }
 
 bool Database::verify(QString* error)

@@ -6,6 +6,8 @@
 #include <QSqlQuery>
 #include <QString>
 
+struct sqlite3;
+
 namespace brenvoll {
 
 class Database
@@ -23,10 +25,21 @@ public:
 
     // A prepared statement on the connection; check with ok().
     static QSqlQuery prepare(const QString& sql, QString* error = nullptr);
+    // Runs a prepared statement after checkFile().
     static bool exec(QSqlQuery& query, QString* error = nullptr);
     // Binds text as text: an empty (even null) QString is the empty text, never
-    // SQL NULL.
+    // SQL NULL. An unpaired surrogate half (no character, but a text box can
+    // hold one) is bound as U+FFFD: the engine would otherwise pair it with the
+    // next character and store neither.
     static void bindText(QSqlQuery& query, const QString& text);
+    // The text as it is stored: unpaired surrogate halves become U+FFFD.
+    static QString storable(const QString& text);
+
+    // False with a reason when the file the connection works on is no longer
+    // the file at its path: deleted, moved away or replaced while the program
+    // runs. The engine would go on writing into the orphaned file and every
+    // later save would vanish with it, so nothing is read or written then.
+    static bool checkFile(QString* error = nullptr);
 
     // Runs SQLite's quick check; false with a reason when the file is damaged
     // or is not this program's database.
@@ -38,7 +51,7 @@ public:
 
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.
-    static struct sqlite3* handle();
+    static ::sqlite3* handle();
 };
 
 } // namespace brenvoll

@@ -1,11 +1,11 @@
 #include "RecordStore.h"
 
+#include "DateRules.h"
+#include "app/Database.h"
+
 #include <QSqlRecord>
 
 #include <sqlite3.h>
-
-#include "DateRules.h"
-#include "app/Database.h"
 
 namespace brenvoll {
 
@@ -30,7 +30,8 @@ const QString& upsertSql()
             }
         }
         return QStringLiteral("insert into 档案 (") + columns.join(u',') + QStringLiteral(") values (") +
-               params.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',');
+               params.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") +
+               updates.join(u',');
     }();
     return sql;
 }
@@ -46,17 +47,14 @@ QString dateText(const QString& stored)
 bool readLines(const char* sql, const QStringList& params, std::vector<ResultLine>& lines, QString* error)
 {
     lines.clear();
-    sqlite3* db = Database::handle();
-    if (!db) {
-        if (error) {
-            *error = QStringLiteral("数据库没有打开。");
-        }
+    if (!Database::checkFile(error)) {
         return false;
     }
+    sqlite3* db = Database::handle();
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
     for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
-        const QByteArray text = params[i].toUtf8();
+        const QByteArray text = Database::storable(params[i]).toUtf8();
         rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
     QByteArray line;
@@ -97,9 +95,10 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
     if (!from || !to) {
         return SearchError::BadDate;
     }
-    const bool ok = readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
-                              "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc",
-                              {filter.name, filter.address, formatDate(*from), formatDate(*to)}, lines, error);
+    const bool ok =
+        readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
+                  "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc",
+                  {filter.name, filter.address, formatDate(*from), formatDate(*to)}, lines, error);
     return ok ? SearchError::None : SearchError::Database;
 }
 

@@ -1,11 +1,11 @@
 #pragma once
 // Reading and writing examination records (table 档案). Every operation binds
 // the operator's text as parameters and reports failure with a reason.
+#include "FieldMap.h"
+
 #include <QString>
 
 #include <vector>
-
-#include "FieldMap.h"
 
 namespace brenvoll {
 

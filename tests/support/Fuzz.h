@@ -1,0 +1,58 @@
+#pragma once
+// Operator input of every shape, for the bad-input tests: arbitrary Unicode
+// (lone surrogates, NUL, control characters, characters beyond the BMP), SQL
+// metacharacters and injection attempts, date-like texts and very long texts.
+// A fixed seed gives the same inputs on every run.
+#include <QRandomGenerator>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <map>
+
+namespace brenvoll::test {
+
+class FuzzText
+{
+public:
+    explicit FuzzText(quint32 seed);
+
+    // One text of any shape; now and then a very long one (up to `maxLength`).
+    QString next(int maxLength = 120000);
+    // A text meant for a date box: mostly date-like, sometimes anything.
+    QString nextDate();
+    // A whole number in [0, bound).
+    int bounded(int bound) { return int(m_rng.bounded(quint32(bound))); }
+
+private:
+    QString piece();
+    QChar randomUnit();
+    QRandomGenerator m_rng;
+};
+
+// Feeds `count` texts from `seed` to `body` (its arguments: the input, its
+// number). Each input counts towards fuzzInputsTried(). Stops at the first
+// failed QtTest check inside `body`, naming the input's seed and number.
+void fuzzInputs(quint32 seed, int count, const std::function<void(FuzzText& fuzz, int index)>& body);
+qint64 fuzzInputsTried();
+void countFuzzInputs(qint64 n);
+
+// What a text becomes once stored: the text itself, with unpaired surrogate
+// halves (no character at all) replaced by U+FFFD.
+QString storedForm(const QString& text);
+
+// Row counts of the program's tables and the schema text of the database on
+// the program's connection; compare before and after to see that no input
+// dropped, added or altered a table.
+struct TableState
+{
+    std::map<QString, qint64> rows; // table name -> rows
+    QString schema;
+    bool operator==(const TableState&) const = default;
+};
+TableState tableState();
+
+// A short printable description of a text for failure messages.
+QString describeText(const QString& text);
+
+} // namespace brenvoll::test

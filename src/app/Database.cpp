@@ -1,13 +1,13 @@
 #include "Database.h"
 
-#include "Module1.h"
-
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
-#include <QUrl>
 
 #include <sqlite3.h>
+#include <QUrl>
+
+#include "Module1.h"
 
 namespace brenvoll {
 
@@ -23,8 +23,7 @@ void setError(QString* error, const QString& text)
 }
 
 // SQLite's primary result codes, as the driver reports them.
-enum SqliteCode
-{
+enum SqliteCode {
     Busy = 5,
     Locked = 6,
     NoMem = 7,
@@ -122,16 +121,19 @@ void Database::bindText(QSqlQuery& query, const QString& text)
 
 QString Database::storable(const QString& text)
 {
-    QString out = text;
+    // The engine takes a leading U+FEFF of UTF-16 text for a byte order mark
+    // and drops it.
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start) == QChar::ByteOrderMark) {
+        ++start;
+    }
+    QString out = text.mid(start);
     const qsizetype size = out.size();
     for (qsizetype i = 0; i < size; ++i) {
         const QChar ch = out.at(i);
-        if (!ch.isSurrogate()) {
-            continue;
-        }
         if (ch.isHighSurrogate() && i + 1 < size && out.at(i + 1).isLowSurrogate()) {
             ++i;
-        } else {
+        } else if (ch.isSurrogate() || ch.unicode() >= 0xFFFE) {
             out[i] = QChar::ReplacementCharacter;
         }
     }

@@ -28,17 +28,21 @@ public:
     // Runs a prepared statement after checkFile().
     static bool exec(QSqlQuery& query, QString* error = nullptr);
     // Binds text as text: an empty (even null) QString is the empty text, never
-    // SQL NULL. An unpaired surrogate half (no character, but a text box can
-    // hold one) is bound as U+FFFD: the engine would otherwise pair it with the
-    // next character and store neither.
+    // SQL NULL. Text is bound as storable(text).
     static void bindText(QSqlQuery& query, const QString& text);
-    // The text as it is stored: unpaired surrogate halves become U+FFFD.
+    // The text as it is stored and read back. An unpaired surrogate half and
+    // the non-characters U+FFFE and U+FFFF (none is a character, but a text box
+    // can hold them) become U+FFFD: the engine would pair a lone half with the
+    // next character, losing both, and reads the non-characters back as U+FFFD
+    // anyway. Leading U+FEFF (byte order marks) are dropped, as the engine
+    // drops the first. Every other text is stored exactly.
     static QString storable(const QString& text);
 
     // False with a reason when the file the connection works on is no longer
     // the file at its path: deleted, moved away or replaced while the program
-    // runs. The engine would go on writing into the orphaned file and every
-    // later save would vanish with it, so nothing is read or written then.
+    // runs. The engine would go on reading the orphaned file and refuse writes
+    // as if the file were read-only; instead nothing is read or written and
+    // the operator learns what happened.
     static bool checkFile(QString* error = nullptr);
 
     // Runs SQLite's quick check; false with a reason when the file is damaged

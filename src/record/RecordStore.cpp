@@ -1,11 +1,11 @@
 #include "RecordStore.h"
 
-#include "DateRules.h"
-#include "app/Database.h"
-
 #include <QSqlRecord>
 
 #include <sqlite3.h>
+
+#include "DateRules.h"
+#include "app/Database.h"
 
 namespace brenvoll {
 
@@ -30,8 +30,7 @@ const QString& upsertSql()
             }
         }
         return QStringLiteral("insert into 档案 (") + columns.join(u',') + QStringLiteral(") values (") +
-               params.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") +
-               updates.join(u',');
+               params.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',');
     }();
     return sql;
 }
@@ -84,6 +83,15 @@ bool readLines(const char* sql, const QStringList& params, std::vector<ResultLin
     return rc == SQLITE_DONE;
 }
 
+// The engine refuses "like" patterns longer than its limit (50000 bytes
+// unless built otherwise) with a message no operator understands.
+bool fitsPattern(const QString& filter)
+{
+    sqlite3* db = Database::handle();
+    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
+    return Database::storable(filter).toUtf8().size() + 2 <= limit;
+}
+
 } // namespace
 
 RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::vector<ResultLine>& lines,
@@ -94,6 +102,12 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
     const auto to = parseSearchDate(filter.to);
     if (!from || !to) {
         return SearchError::BadDate;
+    }
+    if (!fitsPattern(filter.name) || !fitsPattern(filter.address)) {
+        if (error) {
+            *error = QStringLiteral("查询条件太长，请输入较短的姓名或地址。");
+        }
+        return SearchError::Database;
     }
     const bool ok =
         readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "

@@ -1,11 +1,11 @@
 #pragma once
 // Reading and writing examination records (table 档案). Every operation binds
 // the operator's text as parameters and reports failure with a reason.
-#include "FieldMap.h"
-
 #include <QString>
 
 #include <vector>
+
+#include "FieldMap.h"
 
 namespace brenvoll {
 
@@ -35,7 +35,8 @@ public:
     };
 
     // Records whose name and address contain the filters and whose date lies in
-    // the range (both ends included), newest key first.
+    // the range (both ends included), newest key first. A filter too long for
+    // the engine's patterns is a Database error with a reason.
     static SearchError search(const SearchFilter& filter, std::vector<ResultLine>& lines,
                               QString* error = nullptr);
     // Every record of one day, newest key first (the list after a save).

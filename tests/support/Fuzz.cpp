@@ -244,11 +244,14 @@ void countFuzzInputs(qint64 n)
 QString storedForm(const QString& text)
 {
     QString out = text;
+    while (out.startsWith(QChar(char16_t(0xFEFF)))) {
+        out.remove(0, 1);
+    }
     for (qsizetype i = 0; i < out.size(); ++i) {
         const QChar ch = out[i];
         if (ch.isHighSurrogate() && i + 1 < out.size() && out[i + 1].isLowSurrogate()) {
             ++i;
-        } else if (ch.isSurrogate()) {
+        } else if (ch.isSurrogate() || ch == QChar(char16_t(0xFFFE)) || ch == QChar(char16_t(0xFFFF))) {
             out[i] = QChar::ReplacementCharacter;
         }
     }

@@ -38,7 +38,8 @@ qint64 fuzzInputsTried();
 void countFuzzInputs(qint64 n);
 
 // What a text becomes once stored: the text itself, with unpaired surrogate
-// halves (no character at all) replaced by U+FFFD.
+// halves and the non-characters U+FFFE, U+FFFF replaced by U+FFFD, leading byte
+// order marks U+FEFF dropped.
 QString storedForm(const QString& text);
 
 // Row counts of the program's tables and the schema text of the database on

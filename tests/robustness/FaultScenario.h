@@ -5,6 +5,15 @@
 // locked by another process, and the file deleted, moved away or replaced
 // while the program runs. Every operation that writes must then fail with a
 // message containing reason(); reads fail too where readsFail().
+//
+// For another operation (phrase add, settings save, backup), in a test that
+// called FaultVfs::install() before opening its folder:
+//
+//     FaultScenario fault(kind, folder);
+//     QVERIFY(fault.begin());
+//     ... run the operation, expect a message containing fault.reason() ...
+//     QVERIFY(fault.end());
+//     ... check that everything stored before is still there ...
 #include <QList>
 #include <QString>
 

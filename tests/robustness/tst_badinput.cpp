@@ -30,6 +30,7 @@ namespace {
 constexpr int kSearches = 5000;
 constexpr int kRecords = 500;
 constexpr int kSheets = 40;
+constexpr int kWindowInputs = 400;
 constexpr int kSettings = 1000;
 constexpr int kPhrases = 400;
 
@@ -146,6 +147,7 @@ private slots:
         test::fuzzInputs(12, kSearches, [&](test::FuzzText& fuzz, int i) {
             SearchFilter filter{fuzz.next(), fuzz.bounded(3) ? QString() : fuzz.next(), fuzz.nextDate(),
                                 fuzz.nextDate()};
+            test::countFuzzInputs(3);
             const ExamRecord* target = nullptr;
             if (i % 2 == 0) { // look for a stored record by its own hostile texts
                 target = &stored[size_t(i / 2) % stored.size()];
@@ -241,6 +243,50 @@ private slots:
         QCOMPARE(RecordStore::count(), m_before.rows[QStringLiteral("档案")] + kSheets);
     }
 
+    void searchPanelAndDateBoxTakeAnything()
+    {
+        Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
+        Form1 form;
+        form.Form_Load();
+        const QString searchDate = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
+        const QString saveDate = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
+        test::fuzzInputs(32, kWindowInputs, [&](test::FuzzText& fuzz, int) {
+            form.Text1->setText(fuzz.next(30000));
+            form.Text2->setText(fuzz.bounded(2) ? QString() : fuzz.next(30000));
+            form.Text3->setText(fuzz.nextDate());
+            form.Text4->setText(fuzz.nextDate());
+            test::countFuzzInputs(4); // five texts in all with the date box below
+            form.Command1_Click();
+            for (const auto& shown : MessageBox::takeShown()) {
+                QVERIFY2(shown.text == searchDate ||
+                             shown.text ==
+                                 QStringLiteral("无法查询记录：查询条件太长，请输入较短的姓名或地址。"),
+                         qPrintable(shown.text));
+            }
+            // A date box holding anything: a real date is stored as such,
+            // anything else is refused with the date message.
+            form.newRecord();
+            const QString typedDate = fuzz.nextDate();
+            form.box(BoxSet::Text5, 3)->setText(typedDate);
+            const QString key = form.box(BoxSet::Text5, 5)->text();
+            form.saveRecord();
+            const auto shown = MessageBox::takeShown();
+            const auto date = dateForSaving(form.box(BoxSet::Text5, 3)->text());
+            ExamRecord stored;
+            if (date) {
+                QVERIFY(shown.isEmpty());
+                QVERIFY(RecordStore::load(key, stored));
+                QCOMPARE(stored.date(), *date);
+                QVERIFY(QDate::fromString(stored.date(), QStringLiteral("yyyy-MM-dd")).isValid());
+            } else {
+                QCOMPARE(shown.size(), 1);
+                QCOMPARE(shown[0].text, saveDate);
+                QVERIFY(!RecordStore::exists(key));
+            }
+        });
+        QVERIFY(test::tableState().schema == m_before.schema);
+    }
+
     void settingsKeepWhatWasTyped()
     {
         test::fuzzInputs(41, kSettings, [&](test::FuzzText& fuzz, int) {
@@ -248,6 +294,7 @@ private slots:
             const QString left = fuzz.bounded(2) ? fuzz.nextDate() : fuzz.next(5000);
             const QString top = fuzz.next(400);
             const QString password = fuzz.next(2000);
+            test::countFuzzInputs(3);
             QString error;
             QVERIFY2(SettingsStore::writeFolderAndMargins(folder, left, top, &error), qPrintable(error));
             QVERIFY2(SettingsStore::writePassword(password, &error), qPrintable(error));

@@ -30,9 +30,20 @@ private:
     QRandomGenerator m_rng;
 };
 
-// Feeds `count` texts from `seed` to `body` (its arguments: the input, its
-// number). Each input counts towards fuzzInputsTried(). Stops at the first
+// Feeds `count` inputs from `seed` to `body` (its arguments: the generator to
+// draw texts from, and the input's number). Each input counts towards fuzzInputsTried(). Stops at the first
 // failed QtTest check inside `body`, naming the input's seed and number.
+//
+// For another operator input (a phrase filter, a new phrase, a report query),
+// with the program's connection open on a test folder:
+//
+//     const auto before = test::tableState();
+//     test::fuzzInputs(61, 2000, [&](test::FuzzText& fuzz, int) {
+//         const QString phrase = fuzz.next(3000);
+//         QVERIFY(PhraseStore::add(phrase));            // whatever the store offers
+//         ... read it back and QCOMPARE with test::storedForm(phrase) ...
+//     });
+//     ... compare test::tableState() with `before` plus the rows added ...
 void fuzzInputs(quint32 seed, int count, const std::function<void(FuzzText& fuzz, int index)>& body);
 qint64 fuzzInputsTried();
 void countFuzzInputs(qint64 n);

@@ -96,7 +96,7 @@ private slots:
     }
     void cleanupTestCase() { qInfo("bad input: %lld inputs tried", test::fuzzInputsTried()); }
 
-    void unpairedSurrogateKeepsItsNeighbours_data()
+    void engineSensitiveTextKeepsItsNeighbours_data()
     {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("stored");
@@ -109,8 +109,19 @@ private slots:
         QTest::newRow("high at the end")
             << (QStringLiteral("检查") + high) << (QStringLiteral("检查") + fffd);
         QTest::newRow("whole pair") << (QString(high) + low) << (QString(high) + low);
+        // Leading U+FFFE would make the engine read the text as big-endian UTF-16.
+        QTest::newRow("leading U+FFFE")
+            << (QChar(char16_t(0xFFFE)) + QStringLiteral("AB")) << (QString(fffd) + QStringLiteral("AB"));
+        QTest::newRow("U+FFFF inside")
+            << (QStringLiteral("A") + QChar(char16_t(0xFFFF)) + QStringLiteral("B"))
+            << (QStringLiteral("A") + fffd + QStringLiteral("B"));
+        QTest::newRow("leading byte order marks")
+            << (QString(2, QChar::ByteOrderMark) + QStringLiteral("正常")) << QStringLiteral("正常");
+        QTest::newRow("byte order mark inside")
+            << (QStringLiteral("正") + QChar::ByteOrderMark + QStringLiteral("常"))
+            << (QStringLiteral("正") + QChar::ByteOrderMark + QStringLiteral("常"));
     }
-    void unpairedSurrogateKeepsItsNeighbours()
+    void engineSensitiveTextKeepsItsNeighbours()
     {
         QFETCH(QString, typed);
         QFETCH(QString, stored);

@@ -2,6 +2,7 @@
 
 #include "Module1.h"
 
+#include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
 #include <QUrl>
@@ -104,8 +105,7 @@ QSqlQuery Database::prepare(const QString& sql, QString* error)
 
 bool Database::exec(QSqlQuery& query, QString* error)
 {
-    if (!isOpen()) {
-        setError(error, QStringLiteral("数据库没有打开。"));
+    if (!checkFile(error)) {
         return false;
     }
     if (!query.exec()) {
@@ -117,7 +117,45 @@ bool Database::exec(QSqlQuery& query, QString* error)
 
 void Database::bindText(QSqlQuery& query, const QString& text)
 {
-    query.addBindValue(text.isNull() ? QString(QLatin1String("")) : text);
+    query.addBindValue(text.isNull() ? QString(QLatin1String("")) : storable(text));
+}
+
+QString Database::storable(const QString& text)
+{
+    // The engine takes a leading U+FEFF of UTF-16 text for a byte order mark
+    // and drops it.
+    qsizetype start = 0;
+    while (start < text.size() && text.at(start) == QChar::ByteOrderMark) {
+        ++start;
+    }
+    QString out = text.mid(start);
+    const qsizetype size = out.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const QChar ch = out.at(i);
+        if (ch.isHighSurrogate() && i + 1 < size && out.at(i + 1).isLowSurrogate()) {
+            ++i;
+        } else if (ch.isSurrogate() || ch.unicode() >= 0xFFFE) {
+            out[i] = QChar::ReplacementCharacter;
+        }
+    }
+    return out;
+}
+
+bool Database::checkFile(QString* error)
+{
+    sqlite3* db = handle();
+    if (!db) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return false;
+    }
+    int moved = 0;
+    if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved) {
+        setError(error, QStringLiteral("数据库文件“%1”已被删除、移走或替换，本次操作没有执行，以免记录丢失。"
+                                       "请放回原来的数据库文件，或重新启动程序。")
+                            .arg(QDir::toNativeSeparators(g_path)));
+        return false;
+    }
+    return true;
 }
 
 bool Database::verify(QString* error)

@@ -25,10 +25,25 @@ public:
 
     // A prepared statement on the connection; check with ok().
     static QSqlQuery prepare(const QString& sql, QString* error = nullptr);
+    // Runs a prepared statement after checkFile().
     static bool exec(QSqlQuery& query, QString* error = nullptr);
     // Binds text as text: an empty (even null) QString is the empty text, never
-    // SQL NULL.
+    // SQL NULL. Text is bound as storable(text).
     static void bindText(QSqlQuery& query, const QString& text);
+    // The text as it is stored and read back. An unpaired surrogate half and
+    // the non-characters U+FFFE and U+FFFF (none is a character, but a text box
+    // can hold them) become U+FFFD: the engine would pair a lone half with the
+    // next character, losing both, and reads the non-characters back as U+FFFD
+    // anyway. Leading U+FEFF (byte order marks) are dropped, as the engine
+    // drops the first. Every other text is stored exactly.
+    static QString storable(const QString& text);
+
+    // False with a reason when the file the connection works on is no longer
+    // the file at its path: deleted, moved away or replaced while the program
+    // runs. The engine would go on reading the orphaned file and refuse writes
+    // as if the file were read-only; instead nothing is read or written and
+    // the operator learns what happened.
+    static bool checkFile(QString* error = nullptr);
 
     // Runs SQLite's quick check; false with a reason when the file is damaged
     // or is not this program's database.
@@ -40,7 +55,7 @@ public:
 
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.
-    static sqlite3* handle();
+    static ::sqlite3* handle();
 };
 
 } // namespace brenvoll

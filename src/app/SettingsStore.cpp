@@ -2,6 +2,8 @@
 
 #include "Database.h"
 
+#include <cmath>
+
 namespace brenvoll {
 
 namespace {
@@ -94,7 +96,9 @@ double SettingsStore::marginMillimetres(const QString& text)
             break;
         }
     }
-    return digits ? number.toDouble() : 0.0;
+    // Hundreds of digits overflow to infinity, which no page can be shifted by.
+    const double millimetres = digits ? number.toDouble() : 0.0;
+    return std::isfinite(millimetres) ? millimetres : 0.0;
 }
 
 double SettingsStore::marginTwips(const QString& text)

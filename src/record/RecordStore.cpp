@@ -47,17 +47,14 @@ QString dateText(const QString& stored)
 bool readLines(const char* sql, const QStringList& params, std::vector<ResultLine>& lines, QString* error)
 {
     lines.clear();
-    sqlite3* db = Database::handle();
-    if (!db) {
-        if (error) {
-            *error = QStringLiteral("数据库没有打开。");
-        }
+    if (!Database::checkFile(error)) {
         return false;
     }
+    sqlite3* db = Database::handle();
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
     for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
-        const QByteArray text = params[i].toUtf8();
+        const QByteArray text = Database::storable(params[i]).toUtf8();
         rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
     }
     QByteArray line;
@@ -87,6 +84,15 @@ bool readLines(const char* sql, const QStringList& params, std::vector<ResultLin
     return rc == SQLITE_DONE;
 }
 
+// The engine refuses "like" patterns longer than its limit (50000 bytes
+// unless built otherwise) with a message no operator understands.
+bool fitsPattern(const QString& filter)
+{
+    sqlite3* db = Database::handle();
+    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
+    return Database::storable(filter).toUtf8().size() + 2 <= limit;
+}
+
 } // namespace
 
 RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::vector<ResultLine>& lines,
@@ -97,6 +103,12 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
     const auto to = parseSearchDate(filter.to);
     if (!from || !to) {
         return SearchError::BadDate;
+    }
+    if (!fitsPattern(filter.name) || !fitsPattern(filter.address)) {
+        if (error) {
+            *error = QStringLiteral("查询条件太长，请输入较短的姓名或地址。");
+        }
+        return SearchError::Database;
     }
     const bool ok =
         readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "

@@ -35,7 +35,8 @@ public:
     };
 
     // Records whose name and address contain the filters and whose date lies in
-    // the range (both ends included), newest key first.
+    // the range (both ends included), newest key first. A filter too long for
+    // the engine's patterns is a Database error with a reason.
     static SearchError search(const SearchFilter& filter, std::vector<ResultLine>& lines,
                               QString* error = nullptr);
     // Every record of one day, newest key first (the list after a save).

@@ -1,0 +1,76 @@
+#include "StampedRecord.h"
+
+#include <QRandomGenerator>
+
+namespace brenvoll::robust {
+
+namespace {
+
+// A hash that is the same in every process (qHash is seeded per process).
+quint64 fnv1a(const QString& text)
+{
+    quint64 hash = 14695981039346656037ull;
+    for (const QChar ch : text) {
+        hash ^= ch.unicode();
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+QString derivedText(QRandomGenerator& rng, int length)
+{
+    static const QString ascii = QStringLiteral("ABCxyz0123456789 .,;:-+/()%_'\"");
+    QString text;
+    text.reserve(length);
+    for (int i = 0; i < length; ++i) {
+        const quint32 kind = rng.bounded(10u);
+        if (kind < 6) {
+            text += QChar(char16_t(0x4E00 + rng.bounded(0x5000u)));
+        } else if (kind < 9) {
+            text += ascii[int(rng.bounded(quint32(ascii.size())))];
+        } else {
+            text += QChar(u'\n');
+        }
+    }
+    return text;
+}
+
+} // namespace
+
+ExamRecord stampedRecord(const QString& key, const QString& stamp)
+{
+    QRandomGenerator rng(quint32(fnv1a(key + u'/' + stamp)));
+    ExamRecord record;
+    record.text5[0] = QStringLiteral("受检者") + derivedText(rng, 1 + int(rng.bounded(6u)));
+    record.text5[1] = rng.bounded(2u) ? QStringLiteral("男") : QStringLiteral("女");
+    record.text5[2] = QString::number(18 + rng.bounded(80u));
+    record.text5[3] = QStringLiteral("2026-%1-%2")
+                          .arg(1 + rng.bounded(12u), 2, 10, QChar(u'0'))
+                          .arg(1 + rng.bounded(28u), 2, 10, QChar(u'0'));
+    record.text5[4] = derivedText(rng, int(rng.bounded(40u)));
+    record.text5[5] = key;
+    for (int i = 0; i < FieldMap::kText6Count - 1; ++i) {
+        // Mostly short findings, now and then a long one.
+        const int length = rng.bounded(8u) == 0 ? 500 + int(rng.bounded(2500u)) : int(rng.bounded(200u));
+        record.text6[i] = derivedText(rng, length);
+    }
+    record.text6[FieldMap::kText6Count - 1] = stamp;
+    return record;
+}
+
+QString stampOf(const ExamRecord& record)
+{
+    return record.text6[FieldMap::kText6Count - 1];
+}
+
+bool isWhole(const ExamRecord& record)
+{
+    return record == stampedRecord(record.key(), stampOf(record));
+}
+
+QString poolKey(int i)
+{
+    return QStringLiteral("20260101%1").arg(i, 6, 10, QChar(u'0'));
+}
+
+} // namespace brenvoll::robust

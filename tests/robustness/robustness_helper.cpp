@@ -1,0 +1,143 @@
+// The second process of the robustness tests. It works on a program folder
+// as the program does and tells its parent, one flushed line at a time, what
+// it has done:
+//
+//   crash-writer FOLDER SEED   saves records of the key pool for ever, each
+//                              with the next stamp; "saved KEY STAMP" after
+//                              each save that reported success
+//   writer FOLDER TAG COUNT same|distinct
+//                              COUNT saves, of keys of its own or all of one
+//                              shared key; "saved KEY STAMP" or "failed REASON",
+//                              then "done"
+//   hold FOLDER MS             takes the database's exclusive lock, says "held",
+//                              and keeps it MS milliseconds (MS < 0: until its
+//                              input closes)
+#include "StampedRecord.h"
+#include "app/Database.h"
+#include "app/Module1.h"
+#include "record/RecordStore.h"
+
+#include <QCoreApplication>
+#include <QRandomGenerator>
+#include <QThread>
+
+#include <cstdio>
+#include <iostream>
+#include <sqlite3.h>
+#include <string>
+
+using namespace brenvoll;
+
+namespace {
+
+constexpr int kPoolSize = 48;
+
+void say(const QString& line)
+{
+    const QByteArray bytes = line.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+    std::fflush(stdout);
+}
+
+bool openFolder(const QString& folder)
+{
+    QString error;
+    if (!Database::open(connectionString(folder), &error)) {
+        say(QStringLiteral("failed ") + error);
+        return false;
+    }
+    return true;
+}
+
+int crashWriter(const QString& folder, quint32 seed)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    QRandomGenerator rng(seed);
+    for (;;) {
+        const QString key = robust::poolKey(int(rng.bounded(quint32(kPoolSize))));
+        ExamRecord stored;
+        QString error;
+        int version = 0;
+        if (RecordStore::load(key, stored, &error)) {
+            version = robust::stampOf(stored).toInt();
+        } else if (RecordStore::exists(key)) {
+            say(QStringLiteral("failed ") + error);
+            return 1;
+        }
+        const QString stamp = QString::number(version + 1);
+        if (!RecordStore::save(robust::stampedRecord(key, stamp), &error)) {
+            say(QStringLiteral("failed ") + error);
+            return 1;
+        }
+        say(QStringLiteral("saved ") + key + u' ' + stamp);
+    }
+}
+
+int writer(const QString& folder, const QString& tag, int count, bool sameKey)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    for (int i = 0; i < count; ++i) {
+        const QString key = sameKey ? QStringLiteral("20260202000000")
+                                    : QStringLiteral("2026030%1%2").arg(tag).arg(i, 6, 10, QChar(u'0'));
+        const QString stamp = tag + u'-' + QString::number(i);
+        QString error;
+        if (RecordStore::save(robust::stampedRecord(key, stamp), &error)) {
+            say(QStringLiteral("saved ") + key + u' ' + stamp);
+        } else {
+            say(QStringLiteral("failed ") + error);
+        }
+    }
+    say(QStringLiteral("done"));
+    return 0;
+}
+
+int hold(const QString& folder, int milliseconds)
+{
+    sqlite3* db = nullptr;
+    const QByteArray path = databasePath(folder).toUtf8();
+    if (sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK ||
+        sqlite3_exec(db, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        say(QStringLiteral("failed ") + QString::fromUtf8(sqlite3_errmsg(db)));
+        sqlite3_close(db);
+        return 1;
+    }
+    say(QStringLiteral("held"));
+    if (milliseconds >= 0) {
+        QThread::msleep(ulong(milliseconds));
+    } else {
+        std::string line;
+        while (std::getline(std::cin, line)) {
+        }
+    }
+    sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    say(QStringLiteral("released"));
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    const QString command = args.value(1);
+    const QString folder = args.value(2);
+    if (command == QLatin1String("crash-writer") && args.size() == 4) {
+        return crashWriter(folder, args[3].toUInt());
+    }
+    if (command == QLatin1String("writer") && args.size() == 6) {
+        return writer(folder, args[3], args[4].toInt(), args[5] == QLatin1String("same"));
+    }
+    if (command == QLatin1String("hold") && args.size() == 4) {
+        return hold(folder, args[3].toInt());
+    }
+    std::fputs("usage: brenvoll-robustness-helper crash-writer|writer|hold FOLDER ...\n", stderr);
+    return 2;
+}

@@ -1,0 +1,105 @@
+// Two copies of the program saving into one database file at the same time,
+// different records and one same record: no save of either is lost, and a save
+// that is refused says so clearly.
+#include "HelperProcess.h"
+#include "StampedRecord.h"
+#include "TestSupport.h"
+#include "app/Database.h"
+#include "record/RecordStore.h"
+
+#include <QSqlQuery>
+#include <QTest>
+
+#include <map>
+
+using namespace brenvoll;
+
+namespace {
+constexpr int kSaves = 150;
+const QString kBusy = QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
+} // namespace
+
+class TestTwoCopies : public QObject
+{
+    Q_OBJECT
+    int m_saves = 0;
+    int m_refused = 0;
+
+    // Runs two writers side by side; returns key -> last stamp reported saved.
+    void runPair(const test::TestFolder& folder, const QString& mode, std::map<QString, QStringList>& saved)
+    {
+        robust::HelperProcess a(
+            {QStringLiteral("writer"), folder.path(), QStringLiteral("1"), QString::number(kSaves), mode});
+        robust::HelperProcess b(
+            {QStringLiteral("writer"), folder.path(), QStringLiteral("2"), QString::number(kSaves), mode});
+        QVERIFY(a.finish() && b.finish());
+        for (robust::HelperProcess* writer : {&a, &b}) {
+            QCOMPARE(writer->lines().value(0), QStringLiteral("ready"));
+            QCOMPARE(writer->lines().constLast(), QStringLiteral("done"));
+            for (const QString& line : writer->lines()) {
+                if (line.startsWith(QLatin1String("failed "))) {
+                    QVERIFY2(line.contains(kBusy), qPrintable(line)); // refused, and said why
+                    ++m_refused;
+                } else if (line.startsWith(QLatin1String("saved "))) {
+                    const QStringList parts = line.split(u' ');
+                    saved[parts[1]] << parts[2];
+                    ++m_saves;
+                }
+            }
+        }
+    }
+
+    void expectSound()
+    {
+        QSqlQuery check(Database::connection());
+        QVERIFY(check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next());
+        QCOMPARE(check.value(0).toString(), QStringLiteral("ok"));
+    }
+
+private slots:
+    void cleanupTestCase()
+    {
+        qInfo("two copies: saves reported done: %d, refused with a clear reason: %d", m_saves, m_refused);
+    }
+
+    void differentRecordsAllKept()
+    {
+        test::TestFolder folder;
+        std::map<QString, QStringList> saved;
+        runPair(folder, QStringLiteral("distinct"), saved);
+        QVERIFY(folder.open());
+        expectSound();
+        QVERIFY(int(saved.size()) > kSaves); // both got saves through
+        QCOMPARE(RecordStore::count(), qint64(saved.size()));
+        for (const auto& [key, stamps] : saved) {
+            ExamRecord record;
+            QVERIFY2(RecordStore::load(key, record), qPrintable(key));
+            QVERIFY(robust::isWhole(record));
+            QCOMPARE(robust::stampOf(record), stamps.constLast());
+        }
+    }
+
+    void sameRecordEndsAsOneWholeSave()
+    {
+        test::TestFolder folder;
+        std::map<QString, QStringList> saved;
+        runPair(folder, QStringLiteral("same"), saved);
+        QVERIFY(folder.open());
+        expectSound();
+        QCOMPARE(int(saved.size()), 1);
+        const QStringList& stamps = saved.begin()->second;
+        QVERIFY(stamps.size() > kSaves);
+        QCOMPARE(RecordStore::count(), qint64(1));
+        ExamRecord record;
+        QVERIFY(RecordStore::load(saved.begin()->first, record));
+        QVERIFY(robust::isWhole(record));
+        // The last save to land is the last save of one of the two.
+        const QString last = robust::stampOf(record);
+        const QStringList finals{QStringLiteral("1-%1").arg(kSaves - 1),
+                                 QStringLiteral("2-%1").arg(kSaves - 1)};
+        QVERIFY2(finals.contains(last) && stamps.contains(last), qPrintable(last));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestTwoCopies)
+#include "tst_twocopies.moc"

@@ -159,7 +159,14 @@ QStringList Backup::run(const QString& backupFolder, const QDate& day, const QSt
     QStringList failures;
     QString error;
     const QString databaseName = QFileInfo(databaseFile).fileName();
-    if (!copyDatabase(databaseFile, QDir(folder).filePath(databaseName), &error)) {
+    // A file put at the program's database path while it ran (another
+    // database, an older copy) is not the day's records and must not take
+    // the place of the day's earlier backup.
+    const bool programsOwn = Database::isOpen() && QFileInfo(databaseFile).absoluteFilePath() ==
+                                                       QFileInfo(Database::filePath()).absoluteFilePath();
+    if (programsOwn && !Database::checkFile(&error)) {
+        failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3").arg(databaseName, shown, error);
+    } else if (!copyDatabase(databaseFile, QDir(folder).filePath(databaseName), &error)) {
         failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3。").arg(databaseName, shown, error);
     }
     const QString programName = QFileInfo(programFile).fileName();

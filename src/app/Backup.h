@@ -19,7 +19,8 @@ public:
     // Creates the day folder (and every missing level above it) and copies
     // `databaseFile` and `programFile` into it under their own names. Returns
     // one operator-readable line per failed step; empty when both copies are
-    // in place.
+    // in place. The program's own database is not copied once its file was
+    // deleted, moved away or replaced while the program ran.
     static QStringList run(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                            const QString& programFile);
 

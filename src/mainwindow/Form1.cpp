@@ -128,8 +128,11 @@ QLineEdit* Form1::box(BoxSet set, int index) const
 
 void Form1::fillPhraseList()
 {
+    // A library that cannot be read leaves the list as it was.
     QStringList phrases;
-    PhraseStore::all(phrases);
+    if (!PhraseStore::all(phrases)) {
+        return;
+    }
     List3->clear();
     List3->addItems(phrases);
 }

@@ -97,8 +97,12 @@ void Form2::Form_Load()
 
 void Form2::refillLists()
 {
+    // A library that cannot be read now leaves both lists as they were: an
+    // emptied list would look like lost phrases.
     QStringList phrases;
-    PhraseStore::all(phrases);
+    if (!PhraseStore::all(phrases)) {
+        return;
+    }
     List1->clear();
     List1->addItems(phrases);
     // The main window's list shows the whole library again, whatever its

@@ -2,9 +2,20 @@
 
 #include "app/Database.h"
 
+#include <sqlite3.h>
+
 namespace brenvoll {
 
 namespace {
+// The engine refuses "like" patterns longer than its limit with a message no
+// operator understands.
+bool fitsPattern(const QString& part)
+{
+    sqlite3* db = Database::handle();
+    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
+    return Database::storable(part).toUtf8().size() + 2 <= limit;
+}
+
 bool readPhrases(QSqlQuery& query, QStringList& phrases, QString* error)
 {
     if (!Database::exec(query, error)) {
@@ -27,17 +38,24 @@ bool PhraseStore::all(QStringList& phrases, QString* error)
 bool PhraseStore::matching(const QString& part, QStringList& phrases, QString* error)
 {
     phrases.clear();
+    if (!fitsPattern(part)) {
+        if (error) {
+            *error = QStringLiteral("查询条件太长，请输入较短的常用语。");
+        }
+        return false;
+    }
     QSqlQuery query = Database::prepare(
         QStringLiteral("select 常用语 from 词库 where 常用语 like '%' || ? || '%' order by rowid"), error);
-    // A null text would be bound as NULL and match nothing; empty matches all.
-    query.addBindValue(part.isNull() ? QStringLiteral("") : part);
+    // Bound as stored, so that a phrase is found by the text it was added as;
+    // empty (even null) matches all.
+    Database::bindText(query, part);
     return readPhrases(query, phrases, error);
 }
 
 bool PhraseStore::add(const QString& phrase, QString* error)
 {
     QSqlQuery query = Database::prepare(QStringLiteral("insert into 词库 (常用语) values (?)"), error);
-    query.addBindValue(phrase);
+    Database::bindText(query, phrase);
     return Database::exec(query, error);
 }
 

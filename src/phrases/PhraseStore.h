@@ -14,9 +14,10 @@ public:
     static bool all(QStringList& phrases, QString* error = nullptr);
     // The phrases containing `part`, in row order. `part` is bound as the
     // middle of a LIKE pattern: an apostrophe is an ordinary character, while
-    // "%" and "_" act as wildcards.
+    // "%" and "_" act as wildcards. A part too long for the engine's patterns
+    // is refused with a reason.
     static bool matching(const QString& part, QStringList& phrases, QString* error = nullptr);
-    // Stores `phrase` exactly as given, as the last row.
+    // Stores `phrase` as the last row, as Database::storable() gives it.
     static bool add(const QString& phrase, QString* error = nullptr);
     // Removes the phrase at `position` of the row order, and only that row,
     // also when equal phrases stand before or after it.

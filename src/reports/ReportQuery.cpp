@@ -6,6 +6,8 @@
 
 #include <QSqlQuery>
 
+#include <sqlite3.h>
+
 namespace brenvoll {
 
 const QString kReportDateMessage = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
@@ -14,6 +16,15 @@ namespace {
 QString fitted(const QString& value, int width)
 {
     return leftChars(value + QString(width, u' '), width);
+}
+
+// The engine refuses "like" patterns longer than its limit with a message no
+// operator understands.
+bool fitsPattern(const QString& part)
+{
+    sqlite3* db = Database::handle();
+    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
+    return Database::storable(part).toUtf8().size() + 2 <= limit;
 }
 } // namespace
 
@@ -25,12 +36,19 @@ ReportQuery::Error ReportQuery::run(const ReportFilter& filter, std::vector<Repo
     if (!from || !to) {
         return Error::BadDate;
     }
+    if (!fitsPattern(filter.address)) {
+        if (error) {
+            *error = QStringLiteral("查询条件太长，请输入较短的地址。");
+        }
+        return Error::Database;
+    }
     QSqlQuery query = Database::prepare(
         QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 "
                        "where 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号"),
         error);
-    // A null text would bind as NULL and match nothing.
-    query.addBindValue(filter.address.isNull() ? QStringLiteral("") : filter.address);
+    // Bound as stored, so that an address is found by the text it was saved
+    // as; a null text is the empty text, which matches every address.
+    Database::bindText(query, filter.address);
     query.addBindValue(formatDate(*from));
     query.addBindValue(formatDate(*to));
     if (!Database::exec(query, error)) {

@@ -12,9 +12,7 @@ QString reasonOf(const QSaveFile& file)
 {
     QString reason;
     switch (file.error()) {
-    case QFileDevice::OpenError:
-        reason = QStringLiteral("无法在该位置创建文件（文件夹不存在或没有写入权限）");
-        break;
+    case QFileDevice::NoError: // a short write: the disk took only part of it
     case QFileDevice::WriteError:
     case QFileDevice::ResourceError:
         reason = QStringLiteral("写入文件时出错（磁盘可能已满）");
@@ -26,7 +24,7 @@ QString reasonOf(const QSaveFile& file)
         reason = QStringLiteral("文件无法保存");
         break;
     }
-    const QString detail = file.errorString().trimmed();
+    const QString detail = file.error() == QFileDevice::NoError ? QString() : file.errorString().trimmed();
     return detail.isEmpty() ? reason : reason + QStringLiteral("：") + detail;
 }
 } // namespace
@@ -42,8 +40,15 @@ bool XlsExport::save(const QString& path, const QStringList& header, const std::
     };
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
+        // Whatever the kind of error, nothing could be created there: a
+        // missing folder, no permission, a read-only disk, or a file of that
+        // name that may not be replaced.
         if (error) {
-            *error = reasonOf(file);
+            *error = QStringLiteral("无法在该位置创建文件（文件夹不存在、没有写入权限或磁盘是只读的）");
+            const QString detail = file.errorString().trimmed();
+            if (!detail.isEmpty()) {
+                *error += QStringLiteral("：") + detail;
+            }
         }
         return false;
     }
@@ -51,7 +56,9 @@ bool XlsExport::save(const QString& path, const QStringList& header, const std::
         biff8::workbookStream(header, rows, [&](qint64 done, qint64 total) { report(0, done, total); });
     const bool written = cfb::write(file, QStringLiteral("Workbook"), stream,
                                     [&](qint64 done, qint64 total) { report(50, done, total); });
-    if (!written || !file.commit()) {
+    // The last buffered bytes are written here and not in commit(), which
+    // forgets why a write failed.
+    if (!written || !file.flush() || !file.commit()) {
         if (error) {
             *error = reasonOf(file);
         }

@@ -1,8 +1,10 @@
-// The database holds medical records: the delivered file, and every database
-// the build tool makes, is readable and writable by its owner only, whatever
-// the umask of the one who builds it.
+// The database holds medical records: the delivered file, every database the
+// build tool makes and every copy the backup writes are readable and writable
+// by their owner only, whatever the umask of the one who runs it.
 #include "TestSupport.h"
+#include "app/Backup.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -52,6 +54,42 @@ private slots:
         QCOMPARE(modeOf(out), mode_t(0600));
         QVERIFY(!QFile::exists(out + QStringLiteral(".new")));
         QVERIFY(!QFile::exists(out + QStringLiteral(".new-journal")));
+    }
+
+    void backupCopiesAreOwnerOnly_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::newRow("umask 022") << 022;
+        QTest::newRow("umask 000") << 0;
+    }
+    void backupCopiesAreOwnerOnly()
+    {
+        QFETCH(int, umask);
+        test::TestFolder folder;
+        QVERIFY(folder.isValid());
+        const QString program = folder.path() + QStringLiteral("/brenvoll");
+        QFile file(program);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("program");
+        file.close();
+        QVERIFY(QFile::setPermissions(program, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                   QFileDevice::ExeOwner | QFileDevice::ReadOther |
+                                                   QFileDevice::ExeOther));
+        QTemporaryDir target;
+        const QDate day(2026, 5, 7);
+        const mode_t previous = ::umask(mode_t(umask));
+        // Twice: a new copy, then one replacing the day's earlier copy.
+        const QStringList first = Backup::run(target.path(), day, folder.databaseFile(), program);
+        const QStringList second = Backup::run(target.path(), day, folder.databaseFile(), program);
+        ::umask(previous);
+        QVERIFY2(first.isEmpty() && second.isEmpty(), qPrintable((first + second).join(u'\n')));
+        const QDir dayFolder(Backup::dayFolder(target.path(), day));
+        const QStringList written =
+            dayFolder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        QCOMPARE(written, (QStringList{QStringLiteral("brenvoll"), QStringLiteral("数据库.db")}));
+        for (const QString& name : written) {
+            QCOMPARE(modeOf(dayFolder.filePath(name)), mode_t(0600));
+        }
     }
 };
 

@@ -1,0 +1,230 @@
+// Faults while the backup on close copies the database and the program:
+// a full disk and I/O errors while copying (through the file layer and on a
+// real small disk), a read-only backup folder, a lock held by another process
+// and the database file deleted or replaced. The one message says which copy
+// failed and where, the day's earlier good backup stays as it was, and no
+// half-written file is left beside it.
+#include "FaultScenario.h"
+#include "FaultVfs.h"
+#include "SmallDisk.h"
+#include "TestSupport.h"
+#include "app/Backup.h"
+#include "app/Clock.h"
+#include "app/Database.h"
+#include "app/Form6.h"
+#include "app/MessageBox.h"
+#include "app/Startup.h"
+#include "mainwindow/Form1.h"
+#include "phrases/PhraseStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QTest>
+
+#include <unistd.h>
+
+using namespace brenvoll;
+using robust::FaultScenario;
+
+Q_DECLARE_METATYPE(FaultScenario::Kind)
+
+namespace {
+const QDate kDay(2026, 5, 7);
+const QString kDatabaseName = QStringLiteral("数据库.db");
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+} // namespace
+
+class TestBackupFaults : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::TestFolder> m_folder;
+    QString m_program; // a stand-in for the program file
+    QList<MessageBox::Shown> m_shownAtEnd;
+    int m_refused = 0;
+
+    // A good backup of the day, then a change it does not hold yet.
+    void goodBackupThenChange(const QString& backupFolder, const QString& program)
+    {
+        const QStringList failures = Backup::run(backupFolder, kDay, m_folder->databaseFile(), program);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        QVERIFY(PhraseStore::add(QStringLiteral("备份之后加的常用语")));
+    }
+
+    // The day folder holds exactly the earlier copies, byte for byte.
+    void expectEarlierBackupKept(const QString& dayFolder, const QByteArray& database,
+                                 const QByteArray& program, const QString& programName)
+    {
+        QCOMPARE(entries(dayFolder), (QStringList{programName, kDatabaseName}));
+        QCOMPARE(contents(QDir(dayFolder).filePath(kDatabaseName)), database);
+        QCOMPARE(contents(QDir(dayFolder).filePath(programName)), program);
+        QString error;
+        QVERIFY2(Backup::checkDatabase(QDir(dayFolder).filePath(kDatabaseName), &error), qPrintable(error));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        test::FaultVfs::install();
+        setProgramEnder([this] { m_shownAtEnd = MessageBox::takeShown(); });
+    }
+    void cleanupTestCase()
+    {
+        setProgramEnder({});
+        qInfo("backup faults: backups refused with a clear message: %d; calls failed by the file layer: %d",
+              m_refused, test::FaultVfs::injected());
+    }
+    void init()
+    {
+        MessageBox::setAnswerMode(true);
+        m_shownAtEnd.clear();
+        Clock::setFixed(QDateTime(kDay, QTime(18, 30)));
+        m_folder = std::make_unique<test::TestFolder>();
+        QVERIFY(m_folder->open());
+        m_program = m_folder->path() + QStringLiteral("/brenvoll");
+        QFile program(m_program);
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        program.write(QByteArray(200000, '\x7f') + "program");
+    }
+    void cleanup()
+    {
+        test::FaultVfs::set(test::FaultVfs::Fault::None);
+        delete Form1::instance();
+        delete Form6::loaded();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        MessageBox::takeShown();
+        m_folder.reset();
+        Clock::reset();
+    }
+
+    // The database copy meets the fault; the message comes when the main
+    // window closes.
+    void databaseCopyOnClose_data()
+    {
+        QTest::addColumn<FaultScenario::Kind>("kind");
+        QTest::addColumn<QString>("reason");
+        const QString ioError = QStringLiteral("读写数据库文件时出错");
+        QTest::newRow("disk full") << FaultScenario::DiskFull << QStringLiteral("磁盘已满");
+        QTest::newRow("write error") << FaultScenario::WriteError << ioError;
+        QTest::newRow("sync error") << FaultScenario::SyncError << ioError;
+        QTest::newRow("read error") << FaultScenario::ReadError << ioError;
+        QTest::newRow("locked") << FaultScenario::Locked
+                                << QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
+        QTest::newRow("deleted") << FaultScenario::Deleted << QStringLiteral("已被删除、移走或替换");
+        QTest::newRow("replaced") << FaultScenario::Replaced << QStringLiteral("已被删除、移走或替换");
+    }
+    void databaseCopyOnClose()
+    {
+        QFETCH(FaultScenario::Kind, kind);
+        QFETCH(QString, reason);
+        QTemporaryDir target;
+        const QString backupFolder = target.filePath(QStringLiteral("备份"));
+        const QString program = QCoreApplication::applicationFilePath();
+        const QString programName = QFileInfo(program).fileName();
+        goodBackupThenChange(backupFolder, program);
+        const QString day = Backup::dayFolder(backupFolder, kDay);
+        const QByteArray earlier = contents(QDir(day).filePath(kDatabaseName));
+        const QByteArray earlierProgram = contents(QDir(day).filePath(programName));
+
+        auto* form1 = new Form1();
+        form1->show();
+        Form6::get()->Text1->setText(backupFolder);
+        FaultScenario fault(kind, *m_folder);
+        QString why;
+        QVERIFY2(fault.begin(&why), qPrintable(why));
+        QVERIFY(form1->close());
+        QVERIFY2(fault.end(&why), qPrintable(why));
+
+        QCOMPARE(m_shownAtEnd.size(), 1);
+        const QString message = m_shownAtEnd[0].text;
+        QVERIFY2(message.startsWith(QStringLiteral("数据备份没有完成：\n数据库“数据库.db”没有备份到“%1”：")
+                                        .arg(QDir::toNativeSeparators(day))),
+                 qPrintable(message));
+        QVERIFY2(message.contains(reason), qPrintable(message));
+        // The program copy did not meet the fault and was made.
+        QVERIFY2(!message.contains(QStringLiteral("程序文件")), qPrintable(message));
+        ++m_refused;
+        expectEarlierBackupKept(day, earlier, earlierProgram, programName);
+        // The program's own database still holds what was added.
+        QStringList phrases;
+        QVERIFY(PhraseStore::all(phrases));
+        QVERIFY(phrases.contains(QStringLiteral("备份之后加的常用语")));
+    }
+
+    // Real file system faults under both copies: a disk too full for another
+    // copy, a disk that became read-only.
+    void fileSystemFaults_data()
+    {
+        QTest::addColumn<bool>("full");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("disk full") << true << QStringLiteral("磁盘已满");
+        QTest::newRow("read-only disk") << false << QStringLiteral("磁盘是只读的");
+    }
+    void fileSystemFaults()
+    {
+        QFETCH(bool, full);
+        QFETCH(QString, reason);
+        robust::SmallDisk disk(1 << 20);
+        if (!disk.isValid()) {
+            QSKIP(qPrintable(disk.why()));
+        }
+        const QString backupFolder = disk.filePath(QStringLiteral("备份"));
+        goodBackupThenChange(backupFolder, m_program);
+        const QString day = Backup::dayFolder(backupFolder, kDay);
+        const QByteArray earlier = contents(QDir(day).filePath(kDatabaseName));
+        const QByteArray earlierProgram = contents(m_program);
+        QVERIFY(full ? disk.fill(8192) : disk.setReadOnly(true));
+
+        const QStringList failures = Backup::run(backupFolder, kDay, m_folder->databaseFile(), m_program);
+        QCOMPARE(failures.size(), 2);
+        const QString shown = QDir::toNativeSeparators(day);
+        QVERIFY2(failures[0].startsWith(QStringLiteral("数据库“数据库.db”没有备份到“%1”").arg(shown)),
+                 qPrintable(failures[0]));
+        QVERIFY2(failures[1].startsWith(QStringLiteral("程序文件“brenvoll”没有备份到“%1”").arg(shown)),
+                 qPrintable(failures[1]));
+        for (const QString& failure : failures) {
+            QVERIFY2(failure.contains(reason), qPrintable(failure));
+            ++m_refused;
+        }
+        QVERIFY(disk.setReadOnly(false));
+        expectEarlierBackupKept(day, earlier, earlierProgram, QStringLiteral("brenvoll"));
+    }
+
+    // Without the right to write into the backup folder (root may write
+    // anywhere: there the read-only disk above stands in).
+    void unwritableFolder()
+    {
+        if (::geteuid() == 0) {
+            QSKIP("root may write into any folder");
+        }
+        QTemporaryDir target;
+        const QString backupFolder = target.filePath(QStringLiteral("备份"));
+        goodBackupThenChange(backupFolder, m_program);
+        const QString day = Backup::dayFolder(backupFolder, kDay);
+        const QByteArray earlier = contents(QDir(day).filePath(kDatabaseName));
+        QVERIFY(QFile::setPermissions(day, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const QStringList failures = Backup::run(backupFolder, kDay, m_folder->databaseFile(), m_program);
+        QFile::setPermissions(day, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QCOMPARE(failures.size(), 2);
+        for (const QString& failure : failures) {
+            QVERIFY2(failure.contains(QStringLiteral("没有写入权限")), qPrintable(failure));
+            QVERIFY2(failure.contains(QDir::toNativeSeparators(day)), qPrintable(failure));
+            ++m_refused;
+        }
+        expectEarlierBackupKept(day, earlier, contents(m_program), QStringLiteral("brenvoll"));
+    }
+};
+
+QTEST_MAIN(TestBackupFaults)
+#include "tst_backupfaults.moc"

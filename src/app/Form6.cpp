@@ -1,5 +1,6 @@
 #include "Form6.h"
 
+#include "Database.h"
 #include "MessageBox.h"
 #include "SettingsStore.h"
 #include "Twips.h"
@@ -200,7 +201,10 @@ void Form6::Command2_Click()
 
 void Form6::Command3_Click()
 {
-    const QString newPassword = trimBlanks(Text12->text());
+    // The password is kept as it is stored and read back: had the engine's
+    // normalisation uncovered a blank at either end, the stored password
+    // could never be typed as the old one again.
+    const QString newPassword = trimBlanks(Database::storable(Text12->text()));
     if (newPassword.isEmpty()) {
         MessageBox::notice(this, QStringLiteral("请输入新密码！"));
         return;
@@ -215,7 +219,7 @@ void Form6::Command3_Click()
     }
     // Unlike the login, the old password must match exactly, letter case
     // included.
-    if (trimBlanks(Text8->text()) != settings.password) {
+    if (trimBlanks(Database::storable(Text8->text())) != settings.password) {
         MessageBox::notice(this, QStringLiteral("原密码不正确，无法修改密码！"));
         show();
         return;

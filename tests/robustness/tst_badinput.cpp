@@ -1,21 +1,29 @@
 // Operator input of every shape into everything that reaches the database:
 // the search filters and dates, every sheet box on save, the settings' folder,
-// margins and password, the phrases. Nothing crashes, no input acts as SQL,
+// margins and passwords (in the store and typed into the settings window),
+// the phrase filter and new phrases, the report's address and dates. Nothing crashes, no input acts as SQL,
 // every table keeps its rows, and a text saved comes back as it was typed.
 #include "Fuzz.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
 #include "app/Clock.h"
 #include "app/Database.h"
+#include "app/Form6.h"
 #include "app/MessageBox.h"
 #include "app/SettingsStore.h"
 #include "mainwindow/Form1.h"
+#include "phrases/Form2.h"
 #include "phrases/PhraseStore.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
 #include "record/SheetView.h"
+#include "reports/Form3.h"
+#include "reports/ReportModel.h"
+#include "reports/ReportQuery.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QSqlQuery>
 #include <QTest>
 
@@ -33,6 +41,16 @@ constexpr int kSheets = 40;
 constexpr int kWindowInputs = 400;
 constexpr int kSettings = 1000;
 constexpr int kPhrases = 400;
+constexpr int kNewPhrases = 600;
+constexpr int kReports = 2000;
+constexpr int kReportWindow = 300;
+constexpr int kSettingsWindow = 150;
+
+// The engine's limit for a "like" pattern, in bytes of UTF-8.
+bool tooLongForAPattern(const QString& text)
+{
+    return Database::storable(text).toUtf8().size() + 2 > 50000;
+}
 
 // A record with every box from the fuzzer, the date one a save would store.
 ExamRecord fuzzedRecord(test::FuzzText& fuzz, int maxLength)
@@ -372,6 +390,214 @@ private slots:
         QCOMPARE(state.rows[QStringLiteral("词库")], m_before.rows[QStringLiteral("词库")] + kPhrases);
         state.rows[QStringLiteral("词库")] = m_before.rows[QStringLiteral("词库")];
         QVERIFY(state == m_before);
+    }
+
+    void newPhrasesAndThePhraseFilter()
+    {
+        QStringList expected;
+        QVERIFY(PhraseStore::all(expected));
+        const qint64 rowsBefore = m_before.rows[QStringLiteral("词库")];
+        Form2* editor = Form2::showWindow();
+        int refused = 0;
+        test::fuzzInputs(52, kNewPhrases, [&](test::FuzzText& fuzz, int i) {
+            QString error;
+            QString phrase = fuzz.next(3000);
+            if (i % 3 == 0) { // typed into the editor and added there
+                editor->Text1->setText(phrase);
+                phrase = editor->Text1->text();
+                editor->Command1_Click();
+                QVERIFY(MessageBox::takeShown().isEmpty());
+                if (trimBlanks(phrase).isEmpty()) {
+                    return; // nothing to add
+                }
+                QVERIFY(editor->Text1->text().isEmpty());
+            } else {
+                QVERIFY2(PhraseStore::add(phrase, &error), qPrintable(error));
+            }
+            expected << test::storedForm(phrase);
+            if (i % 3 == 0) { // the editor lists it as stored
+                QCOMPARE(editor->List1->count(), int(expected.size()));
+                QVERIFY(editor->List1->item(editor->List1->count() - 1)->text() == expected.constLast());
+            }
+            // Found by the very text it was added as.
+            QStringList found;
+            QVERIFY2(PhraseStore::matching(phrase, found, &error), qPrintable(error));
+            QVERIFY2(found.contains(expected.constLast()), qPrintable(test::describeText(phrase)));
+            // Any filter lists phrases of the library only, or is refused
+            // clearly when too long for the engine.
+            const QString filter = fuzz.next();
+            test::countFuzzInputs(1);
+            if (!PhraseStore::matching(filter, found, &error)) {
+                QVERIFY2(tooLongForAPattern(filter), qPrintable(error));
+                QCOMPARE(error, QStringLiteral("查询条件太长，请输入较短的常用语。"));
+                ++refused;
+                return;
+            }
+            for (const QString& listed : std::as_const(found)) {
+                QVERIFY(expected.contains(listed));
+            }
+        });
+        QStringList phrases;
+        QVERIFY(PhraseStore::all(phrases));
+        QCOMPARE(phrases.size(), expected.size());
+        for (qsizetype i = 0; i < phrases.size(); ++i) {
+            QVERIFY2(phrases[i] == expected[i], qPrintable(test::describeText(phrases[i])));
+        }
+        QVERIFY(expected.size() > rowsBefore + kNewPhrases / 2);
+        auto state = test::tableState();
+        QCOMPARE(state.rows[QStringLiteral("词库")], qint64(expected.size()));
+        state.rows[QStringLiteral("词库")] = rowsBefore;
+        QVERIFY(state == m_before);
+        qInfo("phrase filters refused as too long: %d", refused);
+        editor->close();
+    }
+
+    void reportAddressAndDates()
+    {
+        // Records whose addresses are themselves hostile, found by them.
+        std::vector<ExamRecord> typed;
+        test::fuzzInputs(61, 40, [&](test::FuzzText& fuzz, int i) {
+            ExamRecord record = robust::stampedRecord(robust::poolKey(200 + i), QStringLiteral("r"));
+            record.text5[4] = fuzz.next(2000);
+            QVERIFY(RecordStore::save(record));
+            typed.push_back(record);
+        });
+        const auto before = test::tableState();
+        int found = 0;
+        test::fuzzInputs(62, kReports, [&](test::FuzzText& fuzz, int i) {
+            ReportFilter filter{fuzz.next(), fuzz.nextDate(), fuzz.nextDate()};
+            test::countFuzzInputs(2);
+            const ExamRecord* target = nullptr;
+            if (i % 2 == 0) {
+                target = &typed[size_t(i / 2) % typed.size()];
+                filter = {target->text5[4], target->date(), target->date()};
+            }
+            std::vector<ReportRow> rows;
+            QString error;
+            const auto result = ReportQuery::run(filter, rows, &error);
+            const bool dates = parseSearchDate(filter.from) && parseSearchDate(filter.to);
+            QCOMPARE(result == ReportQuery::Error::BadDate, !dates);
+            if (result == ReportQuery::Error::Database) {
+                QVERIFY2(tooLongForAPattern(filter.address), qPrintable(error));
+                QCOMPARE(error, QStringLiteral("查询条件太长，请输入较短的地址。"));
+                QVERIFY(!target);
+                return;
+            }
+            if (target) {
+                QCOMPARE(result, ReportQuery::Error::None);
+                const bool hit = std::any_of(rows.begin(), rows.end(), [&](const ReportRow& row) {
+                    return row.name == target->text5[0] && row.conclusion == target->text6[41];
+                });
+                QVERIFY2(hit, qPrintable(test::describeText(filter.address)));
+                ++found;
+            }
+        });
+        QCOMPARE(found, kReports / 2);
+        QVERIFY(test::tableState() == before);
+
+        // The same through the report window's boxes.
+        Form3* form = Form3::showWindow();
+        test::fuzzInputs(63, kReportWindow, [&](test::FuzzText& fuzz, int) {
+            form->Text2->setText(fuzz.next(30000));
+            form->Text3->setText(fuzz.nextDate());
+            form->Text4->setText(fuzz.nextDate());
+            test::countFuzzInputs(2);
+            form->Command3_Click();
+            const auto shown = MessageBox::takeShown();
+            if (shown.isEmpty()) {
+                QCOMPARE(form->Label1->text(),
+                         QStringLiteral("计录数：") + QString::number(form->report()->rowCount()));
+            }
+            for (const auto& box : shown) {
+                QVERIFY2(box.text == kReportDateMessage ||
+                             box.text == QStringLiteral("无法查询记录：查询条件太长，请输入较短的地址。"),
+                         qPrintable(box.text));
+            }
+        });
+        form->close();
+        QVERIFY(test::tableState() == before);
+    }
+
+    // The engine drops a leading byte order mark; the blank behind it must
+    // not end up at the start of the stored password, where it could never
+    // be typed as the old password again.
+    void passwordWithAByteOrderMarkCanBeChangedAgain()
+    {
+        Form6* form = Form6::showWindow();
+        Settings before;
+        QVERIFY(SettingsStore::read(before));
+        form->Text8->setText(before.password);
+        form->Text12->setText(QChar(QChar::ByteOrderMark) + QStringLiteral(" 新密码"));
+        form->Command3_Click();
+        QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("修改密码成功，请牢记新密码！"));
+        Settings stored;
+        QVERIFY(SettingsStore::read(stored));
+        QCOMPARE(stored.password, QStringLiteral("新密码"));
+        form = Form6::get();
+        form->Text8->setText(stored.password);
+        form->Text12->setText(QStringLiteral("再改一次"));
+        form->Command3_Click();
+        QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("修改密码成功，请牢记新密码！"));
+        QVERIFY(SettingsStore::read(stored));
+        QCOMPARE(stored.password, QStringLiteral("再改一次"));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    void settingsTypedIntoTheSettingsWindow()
+    {
+        const QString unchanged = QStringLiteral("请输入新密码！");
+        const QString changed = QStringLiteral("修改密码成功，请牢记新密码！");
+        test::fuzzInputs(42, kSettingsWindow, [&](test::FuzzText& fuzz, int) {
+            Form6* form = Form6::showWindow();
+            QVERIFY(MessageBox::takeShown().isEmpty());
+            form->Text1->setText(fuzz.next(5000));
+            form->Text4->setText(fuzz.bounded(2) ? fuzz.nextDate() : fuzz.next(400));
+            form->Text5->setText(fuzz.next(400));
+            test::countFuzzInputs(2);
+            // What the boxes hold is what the operator typed.
+            const QString folder = form->Text1->text();
+            const QString left = form->Text4->text();
+            const QString top = form->Text5->text();
+            form->Command2_Click();
+            QVERIFY(MessageBox::takeShown().isEmpty());
+            QVERIFY(!Form6::loaded()); // saved and closed
+
+            Settings back;
+            QVERIFY(SettingsStore::read(back));
+            QCOMPARE(back.folder, test::storedForm(folder));
+            QCOMPARE(back.leftMargin, test::storedForm(left));
+            QCOMPARE(back.topMargin, test::storedForm(top));
+            QVERIFY(std::isfinite(SettingsStore::marginTwips(back.leftMargin)));
+            QVERIFY(std::isfinite(SettingsStore::marginTwips(back.topMargin)));
+            // Loaded afresh, the window shows what was stored.
+            form = Form6::get();
+            QCOMPARE(form->backupFolder(), back.folder);
+            QCOMPARE(form->leftMarginText(), back.leftMargin);
+            QCOMPARE(form->topMarginText(), back.topMargin);
+
+            // The stored password typed as the old one, anything as the new.
+            form->Text8->setText(back.password);
+            form->Text12->setText(fuzz.next(40));
+            test::countFuzzInputs(1);
+            const QString typedPassword = form->Text12->text();
+            form->Command3_Click();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            Settings after;
+            QVERIFY(SettingsStore::read(after));
+            const QString wanted = trimBlanks(test::storedForm(typedPassword));
+            if (wanted.isEmpty()) {
+                QCOMPARE(shown[0].text, unchanged);
+                QCOMPARE(after.password, back.password);
+                form->unload();
+            } else {
+                QCOMPARE(shown[0].text, changed);
+                QCOMPARE(after.password, wanted);
+            }
+            QCOMPARE(after.folder, back.folder);
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        });
+        QVERIFY(test::tableState() == m_before);
     }
 };
 

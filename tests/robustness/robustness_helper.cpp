@@ -9,12 +9,18 @@
 //                              COUNT saves, of keys of its own or all of one
 //                              shared key; "saved KEY STAMP" or "failed REASON",
 //                              then "done"
+//   phrases FOLDER TAG COUNT   COUNT phrase adds "TAG-i"; "added TAG-i" or
+//                              "failed REASON", then "done"
+//   settings FOLDER TAG COUNT  COUNT settings saves (folder "TAG-i", margins
+//                              i); "set TAG-i" or "failed REASON", then "done"
 //   hold FOLDER MS             takes the database's exclusive lock, says "held",
 //                              and keeps it MS milliseconds (MS < 0: until its
 //                              input closes)
 #include "StampedRecord.h"
 #include "app/Database.h"
 #include "app/Module1.h"
+#include "app/SettingsStore.h"
+#include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
 
 #include <QCoreApplication>
@@ -97,6 +103,39 @@ int writer(const QString& folder, const QString& tag, int count, bool sameKey)
     return 0;
 }
 
+int phrases(const QString& folder, const QString& tag, int count)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    for (int i = 0; i < count; ++i) {
+        const QString phrase = tag + u'-' + QString::number(i);
+        QString error;
+        say(PhraseStore::add(phrase, &error) ? QStringLiteral("added ") + phrase
+                                             : QStringLiteral("failed ") + error);
+    }
+    say(QStringLiteral("done"));
+    return 0;
+}
+
+int settings(const QString& folder, const QString& tag, int count)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    for (int i = 0; i < count; ++i) {
+        const QString value = tag + u'-' + QString::number(i);
+        QString error;
+        say(SettingsStore::writeFolderAndMargins(value, QString::number(i), QString::number(i), &error)
+                ? QStringLiteral("set ") + value
+                : QStringLiteral("failed ") + error);
+    }
+    say(QStringLiteral("done"));
+    return 0;
+}
+
 int hold(const QString& folder, int milliseconds)
 {
     sqlite3* db = nullptr;
@@ -135,9 +174,16 @@ int main(int argc, char** argv)
     if (command == QLatin1String("writer") && args.size() == 6) {
         return writer(folder, args[3], args[4].toInt(), args[5] == QLatin1String("same"));
     }
+    if (command == QLatin1String("phrases") && args.size() == 5) {
+        return phrases(folder, args[3], args[4].toInt());
+    }
+    if (command == QLatin1String("settings") && args.size() == 5) {
+        return settings(folder, args[3], args[4].toInt());
+    }
     if (command == QLatin1String("hold") && args.size() == 4) {
         return hold(folder, args[3].toInt());
     }
-    std::fputs("usage: brenvoll-robustness-helper crash-writer|writer|hold FOLDER ...\n", stderr);
+    std::fputs("usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|hold FOLDER ...\n",
+               stderr);
     return 2;
 }

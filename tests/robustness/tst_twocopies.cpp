@@ -1,10 +1,13 @@
 // Two copies of the program saving into one database file at the same time,
-// different records and one same record: no save of either is lost, and a save
-// that is refused says so clearly.
+// different records and one same record, and phrase adds and settings saves
+// of one copy while the other saves records: no write of either is lost, and
+// a write that is refused says so clearly.
 #include "HelperProcess.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
 #include "app/Database.h"
+#include "app/SettingsStore.h"
+#include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
 
 #include <QSqlQuery>
@@ -98,6 +101,69 @@ private slots:
         const QStringList finals{QStringLiteral("1-%1").arg(kSaves - 1),
                                  QStringLiteral("2-%1").arg(kSaves - 1)};
         QVERIFY2(finals.contains(last) && stamps.contains(last), qPrintable(last));
+    }
+
+    void phrasesAndSettingsBesideRecordSaves()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QStringList phrasesBefore;
+        QVERIFY(PhraseStore::all(phrasesBefore));
+        Database::close();
+
+        robust::HelperProcess records({QStringLiteral("writer"), folder.path(), QStringLiteral("1"),
+                                       QString::number(kSaves), QStringLiteral("distinct")});
+        robust::HelperProcess phrases(
+            {QStringLiteral("phrases"), folder.path(), QStringLiteral("常用语"), QString::number(kSaves)});
+        robust::HelperProcess settings(
+            {QStringLiteral("settings"), folder.path(), QStringLiteral("/备份"), QString::number(kSaves)});
+        QVERIFY(records.finish() && phrases.finish() && settings.finish());
+
+        QStringList savedKeys;
+        QStringList added;
+        QString lastSettings;
+        for (robust::HelperProcess* copy : {&records, &phrases, &settings}) {
+            QCOMPARE(copy->lines().value(0), QStringLiteral("ready"));
+            QCOMPARE(copy->lines().constLast(), QStringLiteral("done"));
+            for (const QString& line : copy->lines()) {
+                if (line.startsWith(QLatin1String("failed "))) {
+                    QVERIFY2(line.contains(kBusy), qPrintable(line));
+                    ++m_refused;
+                } else if (line.startsWith(QLatin1String("saved "))) {
+                    savedKeys << line.split(u' ')[1];
+                    ++m_saves;
+                } else if (line.startsWith(QLatin1String("added "))) {
+                    added << line.mid(6);
+                    ++m_saves;
+                } else if (line.startsWith(QLatin1String("set "))) {
+                    lastSettings = line.mid(4);
+                    ++m_saves;
+                }
+            }
+        }
+        QVERIFY(savedKeys.size() > kSaves / 2);
+        QVERIFY(added.size() > kSaves / 2);
+        QVERIFY(!lastSettings.isEmpty());
+
+        QVERIFY(folder.open());
+        expectSound();
+        QCOMPARE(RecordStore::count(), qint64(savedKeys.size()));
+        for (const QString& key : std::as_const(savedKeys)) {
+            ExamRecord record;
+            QVERIFY2(RecordStore::load(key, record), qPrintable(key));
+            QVERIFY(robust::isWhole(record));
+        }
+        // Every phrase reported added is there once, in the order added.
+        QStringList now;
+        QVERIFY(PhraseStore::all(now));
+        QCOMPARE(now, phrasesBefore + added);
+        // The settings are the last save reported done.
+        Settings stored;
+        QVERIFY(SettingsStore::read(stored));
+        QCOMPARE(stored.folder, lastSettings);
+        const QString number = lastSettings.section(u'-', -1);
+        QCOMPARE(stored.leftMargin, number);
+        QCOMPARE(stored.topMargin, number);
     }
 };
 

@@ -15,3 +15,13 @@ function(brenvoll_add_test name)
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=96;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false")
     add_dependencies(${name} brenvoll_database)
 endfunction()
+
+# The sources follow .clang-format: CI fails on a file that does not.
+find_program(BRENVOLL_CLANG_FORMAT NAMES clang-format clang-format-14)
+if(BRENVOLL_CLANG_FORMAT)
+    file(GLOB_RECURSE BRENVOLL_FORMATTED_SOURCES CONFIGURE_DEPENDS
+        ${PROJECT_SOURCE_DIR}/src/*.cpp ${PROJECT_SOURCE_DIR}/src/*.h
+        ${PROJECT_SOURCE_DIR}/tests/*.cpp ${PROJECT_SOURCE_DIR}/tests/*.h
+        ${PROJECT_SOURCE_DIR}/tools/*.cpp ${PROJECT_SOURCE_DIR}/bench/*.cpp)
+    add_test(NAME clang_format COMMAND ${BRENVOLL_CLANG_FORMAT} --dry-run --Werror ${BRENVOLL_FORMATTED_SOURCES})
+endif()

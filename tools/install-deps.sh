@@ -12,6 +12,7 @@ packages=(
     poppler-utils
     python3 python3-xlrd python3-xlwt
     xdg-utils
+    clang-format
     qt6-svg-dev
     libqt6svg6
 )

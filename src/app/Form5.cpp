@@ -146,10 +146,7 @@ Form5::Form5(QWidget* parent) : QDialog(parent)
 
 void Form5::Form_Load()
 {
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    twips::centreOnScreen(this);
     readStoredPassword();
 }
 

@@ -140,10 +140,7 @@ void Form6::buildFolderFrame()
 
 void Form6::Form_Load()
 {
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    twips::centreOnScreen(this);
     Settings settings;
     QString error;
     if (SettingsStore::read(settings, &error)) {

@@ -1,6 +1,7 @@
 #include "Twips.h"
 
 #include <QLabel>
+#include <QScreen>
 #include <QWidget>
 
 namespace brenvoll::twips {
@@ -27,6 +28,17 @@ void placeLabel(QLabel* label, int left, int top, int width, int height)
     const int grow = qMax(0, hint.height() - label->height());
     label->setGeometry(label->x(), label->y() - grow / 2, qMax(label->width(), hint.width()),
                        label->height() + grow);
+}
+
+void centreOnScreen(QWidget* window, int twipsAbove)
+{
+    const QScreen* screen = window->screen();
+    if (!screen) {
+        return;
+    }
+    const QRect area = screen->geometry();
+    window->move(area.x() + (area.width() - window->width()) / 2,
+                 area.y() + (area.height() - window->height()) / 2 - toPx(window, twipsAbove));
 }
 
 } // namespace brenvoll::twips

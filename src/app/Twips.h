@@ -13,4 +13,8 @@ void place(QWidget* widget, int left, int top, int width, int height);
 // instead of cutting its text off.
 void placeLabel(QLabel* label, int left, int top, int width, int height);
 
+// Dialog-like windows centre themselves on their screen when they load,
+// `twipsAbove` higher than the middle.
+void centreOnScreen(QWidget* window, int twipsAbove = 0);
+
 } // namespace brenvoll::twips

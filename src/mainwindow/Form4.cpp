@@ -3,6 +3,7 @@
 #include "Form1Commands.h"
 #include "app/MessageBox.h"
 #include "app/Module1.h"
+#include "app/Twips.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -70,10 +71,7 @@ Form4::Form4(QWidget* parent) : QDialog(parent)
     setFixedSize(sizeHint().expandedTo(QSize(logicalDpiX() * 4, 0)));
 
     // Centred on the screen, as the program's dialogs are.
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move((area.width() - width()) / 2, (area.height() - height()) / 2);
-    }
+    twips::centreOnScreen(this);
 }
 
 void Form4::Form_Click()

@@ -2,6 +2,7 @@
 
 #include "PhraseStore.h"
 #include "app/MessageBox.h"
+#include "app/Twips.h"
 #include "mainwindow/Form1.h"
 #include "record/DateRules.h"
 
@@ -86,8 +87,7 @@ void Form2::place(QWidget* widget, int left, int top, int width, int height)
 
 void Form2::Form_Load()
 {
-    const QRect area = screen()->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    twips::centreOnScreen(this);
     // A list that cannot be read stays as far as it was read.
     QStringList phrases;
     PhraseStore::all(phrases);

@@ -112,12 +112,7 @@ int Form8::px(double twips) const
 void Form8::Form_Load()
 {
     Option1->setChecked(true);
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (!screen) {
-        return;
-    }
-    const QRect area = screen->geometry();
-    move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2 - px(300));
+    twips::centreOnScreen(this, 300);
 }
 
 void Form8::Command1_Click()

@@ -169,10 +169,7 @@ void Form3::buildInputs()
 
 void Form3::Form_Load()
 {
-    if (const QScreen* screen = this->screen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    twips::centreOnScreen(this);
     const QDate today = Clock::today();
     Text3->setText(formatDate(oneYearBefore(today)));
     Text4->setText(formatDate(today));

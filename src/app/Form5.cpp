@@ -14,7 +14,6 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
-#include <QScreen>
 
 namespace brenvoll {
 

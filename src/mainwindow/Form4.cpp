@@ -5,11 +5,9 @@
 #include "app/Module1.h"
 #include "app/Twips.h"
 
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QScreen>
 #include <QVBoxLayout>
 
 namespace brenvoll {

@@ -8,14 +8,12 @@
 #include "record/SheetView.h"
 
 #include <QFrame>
-#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScreen>
 
 #include <memory>
 

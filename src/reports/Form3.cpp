@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
-#include <QScreen>
 
 namespace brenvoll {
 

@@ -7,6 +7,7 @@
 #include "record/ResultList.h"
 #include "record/SheetView.h"
 
+#include <QCoreApplication>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>

@@ -96,7 +96,6 @@ void Form1::buildViewport(QWidget* client)
     QPalette grey = Picture2->palette();
     grey.setColor(QPalette::Window, QColor(128, 128, 128));
     Picture2->setPalette(grey);
-    const double f = logicalDpiX() / 1440.0;
     Picture2->setGeometry(px(2520), px(810), px(12670), px(9375));
 
     Picture3 = new QWidget(viewport->inside());
@@ -117,7 +116,7 @@ void Form1::buildViewport(QWidget* client)
     VScroll1->setRange(0, WindowLayout::kBarMaximum);
     VScroll1->setSingleStep(1);
     VScroll1->setPageStep(10);
-    VScroll1->setGeometry(0, 0, qRound(WindowLayout::kBarWidthTwips * f), Picture2->height());
+    VScroll1->setGeometry(0, 0, px(WindowLayout::kBarWidthTwips), Picture2->height());
     // Dragging the thumb moves the page as it goes (tracking), like a click.
     VScroll1->setTracking(true);
     connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::scrollPage);

@@ -41,16 +41,16 @@ Form2::Form2(QWidget* parent) : QWidget(parent)
     List1 = new QListWidget(this);
     List1->setObjectName(QStringLiteral("List1"));
     List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    place(List1, 60, 120, 8235, 4200);
+    twips::place(List1, 60, 120, 8235, 4200);
 
     Text1 = new QLineEdit(this);
     Text1->setObjectName(QStringLiteral("Text1"));
-    place(Text1, 60, 4440, 8235, 375);
+    twips::place(Text1, 60, 4440, 8235, 375);
 
     auto button = [this](const char* name, const QString& caption, int left) {
         auto* b = new QPushButton(caption, this);
         b->setObjectName(QString::fromLatin1(name));
-        place(b, left, 5040, 1155, 375);
+        twips::place(b, left, 5040, 1155, 375);
         return b;
     };
     Command1 = button("Command1", QStringLiteral("添  加"), 4620);
@@ -65,7 +65,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent)
     QPalette blue = Label1->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Label1->setPalette(blue);
-    place(Label1, 120, 5100, 3135, 195);
+    twips::place(Label1, 120, 5100, 3135, 195);
     Label1->adjustSize();
 
     setTabOrder(Text1, List1);
@@ -74,14 +74,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent)
     setTabOrder(Command2, Command3);
     Text1->setFocus(Qt::OtherFocusReason);
 
-    const double f = logicalDpiX() / 1440.0;
-    setFixedSize(qRound(8415 * f), qRound(5655 * f));
-}
-
-void Form2::place(QWidget* widget, int left, int top, int width, int height)
-{
-    const double f = logicalDpiX() / 1440.0;
-    widget->setGeometry(qRound(left * f), qRound(top * f), qRound(width * f), qRound(height * f));
+    setFixedSize(twips::toPx(this, 8415), twips::toPx(this, 5655));
 }
 
 void Form2::Form_Load()

@@ -36,7 +36,6 @@ public:
 
 private:
     explicit Form2(QWidget* parent = nullptr);
-    void place(QWidget* widget, int left, int top, int width, int height);
     // Both phrase lists, the editor's and the main window's, show the whole
     // library afresh.
     void refillLists();

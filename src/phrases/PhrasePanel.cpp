@@ -3,6 +3,7 @@
 #include "Form2.h"
 #include "PhraseStore.h"
 #include "SheetEntry.h"
+#include "app/Twips.h"
 
 #include <QFrame>
 #include <QKeyEvent>
@@ -44,7 +45,7 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     setObjectName(QStringLiteral("PhrasePanel"));
     // The panel's origin is the client area's, so the controls keep the
     // client coordinates the main window's layout moves them by.
-    setGeometry(0, 0, qRound(2520 * logicalDpiX() / 1440.0), client->height());
+    setGeometry(0, 0, twips::toPx(this, 2520), client->height());
     client->installEventFilter(this);
 
     Label2 = new QLabel(this);
@@ -53,11 +54,11 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     QPalette bar = Label2->palette();
     bar.setColor(QPalette::Window, QColor(128, 128, 255));
     Label2->setPalette(bar);
-    place(Label2, 60, 6060, 2430, 300);
+    twips::place(Label2, 60, 6060, 2430, 300);
 
     Image1 = new QLabel(this);
     Image1->setObjectName(QStringLiteral("Image1"));
-    place(Image1, 120, 5940, 300, 405);
+    twips::place(Image1, 120, 5940, 300, 405);
     showIcon(Image1, QStringLiteral(":/phrases/icons/phrases.svg"));
 
     Label31 = new QLabel(QStringLiteral("插入常用语"), this);
@@ -65,7 +66,7 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     QPalette white = Label31->palette();
     white.setColor(QPalette::WindowText, Qt::white);
     Label31->setPalette(white);
-    place(Label31, 720, 6120, 900, 180);
+    twips::place(Label31, 720, 6120, 900, 180);
     Label31->adjustSize();
 
     Picture1 = new QFrame(this);
@@ -76,18 +77,18 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     field.setColor(QPalette::Window, Qt::white);
     field.setColor(QPalette::WindowText, QColor(160, 160, 160));
     Picture1->setPalette(field);
-    place(Picture1, 60, 6450, 1515, 315);
+    twips::place(Picture1, 60, 6450, 1515, 315);
 
     Image2 = new QLabel(Picture1);
     Image2->setObjectName(QStringLiteral("Image2"));
-    place(Image2, 45, 45, 225, 225);
+    twips::place(Image2, 45, 45, 225, 225);
     showIcon(Image2, QStringLiteral(":/phrases/icons/search.svg"));
 
     Text15 = new QLineEdit(Picture1);
     Text15->setObjectName(QStringLiteral("Text15"));
     Text15->setFrame(false);
     Text15->setMaxLength(kFilterLength);
-    place(Text15, 300, 30, 1155, 225);
+    twips::place(Text15, 300, 30, 1155, 225);
     connect(Text15, &QLineEdit::textChanged, this, &PhrasePanel::Text15_Change);
 
     Label24 = new QLabel(QStringLiteral("编辑词库"), this);
@@ -96,24 +97,18 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     link.setColor(QPalette::WindowText, QColor(0, 0, 255));
     Label24->setPalette(link);
     Label24->setCursor(Qt::PointingHandCursor);
-    place(Label24, 1680, 6480, 720, 180);
+    twips::place(Label24, 1680, 6480, 720, 180);
     Label24->adjustSize();
     Label24->installEventFilter(this);
 
     List3 = new PhraseList(this);
     List3->setObjectName(QStringLiteral("List3"));
     List3->setSelectionMode(QAbstractItemView::SingleSelection);
-    place(List3, 60, 6840, 2355, 3300);
+    twips::place(List3, 60, 6840, 2355, 3300);
     connect(List3, &PhraseList::chosen, this, &PhrasePanel::List3_Click);
 
     // Below the search panel and the result list that share its column.
     lower();
-}
-
-void PhrasePanel::place(QWidget* widget, int left, int top, int width, int height)
-{
-    const double f = logicalDpiX() / 1440.0;
-    widget->setGeometry(qRound(left * f), qRound(top * f), qRound(width * f), qRound(height * f));
 }
 
 void PhrasePanel::showIcon(QLabel* image, const QString& resource)

@@ -58,7 +58,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void place(QWidget* widget, int left, int top, int width, int height);
     void showIcon(QLabel* image, const QString& resource);
 
     SheetEntry* m_entry = nullptr;

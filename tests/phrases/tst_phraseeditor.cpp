@@ -1,5 +1,6 @@
 // The phrase library editor with the real main window beside it.
 #include "MainWindowFixture.h"
+#include "TestSupport.h"
 #include "app/Database.h"
 #include "phrases/Form2.h"
 #include "phrases/PhrasePanel.h"
@@ -11,17 +12,9 @@
 #include <QTest>
 
 using namespace brenvoll;
+using brenvoll::test::itemsOf;
 
 namespace {
-QStringList itemsOf(const QListWidget* list)
-{
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) {
-        items << list->item(i)->text();
-    }
-    return items;
-}
-
 QStringList library()
 {
     QStringList phrases;

@@ -1,6 +1,7 @@
 // The phrase panel of the real main window: filtering and putting phrases into
 // the sheet box the operator last worked in.
 #include "MainWindowFixture.h"
+#include "TestSupport.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
 #include "phrases/SheetEntry.h"
@@ -12,17 +13,7 @@
 #include <QTest>
 
 using namespace brenvoll;
-
-namespace {
-QStringList itemsOf(const QListWidget* list)
-{
-    QStringList items;
-    for (int i = 0; i < list->count(); ++i) {
-        items << list->item(i)->text();
-    }
-    return items;
-}
-} // namespace
+using brenvoll::test::itemsOf;
 
 class PhrasePanelTest : public QObject
 {

@@ -4,6 +4,7 @@
 #include "app/Module1.h"
 
 #include <QFile>
+#include <QListWidget>
 
 namespace brenvoll::test {
 
@@ -44,6 +45,15 @@ ExamRecord makeRecord(const QString& key, const QString& name, const QString& da
         record.text6[i] = seed + QString::number(i);
     }
     return record;
+}
+
+QStringList itemsOf(const QListWidget* list)
+{
+    QStringList items;
+    for (int i = 0; i < list->count(); ++i) {
+        items << list->item(i)->text();
+    }
+    return items;
 }
 
 } // namespace brenvoll::test

@@ -4,6 +4,9 @@
 #include "record/FieldMap.h"
 
 #include <QString>
+#include <QStringList>
+
+class QListWidget;
 #include <QTemporaryDir>
 
 namespace brenvoll::test {
@@ -32,5 +35,8 @@ private:
 ExamRecord makeRecord(const QString& key, const QString& name, const QString& date,
                       const QString& address = QStringLiteral("东街1号"),
                       const QString& seed = QStringLiteral("值"));
+
+// The texts of a list's items, top to bottom.
+QStringList itemsOf(const QListWidget* list);
 
 } // namespace brenvoll::test

@@ -13,12 +13,12 @@
 // The batch must cost under 1.5 times the drawn run.
 #include "app/Clock.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
-#include "app/Module1.h"
+#include "app/ProgramPaths.h"
 #include "app/SettingsStore.h"
-#include "mainwindow/Form1.h"
-#include "print/Form8.h"
+#include "app/SettingsWindow.h"
+#include "mainwindow/MainWindow.h"
+#include "print/PrintDialog.h"
 #include "print/SheetPrinter.h"
 #include "record/SheetView.h"
 
@@ -54,7 +54,7 @@ bool storeRecords(int count)
     for (int n = 0; n < count; ++n) {
         for (const BoxDef& def : FieldMap::boxes()) {
             QString value;
-            switch (def.set == BoxSet::Text5 ? def.index : -1) {
+            switch (def.set == BoxSet::Identifying ? def.index : -1) {
             case 0:
                 value = QStringLiteral("居民%1").arg(n);
                 break;
@@ -127,16 +127,16 @@ int main(int argc, char** argv)
     }
     MessageBox::setAnswerMode(true);
     Clock::setFixed(QDateTime(QDate(2016, 6, 1), QTime(9, 0)));
-    Form1 main;
+    MainWindow main;
     main.Form_Load();
     if (main.lineCount() != count) {
         std::fprintf(stderr, "the list shows %d records, not %d\n", main.lineCount(), count);
         return 1;
     }
-    Form6::get()->Text4->setText(QStringLiteral("10"));
-    Form6::get()->Text5->setText(QStringLiteral("10"));
-    const double left = SettingsStore::marginTwips(Form6::get()->leftMarginText());
-    const double top = SettingsStore::marginTwips(Form6::get()->topMarginText());
+    SettingsWindow::get()->Text4->setText(QStringLiteral("10"));
+    SettingsWindow::get()->Text5->setText(QStringLiteral("10"));
+    const double left = SettingsStore::marginTwips(SettingsWindow::get()->leftMarginText());
+    const double top = SettingsStore::marginTwips(SettingsWindow::get()->topMarginText());
     const QString out = folder.filePath(QStringLiteral("pages"));
     clearFolder(out);
     PrintTarget::usePdfFolder(out);
@@ -146,7 +146,7 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     double cpu = cpuMs();
-    Form8* dialog = Form8::showWindow();
+    PrintDialog* dialog = PrintDialog::showWindow();
     dialog->Option2->setChecked(true);
     dialog->Command1_Click();
     const double batchMs = timer.nsecsElapsed() / 1e6;

@@ -6,8 +6,8 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
-#include "app/Module1.h"
-#include "mainwindow/Form1.h"
+#include "app/ProgramPaths.h"
+#include "mainwindow/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    Form1 form;
+    MainWindow form;
     form.show();
     const QString from = QStringLiteral("2025-12-07");
     const QString to = QStringLiteral("2026-12-07");
@@ -129,7 +129,7 @@ int main(int argc, char** argv)
         form.Text4->setText(to);
         form.Command1_Click();
         form.selectLine(int(random->bounded(count)));
-        form.box(BoxSet::Text6, 41)->setText(QStringLiteral("复查 ") + QString::number(i));
+        form.box(Field::Conclusion)->setText(QStringLiteral("复查 ") + QString::number(i));
         QElapsedTimer timer;
         timer.start();
         form.saveRecord(); // durable write, then the list of that day

@@ -2,7 +2,7 @@
 // xlwt writing the same rows, side by side in one run, and filling the report
 // list with 100,000 lines. Run by hand: build/bin/bench_reports [copy-of-export.xls]
 #include "app/Database.h"
-#include "app/Module1.h"
+#include "app/ProgramPaths.h"
 #include "reports/Biff8Workbook.h"
 #include "reports/CompoundFile.h"
 #include "reports/ReportModel.h"

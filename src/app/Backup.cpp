@@ -18,7 +18,7 @@
 #endif
 
 #include "Database.h"
-#include "Module1.h"
+#include "FolderPath.h"
 
 namespace brenvoll {
 
@@ -149,7 +149,7 @@ QStringList Backup::run(const QString& backupFolder, const QDate& day, const QSt
     // An ordinary file of the day folder's name blocks the folder; it is left
     // alone and the failure is told below.
     if (!QFileInfo(folder).isFile()) {
-        CreateFolderPath(folder);
+        createFolderPath(folder);
     }
     const QString shown = QDir::toNativeSeparators(QDir::cleanPath(folder));
     if (!QFileInfo(folder).isDir()) {

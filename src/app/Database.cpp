@@ -1,6 +1,6 @@
 #include "Database.h"
 
-#include "Module1.h"
+#include "ProgramPaths.h"
 
 #include <QDir>
 #include <QFileInfo>

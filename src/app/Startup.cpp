@@ -1,9 +1,10 @@
 #include "Startup.h"
 
 #include "Database.h"
-#include "Form5.h"
+#include "EncodedText.h"
+#include "LoginWindow.h"
 #include "MessageBox.h"
-#include "Module1.h"
+#include "ProgramPaths.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -79,7 +80,7 @@ void setProgramEnder(std::function<void()> ender)
 bool startUp(const QString& folder)
 {
     QString title = QString::fromLatin1(kSheetTitleList);
-    setSheetTitle(DecodeNumberList(title));
+    setSheetTitle(decodeNumberList(title));
 
     if (!isOrdinaryFile(databasePath(folder))) {
         MessageBox::notice(nullptr, QStringLiteral("数据库文件丢失，请到作者主页下载完整版本！"));
@@ -100,7 +101,7 @@ bool startUp(const QString& folder)
     }
 
     // The main window opens only after a correct password.
-    Form5::showWindow();
+    LoginWindow::showWindow();
     return true;
 }
 

@@ -1,4 +1,4 @@
-#include "app/Module1.h"
+#include "app/ProgramPaths.h"
 #include "app/Startup.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 // How the main window's toolbar band, viewport, phrase list, page and scroll
 // bar follow the window's size, and how the scroll bar moves the page. Pure
 // arithmetic on twips and millimetres, so that the rules can be checked without
-// a screen; Form1 reads its controls into a WindowGeometry, runs arrange() and
+// a screen; MainWindow reads its controls into a WindowGeometry, runs arrange() and
 // puts the result back on the controls.
 #include <optional>
 

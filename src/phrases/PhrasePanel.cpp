@@ -1,6 +1,6 @@
 #include "PhrasePanel.h"
 
-#include "Form2.h"
+#include "PhraseLibraryWindow.h"
 #include "PhraseStore.h"
 #include "SheetEntry.h"
 #include "app/Twips.h"
@@ -146,7 +146,7 @@ void PhrasePanel::List3_Click(int row)
 
 void PhrasePanel::Label24_Click()
 {
-    Form2::showWindow();
+    PhraseLibraryWindow::showWindow();
 }
 
 bool PhrasePanel::eventFilter(QObject* watched, QEvent* event)

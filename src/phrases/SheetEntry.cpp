@@ -10,45 +10,30 @@
 
 namespace brenvoll {
 
-namespace {
-constexpr int kDateBox = 3;
-}
-
 SheetEntry::SheetEntry(SheetView* sheet, QObject* parent) : QObject(parent), m_sheet(sheet)
 {
     setObjectName(QStringLiteral("SheetEntry"));
     for (const BoxDef& def : FieldMap::boxes()) {
-        m_sheet->box(def.set, def.index)->installEventFilter(this);
+        m_sheet->box(def.field)->installEventFilter(this);
     }
-    connect(m_sheet, &SheetView::boxFocused, this, [this](BoxSet set, int index) {
-        if (set == BoxSet::Text5) {
-            Text5_GotFocus(index);
-        } else {
-            Text6_GotFocus(index);
-        }
-    });
+    connect(m_sheet, &SheetView::boxFocused, this, &SheetEntry::boxFocused);
 }
 
-void SheetEntry::Text5_GotFocus(int index)
+void SheetEntry::boxFocused(Field field)
 {
-    QLineEdit* box = m_sheet->box(BoxSet::Text5, index);
+    QLineEdit* box = m_sheet->box(field);
     m_target = box;
     // Focus that only comes back with the window or after a context menu is
     // no entering of the box: a date half typed then must stay as it is.
     const bool returning =
         m_focusReason == Qt::ActiveWindowFocusReason || m_focusReason == Qt::PopupFocusReason;
-    if (index == kDateBox && !returning) {
+    if (field == Field::ExamDate && !returning) {
         // After the box has handled its own focus arrival (which may select
         // all of its text, or place the caret under the mouse), so that the
         // date default has the last word on text and caret.
         QMetaObject::invokeMethod(
             box, [this, box] { applyDateDefault(box); }, Qt::QueuedConnection);
     }
-}
-
-void SheetEntry::Text6_GotFocus(int index)
-{
-    m_target = m_sheet->box(BoxSet::Text6, index);
 }
 
 void SheetEntry::applyDateDefault(QLineEdit* box)

@@ -31,9 +31,9 @@ public:
     // target yet.
     bool insertPhrase(const QString& phrase);
 
-    // Focus arrival in a box of either set.
-    void Text5_GotFocus(int index);
-    void Text6_GotFocus(int index);
+    // Focus arrival in a sheet box: it becomes the insertion target, and the
+    // examination date box fills in today's date.
+    void boxFocused(Field field);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

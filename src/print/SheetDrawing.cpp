@@ -37,8 +37,8 @@ SheetSnapshot designedSheet(const ExamRecord& record, const QString& title)
         sheet.captions.append(designedText(def.rect, textFont, def.text, def.visible));
     }
     for (const BoxDef& def : FieldMap::boxes()) {
-        auto& set = def.set == BoxSet::Text5 ? sheet.text5 : sheet.text6;
-        set.append(designedText(def.rect, textFont, record.at(def.set, def.index), def.visible));
+        auto& set = def.set == BoxSet::Identifying ? sheet.identifying : sheet.findings;
+        set.append(designedText(def.rect, textFont, record[def.field], def.visible));
     }
     for (const LineDef& def : FieldMap::lines()) {
         sheet.lines.append(SheetRule{QPointF(def.x1, def.y1), QPointF(def.x2, def.y2), def.visible});
@@ -76,7 +76,7 @@ void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginT
         drawSheetText(painter, at(element.topLeft), element.text);
     };
     write(sheet.title);
-    for (const auto* set : {&sheet.captions, &sheet.text5, &sheet.text6}) {
+    for (const auto* set : {&sheet.captions, &sheet.identifying, &sheet.findings}) {
         for (const SheetText& element : *set) {
             write(element);
         }

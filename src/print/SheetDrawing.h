@@ -34,11 +34,11 @@ struct SheetRule
 // What a sheet shows at one moment, element by element, in drawing order.
 struct SheetSnapshot
 {
-    SheetText title;           // Label3
-    QList<SheetText> captions; // Label4 0..65
-    QList<SheetText> text5;    // Text5 0..5
-    QList<SheetText> text6;    // Text6 0..45
-    QList<SheetRule> lines;    // Line1 0..44
+    SheetText title;              // the title
+    QList<SheetText> captions;    // captions 0..65
+    QList<SheetText> identifying; // identifying boxes 0..5
+    QList<SheetText> findings;    // finding boxes 0..45
+    QList<SheetRule> lines;       // ruling lines 0..44
 };
 
 // The sheet as designed holding `record`, with `title` centred across it as
@@ -49,7 +49,7 @@ SheetSnapshot designedSheet(const ExamRecord& record, const QString& title);
 QFont sheetElementFont(const FontDef& def);
 
 // Draws the sheet with its origin moved right and down by the margins (twips)
-// from the painter's origin: title, visible captions, visible Text5 and Text6
+// from the painter's origin: title, visible captions, visible identifying and finding
 // texts, then visible lines. Texts are one unclipped line each, their top-left
 // corner at the element's position; lines are solid and as thin as the device
 // draws. Hidden elements and empty texts draw nothing.

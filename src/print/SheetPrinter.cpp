@@ -1,7 +1,7 @@
 #include "SheetPrinter.h"
 
-#include "app/Form6.h"
 #include "app/SettingsStore.h"
+#include "app/SettingsWindow.h"
 #include "record/SheetView.h"
 
 #include <QDir>
@@ -129,8 +129,8 @@ SheetSnapshot snapshotOf(const SheetView& view)
         sheet.captions.append(textOf(scale, label, label.text(), def.rect));
     }
     for (const BoxDef& def : FieldMap::boxes()) {
-        const QLineEdit& edit = *view.box(def.set, def.index);
-        (def.set == BoxSet::Text5 ? sheet.text5 : sheet.text6)
+        const QLineEdit& edit = *view.box(def.field);
+        (def.set == BoxSet::Identifying ? sheet.identifying : sheet.findings)
             .append(textOf(scale, edit, edit.text(), def.rect));
     }
     for (const LineDef& def : FieldMap::lines()) {
@@ -163,7 +163,7 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
 
 PrintOutcome printShownSheet(const SheetView& view)
 {
-    const Form6* settings = Form6::get();
+    const SettingsWindow* settings = SettingsWindow::get();
     return printSheet(snapshotOf(view), SettingsStore::marginTwips(settings->leftMarginText()),
                       SettingsStore::marginTwips(settings->topMarginText()));
 }

@@ -9,15 +9,16 @@ namespace {
 QList<BoxDef> makeBoxes()
 {
     QList<BoxDef> boxes;
-    const auto& names = text5Columns();
-    const TwipsRect text5Rects[FieldMap::kText5Count] = {
+    const auto& names = identifyingColumns();
+    const TwipsRect identifyingRects[FieldMap::kIdentifyingCount] = {
         {2040, 1740, 1215, 315}, {4260, 1740, 555, 315},  {5880, 1740, 435, 315},
         {8100, 1740, 2775, 315}, {4260, 2280, 3495, 315}, {120, 60, 2235, 315},
     };
-    for (int i = 0; i < FieldMap::kText5Count; ++i) {
-        boxes.append({BoxSet::Text5, i, names[i], text5Rects[i], i != 5});
+    for (int i = 0; i < FieldMap::kIdentifyingCount; ++i) {
+        boxes.append({fieldOf(BoxSet::Identifying, i), BoxSet::Identifying, i, names[i], identifyingRects[i],
+                      i != boxIndexOf(Field::Key)});
     }
-    const TwipsRect text6Rects[FieldMap::kText6Count] = {
+    const TwipsRect findingRects[FieldMap::kFindingCount] = {
         {2040, 2280, 1215, 315},  {8820, 2280, 2055, 315},  {2040, 2820, 8955, 315},  // 0-2
         {3420, 3360, 495, 315},   {5400, 3360, 675, 315},   {8100, 3360, 435, 315},   // 3-5
         {3420, 3900, 3135, 315},  {8100, 3900, 2835, 315},  {3420, 4440, 3135, 315},  // 6-8
@@ -35,8 +36,9 @@ QList<BoxDef> makeBoxes()
         {2040, 14760, 8895, 315}, {9720, 15660, 1215, 315}, {8760, 3360, 375, 315},   // 42-44
         {9720, 15240, 1215, 315},                                                     // 45
     };
-    for (int i = 0; i < FieldMap::kText6Count; ++i) {
-        boxes.append({BoxSet::Text6, i, QString::number(i), text6Rects[i], i != 43});
+    for (int i = 0; i < FieldMap::kFindingCount; ++i) {
+        boxes.append({fieldOf(BoxSet::Finding, i), BoxSet::Finding, i, QString::number(i), findingRects[i],
+                      i != boxIndexOf(Field::SignatureDate)});
     }
     return boxes;
 }
@@ -180,13 +182,13 @@ QList<LineDef> makeLines()
 
 QString BoxDef::objectName() const
 {
-    return (set == BoxSet::Text5 ? QStringLiteral("Text5_") : QStringLiteral("Text6_")) +
+    return (set == BoxSet::Identifying ? QStringLiteral("Text5_") : QStringLiteral("Text6_")) +
            QString::number(index);
 }
 
-const std::array<QString, FieldMap::kText5Count>& text5Columns()
+const std::array<QString, FieldMap::kIdentifyingCount>& identifyingColumns()
 {
-    static const std::array<QString, FieldMap::kText5Count> names = {
+    static const std::array<QString, FieldMap::kIdentifyingCount> names = {
         QStringLiteral("姓名"), QStringLiteral("性别"), QStringLiteral("年龄"),
         QStringLiteral("日期"), QStringLiteral("地址"), QStringLiteral("序列号"),
     };
@@ -195,15 +197,15 @@ const std::array<QString, FieldMap::kText5Count>& text5Columns()
 
 QString ExamRecord::column(const QString& name) const
 {
-    const auto& names = text5Columns();
-    for (int i = 0; i < FieldMap::kText5Count; ++i) {
+    const auto& names = identifyingColumns();
+    for (int i = 0; i < FieldMap::kIdentifyingCount; ++i) {
         if (names[i] == name) {
-            return text5[i];
+            return identifying[i];
         }
     }
     bool ok = false;
     const int i = name.toInt(&ok);
-    return ok && i >= 0 && i < FieldMap::kText6Count ? text6[i] : QString();
+    return ok && i >= 0 && i < FieldMap::kFindingCount ? findings[i] : QString();
 }
 
 namespace FieldMap {
@@ -216,7 +218,12 @@ const QList<BoxDef>& boxes()
 
 const BoxDef& box(BoxSet set, int index)
 {
-    return boxes()[set == BoxSet::Text5 ? index : kText5Count + index];
+    return boxes()[int(fieldOf(set, index))];
+}
+
+const BoxDef& box(Field field)
+{
+    return boxes()[int(field)];
 }
 
 const QList<CaptionDef>& captions()
@@ -254,18 +261,17 @@ FontDef textFont()
 QList<const BoxDef*> tabOrder()
 {
     QList<const BoxDef*> order;
-    for (int i = 0; i <= 3; ++i) {
-        order << &box(BoxSet::Text5, i);
+    for (Field f : {Field::Name, Field::Sex, Field::Age, Field::ExamDate, Field::Number, Field::Address}) {
+        order << &box(f);
     }
-    order << &box(BoxSet::Text6, 0) << &box(BoxSet::Text5, 4);
-    for (int i = 1; i <= 5; ++i) {
-        order << &box(BoxSet::Text6, i);
+    for (int f = int(Field::Telephone); f <= int(Field::SystolicPressure); ++f) {
+        order << &box(Field(f));
     }
-    order << &box(BoxSet::Text6, 44);
-    for (int i = 6; i <= 42; ++i) {
-        order << &box(BoxSet::Text6, i);
+    order << &box(Field::DiastolicPressure);
+    for (int f = int(Field::Respiratory); f <= int(Field::Guidance); ++f) {
+        order << &box(Field(f));
     }
-    order << &box(BoxSet::Text6, 45);
+    order << &box(Field::Doctor);
     return order;
 }
 

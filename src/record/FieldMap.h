@@ -9,10 +9,72 @@
 
 namespace brenvoll {
 
+// The sheet's two sets of boxes: the identifying boxes (designed as Text5,
+// 0 to 5) and the finding boxes (designed as Text6, 0 to 45).
 enum class BoxSet
 {
-    Text5, // the identifying boxes, 0 to 5
-    Text6, // the finding boxes, 0 to 45
+    Identifying,
+    Finding,
+};
+
+// Every box of the sheet by its role: the identifying boxes in index order,
+// then the finding boxes in the order of their columns "0" to "45".
+enum class Field
+{
+    // Identifying boxes: 姓名, 性别, 年龄, 日期, 地址 and the hidden key 序列号.
+    Name,
+    Sex,
+    Age,
+    ExamDate,
+    Address,
+    Key,
+    // Finding boxes, column "0" first.
+    Number,
+    Telephone,
+    MedicalHistory,
+    Height,
+    Weight,
+    SystolicPressure,
+    Respiratory,
+    Nervous,
+    Heart,
+    Abdomen,
+    InternalOther,
+    Neck,
+    Spine,
+    SkinLymphNodes,
+    Limbs,
+    SurgicalOther,
+    Mouth,
+    EarNoseThroat,
+    Hearing,
+    EntOther,
+    WhiteCells,
+    Haemoglobin,
+    Platelets,
+    UrineProtein,
+    UrineSugar,
+    UrineBlood,
+    UrineKetones,
+    Alt,
+    Ast,
+    TotalBilirubin,
+    SurfaceAntibody,
+    UreaNitrogen,
+    Creatinine,
+    FastingGlucose,
+    Triglycerides,
+    TotalCholesterol,
+    Hdl,
+    Ldl,
+    Ecg,
+    Ultrasound,
+    ChestXray,
+    Conclusion,
+    Guidance,
+    SignatureDate, // hidden, never printed
+    DiastolicPressure,
+    Doctor,
 };
 
 struct TwipsRect
@@ -25,17 +87,18 @@ struct TwipsRect
 
 struct BoxDef
 {
+    Field field;
     BoxSet set;
-    int index;
+    int index;      // index within its set
     QString column; // column of 档案 read and written through this box
     TwipsRect rect;
     bool visible;
-    QString objectName() const; // "Text5_0", "Text6_44"
+    QString objectName() const; // the designed name: "Text5_0", "Text6_44"
 };
 
 struct CaptionDef
 {
-    int index; // Label4 index
+    int index; // index of the designed caption set (Label4)
     QString text;
     TwipsRect rect;
     bool visible;
@@ -43,7 +106,7 @@ struct CaptionDef
 
 struct LineDef
 {
-    int index; // Line1 index
+    int index; // index of the designed line set (Line1)
     int x1, y1, x2, y2;
     bool visible;
 };
@@ -57,21 +120,22 @@ struct FontDef
 
 namespace FieldMap {
 
-constexpr int kText5Count = 6;
-constexpr int kText6Count = 46;
+constexpr int kIdentifyingCount = 6;
+constexpr int kFindingCount = 46;
 constexpr int kCaptionCount = 66;
 constexpr int kLineCount = 45;
 constexpr int kSheetWidth = 11955;
 constexpr int kSheetHeight = 16800;
 
-// Text5 0..5, then Text6 0..45.
+// The identifying boxes 0..5, then the finding boxes 0..45: in Field order.
 const QList<BoxDef>& boxes();
 const BoxDef& box(BoxSet set, int index);
-// Label4 0..65, in index order.
+const BoxDef& box(Field field);
+// The captions 0..65, in index order.
 const QList<CaptionDef>& captions();
-// Line1 0..44, in index order.
+// The ruling lines 0..44, in index order.
 const QList<LineDef>& lines();
-// Label3, the title.
+// The title (designed as Label3).
 TwipsRect titleRect();
 QString titleDesignText();
 FontDef titleFont();
@@ -86,26 +150,45 @@ QList<const BoxDef*> tabOrder();
 // QGuiApplication.
 QString sheetFontFamily();
 
+// The set and index of a box from its role, and back.
+constexpr BoxSet boxSetOf(Field field)
+{
+    return int(field) < FieldMap::kIdentifyingCount ? BoxSet::Identifying : BoxSet::Finding;
+}
+constexpr int boxIndexOf(Field field)
+{
+    return int(field) < FieldMap::kIdentifyingCount ? int(field) : int(field) - FieldMap::kIdentifyingCount;
+}
+constexpr Field fieldOf(BoxSet set, int index)
+{
+    return Field(set == BoxSet::Identifying ? index : FieldMap::kIdentifyingCount + index);
+}
+
 // One examination: the texts of the six identifying and 46 finding boxes.
 struct ExamRecord
 {
-    std::array<QString, FieldMap::kText5Count> text5;
-    std::array<QString, FieldMap::kText6Count> text6;
+    std::array<QString, FieldMap::kIdentifyingCount> identifying;
+    std::array<QString, FieldMap::kFindingCount> findings;
 
-    QString& at(BoxSet set, int index) { return set == BoxSet::Text5 ? text5[index] : text6[index]; }
+    QString& at(BoxSet set, int index)
+    {
+        return set == BoxSet::Identifying ? identifying[index] : findings[index];
+    }
     const QString& at(BoxSet set, int index) const
     {
-        return set == BoxSet::Text5 ? text5[index] : text6[index];
+        return set == BoxSet::Identifying ? identifying[index] : findings[index];
     }
-    const QString& key() const { return text5[5]; }
-    const QString& date() const { return text5[3]; }
+    QString& operator[](Field field) { return at(boxSetOf(field), boxIndexOf(field)); }
+    const QString& operator[](Field field) const { return at(boxSetOf(field), boxIndexOf(field)); }
+    const QString& key() const { return (*this)[Field::Key]; }
+    const QString& date() const { return (*this)[Field::ExamDate]; }
     // The value of a column of 档案 by name ("姓名", "0" … "45").
     QString column(const QString& name) const;
     bool operator==(const ExamRecord&) const = default;
 };
 
-// Names of the identifying columns, in Text5 index order.
-const std::array<QString, FieldMap::kText5Count>& text5Columns();
+// Names of the identifying columns, in index order.
+const std::array<QString, FieldMap::kIdentifyingCount>& identifyingColumns();
 
 } // namespace brenvoll
 

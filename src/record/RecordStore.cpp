@@ -142,10 +142,10 @@ bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
         const int column = row.indexOf(box.column);
         // A NULL (never written by this program) shows as an empty box.
         QString value = column < 0 ? QString() : query.value(column).toString();
-        if (box.set == BoxSet::Text5 && box.index == 3) {
+        if (box.set == BoxSet::Identifying && box.index == 3) {
             value = dateText(value);
         }
-        record.at(box.set, box.index) = value;
+        record[box.field] = value;
     }
     return true;
 }
@@ -154,7 +154,7 @@ bool RecordStore::save(const ExamRecord& record, QString* error)
 {
     QSqlQuery query = Database::prepare(upsertSql(), error);
     for (const BoxDef& box : FieldMap::boxes()) {
-        Database::bindText(query, record.at(box.set, box.index)); // never NULL
+        Database::bindText(query, record[box.field]); // never NULL
     }
     return Database::exec(query, error);
 }

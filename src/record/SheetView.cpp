@@ -104,7 +104,7 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
             edit->setFocusPolicy(Qt::NoFocus);
         }
         edit->installEventFilter(this);
-        (def.set == BoxSet::Text5 ? m_text5 : m_text6).append(edit);
+        m_boxes.append(edit);
     }
 
     m_title = new QLabel(FieldMap::titleDesignText(), this);
@@ -116,7 +116,7 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
     // Enter and Tab walk the boxes in the designed order.
     const auto order = FieldMap::tabOrder();
     for (qsizetype i = 1; i < order.size(); ++i) {
-        setTabOrder(box(order[i - 1]->set, order[i - 1]->index), box(order[i]->set, order[i]->index));
+        setTabOrder(box(order[i - 1]->field), box(order[i]->field));
     }
 }
 
@@ -125,16 +125,11 @@ int SheetView::px(double twips) const
     return twips::toPx(this, twips);
 }
 
-QLineEdit* SheetView::box(BoxSet set, int index) const
-{
-    return set == BoxSet::Text5 ? m_text5.value(index) : m_text6.value(index);
-}
-
 ExamRecord SheetView::record() const
 {
     ExamRecord record;
     for (const BoxDef& def : FieldMap::boxes()) {
-        record.at(def.set, def.index) = box(def.set, def.index)->text();
+        record[def.field] = box(def.field)->text();
     }
     return record;
 }
@@ -142,8 +137,8 @@ ExamRecord SheetView::record() const
 void SheetView::setRecord(const ExamRecord& record)
 {
     for (const BoxDef& def : FieldMap::boxes()) {
-        QLineEdit* edit = box(def.set, def.index);
-        edit->setText(record.at(def.set, def.index));
+        QLineEdit* edit = box(def.field);
+        edit->setText(record[def.field]);
         edit->setCursorPosition(0);
     }
 }
@@ -160,15 +155,9 @@ void SheetView::setTitle(const QString& title)
 bool SheetView::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::FocusIn) {
-        for (int i = 0; i < m_text5.size(); ++i) {
-            if (m_text5[i] == watched) {
-                emit boxFocused(BoxSet::Text5, i);
-            }
-        }
-        for (int i = 0; i < m_text6.size(); ++i) {
-            if (m_text6[i] == watched) {
-                emit boxFocused(BoxSet::Text6, i);
-            }
+        const qsizetype i = m_boxes.indexOf(static_cast<QLineEdit*>(watched));
+        if (i >= 0) {
+            emit boxFocused(Field(i));
         }
     }
     return QWidget::eventFilter(watched, event);

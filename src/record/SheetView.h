@@ -1,5 +1,5 @@
 #pragma once
-// The examination sheet on screen (Picture5): title, captions, ruling lines and
+// The examination sheet on screen: title, captions, ruling lines and
 // the borderless boxes, all placed from the field map.
 #include "FieldMap.h"
 
@@ -17,7 +17,8 @@ class SheetView : public QWidget
 public:
     explicit SheetView(QWidget* parent = nullptr);
 
-    QLineEdit* box(BoxSet set, int index) const;
+    QLineEdit* box(Field field) const { return m_boxes.value(int(field)); }
+    QLineEdit* box(BoxSet set, int index) const { return box(fieldOf(set, index)); }
     QLabel* title() const { return m_title; }
     QLabel* caption(int index) const { return m_captions.value(index); }
     QWidget* line(int index) const { return m_lines.value(index); }
@@ -34,7 +35,7 @@ public:
 
 signals:
     // A sheet box received the focus.
-    void boxFocused(BoxSet set, int index);
+    void boxFocused(Field field);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -43,8 +44,7 @@ private:
     QLabel* m_title = nullptr;
     QList<QLabel*> m_captions;
     QList<QWidget*> m_lines;
-    QList<QLineEdit*> m_text5;
-    QList<QLineEdit*> m_text6;
+    QList<QLineEdit*> m_boxes; // in Field order
 };
 
 } // namespace brenvoll

@@ -4,10 +4,10 @@
 #include "app/Backup.h"
 #include "app/Clock.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
+#include "app/SettingsWindow.h"
 #include "app/Startup.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -94,8 +94,8 @@ private slots:
 
     void cleanup()
     {
-        delete Form1::instance();
-        delete Form6::loaded();
+        delete MainWindow::instance();
+        delete SettingsWindow::loaded();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         Clock::reset();
         m_folder.reset();
@@ -259,10 +259,10 @@ private slots:
 
     void closingMainWindowBacksUpThenEnds()
     {
-        auto* form1 = new Form1();
+        auto* form1 = new MainWindow();
         form1->show();
         // Typed into the settings window and not saved: this folder counts.
-        Form6::get()->Text1->setText(target(QStringLiteral("未保存/备份")));
+        SettingsWindow::get()->Text1->setText(target(QStringLiteral("未保存/备份")));
         QVERIFY(form1->close());
         QCOMPARE(m_ended, 1);
         QVERIFY(m_shownAtEnd.isEmpty());
@@ -277,9 +277,9 @@ private slots:
         QFile file(target(QStringLiteral("plain.txt")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        auto* form1 = new Form1();
+        auto* form1 = new MainWindow();
         form1->show();
-        Form6::get()->Text1->setText(target(QStringLiteral("plain.txt/备份")));
+        SettingsWindow::get()->Text1->setText(target(QStringLiteral("plain.txt/备份")));
         QVERIFY(form1->close());
         QCOMPARE(m_ended, 1);
         QVERIFY(MessageBox::takeShown().isEmpty());
@@ -294,9 +294,9 @@ private slots:
 
     void endProgramMakesNoBackup()
     {
-        auto* form1 = new Form1();
+        auto* form1 = new MainWindow();
         form1->show();
-        Form6::get()->Text1->setText(target(QStringLiteral("bk")));
+        SettingsWindow::get()->Text1->setText(target(QStringLiteral("bk")));
         endProgram();
         QCOMPARE(m_ended, 1);
         QVERIFY(!QFileInfo::exists(target(QStringLiteral("bk"))));

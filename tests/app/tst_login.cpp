@@ -2,12 +2,12 @@
 #include "TabStops.h"
 #include "TestSupport.h"
 #include "app/Database.h"
-#include "app/Form5.h"
-#include "app/Form6.h"
+#include "app/LoginWindow.h"
 #include "app/MessageBox.h"
 #include "app/SettingsStore.h"
+#include "app/SettingsWindow.h"
 #include "app/Startup.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 
 #include <QFile>
 #include <QLabel>
@@ -64,9 +64,9 @@ private slots:
 
     void cleanup()
     {
-        delete Form1::instance();
-        delete Form5::loaded();
-        delete Form6::loaded();
+        delete MainWindow::instance();
+        delete LoginWindow::loaded();
+        delete SettingsWindow::loaded();
         flushDeletes();
         m_folder.reset();
     }
@@ -104,7 +104,7 @@ private slots:
         QFETCH(bool, accepted);
         storePassword(stored);
 
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         if (typed.contains(u'\t')) {
             form->Text1->setText(typed); // typing a tab would move on to the next control
         } else {
@@ -116,10 +116,10 @@ private slots:
         const auto shown = MessageBox::takeShown();
         if (accepted) {
             QVERIFY(shown.isEmpty());
-            QVERIFY(Form5::loaded() == form); // stays loaded, hidden
+            QVERIFY(LoginWindow::loaded() == form); // stays loaded, hidden
             QVERIFY(!form->isVisible());
-            QVERIFY(Form1::instance());
-            QVERIFY(Form1::instance()->isVisible());
+            QVERIFY(MainWindow::instance());
+            QVERIFY(MainWindow::instance()->isVisible());
         } else {
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].text, QStringLiteral("密码错误！"));
@@ -127,7 +127,7 @@ private slots:
             QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
             QVERIFY(form->isVisible());
             QCOMPARE(form->Text1->text(), typed);
-            QVERIFY(!Form1::instance());
+            QVERIFY(!MainWindow::instance());
         }
         QCOMPARE(m_ended, 0);
     }
@@ -145,14 +145,14 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(bool, shown);
         storePassword(stored);
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         QCOMPARE(form->Label1->text(), QStringLiteral("(原始密码：864)"));
         QCOMPARE(form->Label1->isVisible(), shown);
     }
 
     void layout()
     {
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         QCOMPARE(form->windowTitle(), QStringLiteral("登录"));
         QCOMPARE(form->Text1->echoMode(), QLineEdit::Password);
         QCOMPARE(form->Text1->maxLength(), 15);
@@ -167,7 +167,7 @@ private slots:
 
     void enterRunsOk()
     {
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         QTest::keyClicks(form->Text1, "999");
         QTest::keyClick(form->Text1, Qt::Key_Return);
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
@@ -181,19 +181,19 @@ private slots:
         QTest::keyClicks(form->Text1, "864");
         QTest::keyClick(form->Text1, Qt::Key_Return);
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QVERIFY(Form1::instance() && Form1::instance()->isVisible());
+        QVERIFY(MainWindow::instance() && MainWindow::instance()->isVisible());
         QVERIFY(!form->isVisible());
     }
 
     void nextStartAfterPasswordChange()
     {
-        Form6* settings = Form6::showWindow();
+        SettingsWindow* settings = SettingsWindow::showWindow();
         settings->Text8->setText(QStringLiteral("864"));
         settings->Text12->setText(QStringLiteral(" Neu5 "));
         settings->Command3_Click();
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("修改密码成功，请牢记新密码！")});
 
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         QVERIFY(!form->Label1->isVisible());
         form->Text1->setText(QStringLiteral("864"));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
@@ -201,7 +201,7 @@ private slots:
         form->Text1->setText(QStringLiteral("neu5"));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QVERIFY(Form1::instance() && Form1::instance()->isVisible());
+        QVERIFY(MainWindow::instance() && MainWindow::instance()->isVisible());
     }
 
     void unreadableRecord_data()
@@ -225,7 +225,7 @@ private slots:
             runSql(damage);
         }
 
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         QVERIFY(!form->Label1->isVisible());
         for (const QString& typed : {QString(), QStringLiteral("   "), QStringLiteral("864")}) {
             form->Text1->setText(typed);
@@ -237,23 +237,23 @@ private slots:
                          shown[0].text.size() > QStringLiteral("无法读取数据库，不能登录。\n原因：").size(),
                      qPrintable(shown[0].text));
             QCOMPARE(shown[0].icon, QMessageBox::Warning);
-            QVERIFY(!Form1::instance());
+            QVERIFY(!MainWindow::instance());
             QVERIFY(form->isVisible());
         }
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QCOMPARE(m_ended, 1);
-        QVERIFY(!Form1::instance());
+        QVERIFY(!MainWindow::instance());
     }
 
     void recordReadableAgainLetsIn()
     {
         runSql(QStringLiteral("delete from 设置"));
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         runSql(QStringLiteral("insert into 设置 (密码, 路径, 左边距, 上边距) values ('864', '', '0', '0')"));
         form->Text1->setText(QStringLiteral("864"));
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QVERIFY(Form1::instance());
+        QVERIFY(MainWindow::instance());
     }
 
     void leavingEndsTheProgram_data()
@@ -266,7 +266,7 @@ private slots:
     void leavingEndsTheProgram()
     {
         QFETCH(int, how);
-        Form5* form = Form5::showWindow();
+        LoginWindow* form = LoginWindow::showWindow();
         form->Text1->setText(QStringLiteral("864"));
         if (how == 0) {
             QTest::mouseClick(form->Command2, Qt::LeftButton);
@@ -276,8 +276,8 @@ private slots:
             QTest::keyClick(form->Command2, Qt::Key_Escape);
         }
         QCOMPARE(m_ended, 1);
-        QVERIFY(!Form5::loaded());
-        QVERIFY(!Form1::instance());
+        QVERIFY(!LoginWindow::loaded());
+        QVERIFY(!MainWindow::instance());
         QVERIFY(MessageBox::takeShown().isEmpty());
     }
 };

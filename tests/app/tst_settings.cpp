@@ -3,9 +3,9 @@
 #include "TabStops.h"
 #include "TestSupport.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
 #include "app/SettingsStore.h"
+#include "app/SettingsWindow.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -58,7 +58,7 @@ private slots:
 
     void cleanup()
     {
-        delete Form6::loaded();
+        delete SettingsWindow::loaded();
         flushDeletes();
         m_folder.reset();
     }
@@ -87,24 +87,25 @@ private slots:
 
     void marginsStoredAsTyped()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         form->Text4->setText(QStringLiteral("15mm"));
         form->Text5->setText(QStringLiteral("abc"));
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(stored().leftMargin, QStringLiteral("15mm"));
         QCOMPARE(stored().topMargin, QStringLiteral("abc"));
-        QVERIFY(!Form6::loaded());
+        QVERIFY(!SettingsWindow::loaded());
         // The next reader gets the saved texts, read as 15 and 0 millimetres.
-        QCOMPARE(SettingsStore::marginTwips(Form6::get()->leftMarginText()), double(float(15 * 56.7)));
-        QCOMPARE(SettingsStore::marginTwips(Form6::get()->topMarginText()), 0.0);
+        QCOMPARE(SettingsStore::marginTwips(SettingsWindow::get()->leftMarginText()),
+                 double(float(15 * 56.7)));
+        QCOMPARE(SettingsStore::marginTwips(SettingsWindow::get()->topMarginText()), 0.0);
     }
 
     void readingLoadsHidden()
     {
-        QVERIFY(!Form6::loaded());
-        Form6* form = Form6::get();
-        QVERIFY(Form6::loaded() == form);
+        QVERIFY(!SettingsWindow::loaded());
+        SettingsWindow* form = SettingsWindow::get();
+        QVERIFY(SettingsWindow::loaded() == form);
         QVERIFY(!form->isVisible());
         QCOMPARE(form->backupFolder(), QStringLiteral("/备份/体检"));
         QCOMPARE(form->leftMarginText(), QStringLiteral("12"));
@@ -112,45 +113,45 @@ private slots:
         // Loaded once: a later change of the table does not reach the copy,
         // and showing the window shows the copy as it is.
         store(QStringLiteral("864"), QStringLiteral("/else"), QStringLiteral("1"), QStringLiteral("2"));
-        QCOMPARE(Form6::get()->leftMarginText(), QStringLiteral("12"));
-        QVERIFY(Form6::showWindow() == form);
+        QCOMPARE(SettingsWindow::get()->leftMarginText(), QStringLiteral("12"));
+        QVERIFY(SettingsWindow::showWindow() == form);
         QCOMPARE(form->Text1->text(), QStringLiteral("/备份/体检"));
     }
 
     void unsavedTextsCountUntilExit()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         form->Text1->setText(QStringLiteral("/新/文件夹"));
         form->Text4->setText(QStringLiteral("30"));
-        QCOMPARE(Form6::get()->backupFolder(), QStringLiteral("/新/文件夹"));
-        QCOMPARE(Form6::get()->leftMarginText(), QStringLiteral("30"));
+        QCOMPARE(SettingsWindow::get()->backupFolder(), QStringLiteral("/新/文件夹"));
+        QCOMPARE(SettingsWindow::get()->leftMarginText(), QStringLiteral("30"));
 
         QTest::mouseClick(form->Command4, Qt::LeftButton); // 退 出
-        QVERIFY(!Form6::loaded());
+        QVERIFY(!SettingsWindow::loaded());
         QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
-        QCOMPARE(Form6::get()->backupFolder(), QStringLiteral("/备份/体检"));
-        QCOMPARE(Form6::get()->leftMarginText(), QStringLiteral("12"));
+        QCOMPARE(SettingsWindow::get()->backupFolder(), QStringLiteral("/备份/体检"));
+        QCOMPARE(SettingsWindow::get()->leftMarginText(), QStringLiteral("12"));
     }
 
     void closingDropsTheCopy()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         form->Text5->setText(QStringLiteral("99"));
         QTest::keyClick(form->Text5, Qt::Key_Escape);
-        QVERIFY(!Form6::loaded());
-        QCOMPARE(Form6::get()->topMarginText(), QStringLiteral("20"));
-        Form6::get()->close();
-        QVERIFY(!Form6::loaded());
+        QVERIFY(!SettingsWindow::loaded());
+        QCOMPARE(SettingsWindow::get()->topMarginText(), QStringLiteral("20"));
+        SettingsWindow::get()->close();
+        QVERIFY(!SettingsWindow::loaded());
     }
 
     void saveStoresAndUnloads()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         form->Text1->setText(QStringLiteral(" /带 空格/ "));
         form->Text4->setText(QString());
         QTest::mouseClick(form->Command2, Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QVERIFY(!Form6::loaded());
+        QVERIFY(!SettingsWindow::loaded());
         QCOMPARE(stored().folder, QStringLiteral(" /带 空格/ "));
         QCOMPARE(stored().leftMargin, QString(""));
         QCOMPARE(stored().password, QStringLiteral("864"));
@@ -158,7 +159,7 @@ private slots:
 
     void failedSaveKeepsTheWindow()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         refuseWrites();
         form->Text1->setText(QStringLiteral("/typed"));
         form->Text4->setText(QStringLiteral("33"));
@@ -168,7 +169,7 @@ private slots:
         QVERIFY2(shown[0].text.startsWith(QStringLiteral("设置没有保存")), qPrintable(shown[0].text));
         QVERIFY2(shown[0].text.contains(QStringLiteral("disk full")), qPrintable(shown[0].text));
         QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QVERIFY(Form6::loaded() == form);
+        QVERIFY(SettingsWindow::loaded() == form);
         QVERIFY(form->isVisible());
         QCOMPARE(form->Text1->text(), QStringLiteral("/typed"));
         QCOMPARE(form->Text4->text(), QStringLiteral("33"));
@@ -219,7 +220,7 @@ private slots:
         QFETCH(QString, after);
         QVERIFY(SettingsStore::writePassword(before));
 
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         QTest::keyClicks(form->Text8, oldTyped);
         QTest::keyClicks(form->Text12, newTyped);
         QTest::mouseClick(form->Command3, Qt::LeftButton);
@@ -231,9 +232,9 @@ private slots:
         QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(stored().password, after);
         if (message == QStringLiteral("修改密码成功，请牢记新密码！")) {
-            QVERIFY(!Form6::loaded());
+            QVERIFY(!SettingsWindow::loaded());
         } else {
-            QVERIFY(Form6::loaded() == form);
+            QVERIFY(SettingsWindow::loaded() == form);
             QVERIFY(form->isVisible());
             QCOMPARE(form->Text8->text(), oldTyped);
             QCOMPARE(form->Text12->text(), newTyped);
@@ -242,7 +243,7 @@ private slots:
 
     void passwordChangeKeepsEditedFolderOut()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         form->Text1->setText(QStringLiteral("/没保存"));
         form->Text4->setText(QStringLiteral("77"));
         form->Text8->setText(QStringLiteral("864"));
@@ -252,12 +253,12 @@ private slots:
         QCOMPARE(stored().password, QStringLiteral("new"));
         QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
         QCOMPARE(stored().leftMargin, QStringLiteral("12"));
-        QCOMPARE(Form6::get()->backupFolder(), QStringLiteral("/备份/体检"));
+        QCOMPARE(SettingsWindow::get()->backupFolder(), QStringLiteral("/备份/体检"));
     }
 
     void failedPasswordWriteSaysSo()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         refuseWrites();
         form->Text8->setText(QStringLiteral("864"));
         form->Text12->setText(QStringLiteral("new"));
@@ -266,13 +267,13 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.startsWith(QStringLiteral("新密码没有保存")), qPrintable(shown[0].text));
         QCOMPARE(stored().password, QStringLiteral("864"));
-        QVERIFY(Form6::loaded() == form);
+        QVERIFY(SettingsWindow::loaded() == form);
         QVERIFY(form->isVisible());
     }
 
     void browse()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         FileDialogs::queuePath(QString()); // cancelled
         QTest::mouseClick(form->Command1, Qt::LeftButton);
         QCOMPARE(form->Text1->text(), QStringLiteral("/备份/体检"));
@@ -291,7 +292,7 @@ private slots:
 
     void layout()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         QCOMPARE(form->windowTitle(), QStringLiteral("综合设置"));
         const QList<QWidget*> chain{form->Command3, form->Text12,   form->Text8,
                                     form->Text5,    form->Text4,    form->Text1,
@@ -316,12 +317,12 @@ private slots:
     void unreadableRecordLoadsNoInventedValues()
     {
         runSql(QStringLiteral("delete from 设置"));
-        Form6* form = Form6::get();
+        SettingsWindow* form = SettingsWindow::get();
         QVERIFY(!form->loadError().isNull());
         QCOMPARE(form->leftMarginText(), QString());
         QCOMPARE(form->topMarginText(), QString());
         QCOMPARE(form->backupFolder(), QString());
-        Form6::showWindow();
+        SettingsWindow::showWindow();
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.startsWith(QStringLiteral("无法读取设置")), qPrintable(shown[0].text));

@@ -2,14 +2,14 @@
 // scrolling, the toolbar, the menu bar with its shortcuts, one window of each
 // kind, and the about window.
 #include "TestSupport.h"
-#include "app/Form6.h"
+#include "app/EncodedText.h"
 #include "app/MessageBox.h"
-#include "app/Module1.h"
-#include "mainwindow/Form1.h"
-#include "mainwindow/Form4.h"
-#include "print/Form8.h"
+#include "app/SettingsWindow.h"
+#include "mainwindow/AboutWindow.h"
+#include "mainwindow/MainWindow.h"
+#include "print/PrintDialog.h"
 #include "record/SheetView.h"
-#include "reports/Form3.h"
+#include "reports/ReportWindow.h"
 
 #include <QAction>
 #include <QApplication>
@@ -93,7 +93,7 @@ private:
     double pageTopPx() const;
 
     test::TestFolder* m_folder = nullptr;
-    Form1* m_form = nullptr;
+    MainWindow* m_form = nullptr;
 };
 
 void MainFrameTest::initTestCase()
@@ -107,7 +107,7 @@ void MainFrameTest::initTestCase()
 void MainFrameTest::init()
 {
     MessageBox::setAnswerMode(true);
-    m_form = new Form1;
+    m_form = new MainWindow;
     m_form->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_form));
     m_form->activateWindow();
@@ -231,12 +231,12 @@ void MainFrameTest::newRecordBringsThePageToTheTop()
 {
     m_form->VScroll1->setValue(90);
     QVERIFY(pageTopPx() < -100);
-    m_form->box(BoxSet::Text5, 0)->setText(QStringLiteral("张三"));
+    m_form->box(Field::Name)->setText(QStringLiteral("张三"));
     m_form->newRecord();
     QCOMPARE(m_form->VScroll1->value(), 0);
     QCOMPARE(pageTopPx(), 0.0);
     QCOMPARE(m_form->Picture5->pos(), QPoint(0, 0));
-    QVERIFY(m_form->box(BoxSet::Text5, 0)->text().isEmpty());
+    QVERIFY(m_form->box(Field::Name)->text().isEmpty());
 }
 
 void MainFrameTest::wheelOverThePageScrolls()
@@ -274,12 +274,12 @@ void MainFrameTest::toolbarPressLooksSunkenAndReleaseRuns()
 void MainFrameTest::rightButtonAndReleaseOffTheButtonRun()
 {
     // Right button on 新建: a new record.
-    m_form->box(BoxSet::Text5, 0)->setText(QStringLiteral("张三"));
-    m_form->box(BoxSet::Text6, 3)->setText(QStringLiteral("170"));
+    m_form->box(Field::Name)->setText(QStringLiteral("张三"));
+    m_form->box(Field::Height)->setText(QStringLiteral("170"));
     QTest::mouseClick(cover(0), Qt::RightButton);
-    QVERIFY(m_form->box(BoxSet::Text5, 0)->text().isEmpty());
-    QVERIFY(m_form->box(BoxSet::Text6, 3)->text().isEmpty());
-    QCOMPARE(m_form->box(BoxSet::Text5, 5)->text().size(), 14);
+    QVERIFY(m_form->box(Field::Name)->text().isEmpty());
+    QVERIFY(m_form->box(Field::Height)->text().isEmpty());
+    QCOMPARE(m_form->box(Field::Key)->text().size(), 14);
 
     // Pressed on 保存, released far off the button: it still saves.
     QTest::mousePress(cover(1), Qt::LeftButton, {}, QPoint(5, 5));
@@ -306,7 +306,7 @@ void MainFrameTest::faceIsAtRestBeforeTheCommand()
     qApp->installEventFilter(&watch);
     QTest::mouseClick(cover(4), Qt::LeftButton);
     qApp->removeEventFilter(&watch);
-    QVERIFY(Form3::loaded());
+    QVERIFY(ReportWindow::loaded());
     QCOMPARE(watch.shapeWhenShown, int(QFrame::NoFrame));
 }
 
@@ -368,9 +368,9 @@ void MainFrameTest::menuBarAsDesigned()
 
 void MainFrameTest::saveFromShortcutMenuAndToolbar()
 {
-    m_form->box(BoxSet::Text5, 3)->clear(); // no date: every save stops at the date
-    m_form->box(BoxSet::Text5, 0)->setFocus();
-    QTest::keyClick(m_form->box(BoxSet::Text5, 0), Qt::Key_S, Qt::ControlModifier);
+    m_form->box(Field::ExamDate)->clear(); // no date: every save stops at the date
+    m_form->box(Field::Name)->setFocus();
+    QTest::keyClick(m_form->box(Field::Name), Qt::Key_S, Qt::ControlModifier);
     const QStringList fromKey = shownTexts();
     action("保存")->trigger();
     const QStringList fromMenu = shownTexts();
@@ -383,14 +383,14 @@ void MainFrameTest::saveFromShortcutMenuAndToolbar()
 
 void MainFrameTest::ctrlCOpensTheSettingsEvenInATextBox()
 {
-    QLineEdit* name = m_form->box(BoxSet::Text5, 0);
+    QLineEdit* name = m_form->box(Field::Name);
     name->setText(QStringLiteral("张三"));
     name->setFocus();
     name->selectAll();
     QApplication::clipboard()->setText(QStringLiteral("before"));
     QTest::keyClick(name, Qt::Key_C, Qt::ControlModifier);
-    QVERIFY(Form6::loaded());
-    QVERIFY(Form6::loaded()->isVisible());
+    QVERIFY(SettingsWindow::loaded());
+    QVERIFY(SettingsWindow::loaded()->isVisible());
     // The key went to the menu, not to the box's copy.
     QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("before"));
 }
@@ -406,13 +406,13 @@ void MainFrameTest::windowsOpenOnce()
     action("生成报表")->trigger();
     QCOMPARE(topLevelCount("Form3"), 1);
 
-    Form4* about = Form4::showWindow();
+    AboutWindow* about = AboutWindow::showWindow();
     QTest::keyClick(m_form, Qt::Key_A, Qt::ControlModifier);
-    QCOMPARE(Form4::loaded(), about);
+    QCOMPARE(AboutWindow::loaded(), about);
     QCOMPARE(topLevelCount("Form4"), 1);
 
     // The main window stays usable while they are open.
-    QVERIFY(!Form8::loaded()->isModal());
+    QVERIFY(!PrintDialog::loaded()->isModal());
     QVERIFY(!about->isModal());
     QVERIFY(m_form->isEnabled());
 }
@@ -431,7 +431,7 @@ void MainFrameTest::helpAndHomePages()
 void MainFrameTest::aboutWindow()
 {
     action("关于")->trigger();
-    Form4* about = Form4::loaded();
+    AboutWindow* about = AboutWindow::loaded();
     QVERIFY(about);
     QVERIFY(QTest::qWaitForWindowExposed(about));
     QStringList texts;

@@ -4,7 +4,7 @@
 #include "TestSupport.h"
 #include "app/Clock.h"
 #include "app/MessageBox.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 
 #include <QApplication>
 #include <QListWidget>
@@ -17,7 +17,7 @@ namespace brenvoll::test {
 struct MainWindowFixture
 {
     TestFolder folder;
-    std::unique_ptr<Form1> form;
+    std::unique_ptr<MainWindow> form;
 
     // The date the program takes for today.
     static QDate today() { return QDate(2023, 9, 14); }
@@ -29,7 +29,7 @@ struct MainWindowFixture
         if (!folder.open()) {
             return false;
         }
-        form = std::make_unique<Form1>();
+        form = std::make_unique<MainWindow>();
         form->Form_Load();
         form->show();
         QApplication::setActiveWindow(form.get());

@@ -2,7 +2,7 @@
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "app/Database.h"
-#include "phrases/Form2.h"
+#include "phrases/PhraseLibraryWindow.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
 
@@ -28,7 +28,7 @@ class PhraseEditorTest : public QObject
     Q_OBJECT
 private:
     test::MainWindowFixture m_main;
-    Form2* m_editor = nullptr;
+    PhraseLibraryWindow* m_editor = nullptr;
 
     void clickLabel24()
     {
@@ -45,16 +45,16 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_main.start());
-        QCOMPARE(Form1::instance(), m_main.form.get());
+        QCOMPARE(MainWindow::instance(), m_main.form.get());
         clickLabel24();
-        m_editor = Form2::loaded();
+        m_editor = PhraseLibraryWindow::loaded();
         QVERIFY(m_editor);
         QApplication::setActiveWindow(m_editor);
         QVERIFY(QTest::qWaitForWindowActive(m_editor));
     }
     void cleanupTestCase()
     {
-        delete Form2::loaded();
+        delete PhraseLibraryWindow::loaded();
         m_main.form.reset();
     }
     void init() { MessageBox::takeShown(); }
@@ -178,18 +178,18 @@ private slots:
         const int count = m_editor->List1->count();
         clickLabel24();
         clickLabel24();
-        QCOMPARE(Form2::loaded(), m_editor);
+        QCOMPARE(PhraseLibraryWindow::loaded(), m_editor);
         QCOMPARE(m_editor->List1->count(), count);
-        QCOMPARE(m_main.form->findChildren<Form2*>().size(), 0);
+        QCOMPARE(m_main.form->findChildren<PhraseLibraryWindow*>().size(), 0);
         QCOMPARE(QApplication::topLevelWidgets().count(m_editor), 1);
     }
 
     void exitCloses()
     {
         QTest::mouseClick(m_editor->Command3, Qt::LeftButton);
-        QTRY_VERIFY(!Form2::loaded());
+        QTRY_VERIFY(!PhraseLibraryWindow::loaded());
         clickLabel24();
-        m_editor = Form2::loaded();
+        m_editor = PhraseLibraryWindow::loaded();
         QVERIFY(m_editor);
         QCOMPARE(itemsOf(m_editor->List1), library());
     }

@@ -22,7 +22,7 @@ private:
     test::MainWindowFixture m_main;
     QStringList m_all;
 
-    QLineEdit* box(BoxSet set, int index) const { return m_main.form->box(set, index); }
+    QLineEdit* box(Field field) const { return m_main.form->box(field); }
     QListWidget* list() const { return m_main.form->List3; }
     QLineEdit* filterBox() const { return m_main.form->phrasePanel()->Text15; }
     int rowOf(const QString& phrase) const { return int(m_all.indexOf(phrase)); }
@@ -40,7 +40,7 @@ private slots:
         // A window that never came to the screen: no box ever had the focus.
         test::TestFolder folder;
         QVERIFY(folder.open());
-        Form1 hidden;
+        MainWindow hidden;
         hidden.Form_Load();
         QVERIFY(!hidden.entry()->target());
         const ExamRecord before = hidden.sheet()->record();
@@ -117,7 +117,7 @@ private slots:
 
     void insertAtTheCaret()
     {
-        QLineEdit* other = box(BoxSet::Text6, 10);
+        QLineEdit* other = box(Field::InternalOther);
         other->setText(QStringLiteral("左边右边"));
         QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(2, other->height() / 2));
         other->setCursorPosition(2);
@@ -130,7 +130,7 @@ private slots:
 
     void insertOverASelection()
     {
-        QLineEdit* heart = box(BoxSet::Text6, 8);
+        QLineEdit* heart = box(Field::Heart);
         heart->setText(QStringLiteral("心律不齐，杂音"));
         QTest::mouseClick(heart, Qt::LeftButton, {}, QPoint(2, heart->height() / 2));
         heart->setSelection(2, 2); // "不齐"
@@ -144,7 +144,7 @@ private slots:
 
     void threeInARow()
     {
-        QLineEdit* conclusion = box(BoxSet::Text6, 41);
+        QLineEdit* conclusion = box(Field::Conclusion);
         conclusion->clear();
         QTest::mouseClick(conclusion, Qt::LeftButton, {}, QPoint(2, conclusion->height() / 2));
         const QStringList phrases = {QStringLiteral("轻度脂肪肝"), QStringLiteral("无"),
@@ -162,7 +162,7 @@ private slots:
 
     void arrowKeyInTheListInserts()
     {
-        QLineEdit* ear = box(BoxSet::Text6, 17);
+        QLineEdit* ear = box(Field::EarNoseThroat);
         ear->clear();
         QTest::mouseClick(ear, Qt::LeftButton, {}, QPoint(2, ear->height() / 2));
         list()->setFocus(Qt::TabFocusReason);
@@ -175,7 +175,7 @@ private slots:
 
     void phraseIntoTheDateBoxGivesToday()
     {
-        QLineEdit* date = box(BoxSet::Text5, 3);
+        QLineEdit* date = box(Field::ExamDate);
         date->setText(QStringLiteral("2016-05-07"));
         QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(2, date->height() / 2));
         QCoreApplication::processEvents();
@@ -194,19 +194,19 @@ private slots:
         filterBox()->clear();
         m_main.form->newRecord();
         QCoreApplication::processEvents();
-        QCOMPARE(QApplication::focusWidget(), box(BoxSet::Text5, 0));
-        box(BoxSet::Text5, 3)->clear();
-        box(BoxSet::Text5, 4)->clear();
+        QCOMPARE(QApplication::focusWidget(), box(Field::Name));
+        box(Field::ExamDate)->clear();
+        box(Field::Address)->clear();
 
         ExamRecord expected;
         const auto order = FieldMap::tabOrder();
         for (qsizetype i = 0; i < order.size(); ++i) {
             const BoxDef& def = *order[i];
-            QLineEdit* edit = box(def.set, def.index);
+            QLineEdit* edit = box(def.field);
             QCOMPARE(QApplication::focusWidget(), edit);
             QCoreApplication::processEvents();
             QString text;
-            if (def.set == BoxSet::Text5 && def.index == 3) {
+            if (def.set == BoxSet::Identifying && def.index == 3) {
                 text = formatDate(test::MainWindowFixture::today()); // filled in on arrival
             } else if (i % 3 == 0) {
                 text = QStringLiteral("值") + QString::number(i);
@@ -219,16 +219,16 @@ private slots:
                 text = QStringLiteral("甲") + phrase;
             }
             QCOMPARE(edit->text(), text);
-            expected.at(def.set, def.index) = text;
+            expected[def.field] = text;
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         }
-        expected.text5[5] = box(BoxSet::Text5, 5)->text();
+        expected[Field::Key] = box(Field::Key)->text();
         QCOMPARE(m_main.form->sheet()->record(), expected);
 
         m_main.form->saveRecord();
         QCOMPARE(MessageBox::takeShown().size(), 0);
         m_main.form->newRecord();
-        QCOMPARE(box(BoxSet::Text6, 41)->text(), QString());
+        QCOMPARE(box(Field::Conclusion)->text(), QString());
 
         int line = -1;
         for (int k = 0; k < m_main.form->lineCount(); ++k) {

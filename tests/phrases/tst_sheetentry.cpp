@@ -15,11 +15,11 @@ class SheetEntryTest : public QObject
 private:
     test::MainWindowFixture m_main;
 
-    QLineEdit* box(BoxSet set, int index) const { return m_main.form->box(set, index); }
+    QLineEdit* box(Field field) const { return m_main.form->box(field); }
     bool isSheetBox(QWidget* widget) const
     {
         for (const BoxDef& def : FieldMap::boxes()) {
-            if (box(def.set, def.index) == widget) {
+            if (box(def.field) == widget) {
                 return true;
             }
         }
@@ -38,8 +38,8 @@ private slots:
 
     void nameBoxHasTheFocusAtStart()
     {
-        QCOMPARE(QApplication::focusWidget(), box(BoxSet::Text5, 0));
-        QCOMPARE(m_main.form->entry()->target(), box(BoxSet::Text5, 0));
+        QCOMPARE(QApplication::focusWidget(), box(Field::Name));
+        QCOMPARE(m_main.form->entry()->target(), box(Field::Name));
     }
 
     void enterWalksTheDesignedOrder_data()
@@ -53,10 +53,10 @@ private slots:
         QFETCH(int, key);
         const auto order = FieldMap::tabOrder();
         // A date keeps the date box's text as it is while passing through.
-        box(BoxSet::Text5, 3)->setText(QStringLiteral("2016-05-07"));
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-07"));
         for (qsizetype i = 0; i + 1 < order.size(); ++i) {
-            QLineEdit* from = box(order[i]->set, order[i]->index);
-            QLineEdit* to = box(order[i + 1]->set, order[i + 1]->index);
+            QLineEdit* from = box(order[i]->field);
+            QLineEdit* to = box(order[i + 1]->field);
             from->setText(QStringLiteral("值") + QString::number(i));
             focus(from);
             const QString before = from->text();
@@ -80,17 +80,17 @@ private slots:
     {
         QFETCH(int, from);
         QFETCH(int, to);
-        QLineEdit* start = box(BoxSet::Text6, from);
+        QLineEdit* start = box(fieldOf(BoxSet::Finding, from));
         start->clear();
         focus(start);
         QTest::keyClick(start, Qt::Key_Return);
-        QCOMPARE(QApplication::focusWidget(), box(BoxSet::Text6, to));
+        QCOMPARE(QApplication::focusWidget(), box(fieldOf(BoxSet::Finding, to)));
         QCOMPARE(start->text(), QString());
     }
 
     void enterAfterTheLastBoxLeavesTheSheet()
     {
-        QLineEdit* last = box(BoxSet::Text6, 45);
+        QLineEdit* last = box(Field::Doctor);
         last->setText(QStringLiteral("张医生"));
         focus(last);
         QTest::keyClick(last, Qt::Key_Return);
@@ -128,9 +128,9 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, replaced);
         QFETCH(bool, byMouse);
-        QLineEdit* date = box(BoxSet::Text5, 3);
+        QLineEdit* date = box(Field::ExamDate);
         date->setText(text);
-        QLineEdit* age = box(BoxSet::Text5, 2);
+        QLineEdit* age = box(Field::Age);
         focus(age);
         if (byMouse) {
             QTest::mouseClick(date, Qt::LeftButton, {}, QPoint(2, date->height() / 2));
@@ -157,7 +157,7 @@ private slots:
     void dateKeptWhenTheFocusOnlyComesBack()
     {
         QFETCH(int, reason);
-        QLineEdit* date = box(BoxSet::Text5, 3);
+        QLineEdit* date = box(Field::ExamDate);
         focus(date);
         date->setText(QStringLiteral("2016-0"));
         QFocusEvent back(QEvent::FocusIn, Qt::FocusReason(reason));
@@ -169,7 +169,7 @@ private slots:
 
     void targetSurvivesFocusOnTheList()
     {
-        QLineEdit* spine = box(BoxSet::Text6, 12);
+        QLineEdit* spine = box(Field::Spine);
         QTest::mouseClick(spine, Qt::LeftButton, {}, QPoint(5, spine->height() / 2));
         QCOMPARE(QApplication::focusWidget(), spine);
         m_main.form->List3->setFocus(Qt::MouseFocusReason);
@@ -181,9 +181,9 @@ private slots:
 
     void newRecordMakesTheNameTheTarget()
     {
-        focus(box(BoxSet::Text6, 30));
+        focus(box(Field::SurfaceAntibody));
         m_main.form->newRecord();
-        QCOMPARE(m_main.form->entry()->target(), box(BoxSet::Text5, 0));
+        QCOMPARE(m_main.form->entry()->target(), box(Field::Name));
     }
 };
 

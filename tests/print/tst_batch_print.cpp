@@ -1,14 +1,14 @@
-// The print dialog Form8: the current sheet, a batch of listed records from the
+// The print dialog PrintDialog: the current sheet, a batch of listed records from the
 // selected line on, and every way a batch stops short. Pages are read back from
 // the PDF files of the real print path.
 #include "PdfText.h"
 #include "TestSupport.h"
 #include "app/Clock.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
-#include "mainwindow/Form1.h"
-#include "print/Form8.h"
+#include "app/SettingsWindow.h"
+#include "mainwindow/MainWindow.h"
+#include "print/PrintDialog.h"
 #include "print/SheetPrinter.h"
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
@@ -44,7 +44,7 @@ bool storeRecord(const ExamRecord& record)
         Database::prepare(QStringLiteral("insert into 档案 (%1) values (%2)")
                               .arg(columns.join(QLatin1Char(',')), marks.join(QLatin1Char(','))));
     for (const BoxDef& def : FieldMap::boxes()) {
-        const QString& value = record.at(def.set, def.index);
+        const QString& value = record[def.field];
         query.addBindValue(value.isNull() ? QStringLiteral("") : value);
     }
     return Database::exec(query);
@@ -58,7 +58,7 @@ class BatchPrintTest : public QObject
 
 private:
     test::TestFolder m_folder;
-    Form1* m_main = nullptr;
+    MainWindow* m_main = nullptr;
     std::unique_ptr<QTemporaryDir> m_out;
     QHash<QString, QString> m_nameOfKey;
     std::vector<ExamRecord> m_records;
@@ -94,14 +94,14 @@ private:
     // Opens the dialog, chooses the batch and presses OK.
     static void printBatch()
     {
-        Form8* dialog = Form8::showWindow();
+        PrintDialog* dialog = PrintDialog::showWindow();
         dialog->Option2->setChecked(true);
         dialog->Command1->click();
     }
     static bool dialogUnloaded()
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        return !Form8::loaded();
+        return !PrintDialog::loaded();
     }
 
 private slots:
@@ -119,11 +119,11 @@ private slots:
             QVERIFY(storeRecord(m_records.back()));
             m_nameOfKey.insert(key, names[i]);
         }
-        m_main = new Form1();
+        m_main = new MainWindow();
         m_main->Form_Load();
         QCOMPARE(m_main->lineCount(), 5);
-        Form6::get()->Text4->setText(QStringLiteral("0"));
-        Form6::get()->Text5->setText(QStringLiteral("0"));
+        SettingsWindow::get()->Text4->setText(QStringLiteral("0"));
+        SettingsWindow::get()->Text5->setText(QStringLiteral("0"));
     }
     void init()
     {
@@ -136,8 +136,8 @@ private slots:
     }
     void cleanup()
     {
-        if (Form8::loaded()) {
-            Form8::loaded()->close();
+        if (PrintDialog::loaded()) {
+            PrintDialog::loaded()->close();
         }
         QVERIFY(dialogUnloaded());
         QCOMPARE(MessageBox::takeShown().size(), 0);
@@ -152,7 +152,7 @@ private slots:
     // Created centred, 300 twips above the middle, with the current sheet chosen.
     void dialogAsDesigned()
     {
-        Form8* dialog = Form8::showWindow();
+        PrintDialog* dialog = PrintDialog::showWindow();
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("打印"));
         QCOMPARE(dialog->size(), QSize(260, 158)); // 3900 × 2370 twips at 96 dpi
@@ -167,15 +167,15 @@ private slots:
         QCOMPARE(dialog->Option1->nextInFocusChain(), dialog->Option2);
         dialog->Option2->setChecked(true);
         QVERIFY(!dialog->Option1->isChecked());
-        QCOMPARE(Form8::showWindow(), dialog);
+        QCOMPARE(PrintDialog::showWindow(), dialog);
     }
 
     // "打印当前表格" prints the sheet as it stands, unsaved text included.
     void currentSheetPrintsOnce()
     {
         m_main->selectLine(2);
-        m_main->box(BoxSet::Text5, 0)->setText(QStringLiteral("改名未存"));
-        Form8* dialog = Form8::showWindow();
+        m_main->box(Field::Name)->setText(QStringLiteral("改名未存"));
+        PrintDialog* dialog = PrintDialog::showWindow();
         dialog->Command1->click();
         QCOMPARE(printedNames(), QStringList{QStringLiteral("改名未存")});
         QVERIFY(dialogUnloaded());
@@ -183,7 +183,7 @@ private slots:
 
     void cancelPrintsNothing()
     {
-        Form8* dialog = Form8::showWindow();
+        PrintDialog* dialog = PrintDialog::showWindow();
         dialog->Option2->setChecked(true);
         dialog->Command2->click();
         QVERIFY(dialogUnloaded());
@@ -225,10 +225,10 @@ private slots:
         QCOMPARE(shown.first().text, QStringLiteral("无当前打印表格，请查询后再打印！"));
         QVERIFY(test::printedJobs(m_out->path()).isEmpty());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Form8* dialog = Form8::loaded();
+        PrintDialog* dialog = PrintDialog::loaded();
         QVERIFY(dialog);
         QVERIFY(dialog->isHidden());
-        QCOMPARE(Form8::showWindow(), dialog);
+        QCOMPARE(PrintDialog::showWindow(), dialog);
         QVERIFY(dialog->Option2->isChecked());
     }
 

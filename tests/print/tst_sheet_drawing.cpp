@@ -62,9 +62,9 @@ private slots:
     void onlyVisibleTextsAreDrawn()
     {
         ExamRecord record;
-        record.text5[0] = QStringLiteral("王小明");
-        record.text5[5] = QStringLiteral("20160507143025");
-        record.text6[43] = QStringLiteral("2016-05-07");
+        record[Field::Name] = QStringLiteral("王小明");
+        record[Field::Key] = QStringLiteral("20160507143025");
+        record[Field::SignatureDate] = QStringLiteral("2016-05-07");
         const QImage image = drawn(designedSheet(record, QStringLiteral("健康体检反馈表")), 0, 0);
         QVERIFY(inkIn(image, 2040, 1740, 720, 240) > 100); // Text5 0
         QCOMPARE(inkIn(image, 120, 60, 2235, 315), 0);     // Text5 5, the key

@@ -1,11 +1,11 @@
-// The sheet on paper: what Form1::p_Click prints, read back by poppler's tools
+// The sheet on paper: what MainWindow::p_Click prints, read back by poppler's tools
 // from the PDF that the real print path writes (A4, full page).
 #include "PdfText.h"
 #include "TestSupport.h"
-#include "app/Form6.h"
+#include "app/EncodedText.h"
 #include "app/MessageBox.h"
-#include "app/Module1.h"
-#include "mainwindow/Form1.h"
+#include "app/SettingsWindow.h"
+#include "mainwindow/MainWindow.h"
 #include "print/SheetPrinter.h"
 #include "record/SheetView.h"
 
@@ -46,14 +46,14 @@ class SheetPrintTest : public QObject
 
 private:
     test::TestFolder m_folder;
-    Form1* m_main = nullptr;
+    MainWindow* m_main = nullptr;
     std::unique_ptr<QTemporaryDir> m_out;
 
-    QLineEdit* box(BoxSet set, int index) { return m_main->box(set, index); }
+    QLineEdit* box(Field field) { return m_main->box(field); }
     static void setMargins(const QString& left, const QString& top)
     {
-        Form6::get()->Text4->setText(left);
-        Form6::get()->Text5->setText(top);
+        SettingsWindow::get()->Text4->setText(left);
+        SettingsWindow::get()->Text5->setText(top);
     }
     // Prints the sheet through p_Click; the one page of the one job.
     QList<test::PdfWord> printOnce(QString* file = nullptr)
@@ -81,7 +81,7 @@ private slots:
         QVERIFY(m_folder.open());
         MessageBox::setAnswerMode(true);
         setSheetTitle(kTitle);
-        m_main = new Form1();
+        m_main = new MainWindow();
         m_main->Form_Load();
     }
     void init()
@@ -89,7 +89,7 @@ private slots:
         m_out = std::make_unique<QTemporaryDir>();
         PrintTarget::usePdfFolder(m_out->path());
         for (const BoxDef& def : FieldMap::boxes()) {
-            box(def.set, def.index)->clear();
+            box(def.field)->clear();
         }
         setMargins(QStringLiteral("0"), QStringLiteral("0"));
     }
@@ -139,8 +139,8 @@ private slots:
     // its top-left corner at its box.
     void boxTextsPrintAtTheirBoxes()
     {
-        box(BoxSet::Text5, 0)->setText(QStringLiteral("张三"));
-        box(BoxSet::Text6, 41)->setText(QStringLiteral("建议复查"));
+        box(Field::Name)->setText(QStringLiteral("张三"));
+        box(Field::Conclusion)->setText(QStringLiteral("建议复查"));
         const auto words = printOnce();
         const test::PdfWord* name = wordOf(words, QStringLiteral("张三"));
         const test::PdfWord* conclusion = wordOf(words, QStringLiteral("建议复查"));
@@ -156,8 +156,8 @@ private slots:
     // show something but never print; empty boxes print nothing at all.
     void hiddenElementsAndEmptyBoxesAreAbsent()
     {
-        box(BoxSet::Text5, 5)->setText(QStringLiteral("键值隐藏"));
-        box(BoxSet::Text6, 43)->setText(QStringLiteral("日期隐藏"));
+        box(Field::Key)->setText(QStringLiteral("键值隐藏"));
+        box(Field::SignatureDate)->setText(QStringLiteral("日期隐藏"));
         QString file;
         const auto words = printOnce(&file);
         QVERIFY(wordOf(words, QStringLiteral("姓名")));
@@ -220,7 +220,7 @@ private slots:
     void longTextPrintsWhole()
     {
         const QString longText = QStringLiteral("社区卫生服务站值班电话");
-        box(BoxSet::Text6, 1)->setText(longText); // 2055 twips wide at 8820
+        box(Field::Telephone)->setText(longText); // 2055 twips wide at 8820
         const auto words = printOnce();
         const test::PdfWord* phone = wordOf(words, longText);
         QVERIFY2(phone, qPrintable(test::pageText(words)));

@@ -49,8 +49,8 @@ private slots:
         QCOMPARE(RecordStore::count(), 1);
 
         ExamRecord changed = a;
-        changed.text6[41] = QStringLiteral("未见异常");
-        changed.text6[44] = QStringLiteral("80");
+        changed[Field::Conclusion] = QStringLiteral("未见异常");
+        changed[Field::DiastolicPressure] = QStringLiteral("80");
         QVERIFY(RecordStore::save(changed, &error));
         QCOMPARE(RecordStore::count(), 1);
 
@@ -68,8 +68,8 @@ private slots:
     {
         ExamRecord record = test::makeRecord(QStringLiteral("20160507000001"), QStringLiteral("李四"),
                                              QStringLiteral("2016-05-07"));
-        for (int i = 0; i < FieldMap::kText6Count; ++i) {
-            record.text6[i] = QStringLiteral("列") + QString::number(i) + QStringLiteral(" 值 ");
+        for (int i = 0; i < FieldMap::kFindingCount; ++i) {
+            record.findings[i] = QStringLiteral("列") + QString::number(i) + QStringLiteral(" 值 ");
         }
         QVERIFY(RecordStore::save(record));
         QSqlQuery q(Database::connection());
@@ -87,10 +87,10 @@ private slots:
         QVERIFY(q.exec(QStringLiteral(
             "insert into 档案 (序列号, 日期) values ('20160101000000', '2016-01-01 08:30:00')")));
         ExamRecord record;
-        record.text6[3] = QStringLiteral("stale");
+        record[Field::Height] = QStringLiteral("stale");
         QVERIFY(RecordStore::load(QStringLiteral("20160101000000"), record));
-        QCOMPARE(record.text6[3], QString());
-        QCOMPARE(record.text5[0], QString());
+        QCOMPARE(record[Field::Height], QString());
+        QCOMPARE(record[Field::Name], QString());
         QCOMPARE(record.date(), QStringLiteral("2016-01-01")); // the time of day is not shown
     }
 
@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(lines[0].key, record.key());
         ExamRecord back;
         QVERIFY(RecordStore::load(record.key(), back));
-        QCOMPARE(back.text5[0], text);
+        QCOMPARE(back[Field::Name], text);
         QCOMPARE(rows("档案"), 1);
         QCOMPARE(rows("设置"), 1);
         QVERIFY(rows("词库") > 0);

@@ -65,18 +65,18 @@ private slots:
         }
         QVERIFY(between);
         QCOMPARE(between->objectName(), QStringLiteral("Text6_44"));
-        QCOMPARE(FieldMap::box(BoxSet::Text6, 44).column, QStringLiteral("44"));
+        QCOMPARE(FieldMap::box(Field::DiastolicPressure).column, QStringLiteral("44"));
     }
 
     void recordRoundTripsThroughTheBoxes()
     {
         SheetView sheet;
         ExamRecord record;
-        for (int i = 0; i < FieldMap::kText5Count; ++i) {
-            record.text5[i] = QStringLiteral("甲") + QString::number(i);
+        for (int i = 0; i < FieldMap::kIdentifyingCount; ++i) {
+            record.identifying[i] = QStringLiteral("甲") + QString::number(i);
         }
-        for (int i = 0; i < FieldMap::kText6Count; ++i) {
-            record.text6[i] = QStringLiteral("乙") + QString::number(i);
+        for (int i = 0; i < FieldMap::kFindingCount; ++i) {
+            record.findings[i] = QStringLiteral("乙") + QString::number(i);
         }
         sheet.setRecord(record);
         QCOMPARE(sheet.findChild<QLineEdit*>(QStringLiteral("Text6_43"))->text(), QStringLiteral("乙43"));

@@ -12,11 +12,11 @@ namespace brenvoll::test {
 ExamRecord toExamRecord(const ReportRecord& r)
 {
     ExamRecord record = makeRecord(r.key, r.name, r.date, r.address);
-    record.text5[1] = r.sex;
-    record.text5[2] = r.age;
-    record.text6[0] = r.number;
-    record.text6[1] = r.phone;
-    record.text6[41] = r.conclusion;
+    record[Field::Sex] = r.sex;
+    record[Field::Age] = r.age;
+    record[Field::Number] = r.number;
+    record[Field::Telephone] = r.phone;
+    record[Field::Conclusion] = r.conclusion;
     return record;
 }
 
@@ -41,7 +41,7 @@ bool storeAll(const std::vector<ReportRecord>& records, QString* error)
     for (const ReportRecord& r : records) {
         const ExamRecord record = toExamRecord(r);
         for (const BoxDef& box : FieldMap::boxes()) {
-            const QString& value = record.at(box.set, box.index);
+            const QString& value = record[box.field];
             insert.addBindValue(value.isNull() ? QStringLiteral("") : value);
         }
         if (!Database::exec(insert, error)) {

@@ -4,9 +4,9 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
-#include "reports/Form3.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportQuery.h"
+#include "reports/ReportWindow.h"
 #include "reports/TextCells.h"
 
 #include <QLabel>
@@ -26,20 +26,20 @@ QString blanks(int n)
     return QString(n, u' ');
 }
 
-Form3* openForm()
+ReportWindow* openForm()
 {
-    return Form3::showWindow();
+    return ReportWindow::showWindow();
 }
 
 void closeForm()
 {
-    if (Form3* form = Form3::loaded()) {
+    if (ReportWindow* form = ReportWindow::loaded()) {
         form->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
 
-QStringList listed(const Form3* form)
+QStringList listed(const ReportWindow* form)
 {
     QStringList lines;
     for (int k = 0; k < form->report()->count(); ++k) {
@@ -226,7 +226,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, padded);
-        QCOMPARE(Form3::w(name), padded);
+        QCOMPARE(ReportWindow::w(name), padded);
     }
 
     void opensWithLastYearAndEmptyList_data()
@@ -244,7 +244,7 @@ private slots:
         test::TestFolder folder;
         QVERIFY(folder.open());
         QVERIFY(test::storeAll({rec("20160101080000", "2016-01-01", "东街", "A1")}));
-        Form3* form = openForm();
+        ReportWindow* form = openForm();
         QCOMPARE(form->windowTitle(), QStringLiteral("生成报表"));
         QCOMPARE(form->Text3->text(), from);
         QCOMPARE(form->Text4->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
@@ -272,7 +272,7 @@ private slots:
             rec("20160402090000", "2016-04-02", "东街", "E"),    // after the range
             rec("20160401090000", "2016-04-01", "东街3号", "F"), // last day included
         }));
-        Form3* form = openForm();
+        ReportWindow* form = openForm();
         form->Text2->setText(QStringLiteral("东街"));
         form->Text3->setText(QStringLiteral("2016-03-01"));
         form->Text4->setText(QStringLiteral("2016-4-1"));
@@ -313,7 +313,7 @@ private slots:
         QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A"),
                                 rec("20160301100000", "2016-03-01", "东街2号", "B"),
                                 rec("20160301110000", "2016-03-01", "O'Neil路5号", "C")}));
-        Form3* form = openForm();
+        ReportWindow* form = openForm();
         form->Text2->setText(address);
         form->Command3_Click();
         QVERIFY(MessageBox::takeShown().isEmpty());
@@ -343,7 +343,7 @@ private slots:
         test::TestFolder folder;
         QVERIFY(folder.open());
         QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
-        Form3* form = openForm();
+        ReportWindow* form = openForm();
         form->Command3_Click();
         QCOMPARE(form->report()->count(), 1);
         form->Text3->setText(from);
@@ -361,7 +361,7 @@ private slots:
     {
         test::TestFolder folder;
         QVERIFY(folder.open());
-        Form3* form = openForm();
+        ReportWindow* form = openForm();
         Database::close();
         form->Command3_Click();
         const auto shown = MessageBox::takeShown();
@@ -375,7 +375,7 @@ private slots:
         test::TestFolder folder;
         QVERIFY(folder.open());
         QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
-        Form3* form = openForm();
+        ReportWindow* form = openForm();
         form->Command3_Click();
         for (int index : {0, 1, 2, 3, 5}) {
             auto* head = form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(index));
@@ -390,7 +390,7 @@ private slots:
 
         form->Command2->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!Form3::loaded());
+        QVERIFY(!ReportWindow::loaded());
         // Opened again: defaults and an empty list.
         form = openForm();
         QCOMPARE(form->report()->count(), 0);

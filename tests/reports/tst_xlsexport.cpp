@@ -4,8 +4,8 @@
 #include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "reports/Biff8Workbook.h"
-#include "reports/Form3.h"
 #include "reports/ReportModel.h"
+#include "reports/ReportWindow.h"
 
 #include <QDir>
 #include <QFile>
@@ -54,16 +54,16 @@ QStringList strings(const QJsonValue& array)
 
 void closeForm()
 {
-    if (Form3* form = Form3::loaded()) {
+    if (ReportWindow* form = ReportWindow::loaded()) {
         form->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 }
 
 // Opens the report window on the whole of March 2016.
-Form3* openOnMarch()
+ReportWindow* openOnMarch()
 {
-    Form3* form = Form3::showWindow();
+    ReportWindow* form = ReportWindow::showWindow();
     form->Text3->setText(QStringLiteral("2016-03-01"));
     form->Text4->setText(QStringLiteral("2016-03-31"));
     return form;
@@ -145,7 +145,7 @@ private slots:
         }
         QVERIFY(test::storeAll(records));
 
-        Form3* form = openOnMarch();
+        ReportWindow* form = openOnMarch();
         const QString chosen = m_out->filePath(QStringLiteral("报表"));
         FileDialogs::queuePath(chosen);
         form->Command4_Click();
@@ -251,7 +251,7 @@ private slots:
         file.write("old");
         file.close();
 
-        Form3* form = openOnMarch();
+        ReportWindow* form = openOnMarch();
         FileDialogs::queuePath(chosen);
         MessageBox::queueAnswer(QMessageBox::No);
         form->Command4_Click();
@@ -274,7 +274,7 @@ private slots:
     void nothingMatchedWritesNothing()
     {
         QVERIFY(test::storeAll({rec(1)}));
-        Form3* form = openOnMarch();
+        ReportWindow* form = openOnMarch();
         form->Command3_Click();
         QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1"));
         form->Text2->setText(QStringLiteral("北街"));
@@ -289,7 +289,7 @@ private slots:
     void cancelledDialogDoesNothing()
     {
         QVERIFY(test::storeAll({rec(1)}));
-        Form3* form = openOnMarch();
+        ReportWindow* form = openOnMarch();
         form->Text1->setText(QStringLiteral("/earlier/choice"));
         FileDialogs::queuePath(QString());
         form->Command4_Click();
@@ -304,7 +304,7 @@ private slots:
         std::vector<test::ReportRecord> records = {rec(1), rec(2)};
         records[1].date = QStringLiteral("2016-04-10");
         QVERIFY(test::storeAll(records));
-        Form3* form = openOnMarch();
+        ReportWindow* form = openOnMarch();
         form->Command3_Click();
         QCOMPARE(form->report()->count(), 1);
         form->Text3->setText(QStringLiteral("2016-04-01"));
@@ -323,7 +323,7 @@ private slots:
     void failuresSayWhatFailed()
     {
         QVERIFY(test::storeAll({rec(1)}));
-        Form3* form = openOnMarch();
+        ReportWindow* form = openOnMarch();
 
         // Dates that are not dates keep the date message; nothing is written.
         form->Text3->setText(QStringLiteral("2016-13-01"));
@@ -375,7 +375,7 @@ private slots:
 
         const QString chosen = m_out->filePath(QStringLiteral("全部"));
         FileDialogs::queuePath(chosen);
-        Form3* form = openOnMarch();
+        ReportWindow* form = openOnMarch();
         form->Command4_Click();
         QCOMPARE(MessageBox::takeShown().size(), 1);
         QCOMPARE(form->Label1->text(), QStringLiteral("计录数：70000"));

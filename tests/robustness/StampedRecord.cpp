@@ -41,26 +41,26 @@ ExamRecord stampedRecord(const QString& key, const QString& stamp)
 {
     QRandomGenerator rng(quint32(fnv1a(key + u'/' + stamp)));
     ExamRecord record;
-    record.text5[0] = QStringLiteral("受检者") + derivedText(rng, 1 + int(rng.bounded(6u)));
-    record.text5[1] = rng.bounded(2u) ? QStringLiteral("男") : QStringLiteral("女");
-    record.text5[2] = QString::number(18 + rng.bounded(80u));
-    record.text5[3] = QStringLiteral("2026-%1-%2")
-                          .arg(1 + rng.bounded(12u), 2, 10, QChar(u'0'))
-                          .arg(1 + rng.bounded(28u), 2, 10, QChar(u'0'));
-    record.text5[4] = derivedText(rng, int(rng.bounded(40u)));
-    record.text5[5] = key;
-    for (int i = 0; i < FieldMap::kText6Count - 1; ++i) {
+    record[Field::Name] = QStringLiteral("受检者") + derivedText(rng, 1 + int(rng.bounded(6u)));
+    record[Field::Sex] = rng.bounded(2u) ? QStringLiteral("男") : QStringLiteral("女");
+    record[Field::Age] = QString::number(18 + rng.bounded(80u));
+    record[Field::ExamDate] = QStringLiteral("2026-%1-%2")
+                                  .arg(1 + rng.bounded(12u), 2, 10, QChar(u'0'))
+                                  .arg(1 + rng.bounded(28u), 2, 10, QChar(u'0'));
+    record[Field::Address] = derivedText(rng, int(rng.bounded(40u)));
+    record[Field::Key] = key;
+    for (int i = 0; i < FieldMap::kFindingCount - 1; ++i) {
         // Mostly short findings, now and then a long one.
         const int length = rng.bounded(8u) == 0 ? 500 + int(rng.bounded(2500u)) : int(rng.bounded(200u));
-        record.text6[i] = derivedText(rng, length);
+        record.findings[i] = derivedText(rng, length);
     }
-    record.text6[FieldMap::kText6Count - 1] = stamp;
+    record.findings[FieldMap::kFindingCount - 1] = stamp;
     return record;
 }
 
 QString stampOf(const ExamRecord& record)
 {
-    return record.text6[FieldMap::kText6Count - 1];
+    return record.findings[FieldMap::kFindingCount - 1];
 }
 
 bool isWhole(const ExamRecord& record)

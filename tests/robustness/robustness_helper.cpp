@@ -18,7 +18,7 @@
 //                              input closes)
 #include "StampedRecord.h"
 #include "app/Database.h"
-#include "app/Module1.h"
+#include "app/ProgramPaths.h"
 #include "app/SettingsStore.h"
 #include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"

@@ -11,10 +11,10 @@
 #include "app/Backup.h"
 #include "app/Clock.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
+#include "app/SettingsWindow.h"
 #include "app/Startup.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 #include "phrases/PhraseStore.h"
 
 #include <QDir>
@@ -100,8 +100,8 @@ private slots:
     void cleanup()
     {
         test::FaultVfs::set(test::FaultVfs::Fault::None);
-        delete Form1::instance();
-        delete Form6::loaded();
+        delete MainWindow::instance();
+        delete SettingsWindow::loaded();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         MessageBox::takeShown();
         m_folder.reset();
@@ -137,9 +137,9 @@ private slots:
         const QByteArray earlier = contents(QDir(day).filePath(kDatabaseName));
         const QByteArray earlierProgram = contents(QDir(day).filePath(programName));
 
-        auto* form1 = new Form1();
+        auto* form1 = new MainWindow();
         form1->show();
-        Form6::get()->Text1->setText(backupFolder);
+        SettingsWindow::get()->Text1->setText(backupFolder);
         FaultScenario fault(kind, *m_folder);
         QString why;
         QVERIFY2(fault.begin(&why), qPrintable(why));

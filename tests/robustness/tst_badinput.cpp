@@ -8,18 +8,18 @@
 #include "TestSupport.h"
 #include "app/Clock.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
 #include "app/SettingsStore.h"
-#include "mainwindow/Form1.h"
-#include "phrases/Form2.h"
+#include "app/SettingsWindow.h"
+#include "mainwindow/MainWindow.h"
+#include "phrases/PhraseLibraryWindow.h"
 #include "phrases/PhraseStore.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
 #include "record/SheetView.h"
-#include "reports/Form3.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportQuery.h"
+#include "reports/ReportWindow.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -56,11 +56,11 @@ bool tooLongForAPattern(const QString& text)
 ExamRecord fuzzedRecord(test::FuzzText& fuzz, int maxLength)
 {
     ExamRecord record;
-    for (int i = 0; i < FieldMap::kText5Count; ++i) {
-        record.text5[i] = fuzz.next(maxLength);
+    for (int i = 0; i < FieldMap::kIdentifyingCount; ++i) {
+        record.identifying[i] = fuzz.next(maxLength);
     }
-    record.text5[3] = dateForSaving(fuzz.nextDate()).value_or(QStringLiteral("2026-05-07"));
-    for (auto& text : record.text6) {
+    record[Field::ExamDate] = dateForSaving(fuzz.nextDate()).value_or(QStringLiteral("2026-05-07"));
+    for (auto& text : record.findings) {
         text = fuzz.next(maxLength);
     }
     return record;
@@ -68,10 +68,10 @@ ExamRecord fuzzedRecord(test::FuzzText& fuzz, int maxLength)
 
 ExamRecord storedForm(ExamRecord record)
 {
-    for (auto& text : record.text5) {
+    for (auto& text : record.identifying) {
         text = test::storedForm(text);
     }
-    for (auto& text : record.text6) {
+    for (auto& text : record.findings) {
         text = test::storedForm(text);
     }
     return record;
@@ -80,9 +80,9 @@ ExamRecord storedForm(ExamRecord record)
 QString firstDifference(const ExamRecord& got, const ExamRecord& want)
 {
     for (const BoxDef& box : FieldMap::boxes()) {
-        if (got.at(box.set, box.index) != want.at(box.set, box.index)) {
-            return box.column + QStringLiteral(": got ") + test::describeText(got.at(box.set, box.index)) +
-                   QStringLiteral(" want ") + test::describeText(want.at(box.set, box.index));
+        if (got[box.field] != want[box.field]) {
+            return box.column + QStringLiteral(": got ") + test::describeText(got[box.field]) +
+                   QStringLiteral(" want ") + test::describeText(want[box.field]);
         }
     }
     return {};
@@ -144,13 +144,13 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(QString, stored);
         ExamRecord record = robust::stampedRecord(robust::poolKey(7), QStringLiteral("s"));
-        record.text6[41] = typed;
-        record.text5[0] = typed;
+        record[Field::Conclusion] = typed;
+        record[Field::Name] = typed;
         QVERIFY(RecordStore::save(record));
         ExamRecord back;
         QVERIFY(RecordStore::load(record.key(), back));
-        QCOMPARE(back.text6[41], stored);
-        QCOMPARE(back.text5[0], stored);
+        QCOMPARE(back[Field::Conclusion], stored);
+        QCOMPARE(back[Field::Name], stored);
         // The stored name is found by the same typed text.
         std::vector<ResultLine> lines;
         QCOMPARE(RecordStore::search({typed, {}, QStringLiteral("1900-01-01"), QStringLiteral("2999-12-31")},
@@ -166,8 +166,8 @@ private slots:
         std::vector<ExamRecord> stored;
         test::fuzzInputs(11, 40, [&](test::FuzzText& fuzz, int i) {
             ExamRecord record = robust::stampedRecord(robust::poolKey(100 + i), QStringLiteral("f"));
-            record.text5[0] = fuzz.next(300);
-            record.text5[4] = fuzz.next(300);
+            record[Field::Name] = fuzz.next(300);
+            record[Field::Address] = fuzz.next(300);
             QVERIFY(RecordStore::save(record));
             stored.push_back(storedForm(record));
         });
@@ -180,7 +180,7 @@ private slots:
             const ExamRecord* target = nullptr;
             if (i % 2 == 0) { // look for a stored record by its own hostile texts
                 target = &stored[size_t(i / 2) % stored.size()];
-                filter = {target->text5[0], target->text5[4], target->date(), target->date()};
+                filter = {(*target)[Field::Name], (*target)[Field::Address], target->date(), target->date()};
             }
             std::vector<ResultLine> lines;
             QString error;
@@ -217,7 +217,7 @@ private slots:
             const ExamRecord record = fuzzedRecord(fuzz, 40000);
             QString error;
             QVERIFY2(RecordStore::save(record, &error), qPrintable(error));
-            test::countFuzzInputs(FieldMap::kText5Count + FieldMap::kText6Count - 1);
+            test::countFuzzInputs(FieldMap::kIdentifyingCount + FieldMap::kFindingCount - 1);
             ExamRecord back;
             QVERIFY2(RecordStore::load(record.key(), back, &error), qPrintable(error));
             const ExamRecord want = storedForm(record);
@@ -241,17 +241,17 @@ private slots:
     void sheetTypedIntoTheWindowComesBack()
     {
         Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
-        Form1 form;
+        MainWindow form;
         form.Form_Load();
         test::fuzzInputs(31, kSheets, [&](test::FuzzText& fuzz, int) {
             form.newRecord();
             for (const BoxDef& box : FieldMap::boxes()) {
-                if (box.set == BoxSet::Text5 && (box.index == 3 || box.index == 5)) {
+                if (box.set == BoxSet::Identifying && (box.index == 3 || box.index == 5)) {
                     continue; // date below; the key is the one the window issued
                 }
-                form.box(box.set, box.index)->setText(fuzz.next(30000));
+                form.box(box.field)->setText(fuzz.next(30000));
             }
-            form.box(BoxSet::Text5, 3)
+            form.box(Field::ExamDate)
                 ->setText(dateForSaving(fuzz.nextDate()).value_or(QStringLiteral("2026-05-07")));
             const ExamRecord typed = form.sheet()->record();
             form.saveRecord();
@@ -275,7 +275,7 @@ private slots:
     void searchPanelAndDateBoxTakeAnything()
     {
         Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
-        Form1 form;
+        MainWindow form;
         form.Form_Load();
         const QString searchDate = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
         const QString saveDate = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
@@ -296,11 +296,11 @@ private slots:
             // anything else is refused with the date message.
             form.newRecord();
             const QString typedDate = fuzz.nextDate();
-            form.box(BoxSet::Text5, 3)->setText(typedDate);
-            const QString key = form.box(BoxSet::Text5, 5)->text();
+            form.box(Field::ExamDate)->setText(typedDate);
+            const QString key = form.box(Field::Key)->text();
             form.saveRecord();
             const auto shown = MessageBox::takeShown();
-            const auto date = dateForSaving(form.box(BoxSet::Text5, 3)->text());
+            const auto date = dateForSaving(form.box(Field::ExamDate)->text());
             ExamRecord stored;
             if (date) {
                 QVERIFY(shown.isEmpty());
@@ -397,7 +397,7 @@ private slots:
         QStringList expected;
         QVERIFY(PhraseStore::all(expected));
         const qint64 rowsBefore = m_before.rows[QStringLiteral("词库")];
-        Form2* editor = Form2::showWindow();
+        PhraseLibraryWindow* editor = PhraseLibraryWindow::showWindow();
         int refused = 0;
         test::fuzzInputs(52, kNewPhrases, [&](test::FuzzText& fuzz, int i) {
             QString error;
@@ -458,7 +458,7 @@ private slots:
         std::vector<ExamRecord> typed;
         test::fuzzInputs(61, 40, [&](test::FuzzText& fuzz, int i) {
             ExamRecord record = robust::stampedRecord(robust::poolKey(200 + i), QStringLiteral("r"));
-            record.text5[4] = fuzz.next(2000);
+            record[Field::Address] = fuzz.next(2000);
             QVERIFY(RecordStore::save(record));
             typed.push_back(record);
         });
@@ -470,7 +470,7 @@ private slots:
             const ExamRecord* target = nullptr;
             if (i % 2 == 0) {
                 target = &typed[size_t(i / 2) % typed.size()];
-                filter = {target->text5[4], target->date(), target->date()};
+                filter = {(*target)[Field::Address], target->date(), target->date()};
             }
             std::vector<ReportRow> rows;
             QString error;
@@ -486,7 +486,8 @@ private slots:
             if (target) {
                 QCOMPARE(result, ReportQuery::Error::None);
                 const bool hit = std::any_of(rows.begin(), rows.end(), [&](const ReportRow& row) {
-                    return row.name == target->text5[0] && row.conclusion == target->text6[41];
+                    return row.name == (*target)[Field::Name] &&
+                           row.conclusion == (*target)[Field::Conclusion];
                 });
                 QVERIFY2(hit, qPrintable(test::describeText(filter.address)));
                 ++found;
@@ -496,7 +497,7 @@ private slots:
         QVERIFY(test::tableState() == before);
 
         // The same through the report window's boxes.
-        Form3* form = Form3::showWindow();
+        ReportWindow* form = ReportWindow::showWindow();
         test::fuzzInputs(63, kReportWindow, [&](test::FuzzText& fuzz, int) {
             form->Text2->setText(fuzz.next(30000));
             form->Text3->setText(fuzz.nextDate());
@@ -523,7 +524,7 @@ private slots:
     // be typed as the old password again.
     void passwordWithAByteOrderMarkCanBeChangedAgain()
     {
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         Settings before;
         QVERIFY(SettingsStore::read(before));
         form->Text8->setText(before.password);
@@ -533,7 +534,7 @@ private slots:
         Settings stored;
         QVERIFY(SettingsStore::read(stored));
         QCOMPARE(stored.password, QStringLiteral("新密码"));
-        form = Form6::get();
+        form = SettingsWindow::get();
         form->Text8->setText(stored.password);
         form->Text12->setText(QStringLiteral("再改一次"));
         form->Command3_Click();
@@ -548,7 +549,7 @@ private slots:
         const QString unchanged = QStringLiteral("请输入新密码！");
         const QString changed = QStringLiteral("修改密码成功，请牢记新密码！");
         test::fuzzInputs(42, kSettingsWindow, [&](test::FuzzText& fuzz, int) {
-            Form6* form = Form6::showWindow();
+            SettingsWindow* form = SettingsWindow::showWindow();
             QVERIFY(MessageBox::takeShown().isEmpty());
             form->Text1->setText(fuzz.next(5000));
             form->Text4->setText(fuzz.bounded(2) ? fuzz.nextDate() : fuzz.next(400));
@@ -560,7 +561,7 @@ private slots:
             const QString top = form->Text5->text();
             form->Command2_Click();
             QVERIFY(MessageBox::takeShown().isEmpty());
-            QVERIFY(!Form6::loaded()); // saved and closed
+            QVERIFY(!SettingsWindow::loaded()); // saved and closed
 
             Settings back;
             QVERIFY(SettingsStore::read(back));
@@ -570,7 +571,7 @@ private slots:
             QVERIFY(std::isfinite(SettingsStore::marginTwips(back.leftMargin)));
             QVERIFY(std::isfinite(SettingsStore::marginTwips(back.topMargin)));
             // Loaded afresh, the window shows what was stored.
-            form = Form6::get();
+            form = SettingsWindow::get();
             QCOMPARE(form->backupFolder(), back.folder);
             QCOMPARE(form->leftMarginText(), back.leftMargin);
             QCOMPARE(form->topMarginText(), back.topMargin);

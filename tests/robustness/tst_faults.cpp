@@ -12,7 +12,7 @@
 #include "app/Database.h"
 #include "app/MessageBox.h"
 #include "app/SettingsStore.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 #include "record/RecordStore.h"
 #include "record/SheetView.h"
 
@@ -162,15 +162,15 @@ private slots:
     {
         QFETCH(FaultScenario::Kind, kind);
         Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
-        Form1 form;
+        MainWindow form;
         form.Form_Load();
         form.Text3->setText(kAllOf2026.from);
         form.Text4->setText(kAllOf2026.to);
         form.Command1_Click();
         QCOMPARE(form.lineCount(), kStored);
         form.selectLine(0);
-        form.box(BoxSet::Text6, 41)->setText(QStringLiteral("建议定期复查，刚刚输入"));
-        form.box(BoxSet::Text5, 0)->setText(QStringLiteral("改过的姓名"));
+        form.box(Field::Conclusion)->setText(QStringLiteral("建议定期复查，刚刚输入"));
+        form.box(Field::Name)->setText(QStringLiteral("改过的姓名"));
         const ExamRecord typed = form.sheet()->record();
         QVERIFY(MessageBox::takeShown().isEmpty());
 

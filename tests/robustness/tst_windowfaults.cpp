@@ -10,15 +10,15 @@
 #include "TestSupport.h"
 #include "app/Clock.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
 #include "app/SettingsStore.h"
-#include "mainwindow/Form1.h"
-#include "phrases/Form2.h"
+#include "app/SettingsWindow.h"
+#include "mainwindow/MainWindow.h"
+#include "phrases/PhraseLibraryWindow.h"
 #include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
-#include "reports/Form3.h"
 #include "reports/ReportModel.h"
+#include "reports/ReportWindow.h"
 
 #include <QDir>
 #include <QLabel>
@@ -139,8 +139,8 @@ private slots:
     void cleanup()
     {
         test::FaultVfs::set(test::FaultVfs::Fault::None);
-        for (QWidget* window :
-             std::initializer_list<QWidget*>{Form2::loaded(), Form3::loaded(), Form6::loaded()}) {
+        for (QWidget* window : std::initializer_list<QWidget*>{
+                 PhraseLibraryWindow::loaded(), ReportWindow::loaded(), SettingsWindow::loaded()}) {
             delete window;
         }
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -159,9 +159,9 @@ private slots:
     void phraseAddAndDelete()
     {
         QFETCH(FaultScenario::Kind, kind);
-        Form1 main;
+        MainWindow main;
         main.Form_Load();
-        Form2* editor = Form2::showWindow();
+        PhraseLibraryWindow* editor = PhraseLibraryWindow::showWindow();
         QCOMPARE(listed(editor->List1), m_phrases);
         const QString typed = QStringLiteral("心律齐，未闻杂音");
         editor->Text1->setText(typed);
@@ -197,7 +197,7 @@ private slots:
     void settingsSaveAndPasswordChange()
     {
         QFETCH(FaultScenario::Kind, kind);
-        Form6* form = Form6::showWindow();
+        SettingsWindow* form = SettingsWindow::showWindow();
         QVERIFY(MessageBox::takeShown().isEmpty());
         const QString folder = QStringLiteral("/新的/备份");
         form->Text1->setText(folder);
@@ -211,7 +211,7 @@ private slots:
         QVERIFY2(fault.begin(&why), qPrintable(why));
         form->Command2_Click();
         expectMessage(QStringLiteral("设置没有保存。\n原因："), fault.reason());
-        QCOMPARE(Form6::loaded(), form);
+        QCOMPARE(SettingsWindow::loaded(), form);
         QVERIFY(form->isVisible());
 
         form->Command3_Click();
@@ -228,7 +228,7 @@ private slots:
             QVERIFY2(shown[0].text.contains(fault.reason()), qPrintable(shown[0].text));
             ++m_refused;
         }
-        QCOMPARE(Form6::loaded(), form);
+        QCOMPARE(SettingsWindow::loaded(), form);
         QVERIFY(form->isVisible());
         // Everything typed is still in the window.
         QCOMPARE(form->Text1->text(), folder);
@@ -256,7 +256,7 @@ private slots:
     {
         QFETCH(FaultScenario::Kind, kind);
         QTemporaryDir out;
-        Form3* form = Form3::showWindow();
+        ReportWindow* form = ReportWindow::showWindow();
         form->Text3->setText(QStringLiteral("1900-01-01"));
         form->Text4->setText(QStringLiteral("2999-12-31"));
         form->Command3_Click();
@@ -319,7 +319,7 @@ private slots:
         if (!disk.isValid()) {
             QSKIP(qPrintable(disk.why()));
         }
-        Form3* form = Form3::showWindow();
+        ReportWindow* form = ReportWindow::showWindow();
         form->Text3->setText(QStringLiteral("1900-01-01"));
         form->Text4->setText(QStringLiteral("2999-12-31"));
         // A good export first, under the name the failing one will use.

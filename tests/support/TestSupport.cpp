@@ -1,7 +1,7 @@
 #include "TestSupport.h"
 
 #include "app/Database.h"
-#include "app/Module1.h"
+#include "app/ProgramPaths.h"
 
 #include <QFile>
 #include <QListWidget>
@@ -40,9 +40,9 @@ ExamRecord makeRecord(const QString& key, const QString& name, const QString& da
                       const QString& seed)
 {
     ExamRecord record;
-    record.text5 = {name, QStringLiteral("男"), QStringLiteral("45"), date, address, key};
-    for (int i = 0; i < FieldMap::kText6Count; ++i) {
-        record.text6[i] = seed + QString::number(i);
+    record.identifying = {name, QStringLiteral("男"), QStringLiteral("45"), date, address, key};
+    for (int i = 0; i < FieldMap::kFindingCount; ++i) {
+        record.findings[i] = seed + QString::number(i);
     }
     return record;
 }

@@ -6,15 +6,15 @@
 
 namespace brenvoll {
 
-class Form4 : public QDialog
+class AboutWindow : public QDialog
 {
     Q_OBJECT
 public:
     // Shows the one window of this kind, creating it on first use; an open
     // window is brought to the front.
-    static Form4* showWindow();
+    static AboutWindow* showWindow();
     // The window if it is loaded, else null.
-    static Form4* loaded();
+    static AboutWindow* loaded();
 
     // Opens the home page in the default browser.
     void Form_Click();
@@ -24,8 +24,8 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
-    explicit Form4(QWidget* parent = nullptr);
-    static QPointer<Form4> s_instance;
+    explicit AboutWindow(QWidget* parent = nullptr);
+    static QPointer<AboutWindow> s_instance;
     bool m_pressed = false;
 };
 

@@ -1,9 +1,9 @@
-#include "Form8.h"
+#include "PrintDialog.h"
 
 #include "SheetPrinter.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
 
@@ -31,12 +31,12 @@ namespace {
 const QString kEmptyListMessage = QStringLiteral("无当前打印表格，请查询后再打印！");
 } // namespace
 
-QPointer<Form8> Form8::s_instance;
+QPointer<PrintDialog> PrintDialog::s_instance;
 
-Form8* Form8::showWindow()
+PrintDialog* PrintDialog::showWindow()
 {
     if (!s_instance) {
-        s_instance = new Form8();
+        s_instance = new PrintDialog();
     }
     s_instance->show();
     s_instance->raise();
@@ -44,12 +44,12 @@ Form8* Form8::showWindow()
     return s_instance;
 }
 
-Form8* Form8::loaded()
+PrintDialog* PrintDialog::loaded()
 {
     return s_instance;
 }
 
-Form8::Form8(QWidget* parent)
+PrintDialog::PrintDialog(QWidget* parent)
     : QDialog(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
                           Qt::MSWindowsFixedSizeDialogHint)
 {
@@ -96,28 +96,28 @@ Form8::Form8(QWidget* parent)
     setTabOrder(Option2, Command1);
     setTabOrder(Command1, Command2);
 
-    connect(Command1, &QPushButton::clicked, this, &Form8::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form8::Command2_Click);
+    connect(Command1, &QPushButton::clicked, this, &PrintDialog::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &PrintDialog::Command2_Click);
 
     Form_Load();
 }
 
-int Form8::px(double twips) const
+int PrintDialog::px(double twips) const
 {
     return twips::toPx(this, twips);
 }
 
 // Centred on the screen, 300 twips above the middle.
-void Form8::Form_Load()
+void PrintDialog::Form_Load()
 {
     Option1->setChecked(true);
     twips::centreOnScreen(this, 300);
 }
 
-void Form8::Command1_Click()
+void PrintDialog::Command1_Click()
 {
     hide();
-    Form1* main = Form1::instance();
+    MainWindow* main = MainWindow::instance();
     if (Option1->isChecked()) {
         if (main) {
             main->p_Click();
@@ -133,7 +133,7 @@ void Form8::Command1_Click()
     close();
 }
 
-void Form8::Command2_Click()
+void PrintDialog::Command2_Click()
 {
     close();
 }
@@ -141,7 +141,7 @@ void Form8::Command2_Click()
 // Every listed record from the selected line (or the first) to the last, each
 // loaded by the list's own selection handling and printed as its own job. The
 // batch stops at the first page that does not come out and says so.
-void Form8::printBatch(Form1& main)
+void PrintDialog::printBatch(MainWindow& main)
 {
     if (!PrintTarget::available()) {
         MessageBox::warning(&main, kNoPrinterMessage);
@@ -182,11 +182,11 @@ void Form8::printBatch(Form1& main)
         const QString key = main.keyOfLine(i);
         // The line that was already selected is not loaded again by selecting
         // it; a sheet that shows another record by then (a new sheet) is.
-        if (main.box(BoxSet::Text5, 5)->text() != key) {
+        if (main.box(Field::Key)->text() != key) {
             main.List1_Click();
         }
         PrintOutcome outcome;
-        if (main.box(BoxSet::Text5, 5)->text() != key) {
+        if (main.box(Field::Key)->text() != key) {
             // Printing whatever the sheet still shows would put another
             // person's findings under this name.
             outcome.status = PrintOutcome::Failed;

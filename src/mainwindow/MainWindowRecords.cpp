@@ -1,5 +1,5 @@
 // Search, load, save, new record and delete on the main window.
-#include "Form1.h"
+#include "MainWindow.h"
 #include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "record/RecordStore.h"
@@ -20,14 +20,14 @@ const QString kDeleteQuestion = QStringLiteral("删除记录后将无法恢复�
 const QString kCountCaption = QStringLiteral("计录数：");
 } // namespace
 
-void Form1::showResults(std::vector<ResultLine>&& lines)
+void MainWindow::showResults(std::vector<ResultLine>&& lines)
 {
     const auto count = lines.size();
     m_results->setLines(std::move(lines));
     Label1->setText(kCountCaption + QString::number(count));
 }
 
-void Form1::Command1_Click()
+void MainWindow::Command1_Click()
 {
     m_results->clear();
     std::vector<ResultLine> lines;
@@ -46,7 +46,7 @@ void Form1::Command1_Click()
     }
 }
 
-void Form1::List1_Click()
+void MainWindow::List1_Click()
 {
     const QString key = keyOfLine(selectedLine());
     if (key.isEmpty()) {
@@ -59,13 +59,13 @@ void Form1::List1_Click()
     }
 }
 
-int Form1::selectedLine() const
+int MainWindow::selectedLine() const
 {
     const QModelIndexList selected = List1->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : selected.constFirst().row();
 }
 
-void Form1::selectLine(int k)
+void MainWindow::selectLine(int k)
 {
     if (k < 0 || k >= m_results->count()) {
         List1->clearSelection();
@@ -76,25 +76,25 @@ void Form1::selectLine(int k)
     List1->scrollTo(index);
 }
 
-int Form1::lineCount() const
+int MainWindow::lineCount() const
 {
     return m_results->count();
 }
 
-QString Form1::keyOfLine(int k) const
+QString MainWindow::keyOfLine(int k) const
 {
     return m_results->keyAt(k);
 }
 
-void Form1::saveRecord()
+void MainWindow::saveRecord()
 {
-    const auto date = dateForSaving(box(BoxSet::Text5, 3)->text());
+    const auto date = dateForSaving(box(Field::ExamDate)->text());
     if (!date) {
         MessageBox::warning(this, kSaveDateMessage);
         return;
     }
     ExamRecord record = Picture5->record();
-    record.text5[3] = *date;
+    record[Field::ExamDate] = *date;
     QString error;
     if (!RecordStore::save(record, &error)) {
         MessageBox::warning(this, QStringLiteral("记录没有保存：") + error);
@@ -114,23 +114,25 @@ void Form1::saveRecord()
     showResults(std::move(lines));
 }
 
-void Form1::newRecord()
+void MainWindow::newRecord()
 {
     Picture5->move(Picture5->x(), 0);
     VScroll1->setValue(0);
-    for (int i = 0; i < FieldMap::kText6Count; ++i) {
-        box(BoxSet::Text6, i)->clear();
+    // Date and address stay: the next examinee is usually of the same day
+    // and place.
+    for (const BoxDef& def : FieldMap::boxes()) {
+        if (def.set == BoxSet::Finding || def.field == Field::Name || def.field == Field::Sex ||
+            def.field == Field::Age) {
+            box(def.field)->clear();
+        }
     }
-    for (int i = 0; i <= 2; ++i) {
-        box(BoxSet::Text5, i)->clear();
-    }
-    box(BoxSet::Text5, 5)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
+    box(Field::Key)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
         return RecordStore::exists(key);
     }));
-    box(BoxSet::Text5, 0)->setFocus(Qt::OtherFocusReason);
+    box(Field::Name)->setFocus(Qt::OtherFocusReason);
 }
 
-void Form1::deleteRecord()
+void MainWindow::deleteRecord()
 {
     const int k = selectedLine();
     if (k < 0) {
@@ -144,11 +146,8 @@ void Form1::deleteRecord()
         MessageBox::warning(this, QStringLiteral("记录没有删除：") + error);
         return;
     }
-    for (int i = 0; i < FieldMap::kText5Count; ++i) {
-        box(BoxSet::Text5, i)->clear();
-    }
-    for (int i = 0; i < FieldMap::kText6Count; ++i) {
-        box(BoxSet::Text6, i)->clear();
+    for (const BoxDef& def : FieldMap::boxes()) {
+        box(def.field)->clear();
     }
     Command1_Click();
     newRecord();

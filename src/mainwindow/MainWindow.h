@@ -23,15 +23,15 @@ class ResultModel;
 class SheetEntry;
 class SheetView;
 
-class Form1 : public QMainWindow
+class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit Form1(QWidget* parent = nullptr);
-    ~Form1() override;
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
 
     // The one main window, or null before start-up created it.
-    static Form1* instance();
+    static MainWindow* instance();
 
     // Start-up: maximise, last year in the search panel, blank sheet, first
     // search, first key, phrase list.
@@ -59,7 +59,7 @@ public:
     void p_Click();
 
     SheetView* sheet() const { return Picture5; }
-    QLineEdit* box(BoxSet set, int index) const;
+    QLineEdit* box(Field field) const;
     ResultModel* results() const { return m_results; }
     // Enter, insertion target and date default of the sheet's boxes.
     SheetEntry* entry() const { return m_entry; }

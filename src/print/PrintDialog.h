@@ -10,17 +10,17 @@ class QRadioButton;
 
 namespace brenvoll {
 
-class Form1;
+class MainWindow;
 
-class Form8 : public QDialog
+class PrintDialog : public QDialog
 {
     Q_OBJECT
 public:
     // Shows the one window of this kind, creating it on first use; an open
     // window is brought to the front.
-    static Form8* showWindow();
+    static PrintDialog* showWindow();
     // The window if it is loaded, else null.
-    static Form8* loaded();
+    static PrintDialog* loaded();
 
     // OK: prints as chosen, then unloads the dialog.
     void Command1_Click();
@@ -38,12 +38,12 @@ public:
     QPushButton* Command2 = nullptr;
 
 private:
-    explicit Form8(QWidget* parent = nullptr);
+    explicit PrintDialog(QWidget* parent = nullptr);
     void Form_Load();
-    void printBatch(Form1& main);
+    void printBatch(MainWindow& main);
     int px(double twips) const;
 
-    static QPointer<Form8> s_instance;
+    static QPointer<PrintDialog> s_instance;
 };
 
 } // namespace brenvoll

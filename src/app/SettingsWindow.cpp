@@ -1,4 +1,4 @@
-#include "Form6.h"
+#include "SettingsWindow.h"
 
 #include "Database.h"
 #include "MessageBox.h"
@@ -24,20 +24,20 @@ template <typename T> T* named(T* widget, const char* name)
 }
 } // namespace
 
-QPointer<Form6> Form6::s_instance;
+QPointer<SettingsWindow> SettingsWindow::s_instance;
 
-Form6* Form6::get()
+SettingsWindow* SettingsWindow::get()
 {
     if (!s_instance) {
-        s_instance = new Form6();
+        s_instance = new SettingsWindow();
         s_instance->Form_Load();
     }
     return s_instance;
 }
 
-Form6* Form6::showWindow()
+SettingsWindow* SettingsWindow::showWindow()
 {
-    Form6* form = get();
+    SettingsWindow* form = get();
     if (!form->isVisible() && !form->m_loadError.isNull()) {
         form->Form_Load(); // the database may be readable again
     }
@@ -50,12 +50,12 @@ Form6* Form6::showWindow()
     return form;
 }
 
-Form6* Form6::loaded()
+SettingsWindow* SettingsWindow::loaded()
 {
     return s_instance;
 }
 
-Form6::Form6(QWidget* parent) : QDialog(parent)
+SettingsWindow::SettingsWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form6"));
     setWindowTitle(QStringLiteral("综合设置"));
@@ -68,10 +68,10 @@ Form6::Form6(QWidget* parent) : QDialog(parent)
 
     Command2 = named(new QPushButton(QStringLiteral("保 存"), this), "Command2");
     twips::place(Command2, 2460, 4260, 1035, 375);
-    connect(Command2, &QPushButton::clicked, this, &Form6::Command2_Click);
+    connect(Command2, &QPushButton::clicked, this, &SettingsWindow::Command2_Click);
     Command4 = named(new QPushButton(QStringLiteral("退 出"), this), "Command4");
     twips::place(Command4, 3660, 4260, 1035, 375);
-    connect(Command4, &QPushButton::clicked, this, &Form6::Command4_Click);
+    connect(Command4, &QPushButton::clicked, this, &SettingsWindow::Command4_Click);
 
     // Frame3 takes no focus itself, so the chain starts at its button.
     setTabOrder(Command3, Text12);
@@ -91,7 +91,7 @@ Form6::Form6(QWidget* parent) : QDialog(parent)
     }
 }
 
-void Form6::buildPasswordFrame()
+void SettingsWindow::buildPasswordFrame()
 {
     Frame3 = named(new QGroupBox(QStringLiteral("修改登录密码"), this), "Frame3");
     twips::place(Frame3, 180, 180, 4515, 1515);
@@ -109,10 +109,10 @@ void Form6::buildPasswordFrame()
     }
     Command3 = named(new QPushButton(QStringLiteral("修改密码"), Frame3), "Command3");
     twips::place(Command3, 3240, 600, 1095, 375);
-    connect(Command3, &QPushButton::clicked, this, &Form6::Command3_Click);
+    connect(Command3, &QPushButton::clicked, this, &SettingsWindow::Command3_Click);
 }
 
-void Form6::buildMarginFrame()
+void SettingsWindow::buildMarginFrame()
 {
     Frame2 = named(new QGroupBox(QStringLiteral("打印设置(单位：毫米)"), this), "Frame2");
     twips::place(Frame2, 180, 1860, 4515, 1095);
@@ -126,7 +126,7 @@ void Form6::buildMarginFrame()
     twips::place(Text5, 3180, 420, 1155, 315);
 }
 
-void Form6::buildFolderFrame()
+void SettingsWindow::buildFolderFrame()
 {
     Frame1 = named(new QGroupBox(QStringLiteral("数据备份文件夹"), this), "Frame1");
     twips::place(Frame1, 240, 3120, 4455, 915);
@@ -134,10 +134,10 @@ void Form6::buildFolderFrame()
     twips::place(Text1, 180, 420, 3255, 315);
     Command1 = named(new QPushButton(QStringLiteral("浏览"), Frame1), "Command1");
     twips::place(Command1, 3540, 360, 795, 375);
-    connect(Command1, &QPushButton::clicked, this, &Form6::Command1_Click);
+    connect(Command1, &QPushButton::clicked, this, &SettingsWindow::Command1_Click);
 }
 
-void Form6::Form_Load()
+void SettingsWindow::Form_Load()
 {
     twips::centreOnScreen(this);
     Settings settings;
@@ -157,22 +157,22 @@ void Form6::Form_Load()
     }
 }
 
-QString Form6::backupFolder() const
+QString SettingsWindow::backupFolder() const
 {
     return Text1->text();
 }
 
-QString Form6::leftMarginText() const
+QString SettingsWindow::leftMarginText() const
 {
     return Text4->text();
 }
 
-QString Form6::topMarginText() const
+QString SettingsWindow::topMarginText() const
 {
     return Text5->text();
 }
 
-void Form6::Command1_Click()
+void SettingsWindow::Command1_Click()
 {
     const QString chosen = FileDialogs::existingFolder(this, Text1->text());
     if (chosen.isEmpty()) {
@@ -185,7 +185,7 @@ void Form6::Command1_Click()
     Text1->setFocus();
 }
 
-void Form6::Command2_Click()
+void SettingsWindow::Command2_Click()
 {
     QString error;
     if (!SettingsStore::writeFolderAndMargins(Text1->text(), Text4->text(), Text5->text(), &error)) {
@@ -195,7 +195,7 @@ void Form6::Command2_Click()
     unload();
 }
 
-void Form6::Command3_Click()
+void SettingsWindow::Command3_Click()
 {
     // The password is kept as it is stored and read back: had the engine's
     // normalisation uncovered a blank at either end, the stored password
@@ -231,22 +231,22 @@ void Form6::Command3_Click()
     unload();
 }
 
-void Form6::Command4_Click()
+void SettingsWindow::Command4_Click()
 {
     unload();
 }
 
-void Form6::unload()
+void SettingsWindow::unload()
 {
     close();
 }
 
-void Form6::reject()
+void SettingsWindow::reject()
 {
     unload();
 }
 
-void Form6::closeEvent(QCloseEvent* event)
+void SettingsWindow::closeEvent(QCloseEvent* event)
 {
     // The window is deleted later; from here on the copy is gone and the next
     // reader loads a fresh one from the table.
@@ -256,7 +256,7 @@ void Form6::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-bool Form6::eventFilter(QObject* watched, QEvent* event)
+bool SettingsWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched)) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -21,15 +21,15 @@ namespace brenvoll {
 
 class ReportModel;
 
-class Form3 : public QWidget
+class ReportWindow : public QWidget
 {
     Q_OBJECT
 public:
     // Shows the one window of this kind, creating it on first use; an open
     // window is brought to the front.
-    static Form3* showWindow();
+    static ReportWindow* showWindow();
     // The window if it is loaded, else null.
-    static Form3* loaded();
+    static ReportWindow* loaded();
 
     // The name column's padding: names 4 to 6 half-width cells wide are
     // filled with blanks to 8 cells.
@@ -61,7 +61,7 @@ public:
     QLabel* Label2 = nullptr;
 
 private:
-    explicit Form3(QWidget* parent = nullptr);
+    explicit ReportWindow(QWidget* parent = nullptr);
     int px(double twips) const;
     void place(QWidget* widget, int left, int top, int width, int height) const;
     void buildList();
@@ -75,7 +75,7 @@ private:
     bool writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error);
 
     ReportModel* m_report = nullptr;
-    static QPointer<Form3> s_instance;
+    static QPointer<ReportWindow> s_instance;
 };
 
 } // namespace brenvoll

@@ -1,9 +1,9 @@
-#include "Form2.h"
+#include "PhraseLibraryWindow.h"
 
 #include "PhraseStore.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 #include "record/DateRules.h"
 
 #include <QLabel>
@@ -13,12 +13,12 @@
 
 namespace brenvoll {
 
-QPointer<Form2> Form2::s_instance;
+QPointer<PhraseLibraryWindow> PhraseLibraryWindow::s_instance;
 
-Form2* Form2::showWindow()
+PhraseLibraryWindow* PhraseLibraryWindow::showWindow()
 {
     if (!s_instance) {
-        s_instance = new Form2();
+        s_instance = new PhraseLibraryWindow();
         s_instance->Form_Load();
     }
     s_instance->show();
@@ -27,12 +27,12 @@ Form2* Form2::showWindow()
     return s_instance;
 }
 
-Form2* Form2::loaded()
+PhraseLibraryWindow* PhraseLibraryWindow::loaded()
 {
     return s_instance;
 }
 
-Form2::Form2(QWidget* parent) : QWidget(parent)
+PhraseLibraryWindow::PhraseLibraryWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form2"));
     setWindowTitle(QStringLiteral("词库编辑"));
@@ -56,9 +56,9 @@ Form2::Form2(QWidget* parent) : QWidget(parent)
     Command1 = button("Command1", QStringLiteral("添  加"), 4620);
     Command2 = button("Command2", QStringLiteral("删  除"), 5880);
     Command3 = button("Command3", QStringLiteral("退  出"), 7140);
-    connect(Command1, &QPushButton::clicked, this, &Form2::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form2::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &Form2::Command3_Click);
+    connect(Command1, &QPushButton::clicked, this, &PhraseLibraryWindow::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &PhraseLibraryWindow::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &PhraseLibraryWindow::Command3_Click);
 
     Label1 = new QLabel(QStringLiteral("输入常用语后，再按添加按钮即可。"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
@@ -77,7 +77,7 @@ Form2::Form2(QWidget* parent) : QWidget(parent)
     setFixedSize(twips::toPx(this, 8415), twips::toPx(this, 5655));
 }
 
-void Form2::Form_Load()
+void PhraseLibraryWindow::Form_Load()
 {
     twips::centreOnScreen(this);
     // A list that cannot be read stays as far as it was read.
@@ -87,7 +87,7 @@ void Form2::Form_Load()
     List1->addItems(phrases);
 }
 
-void Form2::refillLists()
+void PhraseLibraryWindow::refillLists()
 {
     // A library that cannot be read now leaves both lists as they were: an
     // emptied list would look like lost phrases.
@@ -99,12 +99,12 @@ void Form2::refillLists()
     List1->addItems(phrases);
     // The main window's list shows the whole library again, whatever its
     // filter box holds.
-    if (Form1* main = Form1::instance()) {
+    if (MainWindow* main = MainWindow::instance()) {
         main->fillPhraseList();
     }
 }
 
-void Form2::Command1_Click()
+void PhraseLibraryWindow::Command1_Click()
 {
     // Only the ASCII blank counts as empty: a full-width blank is text.
     if (trimBlanks(Text1->text()).isEmpty()) {
@@ -120,7 +120,7 @@ void Form2::Command1_Click()
     Text1->setFocus(Qt::OtherFocusReason);
 }
 
-void Form2::Command2_Click()
+void PhraseLibraryWindow::Command2_Click()
 {
     const QList<QListWidgetItem*> selected = List1->selectedItems();
     if (selected.isEmpty()) {
@@ -135,7 +135,7 @@ void Form2::Command2_Click()
     List1->setCurrentRow(-1);
 }
 
-void Form2::Command3_Click()
+void PhraseLibraryWindow::Command3_Click()
 {
     close();
 }

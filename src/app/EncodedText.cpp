@@ -1,8 +1,7 @@
-#include "Module1.h"
+#include "EncodedText.h"
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QStringConverter>
 #include <QStringDecoder>
 #include <QStringEncoder>
@@ -23,14 +22,9 @@ const char* const kHomePageList = "82,64,71,10,77,74,72,64,11,77,81,72,73";
 
 namespace {
 QString g_sheetTitle;
-
-QString sep()
-{
-    return QString(QDir::separator());
-}
 } // namespace
 
-QString DecodeNumberList(QString& list)
+QString decodeNumberList(QString& list)
 {
     QByteArray bytes;
     if (!list.isEmpty()) {
@@ -52,7 +46,7 @@ QString DecodeNumberList(QString& list)
     return text;
 }
 
-QString EncodeNumberList(const QString& text)
+QString encodeNumberList(const QString& text)
 {
     QStringEncoder gbk("GBK");
     QStringList items;
@@ -71,72 +65,7 @@ QString EncodeNumberList(const QString& text)
     return items.join(u',');
 }
 
-void CreateFolderPath(QString& path)
-{
-    const QChar s = QDir::separator();
-    QString p = path;
-    p.replace(u'\\', s).replace(u'/', s);
-    p += s;
-    // Keep a leading pair (a network share); fold every other doubled separator.
-    const bool share = p.startsWith(QString(2, s));
-    QString folded;
-    folded.reserve(p.size());
-    for (qsizetype i = 0; i < p.size(); ++i) {
-        if (p[i] == s && !folded.isEmpty() && folded.back() == s && !(share && i == 1)) {
-            continue;
-        }
-        folded += p[i];
-    }
-    path = folded;
-
-    qsizetype start = share ? 2 : 0;
-    while (true) {
-        QCoreApplication::processEvents();
-        const qsizetype p2 = path.indexOf(s, start);
-        if (p2 < 0) {
-            break;
-        }
-        const QString level = path.left(p2 + 1);
-        QDir().mkdir(level); // an existing level or a root simply fails
-        start = p2 + 1;
-    }
-}
-
-QString programFolder()
-{
-    return QDir::toNativeSeparators(QCoreApplication::applicationDirPath());
-}
-
-QString databasePath(const QString& folder)
-{
-    return folder + sep() + QStringLiteral("数据库.db");
-}
-
-QString connectionString(const QString& folder)
-{
-    return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") + databasePath(folder) +
-           QStringLiteral(";Jet OLEDB:Database Password=") + QStringLiteral("mk4817") + u';';
-}
-
-QString dataSourceOf(const QString& connection)
-{
-    const auto parts = connection.split(u';');
-    for (const QString& part : parts) {
-        const qsizetype eq = part.indexOf(u'=');
-        if (eq > 0 && part.left(eq).trimmed().compare(u"Data Source", Qt::CaseInsensitive) == 0) {
-            return part.mid(eq + 1);
-        }
-    }
-    return {};
-}
-
-bool isOrdinaryFile(const QString& path)
-{
-    const QFileInfo info(path);
-    return info.exists() && info.isFile() && !info.isHidden();
-}
-
-const QString& SheetTitle()
+const QString& sheetTitle()
 {
     return g_sheetTitle;
 }
@@ -149,7 +78,7 @@ void setSheetTitle(const QString& title)
 QString localPageUrl(const char* encodedList)
 {
     QString list = QString::fromLatin1(encodedList);
-    const QString relative = DecodeNumberList(list);
+    const QString relative = decodeNumberList(list);
     return QUrl::fromLocalFile(QDir(QCoreApplication::applicationDirPath()).filePath(relative)).toString();
 }
 

@@ -11,15 +11,15 @@ class QPushButton;
 
 namespace brenvoll {
 
-class Form2 : public QWidget
+class PhraseLibraryWindow : public QWidget
 {
     Q_OBJECT
 public:
     // Shows the one window of this kind, creating it on first use; an open
     // window is brought to the front.
-    static Form2* showWindow();
+    static PhraseLibraryWindow* showWindow();
     // The window if it is loaded, else null.
-    static Form2* loaded();
+    static PhraseLibraryWindow* loaded();
 
     // Handlers.
     void Form_Load();
@@ -35,12 +35,12 @@ public:
     QLabel* Label1 = nullptr;
 
 private:
-    explicit Form2(QWidget* parent = nullptr);
+    explicit PhraseLibraryWindow(QWidget* parent = nullptr);
     // Both phrase lists, the editor's and the main window's, show the whole
     // library afresh.
     void refillLists();
 
-    static QPointer<Form2> s_instance;
+    static QPointer<PhraseLibraryWindow> s_instance;
 };
 
 } // namespace brenvoll

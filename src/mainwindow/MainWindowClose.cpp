@@ -1,11 +1,11 @@
 // Closing the main window: the day's backup, then the end of the program.
-#include "Form1.h"
+#include "MainWindow.h"
 #include "app/Backup.h"
 #include "app/Clock.h"
 #include "app/Database.h"
-#include "app/Form6.h"
 #include "app/MessageBox.h"
-#include "app/Module1.h"
+#include "app/ProgramPaths.h"
+#include "app/SettingsWindow.h"
 #include "app/Startup.h"
 
 #include <QCloseEvent>
@@ -19,7 +19,7 @@ namespace {
 // what could not be copied.
 void backUp()
 {
-    const Form6* settings = Form6::get();
+    const SettingsWindow* settings = SettingsWindow::get();
     QStringList failures;
     if (!settings->loadError().isNull()) {
         failures << QStringLiteral("无法读取备份文件夹的设置（%1），数据库和程序文件都没有备份。")
@@ -35,7 +35,7 @@ void backUp()
 }
 } // namespace
 
-void Form1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
     hide();
     backUp();

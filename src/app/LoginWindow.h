@@ -11,15 +11,15 @@ class QPushButton;
 
 namespace brenvoll {
 
-class Form5 : public QDialog
+class LoginWindow : public QDialog
 {
     Q_OBJECT
 public:
     // Shows the one window of this kind, creating (and loading) it on first
     // use; an open window is brought to the front.
-    static Form5* showWindow();
+    static LoginWindow* showWindow();
     // The window if it is loaded, else null.
-    static Form5* loaded();
+    static LoginWindow* loaded();
 
     // Centres the window and reads the stored password from 设置.
     void Form_Load();
@@ -48,14 +48,14 @@ protected:
     void reject() override;
 
 private:
-    explicit Form5(QWidget* parent = nullptr);
+    explicit LoginWindow(QWidget* parent = nullptr);
     bool readStoredPassword();
     void openMainWindow();
 
     QString m_storedPassword;
     // Why the settings record could not be read; null once it was read.
     QString m_readError;
-    static QPointer<Form5> s_instance;
+    static QPointer<LoginWindow> s_instance;
 };
 
 } // namespace brenvoll

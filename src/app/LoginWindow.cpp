@@ -1,10 +1,10 @@
-#include "Form5.h"
+#include "LoginWindow.h"
 
 #include "MessageBox.h"
 #include "SettingsStore.h"
 #include "Startup.h"
 #include "Twips.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 #include "record/DateRules.h"
 
 #include <QCloseEvent>
@@ -59,12 +59,12 @@ QPixmap band(int width, int height)
 }
 } // namespace
 
-QPointer<Form5> Form5::s_instance;
+QPointer<LoginWindow> LoginWindow::s_instance;
 
-Form5* Form5::showWindow()
+LoginWindow* LoginWindow::showWindow()
 {
     if (!s_instance) {
-        s_instance = new Form5();
+        s_instance = new LoginWindow();
         s_instance->Form_Load();
     }
     s_instance->show();
@@ -73,12 +73,12 @@ Form5* Form5::showWindow()
     return s_instance;
 }
 
-Form5* Form5::loaded()
+LoginWindow* LoginWindow::loaded()
 {
     return s_instance;
 }
 
-Form5::Form5(QWidget* parent) : QDialog(parent)
+LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("登录"));
@@ -128,12 +128,12 @@ Form5::Form5(QWidget* parent) : QDialog(parent)
     Command1 = new QPushButton(QStringLiteral("确  定"), this);
     Command1->setObjectName(QStringLiteral("Command1"));
     twips::place(Command1, 1800, 2040, 1155, 375);
-    connect(Command1, &QPushButton::clicked, this, &Form5::Command1_Click);
+    connect(Command1, &QPushButton::clicked, this, &LoginWindow::Command1_Click);
 
     Command2 = new QPushButton(QStringLiteral("取  消"), this);
     Command2->setObjectName(QStringLiteral("Command2"));
     twips::place(Command2, 3060, 2040, 1155, 375);
-    connect(Command2, &QPushButton::clicked, this, &Form5::Command2_Click);
+    connect(Command2, &QPushButton::clicked, this, &LoginWindow::Command2_Click);
 
     // Enter in the box is handled there; on a button it presses that button.
     Command1->setAutoDefault(true);
@@ -143,13 +143,13 @@ Form5::Form5(QWidget* parent) : QDialog(parent)
     Text1->setFocus();
 }
 
-void Form5::Form_Load()
+void LoginWindow::Form_Load()
 {
     twips::centreOnScreen(this);
     readStoredPassword();
 }
 
-bool Form5::readStoredPassword()
+bool LoginWindow::readStoredPassword()
 {
     Settings settings;
     QString error;
@@ -165,12 +165,12 @@ bool Form5::readStoredPassword()
     return m_readError.isNull();
 }
 
-bool Form5::matches(const QString& typed, const QString& stored)
+bool LoginWindow::matches(const QString& typed, const QString& stored)
 {
     return trimBlanks(typed).toLower() == trimBlanks(stored).toLower();
 }
 
-void Form5::Command1_Click()
+void LoginWindow::Command1_Click()
 {
     // Without the settings record there is no password to compare with: nobody
     // is let in. A record that was busy at load may be readable now.
@@ -185,29 +185,29 @@ void Form5::Command1_Click()
     openMainWindow();
 }
 
-void Form5::openMainWindow()
+void LoginWindow::openMainWindow()
 {
     hide();
-    Form1* form1 = Form1::instance();
+    MainWindow* form1 = MainWindow::instance();
     if (!form1) {
-        form1 = new Form1();
+        form1 = new MainWindow();
         form1->setAttribute(Qt::WA_DeleteOnClose);
     }
     form1->Form_Load();
     form1->show();
 }
 
-void Form5::Command2_Click()
+void LoginWindow::Command2_Click()
 {
     close();
 }
 
-void Form5::reject()
+void LoginWindow::reject()
 {
     close();
 }
 
-void Form5::closeEvent(QCloseEvent* event)
+void LoginWindow::closeEvent(QCloseEvent* event)
 {
     event->accept();
     if (s_instance == this) {
@@ -216,7 +216,7 @@ void Form5::closeEvent(QCloseEvent* event)
     endProgram();
 }
 
-bool Form5::eventFilter(QObject* watched, QEvent* event)
+bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Text1 && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -1,17 +1,17 @@
 // Toolbar and menu bar of the main window. A toolbar button is four controls of
 // one index: the face Picture4, the icon Image7, the caption Label15 and the
 // transparent cover Label18 that takes the mouse for the whole face.
-#include "Form1Commands.h"
+#include "MainWindowCommands.h"
 
-#include "Form1.h"
-#include "Form4.h"
-#include "app/Form6.h"
+#include "AboutWindow.h"
+#include "MainWindow.h"
+#include "app/EncodedText.h"
 #include "app/MessageBox.h"
-#include "app/Module1.h"
+#include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "app/Twips.h"
-#include "print/Form8.h"
-#include "reports/Form3.h"
+#include "print/PrintDialog.h"
+#include "reports/ReportWindow.h"
 
 #include <QApplication>
 #include <QFrame>
@@ -81,7 +81,7 @@ private:
 class ButtonCover : public QWidget
 {
 public:
-    ButtonCover(Form1& form, QFrame* face, int index)
+    ButtonCover(MainWindow& form, QFrame* face, int index)
         : QWidget(face), m_form(form), m_face(face), m_index(index)
     {
     }
@@ -117,12 +117,12 @@ private:
         runToolbarCommand(m_form, m_index);
     }
 
-    Form1& m_form;
+    MainWindow& m_form;
     QFrame* m_face;
     int m_index;
 };
 
-void buildToolbar(Form1& form)
+void buildToolbar(MainWindow& form)
 {
     QFrame* band = form.Frame1;
     band->setFrameStyle(QFrame::Box | QFrame::Sunken);
@@ -169,7 +169,10 @@ void buildToolbar(Form1& form)
 class MenuKeys : public QObject
 {
 public:
-    MenuKeys(Form1& form, QList<QKeySequence> keys) : QObject(&form), m_form(form), m_keys(std::move(keys)) {}
+    MenuKeys(MainWindow& form, QList<QKeySequence> keys)
+        : QObject(&form), m_form(form), m_keys(std::move(keys))
+    {
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
@@ -192,11 +195,11 @@ protected:
     }
 
 private:
-    Form1& m_form;
+    MainWindow& m_form;
     QList<QKeySequence> m_keys;
 };
 
-void buildMenus(Form1& form)
+void buildMenus(MainWindow& form)
 {
     QMenuBar* bar = form.menuBar();
     QList<QKeySequence> keys;
@@ -215,22 +218,22 @@ void buildMenus(Form1& form)
         m->menuAction()->setObjectName(QString::fromUtf8(name));
         return m;
     };
-    Form1* f = &form;
+    MainWindow* f = &form;
 
     QMenu* file = menu("文件(F)", "文件");
     item(file, "新建", "Ctrl+N", [f] { f->newRecord(); });
     item(file, "保存", "Ctrl+S", [f] { f->saveRecord(); });
-    item(file, "打印", "Ctrl+P", [] { Form8::showWindow(); });
+    item(file, "打印", "Ctrl+P", [] { PrintDialog::showWindow(); });
     file->addSeparator();
     item(file, "删除", "Ctrl+D", [f] { f->deleteRecord(); });
     file->addSeparator();
-    item(file, "生成报表", "Ctrl+B", [] { Form3::showWindow(); });
+    item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
 
     QMenu* settings = menu("设置(S)", "设置");
-    item(settings, "综合设置", "Ctrl+C", [] { Form6::showWindow(); });
+    item(settings, "综合设置", "Ctrl+C", [] { SettingsWindow::showWindow(); });
 
     QMenu* help = menu("帮助(H)", "帮助");
-    item(help, "关于", "Ctrl+A", [] { Form4::showWindow(); });
+    item(help, "关于", "Ctrl+A", [] { AboutWindow::showWindow(); });
     item(help, "操作帮助", "Ctrl+H", [] { Shell::openPage(localPageUrl(kHelpPageList)); });
     item(help, "访问作者主页", "Ctrl+M", [] { Shell::openPage(localPageUrl(kHomePageList)); });
 
@@ -239,7 +242,7 @@ void buildMenus(Form1& form)
 
 } // namespace
 
-void runToolbarCommand(Form1& form, int index)
+void runToolbarCommand(MainWindow& form, int index)
 {
     switch (index) {
     case 0:
@@ -252,10 +255,10 @@ void runToolbarCommand(Form1& form, int index)
         form.deleteRecord();
         break;
     case 3:
-        Form8::showWindow();
+        PrintDialog::showWindow();
         break;
     case 4:
-        Form3::showWindow();
+        ReportWindow::showWindow();
         break;
     case 6:
         // At once: no window's closing work runs, so no backup is made.
@@ -266,7 +269,7 @@ void runToolbarCommand(Form1& form, int index)
     }
 }
 
-void buildCommands(Form1& form)
+void buildCommands(MainWindow& form)
 {
     initIcons();
     form.setWindowIcon(QIcon(QStringLiteral(":/mainwindow/icons/brenvoll.svg")));

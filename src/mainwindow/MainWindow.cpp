@@ -1,8 +1,8 @@
-#include "Form1.h"
+#include "MainWindow.h"
 
-#include "Form1Commands.h"
+#include "MainWindowCommands.h"
 #include "app/Clock.h"
-#include "app/Module1.h"
+#include "app/EncodedText.h"
 #include "app/Twips.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
@@ -22,16 +22,16 @@
 namespace brenvoll {
 
 namespace {
-QPointer<Form1> g_form1;
+QPointer<MainWindow> g_form1;
 
 } // namespace
 
-Form1* Form1::instance()
+MainWindow* MainWindow::instance()
 {
     return g_form1;
 }
 
-Form1::Form1(QWidget* parent) : QMainWindow(parent)
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     g_form1 = this;
     setObjectName(QStringLiteral("Form1"));
@@ -57,14 +57,14 @@ Form1::Form1(QWidget* parent) : QMainWindow(parent)
     buildCommands(*this);
 }
 
-Form1::~Form1() = default;
+MainWindow::~MainWindow() = default;
 
-int Form1::px(double twips) const
+int MainWindow::px(double twips) const
 {
     return twips::toPx(this, twips);
 }
 
-void Form1::buildSearchPanel(QWidget* client)
+void MainWindow::buildSearchPanel(QWidget* client)
 {
     Frame4 = new QFrame(client);
     Frame4->setObjectName(QStringLiteral("Frame4"));
@@ -97,9 +97,9 @@ void Form1::buildSearchPanel(QWidget* client)
     Command1 = new QPushButton(QStringLiteral("查 询"), Frame4);
     Command1->setObjectName(QStringLiteral("Command1"));
     twips::place(Command1, 1080, 1920, 1125, 350);
-    connect(Command1, &QPushButton::clicked, this, &Form1::Command1_Click);
+    connect(Command1, &QPushButton::clicked, this, &MainWindow::Command1_Click);
     for (QLineEdit* e : {Text1, Text2, Text3, Text4}) {
-        connect(e, &QLineEdit::returnPressed, this, &Form1::Command1_Click);
+        connect(e, &QLineEdit::returnPressed, this, &MainWindow::Command1_Click);
     }
 
     m_results = new ResultModel(this);
@@ -121,12 +121,12 @@ void Form1::buildSearchPanel(QWidget* client)
     Label1->setMinimumWidth(px(2355));
 }
 
-QLineEdit* Form1::box(BoxSet set, int index) const
+QLineEdit* MainWindow::box(Field field) const
 {
-    return Picture5->box(set, index);
+    return Picture5->box(field);
 }
 
-void Form1::fillPhraseList()
+void MainWindow::fillPhraseList()
 {
     // A library that cannot be read leaves the list as it was.
     QStringList phrases;
@@ -137,7 +137,7 @@ void Form1::fillPhraseList()
     List3->addItems(phrases);
 }
 
-void Form1::Form_Load()
+void MainWindow::Form_Load()
 {
     setWindowState(windowState() | Qt::WindowMaximized);
     const QDate today = Clock::today();
@@ -147,18 +147,18 @@ void Form1::Form_Load()
     boxPalette.setColor(QPalette::Base, Qt::white);
     boxPalette.setColor(QPalette::Text, QColor(0, 0, 255));
     for (const BoxDef& def : FieldMap::boxes()) {
-        QLineEdit* edit = box(def.set, def.index);
+        QLineEdit* edit = box(def.field);
         edit->clear();
         edit->setPalette(boxPalette);
     }
-    Picture5->setTitle(SheetTitle());
+    Picture5->setTitle(sheetTitle());
     Command1_Click();
-    box(BoxSet::Text5, 5)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
+    box(Field::Key)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
         return RecordStore::exists(key);
     }));
     fillPhraseList();
     // The operator starts typing at the name.
-    box(BoxSet::Text5, 0)->setFocus(Qt::OtherFocusReason);
+    box(Field::Name)->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace brenvoll

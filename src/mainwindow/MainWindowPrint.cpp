@@ -1,5 +1,5 @@
 // Printing of the sheet from the main window.
-#include "Form1.h"
+#include "MainWindow.h"
 #include "app/MessageBox.h"
 #include "print/SheetPrinter.h"
 
@@ -7,7 +7,7 @@ namespace brenvoll {
 
 // Prints what the sheet shows now, saved or not, as one page on the default
 // printer. A page that did not come out is reported, never passed off as done.
-void Form1::p_Click()
+void MainWindow::p_Click()
 {
     const PrintOutcome outcome = printShownSheet(*Picture5);
     if (!outcome.ok()) {

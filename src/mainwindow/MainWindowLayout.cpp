@@ -1,7 +1,7 @@
 // The main window's layout and the scrolling of the sheet: the grey viewport
 // Picture2 holds the scroll bar VScroll1 and the A4 page Picture3, which
 // carries the sheet Picture5. Inside the viewport positions are millimetres.
-#include "Form1.h"
+#include "MainWindow.h"
 #include "WindowLayout.h"
 #include "record/SheetView.h"
 
@@ -85,7 +85,7 @@ QPoint listOrigin(const QWidget* client, const QWidget* list)
 
 } // namespace
 
-void Form1::buildViewport(QWidget* client)
+void MainWindow::buildViewport(QWidget* client)
 {
     auto* viewport = new ViewportFrame(client);
     Picture2 = viewport;
@@ -119,17 +119,17 @@ void Form1::buildViewport(QWidget* client)
     VScroll1->setGeometry(0, 0, px(WindowLayout::kBarWidthTwips), Picture2->height());
     // Dragging the thumb moves the page as it goes (tracking), like a click.
     VScroll1->setTracking(true);
-    connect(VScroll1, &QScrollBar::valueChanged, this, &Form1::scrollPage);
+    connect(VScroll1, &QScrollBar::valueChanged, this, &MainWindow::scrollPage);
     viewport->setWheelTarget(VScroll1);
 }
 
-void Form1::resizeEvent(QResizeEvent* event)
+void MainWindow::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     applyLayout();
 }
 
-void Form1::applyLayout()
+void MainWindow::applyLayout()
 {
     QWidget* client = centralWidget();
     const QPoint origin = listOrigin(client, List3);
@@ -159,7 +159,7 @@ void Form1::applyLayout()
     VScroll1->setEnabled(next.barEnabled);
 }
 
-void Form1::scrollPage(int value)
+void MainWindow::scrollPage(int value)
 {
     const auto top =
         WindowLayout::scrolledPageTop(pxToTwips(this, Picture2->height()), value, VScroll1->maximum());

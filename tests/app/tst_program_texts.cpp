@@ -1,5 +1,7 @@
 // Encoded lists, folder creation and the connection string.
-#include "app/Module1.h"
+#include "app/EncodedText.h"
+#include "app/FolderPath.h"
+#include "app/ProgramPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,14 +10,14 @@
 
 using namespace brenvoll;
 
-class TestModule1 : public QObject
+class TestProgramTexts : public QObject
 {
     Q_OBJECT
 private slots:
     void decodeEmptyListGivesEmptyTextAndRewritesArgument()
     {
         QString list;
-        QCOMPARE(DecodeNumberList(list), QString());
+        QCOMPARE(decodeNumberList(list), QString());
         QVERIFY(list.isEmpty());
     }
 
@@ -29,9 +31,9 @@ private slots:
     void decodeRoundTripsChineseAndLatin()
     {
         QFETCH(QString, text);
-        QString list = EncodeNumberList(text);
+        QString list = encodeNumberList(text);
         QVERIFY(!list.isEmpty());
-        const QString decoded = DecodeNumberList(list);
+        const QString decoded = decodeNumberList(list);
         QCOMPARE(decoded, text);
         QCOMPARE(list, text); // the argument holds the result as well
     }
@@ -40,22 +42,22 @@ private slots:
     {
         // 健 is BD A1 in code page 936; its list item is the signed 16-bit
         // code XOR the key, so Chinese characters give negative numbers.
-        const QString list = EncodeNumberList(QStringLiteral("健"));
+        const QString list = encodeNumberList(QStringLiteral("健"));
         QVERIFY(list.toInt() < 0);
         QString copy = QString::number((0xBDA1 - 0x10000) ^ kListKey);
-        QCOMPARE(DecodeNumberList(copy), QStringLiteral("健"));
+        QCOMPARE(decodeNumberList(copy), QStringLiteral("健"));
     }
 
     void storedListsDecodeToTheirTexts()
     {
         QString title = QString::fromLatin1(kSheetTitleList);
-        QCOMPARE(DecodeNumberList(title), QStringLiteral("社区卫生服务中心健康体检反馈表"));
+        QCOMPARE(decodeNumberList(title), QStringLiteral("社区卫生服务中心健康体检反馈表"));
         QString help = QString::fromLatin1(kHelpPageList);
-        QCOMPARE(DecodeNumberList(help), QStringLiteral("web/help.html"));
+        QCOMPARE(decodeNumberList(help), QStringLiteral("web/help.html"));
         QString home = QString::fromLatin1(kHomePageList);
-        QCOMPARE(DecodeNumberList(home), QStringLiteral("web/home.html"));
+        QCOMPARE(decodeNumberList(home), QStringLiteral("web/home.html"));
         QString missing = QString::fromLatin1(kMissingPageList);
-        QCOMPARE(DecodeNumberList(missing), QStringLiteral("web/missing-database.html"));
+        QCOMPARE(decodeNumberList(missing), QStringLiteral("web/missing-database.html"));
     }
 
     void createFolderPathCreatesEveryLevelAndNormalises()
@@ -63,12 +65,12 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         QString path = dir.path() + QStringLiteral("\\备份\\\\5日");
-        CreateFolderPath(path);
+        createFolderPath(path);
         QCOMPARE(path, dir.path() + QStringLiteral("/备份/5日/"));
         QVERIFY(QDir(dir.path() + QStringLiteral("/备份/5日")).exists());
 
         QString again = dir.path() + QStringLiteral("//备份///6日/");
-        CreateFolderPath(again);
+        createFolderPath(again);
         QCOMPARE(again, dir.path() + QStringLiteral("/备份/6日/"));
         QVERIFY(QDir(dir.path() + QStringLiteral("/备份/6日")).exists());
     }
@@ -76,7 +78,7 @@ private slots:
     void createFolderPathKeepsANetworkSharePrefix()
     {
         QString share = QStringLiteral("\\\\server\\\\备份\\7日");
-        CreateFolderPath(share);
+        createFolderPath(share);
         QCOMPARE(share, QStringLiteral("//server/备份/7日/"));
     }
 
@@ -87,7 +89,7 @@ private slots:
         QVERIFY(blocker.open(QIODevice::WriteOnly));
         blocker.close();
         QString path = dir.path() + QStringLiteral("/file/x");
-        CreateFolderPath(path); // must not throw or hang
+        createFolderPath(path); // must not throw or hang
         QVERIFY(!QDir(dir.path() + QStringLiteral("/file/x")).exists());
     }
 
@@ -117,5 +119,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestModule1)
-#include "tst_module1.moc"
+QTEST_GUILESS_MAIN(TestProgramTexts)
+#include "tst_program_texts.moc"

@@ -14,16 +14,16 @@ class QPushButton;
 
 namespace brenvoll {
 
-class Form6 : public QDialog
+class SettingsWindow : public QDialog
 {
     Q_OBJECT
 public:
     // The loaded window, loading it hidden (fields filled from 设置) if needed.
-    static Form6* get();
+    static SettingsWindow* get();
     // Shows the window (loading it if needed) and brings it to the front.
-    static Form6* showWindow();
+    static SettingsWindow* showWindow();
     // The loaded window or null.
-    static Form6* loaded();
+    static SettingsWindow* loaded();
 
     QString backupFolder() const;
     QString leftMarginText() const;
@@ -62,14 +62,14 @@ protected:
     void reject() override;
 
 private:
-    explicit Form6(QWidget* parent = nullptr);
+    explicit SettingsWindow(QWidget* parent = nullptr);
     void buildPasswordFrame();
     void buildMarginFrame();
     void buildFolderFrame();
     void Form_Load();
 
     QString m_loadError;
-    static QPointer<Form6> s_instance;
+    static QPointer<SettingsWindow> s_instance;
 };
 
 } // namespace brenvoll

@@ -3,16 +3,16 @@
 // call the same operations, so that a command behaves alike from either place.
 namespace brenvoll {
 
-class Form1;
+class MainWindow;
 
 // Makes the program's icons (":/mainwindow/icons/...") available.
 void initIcons();
 
 // Fills Frame1 with its buttons and gives the window its menu bar.
-void buildCommands(Form1& form);
+void buildCommands(MainWindow& form);
 
 // Runs the command of toolbar button `index` (0 新建, 1 保存, 2 删除, 3 打印,
 // 4 报表, 6 退出); other indices do nothing.
-void runToolbarCommand(Form1& form, int index);
+void runToolbarCommand(MainWindow& form, int index);
 
 } // namespace brenvoll

@@ -1,4 +1,4 @@
-#include "Form3.h"
+#include "ReportWindow.h"
 
 #include "ReportModel.h"
 #include "app/Clock.h"
@@ -16,12 +16,12 @@
 
 namespace brenvoll {
 
-QPointer<Form3> Form3::s_instance;
+QPointer<ReportWindow> ReportWindow::s_instance;
 
-Form3* Form3::showWindow()
+ReportWindow* ReportWindow::showWindow()
 {
     if (!s_instance) {
-        s_instance = new Form3();
+        s_instance = new ReportWindow();
         s_instance->Form_Load();
     }
     s_instance->show();
@@ -30,17 +30,17 @@ Form3* Form3::showWindow()
     return s_instance;
 }
 
-Form3* Form3::loaded()
+ReportWindow* ReportWindow::loaded()
 {
     return s_instance;
 }
 
-QString Form3::w(const QString& name)
+QString ReportWindow::w(const QString& name)
 {
     return padName(name);
 }
 
-Form3::Form3(QWidget* parent) : QWidget(parent)
+ReportWindow::ReportWindow(QWidget* parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form3"));
     setWindowTitle(QStringLiteral("生成报表"));
@@ -50,17 +50,17 @@ Form3::Form3(QWidget* parent) : QWidget(parent)
     buildInputs();
 }
 
-int Form3::px(double twips) const
+int ReportWindow::px(double twips) const
 {
     return twips::toPx(this, twips);
 }
 
-void Form3::place(QWidget* widget, int left, int top, int width, int height) const
+void ReportWindow::place(QWidget* widget, int left, int top, int width, int height) const
 {
     widget->setGeometry(px(left), px(top), px(width), px(height));
 }
 
-QFont Form3::reportFont() const
+QFont ReportWindow::reportFont() const
 {
     // A fixed-pitch Chinese face in which a Chinese character is exactly two
     // half-width cells, so that the blanks of the report line align columns.
@@ -71,7 +71,7 @@ QFont Form3::reportFont() const
     return font;
 }
 
-void Form3::buildList()
+void ReportWindow::buildList()
 {
     Picture1 = new QFrame(this);
     Picture1->setObjectName(QStringLiteral("Picture1"));
@@ -110,7 +110,7 @@ void Form3::buildList()
     place(List1, 0, 300, 14475, 8310);
 }
 
-void Form3::buildInputs()
+void ReportWindow::buildInputs()
 {
     Frame1 = new QGroupBox(this);
     Frame1->setObjectName(QStringLiteral("Frame1"));
@@ -161,12 +161,12 @@ void Form3::buildInputs()
     Command3 = button(QStringLiteral("Command3"), QStringLiteral("查  询"), 9540);
     Command4 = button(QStringLiteral("Command4"), QStringLiteral("导出到Excel"), 11220);
     Command2 = button(QStringLiteral("Command2"), QStringLiteral("退  出"), 12900);
-    connect(Command3, &QPushButton::clicked, this, &Form3::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &Form3::Command4_Click);
-    connect(Command2, &QPushButton::clicked, this, &Form3::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &ReportWindow::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &ReportWindow::Command4_Click);
+    connect(Command2, &QPushButton::clicked, this, &ReportWindow::Command2_Click);
 }
 
-void Form3::Form_Load()
+void ReportWindow::Form_Load()
 {
     twips::centreOnScreen(this);
     const QDate today = Clock::today();
@@ -174,13 +174,13 @@ void Form3::Form_Load()
     Text4->setText(formatDate(today));
 }
 
-void Form3::setCount(qsizetype count)
+void ReportWindow::setCount(qsizetype count)
 {
     Label1->setText(QStringLiteral("计录数：") + QString::number(count));
     Label1->adjustSize();
 }
 
-bool Form3::queryRows(std::vector<ReportRow>& rows)
+bool ReportWindow::queryRows(std::vector<ReportRow>& rows)
 {
     QString error;
     const ReportFilter filter{Text2->text(), Text3->text(), Text4->text()};
@@ -201,7 +201,7 @@ bool Form3::queryRows(std::vector<ReportRow>& rows)
     return false;
 }
 
-void Form3::Command3_Click()
+void ReportWindow::Command3_Click()
 {
     m_report->clear();
     std::vector<ReportRow> rows;
@@ -216,7 +216,7 @@ void Form3::Command3_Click()
     m_report->setLines(std::move(lines));
 }
 
-void Form3::Command2_Click()
+void ReportWindow::Command2_Click()
 {
     close();
 }

@@ -1,8 +1,8 @@
-#include "Form4.h"
+#include "AboutWindow.h"
 
-#include "Form1Commands.h"
+#include "MainWindowCommands.h"
+#include "app/EncodedText.h"
 #include "app/MessageBox.h"
-#include "app/Module1.h"
 #include "app/Twips.h"
 
 #include <QIcon>
@@ -12,12 +12,12 @@
 
 namespace brenvoll {
 
-QPointer<Form4> Form4::s_instance;
+QPointer<AboutWindow> AboutWindow::s_instance;
 
-Form4* Form4::showWindow()
+AboutWindow* AboutWindow::showWindow()
 {
     if (!s_instance) {
-        s_instance = new Form4();
+        s_instance = new AboutWindow();
     }
     s_instance->show();
     s_instance->raise();
@@ -25,12 +25,12 @@ Form4* Form4::showWindow()
     return s_instance;
 }
 
-Form4* Form4::loaded()
+AboutWindow* AboutWindow::loaded()
 {
     return s_instance;
 }
 
-Form4::Form4(QWidget* parent) : QDialog(parent)
+AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form4"));
     setWindowTitle(QStringLiteral("关于"));
@@ -72,18 +72,18 @@ Form4::Form4(QWidget* parent) : QDialog(parent)
     twips::centreOnScreen(this);
 }
 
-void Form4::Form_Click()
+void AboutWindow::Form_Click()
 {
     Shell::openPage(localPageUrl(kHomePageList));
 }
 
-void Form4::mousePressEvent(QMouseEvent* event)
+void AboutWindow::mousePressEvent(QMouseEvent* event)
 {
     m_pressed = event->button() == Qt::LeftButton;
     QDialog::mousePressEvent(event);
 }
 
-void Form4::mouseReleaseEvent(QMouseEvent* event)
+void AboutWindow::mouseReleaseEvent(QMouseEvent* event)
 {
     const bool click =
         m_pressed && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint());

@@ -3,7 +3,7 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
-#include "mainwindow/Form1.h"
+#include "mainwindow/MainWindow.h"
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
@@ -37,10 +37,10 @@ class TestForm1Records : public QObject
 {
     Q_OBJECT
     std::unique_ptr<test::TestFolder> m_folder;
-    std::unique_ptr<Form1> m_form;
+    std::unique_ptr<MainWindow> m_form;
 
-    Form1& form() { return *m_form; }
-    QLineEdit* box(BoxSet set, int i) { return m_form->box(set, i); }
+    MainWindow& form() { return *m_form; }
+    QLineEdit* box(Field field) { return m_form->box(field); }
     void store(const char* key, const char16_t* name, const char* date, const char16_t* address = u"东街")
     {
         QVERIFY(RecordStore::save(test::makeRecord(QString::fromLatin1(key), QString::fromUtf16(name),
@@ -57,7 +57,7 @@ class TestForm1Records : public QObject
     void load(const QDateTime& now)
     {
         Clock::setFixed(now);
-        m_form = std::make_unique<Form1>();
+        m_form = std::make_unique<MainWindow>();
         m_form->Form_Load();
     }
 
@@ -96,13 +96,13 @@ private slots:
         load(QDateTime(today, QTime(9, 15, 0)));
         QCOMPARE(form().Text3->text(), from);
         QCOMPARE(form().Text4->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
-        QCOMPARE(box(BoxSet::Text5, 5)->text(),
+        QCOMPARE(box(Field::Key)->text(),
                  today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("091500"));
         QVERIFY(form().Label1->text().startsWith(QStringLiteral("计录数：")));
         QCOMPARE(listed(), (QStringList{QStringLiteral("今天[") + formatDate(today) + u']',
                                         QStringLiteral("第一天[") + from + u']'}));
-        QCOMPARE(box(BoxSet::Text6, 0)->palette().color(QPalette::Text), QColor(0, 0, 255));
-        QCOMPARE(box(BoxSet::Text6, 0)->text(), QString());
+        QCOMPARE(box(Field::Number)->palette().color(QPalette::Text), QColor(0, 0, 255));
+        QCOMPARE(box(Field::Number)->text(), QString());
     }
 
     void searchListsNewestFirstWithKeysAlongside()
@@ -118,7 +118,7 @@ private slots:
         for (int k = 0; k < form().lineCount(); ++k) {
             ExamRecord record;
             QVERIFY(RecordStore::load(form().keyOfLine(k), record));
-            QCOMPARE(record.text5[0] + u'[' + record.date() + u']', form().results()->textAt(k));
+            QCOMPARE(record[Field::Name] + u'[' + record.date() + u']', form().results()->textAt(k));
         }
 
         form().Text1->setText(QStringLiteral("O'Neil"));
@@ -138,8 +138,8 @@ private slots:
     {
         ExamRecord record = test::makeRecord(QStringLiteral("20160507080000"), QStringLiteral("张三"),
                                              QStringLiteral("2016-05-07"));
-        record.text6[43] = QStringLiteral("隐藏的日期");
-        record.text6[44] = QStringLiteral("85");
+        record[Field::SignatureDate] = QStringLiteral("隐藏的日期");
+        record[Field::DiastolicPressure] = QStringLiteral("85");
         QVERIFY(RecordStore::save(record));
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
         form().show();
@@ -149,8 +149,8 @@ private slots:
         form().Text2->setFocus();
         form().selectLine(0);
         QCOMPARE(form().sheet()->record(), record);
-        QCOMPARE(box(BoxSet::Text6, 44)->text(), QStringLiteral("85"));
-        QCOMPARE(box(BoxSet::Text6, 43)->text(), QStringLiteral("隐藏的日期"));
+        QCOMPARE(box(Field::DiastolicPressure)->text(), QStringLiteral("85"));
+        QCOMPARE(box(Field::SignatureDate)->text(), QStringLiteral("隐藏的日期"));
         QCOMPARE(form().Picture3->pos(), page);
         QCOMPARE(QApplication::focusWidget(), form().Text2);
     }
@@ -158,10 +158,10 @@ private slots:
     void saveAddsThenOverwritesAndShowsTheDay()
     {
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
-        const QString key = box(BoxSet::Text5, 5)->text();
-        box(BoxSet::Text5, 0)->setText(QStringLiteral("新人"));
-        box(BoxSet::Text5, 3)->setText(QStringLiteral(" 2016-05.07"));
-        box(BoxSet::Text5, 4)->setText(QStringLiteral("西街"));
+        const QString key = box(Field::Key)->text();
+        box(Field::Name)->setText(QStringLiteral("新人"));
+        box(Field::ExamDate)->setText(QStringLiteral(" 2016-05.07"));
+        box(Field::Address)->setText(QStringLiteral("西街"));
         form().Text1->setText(QStringLiteral("x"));
         form().saveRecord();
         QVERIFY(MessageBox::takeShown().isEmpty());
@@ -171,14 +171,14 @@ private slots:
         QCOMPARE(form().Text4->text(), QStringLiteral("2016-05-07"));
         QCOMPARE(listed(), QStringList{QStringLiteral("新人[2016-05-07]")});
         QCOMPARE(form().selectedLine(), -1);
-        QCOMPARE(box(BoxSet::Text5, 5)->text(), key);
+        QCOMPARE(box(Field::Key)->text(), key);
 
-        box(BoxSet::Text6, 41)->setText(QStringLiteral("未见异常"));
+        box(Field::Conclusion)->setText(QStringLiteral("未见异常"));
         form().saveRecord();
         QCOMPARE(RecordStore::count(), 1);
         ExamRecord stored;
         QVERIFY(RecordStore::load(key, stored));
-        QCOMPARE(stored.text6[41], QStringLiteral("未见异常"));
+        QCOMPARE(stored[Field::Conclusion], QStringLiteral("未见异常"));
         QCOMPARE(stored.date(), QStringLiteral("2016-05-07"));
     }
 
@@ -195,14 +195,14 @@ private slots:
     {
         QFETCH(QString, date);
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
-        box(BoxSet::Text5, 3)->setText(date);
-        box(BoxSet::Text5, 0)->setText(QStringLiteral("某人"));
+        box(Field::ExamDate)->setText(date);
+        box(Field::Name)->setText(QStringLiteral("某人"));
         const QString from = form().Text3->text();
         form().saveRecord();
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSaveDate});
         QCOMPARE(RecordStore::count(), 0);
         QCOMPARE(form().Text3->text(), from);
-        QCOMPARE(box(BoxSet::Text5, 3)->text(), date);
+        QCOMPARE(box(Field::ExamDate)->text(), date);
     }
 
     void failedSaveKeepsSheetAndList()
@@ -211,9 +211,9 @@ private slots:
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
         QSqlQuery(Database::connection()).exec(QStringLiteral("PRAGMA query_only = 1"));
         form().newRecord();
-        box(BoxSet::Text5, 0)->setText(QStringLiteral("没存上"));
-        box(BoxSet::Text5, 3)->setText(QStringLiteral("2016-05-08"));
-        box(BoxSet::Text6, 10)->setText(QStringLiteral("一些发现"));
+        box(Field::Name)->setText(QStringLiteral("没存上"));
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-08"));
+        box(Field::InternalOther)->setText(QStringLiteral("一些发现"));
         const ExamRecord typed = form().sheet()->record();
         form().saveRecord();
         const auto shown = MessageBox::takeShown();
@@ -229,30 +229,30 @@ private slots:
     {
         store("20160509080001", u"已存", "2016-05-09");
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0, 0)));
-        const QString first = box(BoxSet::Text5, 5)->text();
+        const QString first = box(Field::Key)->text();
         QCOMPARE(first, QStringLiteral("20160509080000"));
-        box(BoxSet::Text5, 0)->setText(QStringLiteral("甲"));
-        box(BoxSet::Text5, 2)->setText(QStringLiteral("45"));
-        box(BoxSet::Text5, 3)->setText(QStringLiteral("2016-05-09"));
-        box(BoxSet::Text5, 4)->setText(QStringLiteral("北街"));
-        box(BoxSet::Text6, 44)->setText(QStringLiteral("90"));
+        box(Field::Name)->setText(QStringLiteral("甲"));
+        box(Field::Age)->setText(QStringLiteral("45"));
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-09"));
+        box(Field::Address)->setText(QStringLiteral("北街"));
+        box(Field::DiastolicPressure)->setText(QStringLiteral("90"));
         form().saveRecord();
         form().VScroll1->setValue(90);
         form().newRecord(); // same second on the clock
-        QCOMPARE(box(BoxSet::Text5, 0)->text(), QString());
-        QCOMPARE(box(BoxSet::Text5, 2)->text(), QString());
-        QCOMPARE(box(BoxSet::Text6, 44)->text(), QString());
-        QCOMPARE(box(BoxSet::Text5, 3)->text(), QStringLiteral("2016-05-09"));
-        QCOMPARE(box(BoxSet::Text5, 4)->text(), QStringLiteral("北街"));
+        QCOMPARE(box(Field::Name)->text(), QString());
+        QCOMPARE(box(Field::Age)->text(), QString());
+        QCOMPARE(box(Field::DiastolicPressure)->text(), QString());
+        QCOMPARE(box(Field::ExamDate)->text(), QStringLiteral("2016-05-09"));
+        QCOMPARE(box(Field::Address)->text(), QStringLiteral("北街"));
         QCOMPARE(form().VScroll1->value(), 0);
-        const QString second = box(BoxSet::Text5, 5)->text();
+        const QString second = box(Field::Key)->text();
         QCOMPARE(second, QStringLiteral("20160509080002")); // 00 handed out, 01 stored
-        box(BoxSet::Text5, 0)->setText(QStringLiteral("乙"));
+        box(Field::Name)->setText(QStringLiteral("乙"));
         form().saveRecord();
         QCOMPARE(RecordStore::count(), 3);
         ExamRecord a;
         QVERIFY(RecordStore::load(first, a));
-        QCOMPARE(a.text5[0], QStringLiteral("甲"));
+        QCOMPARE(a[Field::Name], QStringLiteral("甲"));
     }
 
     void deleteAsksAndActsOnTheSelectedLine()
@@ -272,7 +272,7 @@ private slots:
         QCOMPARE(texts(shown), QStringList{kQuestion});
         QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
         QCOMPARE(RecordStore::count(), 2);
-        QCOMPARE(box(BoxSet::Text5, 0)->text(), QStringLiteral("张三"));
+        QCOMPARE(box(Field::Name)->text(), QStringLiteral("张三"));
 
         form().newRecord(); // the selection decides, not the sheet
         MessageBox::queueAnswer(QMessageBox::Yes);
@@ -280,9 +280,9 @@ private slots:
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{kQuestion});
         QVERIFY(!RecordStore::exists(QStringLiteral("20160507080000")));
         QCOMPARE(listed(), QStringList{QStringLiteral("李四[2016-05-07]")});
-        QCOMPARE(box(BoxSet::Text5, 3)->text(), QString());
-        QCOMPARE(box(BoxSet::Text5, 4)->text(), QString());
-        QCOMPARE(box(BoxSet::Text5, 5)->text().size(), 14);
+        QCOMPARE(box(Field::ExamDate)->text(), QString());
+        QCOMPARE(box(Field::Address)->text(), QString());
+        QCOMPARE(box(Field::Key)->text().size(), 14);
 
         form().selectLine(0);
         form().deleteRecord();
@@ -303,9 +303,9 @@ private slots:
         QVERIFY(shown[1].text.startsWith(QStringLiteral("记录没有删除")));
         QCOMPARE(RecordStore::count(), 1);
         QCOMPARE(form().lineCount(), 1);
-        QCOMPARE(box(BoxSet::Text5, 0)->text(), QStringLiteral("张三"));
+        QCOMPARE(box(Field::Name)->text(), QStringLiteral("张三"));
     }
 };
 
 QTEST_MAIN(TestForm1Records)
-#include "tst_form1records.moc"
+#include "tst_mainwindow_records.moc"

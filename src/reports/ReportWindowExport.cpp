@@ -1,5 +1,5 @@
 // The report window's export to an Excel workbook.
-#include "Form3.h"
+#include "ReportWindow.h"
 #include "XlsExport.h"
 #include "app/MessageBox.h"
 #include "record/DateRules.h"
@@ -12,7 +12,7 @@
 
 namespace brenvoll {
 
-bool Form3::writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error)
+bool ReportWindow::writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error)
 {
     QProgressDialog progress(QStringLiteral("正在导出到Excel，请稍候……"), QString(), 0, 100, this);
     progress.setWindowTitle(QStringLiteral("提示"));
@@ -30,7 +30,7 @@ bool Form3::writeWorkbook(const QString& path, const std::vector<ReportRow>& row
     return ok;
 }
 
-void Form3::Command4_Click()
+void ReportWindow::Command4_Click()
 {
     const QString chosen = trimBlanks(
         FileDialogs::saveFileName(this, QStringLiteral("另存为"), QStringLiteral("Excel文件 (*.xls)")));

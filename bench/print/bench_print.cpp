@@ -128,7 +128,7 @@ int main(int argc, char** argv)
     MessageBox::setAnswerMode(true);
     Clock::setFixed(QDateTime(QDate(2016, 6, 1), QTime(9, 0)));
     MainWindow main;
-    main.Form_Load();
+    main.loadOnStart();
     if (main.lineCount() != count) {
         std::fprintf(stderr, "the list shows %d records, not %d\n", main.lineCount(), count);
         return 1;

@@ -193,7 +193,7 @@ void LoginWindow::openMainWindow()
         form1 = new MainWindow();
         form1->setAttribute(Qt::WA_DeleteOnClose);
     }
-    form1->Form_Load();
+    form1->loadOnStart();
     form1->show();
 }
 

@@ -72,7 +72,7 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent)
     twips::centreOnScreen(this);
 }
 
-void AboutWindow::Form_Click()
+void AboutWindow::openHomePage()
 {
     Shell::openPage(localPageUrl(kHomePageList));
 }
@@ -90,7 +90,7 @@ void AboutWindow::mouseReleaseEvent(QMouseEvent* event)
     m_pressed = false;
     QDialog::mouseReleaseEvent(event);
     if (click) {
-        Form_Click();
+        openHomePage();
     }
 }
 

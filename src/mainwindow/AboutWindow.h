@@ -17,7 +17,7 @@ public:
     static AboutWindow* loaded();
 
     // Opens the home page in the default browser.
-    void Form_Click();
+    void openHomePage();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;

@@ -35,16 +35,16 @@ public:
 
     // Start-up: maximise, last year in the search panel, blank sheet, first
     // search, first key, phrase list.
-    void Form_Load();
+    void loadOnStart();
 
     // Operations of the toolbar and the menu.
-    void Command1_Click(); // search
-    void newRecord();      // 新建
-    void saveRecord();     // 保存
-    void deleteRecord();   // 删除
+    void search();       // 查 询
+    void newRecord();    // 新建
+    void saveRecord();   // 保存
+    void deleteRecord(); // 删除
 
     // Loads the record of the selected result line into the sheet.
-    void List1_Click();
+    void loadSelectedRecord();
     // Selects line k of the result list (-1: none); a changed selection loads
     // that record.
     void selectLine(int k);
@@ -56,32 +56,33 @@ public:
     void fillPhraseList();
 
     // Prints the sheet as it stands now on the default printer.
-    void p_Click();
+    void printSheet();
 
-    SheetView* sheet() const { return Picture5; }
+    SheetView* sheet() const { return m_sheet; }
     QLineEdit* box(Field field) const;
     ResultModel* results() const { return m_results; }
     // Enter, insertion target and date default of the sheet's boxes.
     SheetEntry* entry() const { return m_entry; }
     PhrasePanel* phrasePanel() const { return m_phrasePanel; }
 
-    // Search panel and result list.
-    QFrame* Frame4 = nullptr;
-    QLineEdit* Text1 = nullptr; // name filter
-    QLineEdit* Text2 = nullptr; // address filter
-    QLineEdit* Text3 = nullptr; // first day
-    QLineEdit* Text4 = nullptr; // last day
-    QPushButton* Command1 = nullptr;
-    QListView* List1 = nullptr;
-    QLabel* Label1 = nullptr;
-    // Phrase panel; List3 is its phrase list.
-    QListWidget* List3 = nullptr;
-    // Toolbar band, viewport, page, sheet and scroll bar.
-    QFrame* Frame1 = nullptr;
-    QFrame* Picture2 = nullptr;
-    QWidget* Picture3 = nullptr;
-    SheetView* Picture5 = nullptr;
-    QScrollBar* VScroll1 = nullptr;
+    // The search panel: name and address filters, the first and the last day,
+    // and its button; the result list with its count below it.
+    QFrame* searchPanel() const { return m_searchPanel; }
+    QLineEdit* nameFilter() const { return m_nameFilter; }
+    QLineEdit* addressFilter() const { return m_addressFilter; }
+    QLineEdit* fromDate() const { return m_fromDate; }
+    QLineEdit* toDate() const { return m_toDate; }
+    QPushButton* searchButton() const { return m_searchButton; }
+    QListView* resultList() const { return m_resultList; }
+    QLabel* countLabel() const { return m_countLabel; }
+    // The phrase panel's list of phrases.
+    QListWidget* phraseList() const { return m_phraseList; }
+    // The toolbar band, the grey viewport, the A4 page in it that carries the
+    // sheet, and the viewport's scroll bar.
+    QFrame* toolbar() const { return m_toolbar; }
+    QFrame* viewport() const { return m_viewport; }
+    QWidget* page() const { return m_page; }
+    QScrollBar* scrollBar() const { return m_scrollBar; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -96,6 +97,22 @@ private:
     void scrollPage(int value);
     void showResults(std::vector<ResultLine>&& lines);
     int px(double twips) const;
+
+    // Beside each widget its designed name, which is its objectName.
+    QFrame* m_searchPanel = nullptr;       // Frame4
+    QLineEdit* m_nameFilter = nullptr;     // Text1
+    QLineEdit* m_addressFilter = nullptr;  // Text2
+    QLineEdit* m_fromDate = nullptr;       // Text3
+    QLineEdit* m_toDate = nullptr;         // Text4
+    QPushButton* m_searchButton = nullptr; // Command1
+    QListView* m_resultList = nullptr;     // List1
+    QLabel* m_countLabel = nullptr;        // Label1
+    QListWidget* m_phraseList = nullptr;   // List3
+    QFrame* m_toolbar = nullptr;           // Frame1
+    QFrame* m_viewport = nullptr;          // Picture2
+    QWidget* m_page = nullptr;             // Picture3
+    SheetView* m_sheet = nullptr;          // Picture5
+    QScrollBar* m_scrollBar = nullptr;     // VScroll1
 
     ResultModel* m_results = nullptr;
     SheetEntry* m_entry = nullptr;

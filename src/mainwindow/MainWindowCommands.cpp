@@ -1,6 +1,7 @@
 // Toolbar and menu bar of the main window. A toolbar button is four controls of
-// one index: the face Picture4, the icon Image7, the caption Label15 and the
-// transparent cover Label18 that takes the mouse for the whole face.
+// one index: the face, the icon, the caption and the transparent cover that
+// takes the mouse for the whole face. Their objectNames keep the designed
+// names, set in buildToolbar().
 #include "MainWindowCommands.h"
 
 #include "AboutWindow.h"
@@ -37,7 +38,7 @@ void initIcons()
 
 namespace {
 
-struct ButtonDef
+struct ToolbarButtonDef
 {
     int index;
     const char* caption;
@@ -45,13 +46,14 @@ struct ButtonDef
     const char* icon;
 };
 
-const ButtonDef kButtons[] = {
+const ToolbarButtonDef kToolbarButtons[] = {
     {0, "新建", 120, ":/mainwindow/icons/new.svg"},     {1, "保存", 1260, ":/mainwindow/icons/save.svg"},
     {2, "删除", 2400, ":/mainwindow/icons/delete.svg"}, {3, "打印", 3540, ":/mainwindow/icons/print.svg"},
     {4, "报表", 4680, ":/mainwindow/icons/report.svg"}, {6, "退出", 7020, ":/mainwindow/icons/exit.svg"},
 };
 
-QString objectName(const char* set, int index)
+// The objectName of the control `set` of toolbar button `index`: set_index.
+QString buttonPartName(const char* set, int index)
 {
     return QString::fromLatin1(set) + u'_' + QString::number(index);
 }
@@ -76,12 +78,13 @@ private:
     QIcon m_icon;
 };
 
-// The transparent cover of a button face. The window system delivers the
-// release to the widget that took the press, wherever the pointer is then.
-class ButtonCover : public QWidget
+// The transparent cover of a toolbar button's face: it takes the mouse for the
+// whole button. The window system delivers the release to the widget that took
+// the press, wherever the pointer is then.
+class ToolbarButtonCover : public QWidget
 {
 public:
-    ButtonCover(MainWindow& form, QFrame* face, int index)
+    ToolbarButtonCover(MainWindow& form, QFrame* face, int index)
         : QWidget(face), m_form(form), m_face(face), m_index(index)
     {
     }
@@ -89,19 +92,19 @@ public:
 protected:
     void mousePressEvent(QMouseEvent* event) override
     {
-        Label18_MouseDown();
+        pressed();
         event->accept();
     }
 
     void mouseReleaseEvent(QMouseEvent* event) override
     {
         event->accept();
-        Label18_MouseUp();
+        released();
     }
 
 private:
     // The face looks pressed: a sunken edge.
-    void Label18_MouseDown()
+    void pressed()
     {
         m_face->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         m_face->setLineWidth(2);
@@ -109,7 +112,7 @@ private:
 
     // The face is back at rest before the command runs, so that a window or a
     // question opened by the command meets a released button.
-    void Label18_MouseUp()
+    void released()
     {
         m_face->setFrameStyle(QFrame::NoFrame);
         m_face->setBackgroundRole(QPalette::Button);
@@ -124,20 +127,20 @@ private:
 
 void buildToolbar(MainWindow& form)
 {
-    QFrame* band = form.Frame1;
+    QFrame* band = form.toolbar();
     band->setFrameStyle(QFrame::Box | QFrame::Sunken);
     QFont captionFont = band->font();
     captionFont.setPointSizeF(9);
-    for (const ButtonDef& def : kButtons) {
+    for (const ToolbarButtonDef& def : kToolbarButtons) {
         auto* face = new QFrame(band);
-        face->setObjectName(objectName("Picture4", def.index));
+        face->setObjectName(buttonPartName("Picture4", def.index));
         face->setFrameStyle(QFrame::NoFrame);
         face->setAutoFillBackground(true);
         face->setBackgroundRole(QPalette::Button);
         twips::place(face, def.left, 150, 1095, 555);
 
         auto* icon = new IconView(QIcon(QString::fromLatin1(def.icon)), face);
-        icon->setObjectName(objectName("Image7", def.index));
+        icon->setObjectName(buttonPartName("Image7", def.index));
         if (def.index == 1) {
             twips::place(icon, 90, 60, 400, 425);
         } else {
@@ -145,7 +148,7 @@ void buildToolbar(MainWindow& form)
         }
 
         auto* caption = new QLabel(QString::fromUtf8(def.caption), face);
-        caption->setObjectName(objectName("Label15", def.index));
+        caption->setObjectName(buttonPartName("Label15", def.index));
         caption->setFont(captionFont);
         caption->setAttribute(Qt::WA_TransparentForMouseEvents);
         twips::place(caption, 660, 180, 360, 180);
@@ -156,8 +159,8 @@ void buildToolbar(MainWindow& form)
         caption->setGeometry(caption->x(), centre - hint.height() / 2, qMax(caption->width(), hint.width()),
                              qMax(caption->height(), hint.height()));
 
-        auto* cover = new ButtonCover(form, face, def.index);
-        cover->setObjectName(objectName("Label18", def.index));
+        auto* cover = new ToolbarButtonCover(form, face, def.index);
+        cover->setObjectName(buttonPartName("Label18", def.index));
         twips::place(cover, 0, 0, 1095, 555);
         cover->raise();
     }

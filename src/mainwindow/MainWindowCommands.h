@@ -1,6 +1,6 @@
 #pragma once
-// The main window's commands: the toolbar band Frame1 and the menu bar. Both
-// call the same operations, so that a command behaves alike from either place.
+// The main window's commands: the toolbar band and the menu bar. Both call the
+// same operations, so that a command behaves alike from either place.
 namespace brenvoll {
 
 class MainWindow;
@@ -8,7 +8,7 @@ class MainWindow;
 // Makes the program's icons (":/mainwindow/icons/...") available.
 void initIcons();
 
-// Fills Frame1 with its buttons and gives the window its menu bar.
+// Fills the toolbar band with its buttons and gives the window its menu bar.
 void buildCommands(MainWindow& form);
 
 // Runs the command of toolbar button `index` (0 新建, 1 保存, 2 删除, 3 打印,

@@ -1,6 +1,6 @@
 // The main window's layout and the scrolling of the sheet: the grey viewport
-// Picture2 holds the scroll bar VScroll1 and the A4 page Picture3, which
-// carries the sheet Picture5. Inside the viewport positions are millimetres.
+// holds the scroll bar and the white A4 page, which carries the sheet. Inside
+// the viewport positions are millimetres.
 #include "MainWindow.h"
 #include "WindowLayout.h"
 #include "record/SheetView.h"
@@ -72,8 +72,8 @@ double pxToTwips(const QWidget* w, int px)
     return px * 1440.0 / w->logicalDpiY();
 }
 
-// List3 may sit inside a panel of the client area; its rule is in client
-// coordinates.
+// The phrase list may sit inside a panel of the client area; its rule is in
+// client coordinates.
 QPoint listOrigin(const QWidget* client, const QWidget* list)
 {
     const QWidget* parent = list->parentWidget();
@@ -88,39 +88,39 @@ QPoint listOrigin(const QWidget* client, const QWidget* list)
 void MainWindow::buildViewport(QWidget* client)
 {
     auto* viewport = new ViewportFrame(client);
-    Picture2 = viewport;
-    Picture2->setObjectName(QStringLiteral("Picture2"));
-    Picture2->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    Picture2->setLineWidth(2);
-    Picture2->setAutoFillBackground(true);
-    QPalette grey = Picture2->palette();
+    m_viewport = viewport;
+    m_viewport->setObjectName(QStringLiteral("Picture2"));
+    m_viewport->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_viewport->setLineWidth(2);
+    m_viewport->setAutoFillBackground(true);
+    QPalette grey = m_viewport->palette();
     grey.setColor(QPalette::Window, QColor(128, 128, 128));
-    Picture2->setPalette(grey);
-    Picture2->setGeometry(px(2520), px(810), px(12670), px(9375));
+    m_viewport->setPalette(grey);
+    m_viewport->setGeometry(px(2520), px(810), px(12670), px(9375));
 
-    Picture3 = new QWidget(viewport->inside());
-    Picture3->setObjectName(QStringLiteral("Picture3"));
-    Picture3->setAutoFillBackground(true);
-    QPalette white = Picture3->palette();
+    m_page = new QWidget(viewport->inside());
+    m_page->setObjectName(QStringLiteral("Picture3"));
+    m_page->setAutoFillBackground(true);
+    QPalette white = m_page->palette();
     white.setColor(QPalette::Window, Qt::white);
-    Picture3->setPalette(white);
-    Picture3->setGeometry(0, 0, mmToPx(this, WindowLayout::kPageWidthMm),
-                          mmToPx(this, WindowLayout::kPageHeightMm));
+    m_page->setPalette(white);
+    m_page->setGeometry(0, 0, mmToPx(this, WindowLayout::kPageWidthMm),
+                        mmToPx(this, WindowLayout::kPageHeightMm));
 
     // The sheet is a little wider than the page; the page cuts it off.
-    Picture5 = new SheetView(Picture3);
-    Picture5->move(0, 0);
+    m_sheet = new SheetView(m_page);
+    m_sheet->move(0, 0);
 
-    VScroll1 = new QScrollBar(Qt::Vertical, viewport->inside());
-    VScroll1->setObjectName(QStringLiteral("VScroll1"));
-    VScroll1->setRange(0, WindowLayout::kBarMaximum);
-    VScroll1->setSingleStep(1);
-    VScroll1->setPageStep(10);
-    VScroll1->setGeometry(0, 0, px(WindowLayout::kBarWidthTwips), Picture2->height());
+    m_scrollBar = new QScrollBar(Qt::Vertical, viewport->inside());
+    m_scrollBar->setObjectName(QStringLiteral("VScroll1"));
+    m_scrollBar->setRange(0, WindowLayout::kBarMaximum);
+    m_scrollBar->setSingleStep(1);
+    m_scrollBar->setPageStep(10);
+    m_scrollBar->setGeometry(0, 0, px(WindowLayout::kBarWidthTwips), m_viewport->height());
     // Dragging the thumb moves the page as it goes (tracking), like a click.
-    VScroll1->setTracking(true);
-    connect(VScroll1, &QScrollBar::valueChanged, this, &MainWindow::scrollPage);
-    viewport->setWheelTarget(VScroll1);
+    m_scrollBar->setTracking(true);
+    connect(m_scrollBar, &QScrollBar::valueChanged, this, &MainWindow::scrollPage);
+    viewport->setWheelTarget(m_scrollBar);
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -132,39 +132,41 @@ void MainWindow::resizeEvent(QResizeEvent* event)
 void MainWindow::applyLayout()
 {
     QWidget* client = centralWidget();
-    const QPoint origin = listOrigin(client, List3);
+    const QPoint origin = listOrigin(client, m_phraseList);
 
     WindowGeometry now;
-    now.toolbarWidth = pxToTwips(this, Frame1->width());
-    now.viewportWidth = pxToTwips(this, Picture2->width());
-    now.viewportHeight = pxToTwips(this, Picture2->height());
-    now.listHeight = pxToTwips(this, List3->height());
-    now.listTop = pxToTwips(this, List3->y() + origin.y());
-    now.barHeight = pxToMm(this, VScroll1->height());
-    now.barLeft = pxToMm(this, VScroll1->x());
-    now.pageLeft = pxToMm(this, Picture3->x());
-    now.pageTop = pxToMm(this, Picture3->y());
-    now.barEnabled = VScroll1->isEnabled();
+    now.toolbarWidth = pxToTwips(this, m_toolbar->width());
+    now.viewportWidth = pxToTwips(this, m_viewport->width());
+    now.viewportHeight = pxToTwips(this, m_viewport->height());
+    now.listHeight = pxToTwips(this, m_phraseList->height());
+    now.listTop = pxToTwips(this, m_phraseList->y() + origin.y());
+    now.barHeight = pxToMm(this, m_scrollBar->height());
+    now.barLeft = pxToMm(this, m_scrollBar->x());
+    now.pageLeft = pxToMm(this, m_page->x());
+    now.pageTop = pxToMm(this, m_page->y());
+    now.barEnabled = m_scrollBar->isEnabled();
 
     // The window's outer size: borders, title bar and menu bar included.
     const QRect outer = frameGeometry();
     const WindowGeometry next =
         WindowLayout::arrange(pxToTwips(this, outer.width()), pxToTwips(this, outer.height()), now);
 
-    Frame1->resize(px(next.toolbarWidth), Frame1->height());
-    Picture2->resize(px(next.viewportWidth), px(next.viewportHeight));
-    List3->setGeometry(List3->x(), px(next.listTop) - origin.y(), List3->width(), px(next.listHeight));
-    VScroll1->setGeometry(mmToPx(this, next.barLeft), 0, VScroll1->width(), mmToPx(this, next.barHeight));
-    Picture3->move(mmToPx(this, next.pageLeft), mmToPx(this, next.pageTop));
-    VScroll1->setEnabled(next.barEnabled);
+    m_toolbar->resize(px(next.toolbarWidth), m_toolbar->height());
+    m_viewport->resize(px(next.viewportWidth), px(next.viewportHeight));
+    m_phraseList->setGeometry(m_phraseList->x(), px(next.listTop) - origin.y(), m_phraseList->width(),
+                              px(next.listHeight));
+    m_scrollBar->setGeometry(mmToPx(this, next.barLeft), 0, m_scrollBar->width(),
+                             mmToPx(this, next.barHeight));
+    m_page->move(mmToPx(this, next.pageLeft), mmToPx(this, next.pageTop));
+    m_scrollBar->setEnabled(next.barEnabled);
 }
 
 void MainWindow::scrollPage(int value)
 {
     const auto top =
-        WindowLayout::scrolledPageTop(pxToTwips(this, Picture2->height()), value, VScroll1->maximum());
+        WindowLayout::scrolledPageTop(pxToTwips(this, m_viewport->height()), value, m_scrollBar->maximum());
     if (top) {
-        Picture3->move(Picture3->x(), mmToPx(this, *top));
+        m_page->move(m_page->x(), mmToPx(this, *top));
     }
 }
 

@@ -7,9 +7,9 @@ namespace brenvoll {
 
 // Prints what the sheet shows now, saved or not, as one page on the default
 // printer. A page that did not come out is reported, never passed off as done.
-void MainWindow::p_Click()
+void MainWindow::printSheet()
 {
-    const PrintOutcome outcome = printShownSheet(*Picture5);
+    const PrintOutcome outcome = printShownSheet(*m_sheet);
     if (!outcome.ok()) {
         MessageBox::warning(this, outcome.message());
     }

@@ -24,15 +24,16 @@ void MainWindow::showResults(std::vector<ResultLine>&& lines)
 {
     const auto count = lines.size();
     m_results->setLines(std::move(lines));
-    Label1->setText(kCountCaption + QString::number(count));
+    m_countLabel->setText(kCountCaption + QString::number(count));
 }
 
-void MainWindow::Command1_Click()
+void MainWindow::search()
 {
     m_results->clear();
     std::vector<ResultLine> lines;
     QString error;
-    const SearchFilter filter{Text1->text(), Text2->text(), Text3->text(), Text4->text()};
+    const SearchFilter filter{m_nameFilter->text(), m_addressFilter->text(), m_fromDate->text(),
+                              m_toDate->text()};
     switch (RecordStore::search(filter, lines, &error)) {
     case RecordStore::SearchError::None:
         showResults(std::move(lines));
@@ -46,7 +47,7 @@ void MainWindow::Command1_Click()
     }
 }
 
-void MainWindow::List1_Click()
+void MainWindow::loadSelectedRecord()
 {
     const QString key = keyOfLine(selectedLine());
     if (key.isEmpty()) {
@@ -55,25 +56,25 @@ void MainWindow::List1_Click()
     ExamRecord record;
     // A record that cannot be read leaves the sheet as it was.
     if (RecordStore::load(key, record)) {
-        Picture5->setRecord(record);
+        m_sheet->setRecord(record);
     }
 }
 
 int MainWindow::selectedLine() const
 {
-    const QModelIndexList selected = List1->selectionModel()->selectedRows();
+    const QModelIndexList selected = m_resultList->selectionModel()->selectedRows();
     return selected.isEmpty() ? -1 : selected.constFirst().row();
 }
 
 void MainWindow::selectLine(int k)
 {
     if (k < 0 || k >= m_results->count()) {
-        List1->clearSelection();
+        m_resultList->clearSelection();
         return;
     }
     const QModelIndex index = m_results->index(k);
-    List1->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    List1->scrollTo(index);
+    m_resultList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+    m_resultList->scrollTo(index);
 }
 
 int MainWindow::lineCount() const
@@ -93,7 +94,7 @@ void MainWindow::saveRecord()
         MessageBox::warning(this, kSaveDateMessage);
         return;
     }
-    ExamRecord record = Picture5->record();
+    ExamRecord record = m_sheet->record();
     record[Field::ExamDate] = *date;
     QString error;
     if (!RecordStore::save(record, &error)) {
@@ -102,10 +103,10 @@ void MainWindow::saveRecord()
     }
     // Show every record of the saved day, the saved one among them.
     m_results->clear();
-    Text1->clear();
-    Text2->clear();
-    Text3->setText(*date);
-    Text4->setText(*date);
+    m_nameFilter->clear();
+    m_addressFilter->clear();
+    m_fromDate->setText(*date);
+    m_toDate->setText(*date);
     std::vector<ResultLine> lines;
     if (!RecordStore::listDay(*date, lines, &error)) {
         MessageBox::warning(this, QStringLiteral("记录已保存，但无法刷新列表：") + error);
@@ -116,8 +117,8 @@ void MainWindow::saveRecord()
 
 void MainWindow::newRecord()
 {
-    Picture5->move(Picture5->x(), 0);
-    VScroll1->setValue(0);
+    m_sheet->move(m_sheet->x(), 0);
+    m_scrollBar->setValue(0);
     // Date and address stay: the next examinee is usually of the same day
     // and place.
     for (const BoxDef& def : FieldMap::boxes()) {
@@ -149,7 +150,7 @@ void MainWindow::deleteRecord()
     for (const BoxDef& def : FieldMap::boxes()) {
         box(def.field)->clear();
     }
-    Command1_Click();
+    search();
     newRecord();
 }
 

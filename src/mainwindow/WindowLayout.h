@@ -12,16 +12,16 @@ namespace brenvoll {
 // viewport's inner scale (its inside top-left corner is 0, 0).
 struct WindowGeometry
 {
-    double toolbarWidth = 0;   // Frame1, twips
-    double viewportWidth = 0;  // Picture2, twips (outer size)
-    double viewportHeight = 0; // Picture2, twips (outer size)
-    double listHeight = 0;     // List3, twips
-    double listTop = 0;        // List3, twips
-    double barHeight = 0;      // VScroll1, mm
-    double barLeft = 0;        // VScroll1, mm
-    double pageLeft = 0;       // Picture3, mm
-    double pageTop = 0;        // Picture3, mm
-    bool barEnabled = true;    // VScroll1
+    double toolbarWidth = 0;   // twips
+    double viewportWidth = 0;  // twips (outer size)
+    double viewportHeight = 0; // twips (outer size)
+    double listHeight = 0;     // phrase list, twips
+    double listTop = 0;        // phrase list, twips
+    double barHeight = 0;      // scroll bar, mm
+    double barLeft = 0;        // scroll bar, mm
+    double pageLeft = 0;       // mm
+    double pageTop = 0;        // mm
+    bool barEnabled = true;    // scroll bar
 };
 
 namespace WindowLayout {
@@ -31,7 +31,7 @@ constexpr double kTwipsPerMm = 56.7;
 // Twips per millimetre for the scroll bar's height and for scrolling.
 constexpr double kScrollTwipsPerMm = 56.6667;
 
-// The A4 page (Picture3) and the scroll bar (VScroll1), as designed.
+// The A4 page and the scroll bar, as designed.
 constexpr double kPageWidthMm = 210;
 constexpr double kPageHeightMm = 297;
 constexpr int kBarWidthTwips = 255;

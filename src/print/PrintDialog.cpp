@@ -120,7 +120,7 @@ void PrintDialog::Command1_Click()
     MainWindow* main = MainWindow::instance();
     if (Option1->isChecked()) {
         if (main) {
-            main->p_Click();
+            main->printSheet();
         }
     } else if (Option2->isChecked()) {
         if (!main || main->lineCount() < 1) {
@@ -183,7 +183,7 @@ void PrintDialog::printBatch(MainWindow& main)
         // The line that was already selected is not loaded again by selecting
         // it; a sheet that shows another record by then (a new sheet) is.
         if (main.box(Field::Key)->text() != key) {
-            main.List1_Click();
+            main.loadSelectedRecord();
         }
         PrintOutcome outcome;
         if (main.box(Field::Key)->text() != key) {

@@ -136,12 +136,12 @@ QAction* MainFrameTest::action(const char* name) const
 
 QWidget* MainFrameTest::cover(int index) const
 {
-    return m_form->Frame1->findChild<QWidget*>(QStringLiteral("Label18_") + QString::number(index));
+    return m_form->toolbar()->findChild<QWidget*>(QStringLiteral("Label18_") + QString::number(index));
 }
 
 QFrame* MainFrameTest::face(int index) const
 {
-    return m_form->Frame1->findChild<QFrame*>(QStringLiteral("Picture4_") + QString::number(index));
+    return m_form->toolbar()->findChild<QFrame*>(QStringLiteral("Picture4_") + QString::number(index));
 }
 
 // Sizes the window so that its outer frame measures the given twips.
@@ -156,86 +156,86 @@ void MainFrameTest::resizeOuter(int widthTwips, int heightTwips)
 
 double MainFrameTest::pageTopPx() const
 {
-    return m_form->Picture3->y();
+    return m_form->page()->y();
 }
 
 void MainFrameTest::layoutFollowsTheOuterSize()
 {
     // 15360 x 12000 twips outside: the worked example of the window.
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Brenvoll V2.0"));
-    QVERIFY(qAbs(m_form->Frame1->width() - twipsPx(15150)) <= 1);
-    QVERIFY(qAbs(m_form->Picture2->width() - twipsPx(12685)) <= 1);
-    QVERIFY(qAbs(m_form->Picture2->height() - twipsPx(10335)) <= 1);
-    QCOMPARE(m_form->Picture2->pos(), QPoint(qRound(twipsPx(2520)), qRound(twipsPx(810))));
-    const QPoint listTop = m_form->List3->mapTo(m_form->centralWidget(), QPoint(0, 0));
+    QVERIFY(qAbs(m_form->toolbar()->width() - twipsPx(15150)) <= 1);
+    QVERIFY(qAbs(m_form->viewport()->width() - twipsPx(12685)) <= 1);
+    QVERIFY(qAbs(m_form->viewport()->height() - twipsPx(10335)) <= 1);
+    QCOMPARE(m_form->viewport()->pos(), QPoint(qRound(twipsPx(2520)), qRound(twipsPx(810))));
+    const QPoint listTop = m_form->phraseList()->mapTo(m_form->centralWidget(), QPoint(0, 0));
     QVERIFY(qAbs(listTop.y() - twipsPx(6870)) <= 1);
-    QVERIFY(qAbs(m_form->List3->height() - twipsPx(4230)) <= 1);
+    QVERIFY(qAbs(m_form->phraseList()->height() - twipsPx(4230)) <= 1);
 
     // Inside the viewport: millimetres from its inside corner.
-    QVERIFY(qAbs(m_form->VScroll1->height() - mmPx(181.38)) <= 1);
-    QVERIFY(qAbs(m_form->VScroll1->x() - mmPx(218.22)) <= 1);
-    QCOMPARE(m_form->VScroll1->width(), qRound(twipsPx(255)));
-    QVERIFY(qAbs(m_form->Picture3->x() - mmPx(4.11)) <= 1);
-    QCOMPARE(m_form->Picture3->y(), 0);
-    QCOMPARE(m_form->Picture3->size(), QSize(qRound(mmPx(210)), qRound(mmPx(297))));
-    QVERIFY(m_form->VScroll1->isEnabled());
-    QCOMPARE(m_form->VScroll1->minimum(), 0);
-    QCOMPARE(m_form->VScroll1->maximum(), 90);
+    QVERIFY(qAbs(m_form->scrollBar()->height() - mmPx(181.38)) <= 1);
+    QVERIFY(qAbs(m_form->scrollBar()->x() - mmPx(218.22)) <= 1);
+    QCOMPARE(m_form->scrollBar()->width(), qRound(twipsPx(255)));
+    QVERIFY(qAbs(m_form->page()->x() - mmPx(4.11)) <= 1);
+    QCOMPARE(m_form->page()->y(), 0);
+    QCOMPARE(m_form->page()->size(), QSize(qRound(mmPx(210)), qRound(mmPx(297))));
+    QVERIFY(m_form->scrollBar()->isEnabled());
+    QCOMPARE(m_form->scrollBar()->minimum(), 0);
+    QCOMPARE(m_form->scrollBar()->maximum(), 90);
     // The bar stands inside the viewport's right edge, beside the page.
-    const QRect bar(m_form->VScroll1->mapTo(m_form->Picture2, QPoint(0, 0)), m_form->VScroll1->size());
-    QVERIFY(bar.right() < m_form->Picture2->width());
-    QVERIFY(m_form->Picture2->width() - bar.right() <= qRound(mmPx(1)) + 1);
-    QVERIFY(m_form->Picture3->geometry().right() < m_form->VScroll1->x());
-    QCOMPARE(m_form->Picture5->parentWidget(), m_form->Picture3);
-    QCOMPARE(m_form->Picture5->pos(), QPoint(0, 0));
+    const QRect bar(m_form->scrollBar()->mapTo(m_form->viewport(), QPoint(0, 0)),
+                    m_form->scrollBar()->size());
+    QVERIFY(bar.right() < m_form->viewport()->width());
+    QVERIFY(m_form->viewport()->width() - bar.right() <= qRound(mmPx(1)) + 1);
+    QVERIFY(m_form->page()->geometry().right() < m_form->scrollBar()->x());
+    QCOMPARE(m_form->sheet()->parentWidget(), m_form->page());
+    QCOMPARE(m_form->sheet()->pos(), QPoint(0, 0));
 
     // A window too small for the viewport keeps the viewport's last size.
-    const QSize viewport = m_form->Picture2->size();
+    const QSize viewport = m_form->viewport()->size();
     resizeOuter(2400, 1500);
-    QCOMPARE(m_form->Picture2->size(), viewport);
-    QVERIFY(qAbs(m_form->Frame1->width() - twipsPx(2190)) <= 1);
+    QCOMPARE(m_form->viewport()->size(), viewport);
+    QVERIFY(qAbs(m_form->toolbar()->width() - twipsPx(2190)) <= 1);
 }
 
 void MainFrameTest::tallWindowCentresThePage()
 {
     // A viewport of 20000 twips is taller than the page.
     resizeOuter(15360, 20000 + 1665);
-    QVERIFY(!m_form->VScroll1->isEnabled());
+    QVERIFY(!m_form->scrollBar()->isEnabled());
     QVERIFY(qAbs(pageTopPx() - mmPx((20000 / 56.7 - 297) / 2)) <= 1);
     // Back to a shorter window: the page returns to the top, the bar is usable.
     resizeOuter(15360, 12000);
-    QVERIFY(m_form->VScroll1->isEnabled());
+    QVERIFY(m_form->scrollBar()->isEnabled());
     QCOMPARE(pageTopPx(), 0.0);
 }
 
 void MainFrameTest::scrollMovesThePage()
 {
-    m_form->VScroll1->setValue(90);
+    m_form->scrollBar()->setValue(90);
     const double overflow = 297 - 10335 / 56.6667;
     QVERIFY2(qAbs(pageTopPx() + mmPx(overflow)) <= 1, qPrintable(QString::number(pageTopPx())));
     // The page's bottom edge is at the viewport's bottom edge.
-    const int pageBottom =
-        m_form->Picture3->mapTo(m_form->Picture2, QPoint(0, m_form->Picture3->height())).y();
-    QVERIFY2(qAbs(pageBottom - m_form->Picture2->height()) <= m_form->Picture2->frameWidth() + 1,
+    const int pageBottom = m_form->page()->mapTo(m_form->viewport(), QPoint(0, m_form->page()->height())).y();
+    QVERIFY2(qAbs(pageBottom - m_form->viewport()->height()) <= m_form->viewport()->frameWidth() + 1,
              qPrintable(QString::number(pageBottom)));
-    m_form->VScroll1->setValue(45);
+    m_form->scrollBar()->setValue(45);
     QVERIFY(qAbs(pageTopPx() + mmPx(overflow / 2)) <= 1);
 
     // A size change resets the page top and leaves the bar's value alone.
     resizeOuter(15000, 12000);
     QCOMPARE(pageTopPx(), 0.0);
-    QCOMPARE(m_form->VScroll1->value(), 45);
+    QCOMPARE(m_form->scrollBar()->value(), 45);
 }
 
 void MainFrameTest::newRecordBringsThePageToTheTop()
 {
-    m_form->VScroll1->setValue(90);
+    m_form->scrollBar()->setValue(90);
     QVERIFY(pageTopPx() < -100);
     m_form->box(Field::Name)->setText(QStringLiteral("张三"));
     m_form->newRecord();
-    QCOMPARE(m_form->VScroll1->value(), 0);
+    QCOMPARE(m_form->scrollBar()->value(), 0);
     QCOMPARE(pageTopPx(), 0.0);
-    QCOMPARE(m_form->Picture5->pos(), QPoint(0, 0));
+    QCOMPARE(m_form->sheet()->pos(), QPoint(0, 0));
     QVERIFY(m_form->box(Field::Name)->text().isEmpty());
 }
 
@@ -244,16 +244,16 @@ void MainFrameTest::wheelOverThePageScrolls()
     // A wheel turn that the page's boxes leave unused reaches the viewport,
     // which turns the scroll bar.
     auto turn = [this](int delta) {
-        const QPointF at = m_form->Picture2->rect().center();
-        QWheelEvent wheel(at, m_form->Picture2->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
+        const QPointF at = m_form->viewport()->rect().center();
+        QWheelEvent wheel(at, m_form->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
                           Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(m_form->Picture2, &wheel);
+        QApplication::sendEvent(m_form->viewport(), &wheel);
     };
     turn(-120);
-    QVERIFY(m_form->VScroll1->value() > 0);
+    QVERIFY(m_form->scrollBar()->value() > 0);
     QVERIFY(pageTopPx() < 0);
     turn(120);
-    QCOMPARE(m_form->VScroll1->value(), 0);
+    QCOMPARE(m_form->scrollBar()->value(), 0);
     QCOMPARE(pageTopPx(), 0.0);
 }
 
@@ -451,7 +451,8 @@ void MainFrameTest::iconsAreVectorImages()
 {
     const int buttons[] = {0, 1, 2, 3, 4, 6};
     for (int i : buttons) {
-        QWidget* image = m_form->Frame1->findChild<QWidget*>(QStringLiteral("Image7_") + QString::number(i));
+        QWidget* image =
+            m_form->toolbar()->findChild<QWidget*>(QStringLiteral("Image7_") + QString::number(i));
         QVERIFY(image);
         QVERIFY(image->width() >= 26);
         // Painted at twice the resolution, the icon has twice the pixels.

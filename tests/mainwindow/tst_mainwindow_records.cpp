@@ -33,7 +33,7 @@ QStringList texts(const QList<MessageBox::Shown>& shown)
 }
 } // namespace
 
-class TestForm1Records : public QObject
+class MainWindowRecordsTest : public QObject
 {
     Q_OBJECT
     std::unique_ptr<test::TestFolder> m_folder;
@@ -58,7 +58,7 @@ class TestForm1Records : public QObject
     {
         Clock::setFixed(now);
         m_form = std::make_unique<MainWindow>();
-        m_form->Form_Load();
+        m_form->loadOnStart();
     }
 
 private slots:
@@ -94,11 +94,11 @@ private slots:
         QVERIFY(RecordStore::save(
             test::makeRecord(QStringLiteral("20150101000002"), QStringLiteral("今天"), formatDate(today))));
         load(QDateTime(today, QTime(9, 15, 0)));
-        QCOMPARE(form().Text3->text(), from);
-        QCOMPARE(form().Text4->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(form().fromDate()->text(), from);
+        QCOMPARE(form().toDate()->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
         QCOMPARE(box(Field::Key)->text(),
                  today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("091500"));
-        QVERIFY(form().Label1->text().startsWith(QStringLiteral("计录数：")));
+        QVERIFY(form().countLabel()->text().startsWith(QStringLiteral("计录数：")));
         QCOMPARE(listed(), (QStringList{QStringLiteral("今天[") + formatDate(today) + u']',
                                         QStringLiteral("第一天[") + from + u']'}));
         QCOMPARE(box(Field::Number)->palette().color(QPalette::Text), QColor(0, 0, 255));
@@ -114,22 +114,22 @@ private slots:
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("王五[2016-05-08]"), QStringLiteral("小张[2016-05-07]"),
                               QStringLiteral("张三[2016-05-07]")}));
-        QCOMPARE(form().Label1->text(), QStringLiteral("计录数：3"));
+        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：3"));
         for (int k = 0; k < form().lineCount(); ++k) {
             ExamRecord record;
             QVERIFY(RecordStore::load(form().keyOfLine(k), record));
             QCOMPARE(record[Field::Name] + u'[' + record.date() + u']', form().results()->textAt(k));
         }
 
-        form().Text1->setText(QStringLiteral("O'Neil"));
-        QTest::mouseClick(form().Command1, Qt::LeftButton);
+        form().nameFilter()->setText(QStringLiteral("O'Neil"));
+        QTest::mouseClick(form().searchButton(), Qt::LeftButton);
         QCOMPARE(form().lineCount(), 0);
-        QCOMPARE(form().Label1->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
         QVERIFY(MessageBox::takeShown().isEmpty());
 
-        form().Text1->clear();
-        form().Text3->setText(QStringLiteral("2016-13-45"));
-        form().Command1_Click();
+        form().nameFilter()->clear();
+        form().fromDate()->setText(QStringLiteral("2016-13-45"));
+        form().search();
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSearchDate});
         QCOMPARE(form().lineCount(), 0);
     }
@@ -144,15 +144,15 @@ private slots:
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
         form().show();
         QVERIFY(QTest::qWaitForWindowExposed(&form()));
-        form().VScroll1->setValue(45);
-        const QPoint page = form().Picture3->pos();
-        form().Text2->setFocus();
+        form().scrollBar()->setValue(45);
+        const QPoint page = form().page()->pos();
+        form().addressFilter()->setFocus();
         form().selectLine(0);
         QCOMPARE(form().sheet()->record(), record);
         QCOMPARE(box(Field::DiastolicPressure)->text(), QStringLiteral("85"));
         QCOMPARE(box(Field::SignatureDate)->text(), QStringLiteral("隐藏的日期"));
-        QCOMPARE(form().Picture3->pos(), page);
-        QCOMPARE(QApplication::focusWidget(), form().Text2);
+        QCOMPARE(form().page()->pos(), page);
+        QCOMPARE(QApplication::focusWidget(), form().addressFilter());
     }
 
     void saveAddsThenOverwritesAndShowsTheDay()
@@ -162,13 +162,13 @@ private slots:
         box(Field::Name)->setText(QStringLiteral("新人"));
         box(Field::ExamDate)->setText(QStringLiteral(" 2016-05.07"));
         box(Field::Address)->setText(QStringLiteral("西街"));
-        form().Text1->setText(QStringLiteral("x"));
+        form().nameFilter()->setText(QStringLiteral("x"));
         form().saveRecord();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(RecordStore::count(), 1);
-        QCOMPARE(form().Text1->text(), QString());
-        QCOMPARE(form().Text3->text(), QStringLiteral("2016-05-07"));
-        QCOMPARE(form().Text4->text(), QStringLiteral("2016-05-07"));
+        QCOMPARE(form().nameFilter()->text(), QString());
+        QCOMPARE(form().fromDate()->text(), QStringLiteral("2016-05-07"));
+        QCOMPARE(form().toDate()->text(), QStringLiteral("2016-05-07"));
         QCOMPARE(listed(), QStringList{QStringLiteral("新人[2016-05-07]")});
         QCOMPARE(form().selectedLine(), -1);
         QCOMPARE(box(Field::Key)->text(), key);
@@ -197,11 +197,11 @@ private slots:
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
         box(Field::ExamDate)->setText(date);
         box(Field::Name)->setText(QStringLiteral("某人"));
-        const QString from = form().Text3->text();
+        const QString from = form().fromDate()->text();
         form().saveRecord();
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSaveDate});
         QCOMPARE(RecordStore::count(), 0);
-        QCOMPARE(form().Text3->text(), from);
+        QCOMPARE(form().fromDate()->text(), from);
         QCOMPARE(box(Field::ExamDate)->text(), date);
     }
 
@@ -222,7 +222,7 @@ private slots:
         QCOMPARE(shown[0].icon, QMessageBox::Warning);
         QCOMPARE(form().sheet()->record(), typed);
         QCOMPARE(listed(), QStringList{QStringLiteral("张三[2016-05-07]")});
-        QCOMPARE(form().Text3->text(), QStringLiteral("2015-05-09"));
+        QCOMPARE(form().fromDate()->text(), QStringLiteral("2015-05-09"));
     }
 
     void newRecordKeepsDateAndAddressAndNeverReusesAKey()
@@ -237,14 +237,14 @@ private slots:
         box(Field::Address)->setText(QStringLiteral("北街"));
         box(Field::DiastolicPressure)->setText(QStringLiteral("90"));
         form().saveRecord();
-        form().VScroll1->setValue(90);
+        form().scrollBar()->setValue(90);
         form().newRecord(); // same second on the clock
         QCOMPARE(box(Field::Name)->text(), QString());
         QCOMPARE(box(Field::Age)->text(), QString());
         QCOMPARE(box(Field::DiastolicPressure)->text(), QString());
         QCOMPARE(box(Field::ExamDate)->text(), QStringLiteral("2016-05-09"));
         QCOMPARE(box(Field::Address)->text(), QStringLiteral("北街"));
-        QCOMPARE(form().VScroll1->value(), 0);
+        QCOMPARE(form().scrollBar()->value(), 0);
         const QString second = box(Field::Key)->text();
         QCOMPARE(second, QStringLiteral("20160509080002")); // 00 handed out, 01 stored
         box(Field::Name)->setText(QStringLiteral("乙"));
@@ -288,7 +288,7 @@ private slots:
         form().deleteRecord();
         QCOMPARE(RecordStore::count(), 0);
         QCOMPARE(form().lineCount(), 0);
-        QCOMPARE(form().Label1->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
     }
 
     void failedDeleteIsReportedAndKeepsEverything()
@@ -307,5 +307,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestForm1Records)
+QTEST_MAIN(MainWindowRecordsTest)
 #include "tst_mainwindow_records.moc"

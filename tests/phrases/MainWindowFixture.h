@@ -30,7 +30,7 @@ struct MainWindowFixture
             return false;
         }
         form = std::make_unique<MainWindow>();
-        form->Form_Load();
+        form->loadOnStart();
         form->show();
         QApplication::setActiveWindow(form.get());
         return QTest::qWaitForWindowActive(form.get());
@@ -47,7 +47,7 @@ struct MainWindowFixture
     // Clicks the phrase in `row` of the main window's phrase list.
     void clickPhrase(int row) const
     {
-        QListWidget* list = form->List3;
+        QListWidget* list = form->phraseList();
         list->scrollToItem(list->item(row));
         const QRect rect = list->visualItemRect(list->item(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());

@@ -106,7 +106,7 @@ private slots:
         }
         QCOMPARE(library(), before + QStringList{typed});
         QCOMPARE(itemsOf(m_editor->List1), library());
-        QCOMPARE(itemsOf(m_main.form->List3), library());
+        QCOMPARE(itemsOf(m_main.form->phraseList()), library());
         QCOMPARE(m_editor->Text1->text(), QString());
         QCOMPARE(QApplication::focusWidget(), m_editor->Text1);
     }
@@ -142,7 +142,7 @@ private slots:
         }
         QCOMPARE(left, rowids.mid(0, 2));
         QCOMPARE(itemsOf(m_editor->List1), expected);
-        QCOMPARE(itemsOf(m_main.form->List3), expected);
+        QCOMPARE(itemsOf(m_main.form->phraseList()), expected);
         QVERIFY(m_editor->List1->selectedItems().isEmpty());
     }
 
@@ -159,16 +159,16 @@ private slots:
     {
         QLineEdit* filter = m_main.form->phrasePanel()->Text15;
         filter->setText(QStringLiteral("肺"));
-        QCOMPARE(itemsOf(m_main.form->List3), library().filter(QStringLiteral("肺")));
-        QVERIFY(m_main.form->List3->count() < library().size());
+        QCOMPARE(itemsOf(m_main.form->phraseList()), library().filter(QStringLiteral("肺")));
+        QVERIFY(m_main.form->phraseList()->count() < library().size());
         typeAndAdd(QStringLiteral("建议复查肝功能"));
-        QCOMPARE(itemsOf(m_main.form->List3), library());
+        QCOMPARE(itemsOf(m_main.form->phraseList()), library());
         QCOMPARE(filter->text(), QStringLiteral("肺"));
 
         m_editor->List1->setCurrentRow(0);
         filter->setText(QStringLiteral("无"));
         QTest::mouseClick(m_editor->Command2, Qt::LeftButton);
-        QCOMPARE(itemsOf(m_main.form->List3), library());
+        QCOMPARE(itemsOf(m_main.form->phraseList()), library());
         filter->clear();
     }
 

@@ -23,7 +23,7 @@ private:
     QStringList m_all;
 
     QLineEdit* box(Field field) const { return m_main.form->box(field); }
-    QListWidget* list() const { return m_main.form->List3; }
+    QListWidget* list() const { return m_main.form->phraseList(); }
     QLineEdit* filterBox() const { return m_main.form->phrasePanel()->Text15; }
     int rowOf(const QString& phrase) const { return int(m_all.indexOf(phrase)); }
     // Clicks into `edit`, leaves it for the phrase list as the mouse would.
@@ -41,10 +41,10 @@ private slots:
         test::TestFolder folder;
         QVERIFY(folder.open());
         MainWindow hidden;
-        hidden.Form_Load();
+        hidden.loadOnStart();
         QVERIFY(!hidden.entry()->target());
         const ExamRecord before = hidden.sheet()->record();
-        QVERIFY(hidden.List3->count() > 0);
+        QVERIFY(hidden.phraseList()->count() > 0);
         hidden.phrasePanel()->List3_Click(0);
         QCOMPARE(hidden.sheet()->record(), before);
     }
@@ -77,7 +77,8 @@ private slots:
         QCOMPARE(list()->mapTo(client, QPoint(0, 0)).x(), 4);
         QCOMPARE(list()->geometry().topLeft(), list()->mapTo(client, QPoint(0, 0)));
         // The search panel above stays clickable.
-        QCOMPARE(client->childAt(m_main.form->Text1->mapTo(client, QPoint(3, 3))), m_main.form->Text1);
+        QCOMPARE(client->childAt(m_main.form->nameFilter()->mapTo(client, QPoint(3, 3))),
+                 m_main.form->nameFilter());
     }
 
     void filter_data()

@@ -172,10 +172,10 @@ private slots:
         QLineEdit* spine = box(Field::Spine);
         QTest::mouseClick(spine, Qt::LeftButton, {}, QPoint(5, spine->height() / 2));
         QCOMPARE(QApplication::focusWidget(), spine);
-        m_main.form->List3->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(QApplication::focusWidget(), m_main.form->List3);
+        m_main.form->phraseList()->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), m_main.form->phraseList());
         QCOMPARE(m_main.form->entry()->target(), spine);
-        m_main.form->Text1->setFocus(Qt::MouseFocusReason);
+        m_main.form->nameFilter()->setFocus(Qt::MouseFocusReason);
         QCOMPARE(m_main.form->entry()->target(), spine);
     }
 

@@ -120,7 +120,7 @@ private slots:
             m_nameOfKey.insert(key, names[i]);
         }
         m_main = new MainWindow();
-        m_main->Form_Load();
+        m_main->loadOnStart();
         QCOMPARE(m_main->lineCount(), 5);
         SettingsWindow::get()->Text4->setText(QStringLiteral("0"));
         SettingsWindow::get()->Text5->setText(QStringLiteral("0"));
@@ -130,7 +130,7 @@ private slots:
         m_out = std::make_unique<QTemporaryDir>();
         PrintTarget::usePdfFolder(m_out->path());
         if (m_main->lineCount() != 5) {
-            m_main->Command1_Click();
+            m_main->search();
         }
         m_main->selectLine(-1);
     }
@@ -215,9 +215,9 @@ private slots:
     // stays loaded and hidden with the batch still chosen.
     void emptyListIsReported()
     {
-        m_main->Text1->setText(QStringLiteral("无此人"));
-        m_main->Command1_Click();
-        m_main->Text1->clear();
+        m_main->nameFilter()->setText(QStringLiteral("无此人"));
+        m_main->search();
+        m_main->nameFilter()->clear();
         QCOMPARE(m_main->lineCount(), 0);
         printBatch();
         const auto shown = MessageBox::takeShown();

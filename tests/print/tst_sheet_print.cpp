@@ -1,4 +1,4 @@
-// The sheet on paper: what MainWindow::p_Click prints, read back by poppler's tools
+// The sheet on paper: what MainWindow::printSheet prints, read back by poppler's tools
 // from the PDF that the real print path writes (A4, full page).
 #include "PdfText.h"
 #include "TestSupport.h"
@@ -55,10 +55,10 @@ private:
         SettingsWindow::get()->Text4->setText(left);
         SettingsWindow::get()->Text5->setText(top);
     }
-    // Prints the sheet through p_Click; the one page of the one job.
+    // Prints the sheet through MainWindow::printSheet; the one page of the one job.
     QList<test::PdfWord> printOnce(QString* file = nullptr)
     {
-        m_main->p_Click();
+        m_main->printSheet();
         const QStringList jobs = test::printedJobs(m_out->path());
         if (jobs.size() != 1) {
             qWarning("expected one print job, found %d", int(jobs.size()));
@@ -82,7 +82,7 @@ private slots:
         MessageBox::setAnswerMode(true);
         setSheetTitle(kTitle);
         m_main = new MainWindow();
-        m_main->Form_Load();
+        m_main->loadOnStart();
     }
     void init()
     {
@@ -254,7 +254,7 @@ private slots:
             PrintTarget::usePdfFolder(m_out->path());
             QSKIP("this machine has a default printer");
         }
-        m_main->p_Click();
+        m_main->printSheet();
         PrintTarget::usePdfFolder(m_out->path());
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
@@ -266,7 +266,7 @@ private slots:
     void refusedPageIsReported()
     {
         PrintTarget::usePdfFolder(m_out->filePath(QStringLiteral("missing/folder")));
-        m_main->p_Click();
+        m_main->printSheet();
         PrintTarget::usePdfFolder(m_out->path());
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);

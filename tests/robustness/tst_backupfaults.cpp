@@ -137,13 +137,13 @@ private slots:
         const QByteArray earlier = contents(QDir(day).filePath(kDatabaseName));
         const QByteArray earlierProgram = contents(QDir(day).filePath(programName));
 
-        auto* form1 = new MainWindow();
-        form1->show();
+        auto* window = new MainWindow();
+        window->show();
         SettingsWindow::get()->Text1->setText(backupFolder);
         FaultScenario fault(kind, *m_folder);
         QString why;
         QVERIFY2(fault.begin(&why), qPrintable(why));
-        QVERIFY(form1->close());
+        QVERIFY(window->close());
         QVERIFY2(fault.end(&why), qPrintable(why));
 
         QCOMPARE(m_shownAtEnd.size(), 1);

@@ -242,7 +242,7 @@ private slots:
     {
         Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
         MainWindow form;
-        form.Form_Load();
+        form.loadOnStart();
         test::fuzzInputs(31, kSheets, [&](test::FuzzText& fuzz, int) {
             form.newRecord();
             for (const BoxDef& box : FieldMap::boxes()) {
@@ -276,16 +276,16 @@ private slots:
     {
         Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
         MainWindow form;
-        form.Form_Load();
+        form.loadOnStart();
         const QString searchDate = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
         const QString saveDate = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
         test::fuzzInputs(32, kWindowInputs, [&](test::FuzzText& fuzz, int) {
-            form.Text1->setText(fuzz.next(30000));
-            form.Text2->setText(fuzz.bounded(2) ? QString() : fuzz.next(30000));
-            form.Text3->setText(fuzz.nextDate());
-            form.Text4->setText(fuzz.nextDate());
+            form.nameFilter()->setText(fuzz.next(30000));
+            form.addressFilter()->setText(fuzz.bounded(2) ? QString() : fuzz.next(30000));
+            form.fromDate()->setText(fuzz.nextDate());
+            form.toDate()->setText(fuzz.nextDate());
             test::countFuzzInputs(4); // five texts in all with the date box below
-            form.Command1_Click();
+            form.search();
             for (const auto& shown : MessageBox::takeShown()) {
                 QVERIFY2(shown.text == searchDate ||
                              shown.text ==

@@ -163,10 +163,10 @@ private slots:
         QFETCH(FaultScenario::Kind, kind);
         Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
         MainWindow form;
-        form.Form_Load();
-        form.Text3->setText(kAllOf2026.from);
-        form.Text4->setText(kAllOf2026.to);
-        form.Command1_Click();
+        form.loadOnStart();
+        form.fromDate()->setText(kAllOf2026.from);
+        form.toDate()->setText(kAllOf2026.to);
+        form.search();
         QCOMPARE(form.lineCount(), kStored);
         form.selectLine(0);
         form.box(Field::Conclusion)->setText(QStringLiteral("建议定期复查，刚刚输入"));
@@ -196,7 +196,7 @@ private slots:
         ++m_failures;
 
         if (fault.readsFail() && !fault.slow()) {
-            form.Command1_Click();
+            form.search();
             shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
             QVERIFY2(shown[0].text.startsWith(QStringLiteral("无法查询记录：")), qPrintable(shown[0].text));

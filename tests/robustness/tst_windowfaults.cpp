@@ -160,7 +160,7 @@ private slots:
     {
         QFETCH(FaultScenario::Kind, kind);
         MainWindow main;
-        main.Form_Load();
+        main.loadOnStart();
         PhraseLibraryWindow* editor = PhraseLibraryWindow::showWindow();
         QCOMPARE(listed(editor->List1), m_phrases);
         const QString typed = QStringLiteral("心律齐，未闻杂音");
@@ -179,7 +179,7 @@ private slots:
         expectMessage(QStringLiteral("常用语没有删除："), fault.reason());
         // Neither list went empty, also where the library could not be read.
         QCOMPARE(listed(editor->List1), m_phrases);
-        QCOMPARE(listed(main.List3), m_phrases);
+        QCOMPARE(listed(main.phraseList()), m_phrases);
         QCOMPARE(editor->Text1->text(), typed);
         QVERIFY2(fault.end(&why), qPrintable(why));
         shortenLockWait();
@@ -189,7 +189,7 @@ private slots:
         editor->Command1_Click();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(phrases(), m_phrases + QStringList{typed});
-        QCOMPARE(listed(main.List3), m_phrases + QStringList{typed});
+        QCOMPARE(listed(main.phraseList()), m_phrases + QStringList{typed});
         QVERIFY(editor->Text1->text().isEmpty());
     }
 

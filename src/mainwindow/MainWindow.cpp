@@ -5,7 +5,6 @@
 #include "app/EncodedText.h"
 #include "app/Twips.h"
 #include "phrases/PhrasePanel.h"
-#include "phrases/PhraseStore.h"
 #include "phrases/SheetEntry.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
@@ -49,7 +48,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     buildSearchPanel(client);
 
     m_phrasePanel = new PhrasePanel(client);
-    m_phraseList = m_phrasePanel->List3;
+    m_phraseList = m_phrasePanel->phraseList();
 
     buildViewport(client);
     m_entry = new SheetEntry(m_sheet, this);
@@ -129,13 +128,7 @@ QLineEdit* MainWindow::box(Field field) const
 
 void MainWindow::fillPhraseList()
 {
-    // A library that cannot be read leaves the list as it was.
-    QStringList phrases;
-    if (!PhraseStore::all(phrases)) {
-        return;
-    }
-    List3->clear();
-    List3->addItems(phrases);
+    m_phrasePanel->showWholeLibrary();
 }
 
 void MainWindow::loadOnStart()

@@ -3,7 +3,6 @@
 #include "PhraseStore.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
-#include "mainwindow/MainWindow.h"
 #include "record/DateRules.h"
 
 #include <QLabel>
@@ -19,7 +18,7 @@ PhraseLibraryWindow* PhraseLibraryWindow::showWindow()
 {
     if (!s_instance) {
         s_instance = new PhraseLibraryWindow();
-        s_instance->Form_Load();
+        s_instance->loadOnOpen();
     }
     s_instance->show();
     s_instance->raise();
@@ -38,14 +37,14 @@ PhraseLibraryWindow::PhraseLibraryWindow(QWidget* parent) : QWidget(parent)
     setWindowTitle(QStringLiteral("词库编辑"));
     setAttribute(Qt::WA_DeleteOnClose);
 
-    List1 = new QListWidget(this);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    twips::place(List1, 60, 120, 8235, 4200);
+    m_phraseList = new QListWidget(this);
+    m_phraseList->setObjectName(QStringLiteral("List1"));
+    m_phraseList->setSelectionMode(QAbstractItemView::SingleSelection);
+    twips::place(m_phraseList, 60, 120, 8235, 4200);
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    twips::place(Text1, 60, 4440, 8235, 375);
+    m_newPhrase = new QLineEdit(this);
+    m_newPhrase->setObjectName(QStringLiteral("Text1"));
+    twips::place(m_newPhrase, 60, 4440, 8235, 375);
 
     auto button = [this](const char* name, const QString& caption, int left) {
         auto* b = new QPushButton(caption, this);
@@ -53,38 +52,38 @@ PhraseLibraryWindow::PhraseLibraryWindow(QWidget* parent) : QWidget(parent)
         twips::place(b, left, 5040, 1155, 375);
         return b;
     };
-    Command1 = button("Command1", QStringLiteral("添  加"), 4620);
-    Command2 = button("Command2", QStringLiteral("删  除"), 5880);
-    Command3 = button("Command3", QStringLiteral("退  出"), 7140);
-    connect(Command1, &QPushButton::clicked, this, &PhraseLibraryWindow::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &PhraseLibraryWindow::Command2_Click);
-    connect(Command3, &QPushButton::clicked, this, &PhraseLibraryWindow::Command3_Click);
+    m_addButton = button("Command1", QStringLiteral("添  加"), 4620);
+    m_deleteButton = button("Command2", QStringLiteral("删  除"), 5880);
+    m_exitButton = button("Command3", QStringLiteral("退  出"), 7140);
+    connect(m_addButton, &QPushButton::clicked, this, &PhraseLibraryWindow::addPhrase);
+    connect(m_deleteButton, &QPushButton::clicked, this, &PhraseLibraryWindow::deleteSelectedPhrase);
+    connect(m_exitButton, &QPushButton::clicked, this, &PhraseLibraryWindow::exitEditor);
 
-    Label1 = new QLabel(QStringLiteral("输入常用语后，再按添加按钮即可。"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    QPalette blue = Label1->palette();
+    m_hintLabel = new QLabel(QStringLiteral("输入常用语后，再按添加按钮即可。"), this);
+    m_hintLabel->setObjectName(QStringLiteral("Label1"));
+    QPalette blue = m_hintLabel->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    Label1->setPalette(blue);
-    twips::place(Label1, 120, 5100, 3135, 195);
-    Label1->adjustSize();
+    m_hintLabel->setPalette(blue);
+    twips::place(m_hintLabel, 120, 5100, 3135, 195);
+    m_hintLabel->adjustSize();
 
-    setTabOrder(Text1, List1);
-    setTabOrder(List1, Command1);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command3);
-    Text1->setFocus(Qt::OtherFocusReason);
+    setTabOrder(m_newPhrase, m_phraseList);
+    setTabOrder(m_phraseList, m_addButton);
+    setTabOrder(m_addButton, m_deleteButton);
+    setTabOrder(m_deleteButton, m_exitButton);
+    m_newPhrase->setFocus(Qt::OtherFocusReason);
 
     setFixedSize(twips::toPx(this, 8415), twips::toPx(this, 5655));
 }
 
-void PhraseLibraryWindow::Form_Load()
+void PhraseLibraryWindow::loadOnOpen()
 {
     twips::centreOnScreen(this);
     // A list that cannot be read stays as far as it was read.
     QStringList phrases;
     PhraseStore::all(phrases);
-    List1->clear();
-    List1->addItems(phrases);
+    m_phraseList->clear();
+    m_phraseList->addItems(phrases);
 }
 
 void PhraseLibraryWindow::refillLists()
@@ -95,47 +94,45 @@ void PhraseLibraryWindow::refillLists()
     if (!PhraseStore::all(phrases)) {
         return;
     }
-    List1->clear();
-    List1->addItems(phrases);
-    // The main window's list shows the whole library again, whatever its
-    // filter box holds.
-    if (MainWindow* main = MainWindow::instance()) {
-        main->fillPhraseList();
-    }
+    m_phraseList->clear();
+    m_phraseList->addItems(phrases);
+    // The opener's list shows the whole library again, whatever its filter
+    // box holds.
+    emit phrasesChanged();
 }
 
-void PhraseLibraryWindow::Command1_Click()
+void PhraseLibraryWindow::addPhrase()
 {
     // Only the ASCII blank counts as empty: a full-width blank is text.
-    if (trimBlanks(Text1->text()).isEmpty()) {
+    if (trimBlanks(m_newPhrase->text()).isEmpty()) {
         return;
     }
     QString error;
-    if (!PhraseStore::add(Text1->text(), &error)) {
+    if (!PhraseStore::add(m_newPhrase->text(), &error)) {
         MessageBox::warning(this, QStringLiteral("常用语没有添加：") + error);
         return;
     }
     refillLists();
-    Text1->clear();
-    Text1->setFocus(Qt::OtherFocusReason);
+    m_newPhrase->clear();
+    m_newPhrase->setFocus(Qt::OtherFocusReason);
 }
 
-void PhraseLibraryWindow::Command2_Click()
+void PhraseLibraryWindow::deleteSelectedPhrase()
 {
-    const QList<QListWidgetItem*> selected = List1->selectedItems();
+    const QList<QListWidgetItem*> selected = m_phraseList->selectedItems();
     if (selected.isEmpty()) {
         return;
     }
-    const int position = List1->row(selected.constFirst());
+    const int position = m_phraseList->row(selected.constFirst());
     QString error;
     if (!PhraseStore::removeAt(position, &error)) {
         MessageBox::warning(this, QStringLiteral("常用语没有删除：") + error);
     }
     refillLists();
-    List1->setCurrentRow(-1);
+    m_phraseList->setCurrentRow(-1);
 }
 
-void PhraseLibraryWindow::Command3_Click()
+void PhraseLibraryWindow::exitEditor()
 {
     close();
 }

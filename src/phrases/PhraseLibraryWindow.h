@@ -1,6 +1,7 @@
 #pragma once
-// The phrase library editor "词库编辑": phrases are added and deleted here, and
-// the main window's phrase list follows every change.
+// The phrase library editor "词库编辑": phrases are added and deleted here.
+// After every change it reports phrasesChanged(), so that whoever opened it can
+// show the whole library in its own phrase list as well.
 #include <QPointer>
 #include <QWidget>
 
@@ -21,24 +22,38 @@ public:
     // The window if it is loaded, else null.
     static PhraseLibraryWindow* loaded();
 
-    // Handlers.
-    void Form_Load();
-    void Command1_Click(); // add
-    void Command2_Click(); // delete
-    void Command3_Click(); // exit
+    // Stores the typed phrase as the last of the library (添加).
+    void addPhrase();
+    // Removes the phrase selected in the list from the library (删除).
+    void deleteSelectedPhrase();
+    // Closes the window (退出).
+    void exitEditor();
 
-    QListWidget* List1 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QLabel* Label1 = nullptr;
+    QListWidget* phraseList() const { return m_phraseList; }
+    QLineEdit* newPhrase() const { return m_newPhrase; }
+    QPushButton* addButton() const { return m_addButton; }
+    QPushButton* deleteButton() const { return m_deleteButton; }
+    QPushButton* exitButton() const { return m_exitButton; }
+    QLabel* hintLabel() const { return m_hintLabel; }
+
+signals:
+    // A phrase was added or deleted and the library could be read afterwards.
+    void phrasesChanged();
 
 private:
     explicit PhraseLibraryWindow(QWidget* parent = nullptr);
-    // Both phrase lists, the editor's and the main window's, show the whole
-    // library afresh.
+    // Opening: centred on the screen, listing the whole library.
+    void loadOnOpen();
+    // The editor's list shows the whole library afresh, and the openers are
+    // told to do the same with theirs.
     void refillLists();
+
+    QListWidget* m_phraseList = nullptr;
+    QLineEdit* m_newPhrase = nullptr;
+    QPushButton* m_addButton = nullptr;
+    QPushButton* m_deleteButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
+    QLabel* m_hintLabel = nullptr;
 
     static QPointer<PhraseLibraryWindow> s_instance;
 };

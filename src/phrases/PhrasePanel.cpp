@@ -48,64 +48,64 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     setGeometry(0, 0, twips::toPx(this, 2520), client->height());
     client->installEventFilter(this);
 
-    Label2 = new QLabel(this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    Label2->setAutoFillBackground(true);
-    QPalette bar = Label2->palette();
+    m_titleBar = new QLabel(this);
+    m_titleBar->setObjectName(QStringLiteral("Label2"));
+    m_titleBar->setAutoFillBackground(true);
+    QPalette bar = m_titleBar->palette();
     bar.setColor(QPalette::Window, QColor(128, 128, 255));
-    Label2->setPalette(bar);
-    twips::place(Label2, 60, 6060, 2430, 300);
+    m_titleBar->setPalette(bar);
+    twips::place(m_titleBar, 60, 6060, 2430, 300);
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    twips::place(Image1, 120, 5940, 300, 405);
-    showIcon(Image1, QStringLiteral(":/phrases/icons/phrases.svg"));
+    m_titleIcon = new QLabel(this);
+    m_titleIcon->setObjectName(QStringLiteral("Image1"));
+    twips::place(m_titleIcon, 120, 5940, 300, 405);
+    showIcon(m_titleIcon, QStringLiteral(":/phrases/icons/phrases.svg"));
 
-    Label31 = new QLabel(QStringLiteral("插入常用语"), this);
-    Label31->setObjectName(QStringLiteral("Label31_2"));
-    QPalette white = Label31->palette();
+    m_titleCaption = new QLabel(QStringLiteral("插入常用语"), this);
+    m_titleCaption->setObjectName(QStringLiteral("Label31_2"));
+    QPalette white = m_titleCaption->palette();
     white.setColor(QPalette::WindowText, Qt::white);
-    Label31->setPalette(white);
-    twips::place(Label31, 720, 6120, 900, 180);
-    Label31->adjustSize();
+    m_titleCaption->setPalette(white);
+    twips::place(m_titleCaption, 720, 6120, 900, 180);
+    m_titleCaption->adjustSize();
 
-    Picture1 = new QFrame(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setFrameShape(QFrame::Box);
-    Picture1->setAutoFillBackground(true);
-    QPalette field = Picture1->palette();
+    m_filterFrame = new QFrame(this);
+    m_filterFrame->setObjectName(QStringLiteral("Picture1"));
+    m_filterFrame->setFrameShape(QFrame::Box);
+    m_filterFrame->setAutoFillBackground(true);
+    QPalette field = m_filterFrame->palette();
     field.setColor(QPalette::Window, Qt::white);
     field.setColor(QPalette::WindowText, QColor(160, 160, 160));
-    Picture1->setPalette(field);
-    twips::place(Picture1, 60, 6450, 1515, 315);
+    m_filterFrame->setPalette(field);
+    twips::place(m_filterFrame, 60, 6450, 1515, 315);
 
-    Image2 = new QLabel(Picture1);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    twips::place(Image2, 45, 45, 225, 225);
-    showIcon(Image2, QStringLiteral(":/phrases/icons/search.svg"));
+    m_searchIcon = new QLabel(m_filterFrame);
+    m_searchIcon->setObjectName(QStringLiteral("Image2"));
+    twips::place(m_searchIcon, 45, 45, 225, 225);
+    showIcon(m_searchIcon, QStringLiteral(":/phrases/icons/search.svg"));
 
-    Text15 = new QLineEdit(Picture1);
-    Text15->setObjectName(QStringLiteral("Text15"));
-    Text15->setFrame(false);
-    Text15->setMaxLength(kFilterLength);
-    twips::place(Text15, 300, 30, 1155, 225);
-    connect(Text15, &QLineEdit::textChanged, this, &PhrasePanel::Text15_Change);
+    m_phraseFilter = new QLineEdit(m_filterFrame);
+    m_phraseFilter->setObjectName(QStringLiteral("Text15"));
+    m_phraseFilter->setFrame(false);
+    m_phraseFilter->setMaxLength(kFilterLength);
+    twips::place(m_phraseFilter, 300, 30, 1155, 225);
+    connect(m_phraseFilter, &QLineEdit::textChanged, this, &PhrasePanel::filterPhrases);
 
-    Label24 = new QLabel(QStringLiteral("编辑词库"), this);
-    Label24->setObjectName(QStringLiteral("Label24"));
-    QPalette link = Label24->palette();
+    m_editLink = new QLabel(QStringLiteral("编辑词库"), this);
+    m_editLink->setObjectName(QStringLiteral("Label24"));
+    QPalette link = m_editLink->palette();
     link.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    Label24->setPalette(link);
-    Label24->setCursor(Qt::PointingHandCursor);
-    twips::place(Label24, 1680, 6480, 720, 180);
-    Label24->adjustSize();
-    Label24->installEventFilter(this);
+    m_editLink->setPalette(link);
+    m_editLink->setCursor(Qt::PointingHandCursor);
+    twips::place(m_editLink, 1680, 6480, 720, 180);
+    m_editLink->adjustSize();
+    m_editLink->installEventFilter(this);
 
-    List3 = new PhraseList(this);
-    List3->setObjectName(QStringLiteral("List3"));
-    List3->setSelectionMode(QAbstractItemView::SingleSelection);
-    twips::place(List3, 60, 6840, 2355, 3300);
-    connect(List3, &PhraseList::chosen, this, &PhrasePanel::List3_Click);
+    m_phraseList = new PhraseList(this);
+    m_phraseList->setObjectName(QStringLiteral("List3"));
+    m_phraseList->setSelectionMode(QAbstractItemView::SingleSelection);
+    twips::place(m_phraseList, 60, 6840, 2355, 3300);
+    connect(m_phraseList, &PhraseList::chosen, this, &PhrasePanel::insertChosenPhrase);
 
     // Below the search panel and the result list that share its column.
     lower();
@@ -127,36 +127,51 @@ void PhrasePanel::showIcon(QLabel* image, const QString& resource)
     image->setPixmap(pixmap);
 }
 
-void PhrasePanel::Text15_Change()
+void PhrasePanel::filterPhrases()
 {
     // A failing query leaves the list empty, as a filter nothing matches.
     QStringList phrases;
-    PhraseStore::matching(Text15->text(), phrases);
-    List3->clear();
-    List3->addItems(phrases);
+    PhraseStore::matching(m_phraseFilter->text(), phrases);
+    m_phraseList->clear();
+    m_phraseList->addItems(phrases);
 }
 
-void PhrasePanel::List3_Click(int row)
+void PhrasePanel::showWholeLibrary()
 {
-    QListWidgetItem* item = List3->item(row);
+    // A library that cannot be read leaves the list as it was.
+    QStringList phrases;
+    if (!PhraseStore::all(phrases)) {
+        return;
+    }
+    m_phraseList->clear();
+    m_phraseList->addItems(phrases);
+}
+
+void PhrasePanel::insertChosenPhrase(int row)
+{
+    QListWidgetItem* item = m_phraseList->item(row);
     if (item && m_entry) {
         m_entry->insertPhrase(item->text());
     }
 }
 
-void PhrasePanel::Label24_Click()
+PhraseLibraryWindow* PhrasePanel::openLibrary()
 {
-    PhraseLibraryWindow::showWindow();
+    PhraseLibraryWindow* editor = PhraseLibraryWindow::showWindow();
+    // Once per editor, however often the link opens it again.
+    connect(editor, &PhraseLibraryWindow::phrasesChanged, this, &PhrasePanel::showWholeLibrary,
+            Qt::UniqueConnection);
+    return editor;
 }
 
 bool PhrasePanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parentWidget() && event->type() == QEvent::Resize) {
         resize(width(), parentWidget()->height());
-    } else if (watched == Label24 && event->type() == QEvent::MouseButtonRelease) {
+    } else if (watched == m_editLink && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
-        if (mouse->button() == Qt::LeftButton && Label24->rect().contains(mouse->position().toPoint())) {
-            Label24_Click();
+        if (mouse->button() == Qt::LeftButton && m_editLink->rect().contains(mouse->position().toPoint())) {
+            openLibrary();
             return true;
         }
     }

@@ -11,6 +11,7 @@ class QLineEdit;
 
 namespace brenvoll {
 
+class PhraseLibraryWindow;
 class SheetEntry;
 
 // The phrase list. A phrase counts as chosen when it is clicked, also when it
@@ -40,19 +41,25 @@ public:
     // The sheet whose insertion target receives the phrases.
     void setEntry(SheetEntry* entry) { m_entry = entry; }
 
-    // Handlers.
-    void Text15_Change();
-    void List3_Click(int row);
-    void Label24_Click();
+    // The list shows the phrases containing the filter box's text.
+    void filterPhrases();
+    // The list shows the whole library, whatever the filter box holds; a
+    // library that cannot be read leaves the list as it was.
+    void showWholeLibrary();
+    // Puts the phrase in `row` of the list into the insertion target.
+    void insertChosenPhrase(int row);
+    // Opens the library editor ("编辑词库" link); the list follows every change
+    // made there.
+    PhraseLibraryWindow* openLibrary();
 
-    QLabel* Label2 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Label31 = nullptr; // index 2
-    QFrame* Picture1 = nullptr;
-    QLineEdit* Text15 = nullptr;
-    QLabel* Image2 = nullptr;
-    QLabel* Label24 = nullptr;
-    PhraseList* List3 = nullptr;
+    QLabel* titleBar() const { return m_titleBar; }
+    QLabel* titleIcon() const { return m_titleIcon; }
+    QLabel* titleCaption() const { return m_titleCaption; }
+    QFrame* filterFrame() const { return m_filterFrame; }
+    QLabel* searchIcon() const { return m_searchIcon; }
+    QLineEdit* phraseFilter() const { return m_phraseFilter; }
+    QLabel* editLink() const { return m_editLink; }
+    PhraseList* phraseList() const { return m_phraseList; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -60,6 +67,14 @@ protected:
 private:
     void showIcon(QLabel* image, const QString& resource);
 
+    QLabel* m_titleBar = nullptr;
+    QLabel* m_titleIcon = nullptr;
+    QLabel* m_titleCaption = nullptr;
+    QFrame* m_filterFrame = nullptr;
+    QLabel* m_searchIcon = nullptr;
+    QLineEdit* m_phraseFilter = nullptr;
+    QLabel* m_editLink = nullptr;
+    PhraseList* m_phraseList = nullptr;
     SheetEntry* m_entry = nullptr;
 };
 

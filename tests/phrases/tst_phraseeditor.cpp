@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
 using namespace brenvoll;
@@ -30,15 +31,15 @@ private:
     test::MainWindowFixture m_main;
     PhraseLibraryWindow* m_editor = nullptr;
 
-    void clickLabel24()
+    void clickEditLink()
     {
-        QLabel* link = m_main.form->phrasePanel()->Label24;
+        QLabel* link = m_main.form->phrasePanel()->editLink();
         QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
     }
     void typeAndAdd(const QString& text)
     {
-        m_editor->Text1->setText(text);
-        QTest::mouseClick(m_editor->Command1, Qt::LeftButton);
+        m_editor->newPhrase()->setText(text);
+        QTest::mouseClick(m_editor->addButton(), Qt::LeftButton);
     }
 
 private slots:
@@ -46,7 +47,7 @@ private slots:
     {
         QVERIFY(m_main.start());
         QCOMPARE(MainWindow::instance(), m_main.form.get());
-        clickLabel24();
+        clickEditLink();
         m_editor = PhraseLibraryWindow::loaded();
         QVERIFY(m_editor);
         QApplication::setActiveWindow(m_editor);
@@ -63,18 +64,19 @@ private slots:
     {
         QCOMPARE(m_editor->windowTitle(), QStringLiteral("词库编辑"));
         QCOMPARE(m_editor->size(), QSize(561, 377));
-        QCOMPARE(m_editor->List1->geometry(), QRect(4, 8, 549, 280));
-        QCOMPARE(m_editor->Text1->geometry(), QRect(4, 296, 549, 25));
-        QCOMPARE(m_editor->Command1->text(), QStringLiteral("添  加"));
-        QCOMPARE(m_editor->Command2->text(), QStringLiteral("删  除"));
-        QCOMPARE(m_editor->Command3->text(), QStringLiteral("退  出"));
-        QCOMPARE(m_editor->Command3->geometry(), QRect(476, 336, 77, 25));
-        QCOMPARE(m_editor->Label1->text(), QStringLiteral("输入常用语后，再按添加按钮即可。"));
-        QCOMPARE(itemsOf(m_editor->List1), library());
+        QCOMPARE(m_editor->phraseList()->geometry(), QRect(4, 8, 549, 280));
+        QCOMPARE(m_editor->newPhrase()->geometry(), QRect(4, 296, 549, 25));
+        QCOMPARE(m_editor->addButton()->text(), QStringLiteral("添  加"));
+        QCOMPARE(m_editor->deleteButton()->text(), QStringLiteral("删  除"));
+        QCOMPARE(m_editor->exitButton()->text(), QStringLiteral("退  出"));
+        QCOMPARE(m_editor->exitButton()->geometry(), QRect(476, 336, 77, 25));
+        QCOMPARE(m_editor->hintLabel()->text(), QStringLiteral("输入常用语后，再按添加按钮即可。"));
+        QCOMPARE(itemsOf(m_editor->phraseList()), library());
 
-        QCOMPARE(QApplication::focusWidget(), m_editor->Text1);
-        const QList<QWidget*> order = {m_editor->List1, m_editor->Command1, m_editor->Command2,
-                                       m_editor->Command3, m_editor->Text1};
+        QCOMPARE(QApplication::focusWidget(), m_editor->newPhrase());
+        const QList<QWidget*> order = {m_editor->phraseList(), m_editor->addButton(),
+                                       m_editor->deleteButton(), m_editor->exitButton(),
+                                       m_editor->newPhrase()};
         for (QWidget* next : order) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
@@ -96,19 +98,19 @@ private slots:
         QFETCH(QString, typed);
         QFETCH(bool, stored);
         const QStringList before = library();
-        m_editor->List1->setFocus();
+        m_editor->phraseList()->setFocus();
         typeAndAdd(typed);
         QCOMPARE(MessageBox::takeShown().size(), 0);
         if (!stored) {
             QCOMPARE(library(), before);
-            QCOMPARE(m_editor->Text1->text(), typed);
+            QCOMPARE(m_editor->newPhrase()->text(), typed);
             return;
         }
         QCOMPARE(library(), before + QStringList{typed});
-        QCOMPARE(itemsOf(m_editor->List1), library());
+        QCOMPARE(itemsOf(m_editor->phraseList()), library());
         QCOMPARE(itemsOf(m_main.form->phraseList()), library());
-        QCOMPARE(m_editor->Text1->text(), QString());
-        QCOMPARE(QApplication::focusWidget(), m_editor->Text1);
+        QCOMPARE(m_editor->newPhrase()->text(), QString());
+        QCOMPARE(QApplication::focusWidget(), m_editor->newPhrase());
     }
 
     void deleteTheThirdOfThreeEqualPhrases()
@@ -129,8 +131,8 @@ private slots:
             rowids << ids.value(0).toLongLong();
         }
 
-        m_editor->List1->setCurrentRow(third);
-        QTest::mouseClick(m_editor->Command2, Qt::LeftButton);
+        m_editor->phraseList()->setCurrentRow(third);
+        QTest::mouseClick(m_editor->deleteButton(), Qt::LeftButton);
         QCOMPARE(MessageBox::takeShown().size(), 0); // no question asked
         QStringList expected = before;
         expected.removeAt(third);
@@ -141,23 +143,38 @@ private slots:
             left << ids.value(0).toLongLong();
         }
         QCOMPARE(left, rowids.mid(0, 2));
-        QCOMPARE(itemsOf(m_editor->List1), expected);
+        QCOMPARE(itemsOf(m_editor->phraseList()), expected);
         QCOMPARE(itemsOf(m_main.form->phraseList()), expected);
-        QVERIFY(m_editor->List1->selectedItems().isEmpty());
+        QVERIFY(m_editor->phraseList()->selectedItems().isEmpty());
     }
 
     void deleteWithoutSelectionDoesNothing()
     {
         const QStringList before = library();
-        m_editor->List1->clearSelection();
-        QTest::mouseClick(m_editor->Command2, Qt::LeftButton);
+        m_editor->phraseList()->clearSelection();
+        QTest::mouseClick(m_editor->deleteButton(), Qt::LeftButton);
         QCOMPARE(library(), before);
         QCOMPARE(MessageBox::takeShown().size(), 0);
     }
 
+    void everyChangeIsReported()
+    {
+        QSignalSpy changes(m_editor, &PhraseLibraryWindow::phrasesChanged);
+        typeAndAdd(QString());
+        QCOMPARE(changes.count(), 0);
+        typeAndAdd(QStringLiteral("心肺听诊无异常"));
+        QCOMPARE(changes.count(), 1);
+        m_editor->phraseList()->setCurrentRow(m_editor->phraseList()->count() - 1);
+        QTest::mouseClick(m_editor->deleteButton(), Qt::LeftButton);
+        QCOMPARE(changes.count(), 2);
+        m_editor->phraseList()->clearSelection();
+        QTest::mouseClick(m_editor->deleteButton(), Qt::LeftButton);
+        QCOMPARE(changes.count(), 2);
+    }
+
     void mainListRefilledWithoutItsFilter()
     {
-        QLineEdit* filter = m_main.form->phrasePanel()->Text15;
+        QLineEdit* filter = m_main.form->phrasePanel()->phraseFilter();
         filter->setText(QStringLiteral("肺"));
         QCOMPARE(itemsOf(m_main.form->phraseList()), library().filter(QStringLiteral("肺")));
         QVERIFY(m_main.form->phraseList()->count() < library().size());
@@ -165,33 +182,33 @@ private slots:
         QCOMPARE(itemsOf(m_main.form->phraseList()), library());
         QCOMPARE(filter->text(), QStringLiteral("肺"));
 
-        m_editor->List1->setCurrentRow(0);
+        m_editor->phraseList()->setCurrentRow(0);
         filter->setText(QStringLiteral("无"));
-        QTest::mouseClick(m_editor->Command2, Qt::LeftButton);
+        QTest::mouseClick(m_editor->deleteButton(), Qt::LeftButton);
         QCOMPARE(itemsOf(m_main.form->phraseList()), library());
         filter->clear();
     }
 
     void editLinkOpensOneEditor()
     {
-        m_editor->List1->setCurrentRow(2);
-        const int count = m_editor->List1->count();
-        clickLabel24();
-        clickLabel24();
+        m_editor->phraseList()->setCurrentRow(2);
+        const int count = m_editor->phraseList()->count();
+        clickEditLink();
+        clickEditLink();
         QCOMPARE(PhraseLibraryWindow::loaded(), m_editor);
-        QCOMPARE(m_editor->List1->count(), count);
+        QCOMPARE(m_editor->phraseList()->count(), count);
         QCOMPARE(m_main.form->findChildren<PhraseLibraryWindow*>().size(), 0);
         QCOMPARE(QApplication::topLevelWidgets().count(m_editor), 1);
     }
 
     void exitCloses()
     {
-        QTest::mouseClick(m_editor->Command3, Qt::LeftButton);
+        QTest::mouseClick(m_editor->exitButton(), Qt::LeftButton);
         QTRY_VERIFY(!PhraseLibraryWindow::loaded());
-        clickLabel24();
+        clickEditLink();
         m_editor = PhraseLibraryWindow::loaded();
         QVERIFY(m_editor);
-        QCOMPARE(itemsOf(m_editor->List1), library());
+        QCOMPARE(itemsOf(m_editor->phraseList()), library());
     }
 
     void failedAddIsReportedAndTheTextStays()
@@ -203,7 +220,7 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().icon, QMessageBox::Warning);
         QVERIFY(shown.first().text.startsWith(QStringLiteral("常用语没有添加：")));
-        QCOMPARE(m_editor->Text1->text(), typed);
+        QCOMPARE(m_editor->newPhrase()->text(), typed);
         QVERIFY(m_main.folder.open());
         QVERIFY(!library().contains(typed));
     }

@@ -24,7 +24,7 @@ private:
 
     QLineEdit* box(Field field) const { return m_main.form->box(field); }
     QListWidget* list() const { return m_main.form->phraseList(); }
-    QLineEdit* filterBox() const { return m_main.form->phrasePanel()->Text15; }
+    QLineEdit* filterBox() const { return m_main.form->phrasePanel()->phraseFilter(); }
     int rowOf(const QString& phrase) const { return int(m_all.indexOf(phrase)); }
     // Clicks into `edit`, leaves it for the phrase list as the mouse would.
     void leaveForList(QLineEdit* edit)
@@ -45,7 +45,7 @@ private slots:
         QVERIFY(!hidden.entry()->target());
         const ExamRecord before = hidden.sheet()->record();
         QVERIFY(hidden.phraseList()->count() > 0);
-        hidden.phrasePanel()->List3_Click(0);
+        hidden.phrasePanel()->insertChosenPhrase(0);
         QCOMPARE(hidden.sheet()->record(), before);
     }
 
@@ -62,18 +62,18 @@ private slots:
     void panelControls()
     {
         PhrasePanel* panel = m_main.form->phrasePanel();
-        QCOMPARE(panel->Label31->objectName(), QStringLiteral("Label31_2"));
-        QCOMPARE(panel->Label31->text(), QStringLiteral("插入常用语"));
-        QCOMPARE(panel->Label24->text(), QStringLiteral("编辑词库"));
-        QCOMPARE(panel->Label24->cursor().shape(), Qt::PointingHandCursor);
-        QVERIFY(!panel->Image1->pixmap().isNull());
-        QVERIFY(!panel->Image2->pixmap().isNull());
-        QCOMPARE(panel->Text15->parentWidget(), panel->Picture1);
-        QCOMPARE(panel->Image2->parentWidget(), panel->Picture1);
+        QCOMPARE(panel->titleCaption()->objectName(), QStringLiteral("Label31_2"));
+        QCOMPARE(panel->titleCaption()->text(), QStringLiteral("插入常用语"));
+        QCOMPARE(panel->editLink()->text(), QStringLiteral("编辑词库"));
+        QCOMPARE(panel->editLink()->cursor().shape(), Qt::PointingHandCursor);
+        QVERIFY(!panel->titleIcon()->pixmap().isNull());
+        QVERIFY(!panel->searchIcon()->pixmap().isNull());
+        QCOMPARE(panel->phraseFilter()->parentWidget(), panel->filterFrame());
+        QCOMPARE(panel->searchIcon()->parentWidget(), panel->filterFrame());
         // The designed places, in the client area's coordinates.
         QWidget* client = m_main.form->centralWidget();
-        QCOMPARE(panel->Label2->mapTo(client, QPoint(0, 0)), QPoint(4, 404));
-        QCOMPARE(panel->Picture1->mapTo(client, QPoint(0, 0)), QPoint(4, 430));
+        QCOMPARE(panel->titleBar()->mapTo(client, QPoint(0, 0)), QPoint(4, 404));
+        QCOMPARE(panel->filterFrame()->mapTo(client, QPoint(0, 0)), QPoint(4, 430));
         QCOMPARE(list()->mapTo(client, QPoint(0, 0)).x(), 4);
         QCOMPARE(list()->geometry().topLeft(), list()->mapTo(client, QPoint(0, 0)));
         // The search panel above stays clickable.

@@ -403,21 +403,22 @@ private slots:
             QString error;
             QString phrase = fuzz.next(3000);
             if (i % 3 == 0) { // typed into the editor and added there
-                editor->Text1->setText(phrase);
-                phrase = editor->Text1->text();
-                editor->Command1_Click();
+                editor->newPhrase()->setText(phrase);
+                phrase = editor->newPhrase()->text();
+                editor->addPhrase();
                 QVERIFY(MessageBox::takeShown().isEmpty());
                 if (trimBlanks(phrase).isEmpty()) {
                     return; // nothing to add
                 }
-                QVERIFY(editor->Text1->text().isEmpty());
+                QVERIFY(editor->newPhrase()->text().isEmpty());
             } else {
                 QVERIFY2(PhraseStore::add(phrase, &error), qPrintable(error));
             }
             expected << test::storedForm(phrase);
             if (i % 3 == 0) { // the editor lists it as stored
-                QCOMPARE(editor->List1->count(), int(expected.size()));
-                QVERIFY(editor->List1->item(editor->List1->count() - 1)->text() == expected.constLast());
+                QCOMPARE(editor->phraseList()->count(), int(expected.size()));
+                QVERIFY(editor->phraseList()->item(editor->phraseList()->count() - 1)->text() ==
+                        expected.constLast());
             }
             // Found by the very text it was added as.
             QStringList found;

@@ -15,6 +15,7 @@
 #include "app/SettingsWindow.h"
 #include "mainwindow/MainWindow.h"
 #include "phrases/PhraseLibraryWindow.h"
+#include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
 #include "reports/ReportModel.h"
@@ -161,36 +162,36 @@ private slots:
         QFETCH(FaultScenario::Kind, kind);
         MainWindow main;
         main.loadOnStart();
-        PhraseLibraryWindow* editor = PhraseLibraryWindow::showWindow();
-        QCOMPARE(listed(editor->List1), m_phrases);
+        PhraseLibraryWindow* editor = main.phrasePanel()->openLibrary();
+        QCOMPARE(listed(editor->phraseList()), m_phrases);
         const QString typed = QStringLiteral("心律齐，未闻杂音");
-        editor->Text1->setText(typed);
+        editor->newPhrase()->setText(typed);
 
         FaultScenario fault(kind, *m_folder);
         QString why;
         QVERIFY2(fault.begin(&why), qPrintable(why));
-        editor->Command1_Click();
+        editor->addPhrase();
         expectMessage(QStringLiteral("常用语没有添加："), fault.reason());
-        QCOMPARE(editor->Text1->text(), typed);
-        QCOMPARE(listed(editor->List1), m_phrases);
+        QCOMPARE(editor->newPhrase()->text(), typed);
+        QCOMPARE(listed(editor->phraseList()), m_phrases);
 
-        editor->List1->setCurrentRow(1);
-        editor->Command2_Click();
+        editor->phraseList()->setCurrentRow(1);
+        editor->deleteSelectedPhrase();
         expectMessage(QStringLiteral("常用语没有删除："), fault.reason());
         // Neither list went empty, also where the library could not be read.
-        QCOMPARE(listed(editor->List1), m_phrases);
-        QCOMPARE(listed(main.phraseList()), m_phrases);
-        QCOMPARE(editor->Text1->text(), typed);
+        QCOMPARE(listed(editor->phraseList()), m_phrases);
+        QCOMPARE(listed(main.List3), m_phrases);
+        QCOMPARE(editor->newPhrase()->text(), typed);
         QVERIFY2(fault.end(&why), qPrintable(why));
         shortenLockWait();
         expectNothingLost();
 
         // The typed phrase is still there to be added.
-        editor->Command1_Click();
+        editor->addPhrase();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(phrases(), m_phrases + QStringList{typed});
-        QCOMPARE(listed(main.phraseList()), m_phrases + QStringList{typed});
-        QVERIFY(editor->Text1->text().isEmpty());
+        QCOMPARE(listed(main.List3), m_phrases + QStringList{typed});
+        QVERIFY(editor->newPhrase()->text().isEmpty());
     }
 
     void settingsSaveAndPasswordChange_data() { addKinds(); }

@@ -66,10 +66,10 @@ private slots:
         record[Field::Key] = QStringLiteral("20160507143025");
         record[Field::SignatureDate] = QStringLiteral("2016-05-07");
         const QImage image = drawn(designedSheet(record, QStringLiteral("健康体检反馈表")), 0, 0);
-        QVERIFY(inkIn(image, 2040, 1740, 720, 240) > 100); // Text5 0
-        QCOMPARE(inkIn(image, 120, 60, 2235, 315), 0);     // Text5 5, the key
-        QCOMPARE(inkIn(image, 9060, 15660, 1875, 315), 0); // Label4 37 and Text6 43
-        QCOMPARE(inkIn(image, 4260, 1760, 555, 240), 0);   // Text5 1, empty
+        QVERIFY(inkIn(image, 2040, 1740, 720, 240) > 100); // the name
+        QCOMPARE(inkIn(image, 120, 60, 2235, 315), 0);     // the key
+        QCOMPARE(inkIn(image, 9060, 15660, 1875, 315), 0); // the signature date and its caption
+        QCOMPARE(inkIn(image, 4260, 1760, 555, 240), 0);   // the sex, empty
     }
 
     // The title is centred across the sheet at its designed top.

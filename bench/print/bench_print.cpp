@@ -18,6 +18,7 @@
 #include "app/SettingsStore.h"
 #include "app/SettingsWindow.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowPrint.h"
 #include "print/PrintDialog.h"
 #include "print/SheetPrinter.h"
 #include "record/SheetView.h"
@@ -146,9 +147,9 @@ int main(int argc, char** argv)
     QElapsedTimer timer;
     timer.start();
     double cpu = cpuMs();
-    PrintDialog* dialog = PrintDialog::showWindow();
-    dialog->Option2->setChecked(true);
-    dialog->Command1_Click();
+    PrintDialog* dialog = showPrintDialog(main);
+    dialog->batchOption()->setChecked(true);
+    dialog->printAsChosen();
     const double batchMs = timer.nsecsElapsed() / 1e6;
     const double batchCpuMs = cpuMs() - cpu;
     const int batchPages = jobsIn(out);

@@ -6,12 +6,12 @@
 
 #include "AboutWindow.h"
 #include "MainWindow.h"
+#include "MainWindowPrint.h"
 #include "app/EncodedText.h"
 #include "app/MessageBox.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "app/Twips.h"
-#include "print/PrintDialog.h"
 #include "reports/ReportWindow.h"
 
 #include <QApplication>
@@ -226,7 +226,7 @@ void buildMenus(MainWindow& form)
     QMenu* file = menu("文件(F)", "文件");
     item(file, "新建", "Ctrl+N", [f] { f->newRecord(); });
     item(file, "保存", "Ctrl+S", [f] { f->saveRecord(); });
-    item(file, "打印", "Ctrl+P", [] { PrintDialog::showWindow(); });
+    item(file, "打印", "Ctrl+P", [f] { showPrintDialog(*f); });
     file->addSeparator();
     item(file, "删除", "Ctrl+D", [f] { f->deleteRecord(); });
     file->addSeparator();
@@ -258,7 +258,7 @@ void runToolbarCommand(MainWindow& form, int index)
         form.deleteRecord();
         break;
     case 3:
-        PrintDialog::showWindow();
+        showPrintDialog(form);
         break;
     case 4:
         ReportWindow::showWindow();

@@ -3,8 +3,6 @@
 #include "SheetPrinter.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
-#include "mainwindow/MainWindow.h"
-#include "record/ResultList.h"
 #include "record/SheetView.h"
 
 #include <QCoreApplication>
@@ -33,11 +31,12 @@ const QString kEmptyListMessage = QStringLiteral("无当前打印表格，请查
 
 QPointer<PrintDialog> PrintDialog::s_instance;
 
-PrintDialog* PrintDialog::showWindow()
+PrintDialog* PrintDialog::showWindow(const PrintHost& host)
 {
     if (!s_instance) {
         s_instance = new PrintDialog();
     }
+    s_instance->m_host = host;
     s_instance->show();
     s_instance->raise();
     s_instance->activateWindow();
@@ -63,43 +62,45 @@ PrintDialog::PrintDialog(QWidget* parent)
         w->setGeometry(px(left), px(top), px(width), px(height));
     };
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    place(Image1, 480, 480, 1035, 915);
-    Image1->setAlignment(Qt::AlignCenter);
-    Image1->setPixmap(QIcon(QStringLiteral(":/print/printer.svg")).pixmap(Image1->size()));
+    // Each control keeps its designed name as its object name.
+    m_printerPicture = new QLabel(this);
+    m_printerPicture->setObjectName(QStringLiteral("Image1"));
+    place(m_printerPicture, 480, 480, 1035, 915);
+    m_printerPicture->setAlignment(Qt::AlignCenter);
+    m_printerPicture->setPixmap(
+        QIcon(QStringLiteral(":/print/printer.svg")).pixmap(m_printerPicture->size()));
 
-    Frame1 = new QFrame(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    Frame1->setFrameShape(QFrame::Box);
-    Frame1->setFrameShadow(QFrame::Sunken);
-    place(Frame1, 1800, 300, 1755, 1215);
+    m_choiceFrame = new QFrame(this);
+    m_choiceFrame->setObjectName(QStringLiteral("Frame1"));
+    m_choiceFrame->setFrameShape(QFrame::Box);
+    m_choiceFrame->setFrameShadow(QFrame::Sunken);
+    place(m_choiceFrame, 1800, 300, 1755, 1215);
 
     // Inside one frame the two options exclude each other.
-    Option1 = new QRadioButton(QStringLiteral("打印当前表格"), Frame1);
-    Option1->setObjectName(QStringLiteral("Option1"));
-    place(Option1, 120, 300, 1455, 255);
-    Option2 = new QRadioButton(QStringLiteral("批量打印"), Frame1);
-    Option2->setObjectName(QStringLiteral("Option2"));
-    place(Option2, 120, 720, 1455, 255);
+    m_currentSheetOption = new QRadioButton(QStringLiteral("打印当前表格"), m_choiceFrame);
+    m_currentSheetOption->setObjectName(QStringLiteral("Option1"));
+    place(m_currentSheetOption, 120, 300, 1455, 255);
+    m_batchOption = new QRadioButton(QStringLiteral("批量打印"), m_choiceFrame);
+    m_batchOption->setObjectName(QStringLiteral("Option2"));
+    place(m_batchOption, 120, 720, 1455, 255);
 
-    Command1 = new QPushButton(QStringLiteral("确 定"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    place(Command1, 1740, 1860, 975, 375);
-    Command1->setAutoDefault(false);
-    Command2 = new QPushButton(QStringLiteral("取 消"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    place(Command2, 2760, 1860, 975, 375);
-    Command2->setAutoDefault(false);
+    m_okButton = new QPushButton(QStringLiteral("确 定"), this);
+    m_okButton->setObjectName(QStringLiteral("Command1"));
+    place(m_okButton, 1740, 1860, 975, 375);
+    m_okButton->setAutoDefault(false);
+    m_cancelButton = new QPushButton(QStringLiteral("取 消"), this);
+    m_cancelButton->setObjectName(QStringLiteral("Command2"));
+    place(m_cancelButton, 2760, 1860, 975, 375);
+    m_cancelButton->setAutoDefault(false);
 
-    setTabOrder(Option1, Option2);
-    setTabOrder(Option2, Command1);
-    setTabOrder(Command1, Command2);
+    setTabOrder(m_currentSheetOption, m_batchOption);
+    setTabOrder(m_batchOption, m_okButton);
+    setTabOrder(m_okButton, m_cancelButton);
 
-    connect(Command1, &QPushButton::clicked, this, &PrintDialog::Command1_Click);
-    connect(Command2, &QPushButton::clicked, this, &PrintDialog::Command2_Click);
+    connect(m_okButton, &QPushButton::clicked, this, &PrintDialog::printAsChosen);
+    connect(m_cancelButton, &QPushButton::clicked, this, &PrintDialog::cancel);
 
-    Form_Load();
+    loadOnStart();
 }
 
 int PrintDialog::px(double twips) const
@@ -108,32 +109,29 @@ int PrintDialog::px(double twips) const
 }
 
 // Centred on the screen, 300 twips above the middle.
-void PrintDialog::Form_Load()
+void PrintDialog::loadOnStart()
 {
-    Option1->setChecked(true);
+    m_currentSheetOption->setChecked(true);
     twips::centreOnScreen(this, 300);
 }
 
-void PrintDialog::Command1_Click()
+void PrintDialog::printAsChosen()
 {
     hide();
-    MainWindow* main = MainWindow::instance();
-    if (Option1->isChecked()) {
-        if (main) {
-            main->printSheet();
-        }
-    } else if (Option2->isChecked()) {
-        if (!main || main->lineCount() < 1) {
+    if (m_currentSheetOption->isChecked()) {
+        m_host.printSheet();
+    } else if (m_batchOption->isChecked()) {
+        if (m_host.lineCount() < 1) {
             // The dialog stays loaded, hidden, with the batch still chosen.
-            MessageBox::notice(main, kEmptyListMessage);
+            MessageBox::notice(m_host.parent(), kEmptyListMessage);
             return;
         }
-        printBatch(*main);
+        printBatch();
     }
     close();
 }
 
-void PrintDialog::Command2_Click()
+void PrintDialog::cancel()
 {
     close();
 }
@@ -141,22 +139,23 @@ void PrintDialog::Command2_Click()
 // Every listed record from the selected line (or the first) to the last, each
 // loaded by the list's own selection handling and printed as its own job. The
 // batch stops at the first page that does not come out and says so.
-void PrintDialog::printBatch(MainWindow& main)
+void PrintDialog::printBatch()
 {
+    QWidget* const parent = m_host.parent();
     if (!PrintTarget::available()) {
-        MessageBox::warning(&main, kNoPrinterMessage);
+        MessageBox::warning(parent, kNoPrinterMessage);
         return;
     }
-    if (main.selectedLine() < 0) {
-        main.selectLine(0);
+    if (m_host.selectedLine() < 0) {
+        m_host.selectLine(0);
     }
-    const int last = main.lineCount() - 1;
-    const int start = main.selectedLine();
+    const int last = m_host.lineCount() - 1;
+    const int start = m_host.selectedLine();
     const int pages = last - start + 1;
 
     std::unique_ptr<QProgressDialog> progress;
     if (pages > kQuietBatchPages) {
-        progress = std::make_unique<QProgressDialog>(QString(), QStringLiteral("取 消"), 0, pages, &main);
+        progress = std::make_unique<QProgressDialog>(QString(), QStringLiteral("取 消"), 0, pages, parent);
         progress->setObjectName(QStringLiteral("printProgress"));
         progress->setWindowTitle(QStringLiteral("打印"));
         progress->setWindowModality(Qt::ApplicationModal);
@@ -166,6 +165,11 @@ void PrintDialog::printBatch(MainWindow& main)
         progress->show();
     }
 
+    // The record key the sheet shows now.
+    auto shownKey = [this] {
+        const SheetView* sheet = m_host.sheet();
+        return sheet ? sheet->box(Field::Key)->text() : QString();
+    };
     int printed = 0;
     for (int i = start; i <= last; ++i) {
         if (progress) {
@@ -174,33 +178,34 @@ void PrintDialog::printBatch(MainWindow& main)
             progress->setValue(printed);
             QCoreApplication::processEvents();
             if (progress->wasCanceled()) {
-                MessageBox::notice(&main, QStringLiteral("批量打印已取消，已打印 %1 页。").arg(printed));
+                MessageBox::notice(parent, QStringLiteral("批量打印已取消，已打印 %1 页。").arg(printed));
                 return;
             }
         }
-        main.selectLine(i);
-        const QString key = main.keyOfLine(i);
+        m_host.selectLine(i);
+        const QString key = m_host.keyOfLine(i);
         // The line that was already selected is not loaded again by selecting
         // it; a sheet that shows another record by then (a new sheet) is.
-        if (main.box(Field::Key)->text() != key) {
-            main.loadSelectedRecord();
+        if (shownKey() != key) {
+            m_host.loadSelectedRecord();
         }
         PrintOutcome outcome;
-        if (main.box(Field::Key)->text() != key) {
+        const SheetView* sheet = m_host.sheet();
+        if (!sheet || sheet->box(Field::Key)->text() != key) {
             // Printing whatever the sheet still shows would put another
             // person's findings under this name.
             outcome.status = PrintOutcome::Failed;
             outcome.reason = QStringLiteral("无法读取该记录。");
         } else {
-            outcome = printShownSheet(*main.sheet());
+            outcome = printShownSheet(*sheet);
         }
         if (!outcome.ok()) {
             const QString why =
                 outcome.status == PrintOutcome::NoPrinter ? kNoPrinterMessage : outcome.reason;
             MessageBox::warning(
-                &main, QStringLiteral("第 %1 页（%2）没有打印出来：%3\n批量打印已停止，已打印 %4 页。")
-                           .arg(QString::number(printed + 1), main.results()->textAt(i), why,
-                                QString::number(printed)));
+                parent,
+                QStringLiteral("第 %1 页（%2）没有打印出来：%3\n批量打印已停止，已打印 %4 页。")
+                    .arg(QString::number(printed + 1), m_host.textOfLine(i), why, QString::number(printed)));
             return;
         }
         ++printed;

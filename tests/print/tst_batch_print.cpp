@@ -1,4 +1,4 @@
-// The print dialog PrintDialog: the current sheet, a batch of listed records from the
+// The print dialog: the current sheet, a batch of listed records from the
 // selected line on, and every way a batch stops short. Pages are read back from
 // the PDF files of the real print path.
 #include "PdfText.h"
@@ -8,6 +8,7 @@
 #include "app/MessageBox.h"
 #include "app/SettingsWindow.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowPrint.h"
 #include "print/PrintDialog.h"
 #include "print/SheetPrinter.h"
 #include "record/RecordStore.h"
@@ -92,11 +93,11 @@ private:
         return names;
     }
     // Opens the dialog, chooses the batch and presses OK.
-    static void printBatch()
+    void printBatch()
     {
-        PrintDialog* dialog = PrintDialog::showWindow();
-        dialog->Option2->setChecked(true);
-        dialog->Command1->click();
+        PrintDialog* dialog = showPrintDialog(*m_main);
+        dialog->batchOption()->setChecked(true);
+        dialog->okButton()->click();
     }
     static bool dialogUnloaded()
     {
@@ -152,22 +153,22 @@ private slots:
     // Created centred, 300 twips above the middle, with the current sheet chosen.
     void dialogAsDesigned()
     {
-        PrintDialog* dialog = PrintDialog::showWindow();
+        PrintDialog* dialog = showPrintDialog(*m_main);
         const QRect screen = QGuiApplication::primaryScreen()->geometry();
         QCOMPARE(dialog->windowTitle(), QStringLiteral("打印"));
         QCOMPARE(dialog->size(), QSize(260, 158)); // 3900 × 2370 twips at 96 dpi
         QCOMPARE(dialog->x(), (screen.width() - dialog->width()) / 2);
         QCOMPARE(dialog->y(), (screen.height() - dialog->height()) / 2 - 20);
-        QVERIFY(dialog->Option1->isChecked());
-        QCOMPARE(dialog->Option1->text(), QStringLiteral("打印当前表格"));
-        QCOMPARE(dialog->Option2->text(), QStringLiteral("批量打印"));
-        QCOMPARE(dialog->Command1->text(), QStringLiteral("确 定"));
-        QCOMPARE(dialog->Command2->text(), QStringLiteral("取 消"));
-        QVERIFY(!dialog->Image1->pixmap().isNull());
-        QCOMPARE(dialog->Option1->nextInFocusChain(), dialog->Option2);
-        dialog->Option2->setChecked(true);
-        QVERIFY(!dialog->Option1->isChecked());
-        QCOMPARE(PrintDialog::showWindow(), dialog);
+        QVERIFY(dialog->currentSheetOption()->isChecked());
+        QCOMPARE(dialog->currentSheetOption()->text(), QStringLiteral("打印当前表格"));
+        QCOMPARE(dialog->batchOption()->text(), QStringLiteral("批量打印"));
+        QCOMPARE(dialog->okButton()->text(), QStringLiteral("确 定"));
+        QCOMPARE(dialog->cancelButton()->text(), QStringLiteral("取 消"));
+        QVERIFY(!dialog->printerPicture()->pixmap().isNull());
+        QCOMPARE(dialog->currentSheetOption()->nextInFocusChain(), dialog->batchOption());
+        dialog->batchOption()->setChecked(true);
+        QVERIFY(!dialog->currentSheetOption()->isChecked());
+        QCOMPARE(showPrintDialog(*m_main), dialog);
     }
 
     // "打印当前表格" prints the sheet as it stands, unsaved text included.
@@ -175,17 +176,17 @@ private slots:
     {
         m_main->selectLine(2);
         m_main->box(Field::Name)->setText(QStringLiteral("改名未存"));
-        PrintDialog* dialog = PrintDialog::showWindow();
-        dialog->Command1->click();
+        PrintDialog* dialog = showPrintDialog(*m_main);
+        dialog->okButton()->click();
         QCOMPARE(printedNames(), QStringList{QStringLiteral("改名未存")});
         QVERIFY(dialogUnloaded());
     }
 
     void cancelPrintsNothing()
     {
-        PrintDialog* dialog = PrintDialog::showWindow();
-        dialog->Option2->setChecked(true);
-        dialog->Command2->click();
+        PrintDialog* dialog = showPrintDialog(*m_main);
+        dialog->batchOption()->setChecked(true);
+        dialog->cancelButton()->click();
         QVERIFY(dialogUnloaded());
         QVERIFY(test::printedJobs(m_out->path()).isEmpty());
     }
@@ -228,8 +229,8 @@ private slots:
         PrintDialog* dialog = PrintDialog::loaded();
         QVERIFY(dialog);
         QVERIFY(dialog->isHidden());
-        QCOMPARE(PrintDialog::showWindow(), dialog);
-        QVERIFY(dialog->Option2->isChecked());
+        QCOMPARE(showPrintDialog(*m_main), dialog);
+        QVERIFY(dialog->batchOption()->isChecked());
     }
 
     // A long batch shows its progress; cancel stops after the page in hand.

@@ -55,7 +55,7 @@ private:
         SettingsWindow::get()->Text4->setText(left);
         SettingsWindow::get()->Text5->setText(top);
     }
-    // Prints the sheet through MainWindow::printSheet; the one page of the one job.
+    // Prints the sheet through printSheet; the one page of the one job.
     QList<test::PdfWord> printOnce(QString* file = nullptr)
     {
         m_main->printSheet();
@@ -100,7 +100,7 @@ private slots:
         PrintTarget::useDefaultPrinter();
     }
 
-    // "姓名" (Label4 0) stands at 840, 1740 twips on the sheet; the margins move
+    // The caption "姓名" stands at 840, 1740 twips on the sheet; the margins move
     // it, read from the settings window's fields as typed.
     void marginsMoveTheSheet_data()
     {
@@ -152,8 +152,8 @@ private slots:
         QCOMPARE(qRound(conclusion->box.top() * 20), 14160);
     }
 
-    // The record key, Text6 43 with its caption "日期：" and line 26 hold or
-    // show something but never print; empty boxes print nothing at all.
+    // The record key, the signature date with its caption "日期：" and line 26
+    // hold or show something but never print; empty boxes print nothing at all.
     void hiddenElementsAndEmptyBoxesAreAbsent()
     {
         box(Field::Key)->setText(QStringLiteral("键值隐藏"));

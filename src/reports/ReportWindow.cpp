@@ -22,7 +22,7 @@ ReportWindow* ReportWindow::showWindow()
 {
     if (!s_instance) {
         s_instance = new ReportWindow();
-        s_instance->Form_Load();
+        s_instance->loadOnStart();
     }
     s_instance->show();
     s_instance->raise();
@@ -35,7 +35,7 @@ ReportWindow* ReportWindow::loaded()
     return s_instance;
 }
 
-QString ReportWindow::w(const QString& name)
+QString ReportWindow::paddedName(const QString& name)
 {
     return padName(name);
 }
@@ -73,11 +73,11 @@ QFont ReportWindow::reportFont() const
 
 void ReportWindow::buildList()
 {
-    Picture1 = new QFrame(this);
-    Picture1->setObjectName(QStringLiteral("Picture1"));
-    Picture1->setFrameShape(QFrame::Panel);
-    Picture1->setFrameShadow(QFrame::Sunken);
-    place(Picture1, 60, 120, 14535, 8655);
+    m_listPanel = new QFrame(this);
+    m_listPanel->setObjectName(QStringLiteral("Picture1"));
+    m_listPanel->setFrameShape(QFrame::Panel);
+    m_listPanel->setFrameShadow(QFrame::Sunken);
+    place(m_listPanel, 60, 120, 14535, 8655);
 
     struct Head
     {
@@ -92,29 +92,29 @@ void ReportWindow::buildList()
     };
     for (const Head& head : heads) {
         // Plain captions: a click on a head does nothing.
-        auto* button = new QPushButton(QString::fromUtf16(head.caption), Picture1);
+        auto* button = new QPushButton(QString::fromUtf16(head.caption), m_listPanel);
         button->setObjectName(QStringLiteral("Command1_%1").arg(head.index));
         button->setFocusPolicy(Qt::NoFocus);
         place(button, head.left, 0, head.width, 315);
-        Command1[size_t(head.index)] = button;
+        m_columnHeads[size_t(head.index)] = button;
     }
 
     m_report = new ReportModel(this);
-    List1 = new QListView(Picture1);
-    List1->setObjectName(QStringLiteral("List1"));
-    List1->setModel(m_report);
-    List1->setUniformItemSizes(true);
-    List1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    List1->setSelectionMode(QAbstractItemView::SingleSelection);
-    List1->setFont(reportFont());
-    place(List1, 0, 300, 14475, 8310);
+    m_reportList = new QListView(m_listPanel);
+    m_reportList->setObjectName(QStringLiteral("List1"));
+    m_reportList->setModel(m_report);
+    m_reportList->setUniformItemSizes(true);
+    m_reportList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_reportList->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_reportList->setFont(reportFont());
+    place(m_reportList, 0, 300, 14475, 8310);
 }
 
 void ReportWindow::buildInputs()
 {
-    Frame1 = new QGroupBox(this);
-    Frame1->setObjectName(QStringLiteral("Frame1"));
-    place(Frame1, 2220, 8940, 7095, 735);
+    m_filterPanel = new QGroupBox(this);
+    m_filterPanel->setObjectName(QStringLiteral("Frame1"));
+    place(m_filterPanel, 2220, 8940, 7095, 735);
 
     auto caption = [this](QWidget* parent, const QString& name, const QString& text, int l, int t, int w,
                           int h) {
@@ -125,32 +125,34 @@ void ReportWindow::buildInputs()
         return label;
     };
     auto edit = [this](const QString& name, int l, int t) {
-        auto* box = new QLineEdit(Frame1);
+        auto* box = new QLineEdit(m_filterPanel);
         box->setObjectName(name);
         place(box, l, t, 1515, 315);
         return box;
     };
-    Label30 = caption(Frame1, QStringLiteral("Label30"), QStringLiteral("地址："), 180, 300, 540, 180);
-    Text2 = edit(QStringLiteral("Text2"), 780, 240);
-    Label31[0] =
-        caption(Frame1, QStringLiteral("Label31_0"), QStringLiteral("日期：从"), 2520, 300, 720, 180);
-    Text3 = edit(QStringLiteral("Text3"), 3420, 240);
-    Label31[1] = caption(Frame1, QStringLiteral("Label31_1"), QStringLiteral("至"), 5100, 300, 180, 180);
-    Text4 = edit(QStringLiteral("Text4"), 5400, 240);
+    m_addressCaption =
+        caption(m_filterPanel, QStringLiteral("Label30"), QStringLiteral("地址："), 180, 300, 540, 180);
+    m_addressFilter = edit(QStringLiteral("Text2"), 780, 240);
+    m_fromCaption =
+        caption(m_filterPanel, QStringLiteral("Label31_0"), QStringLiteral("日期：从"), 2520, 300, 720, 180);
+    m_fromDate = edit(QStringLiteral("Text3"), 3420, 240);
+    m_toCaption =
+        caption(m_filterPanel, QStringLiteral("Label31_1"), QStringLiteral("至"), 5100, 300, 180, 180);
+    m_toDate = edit(QStringLiteral("Text4"), 5400, 240);
 
     QPalette blue = palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    Label1 = caption(this, QStringLiteral("Label1"), QStringLiteral("记录数：0"), 120, 9000, 810, 180);
-    Label1->setPalette(blue);
-    Label2 =
+    m_countLabel = caption(this, QStringLiteral("Label1"), QStringLiteral("记录数：0"), 120, 9000, 810, 180);
+    m_countLabel->setPalette(blue);
+    m_printHint =
         caption(this, QStringLiteral("Label2"),
                 QStringLiteral("如需打印报表，可导出到Excel后，再在Excel中打印。"), 9540, 9660, 4320, 180);
-    Label2->setPalette(blue);
+    m_printHint->setPalette(blue);
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    place(Text1, 300, 9420, 795, 270);
-    Text1->hide();
+    m_lastExportPath = new QLineEdit(this);
+    m_lastExportPath->setObjectName(QStringLiteral("Text1"));
+    place(m_lastExportPath, 300, 9420, 795, 270);
+    m_lastExportPath->hide();
 
     auto button = [this](const QString& name, const QString& text, int left) {
         auto* b = new QPushButton(text, this);
@@ -158,32 +160,32 @@ void ReportWindow::buildInputs()
         place(b, left, 9120, 1575, 435);
         return b;
     };
-    Command3 = button(QStringLiteral("Command3"), QStringLiteral("查  询"), 9540);
-    Command4 = button(QStringLiteral("Command4"), QStringLiteral("导出到Excel"), 11220);
-    Command2 = button(QStringLiteral("Command2"), QStringLiteral("退  出"), 12900);
-    connect(Command3, &QPushButton::clicked, this, &ReportWindow::Command3_Click);
-    connect(Command4, &QPushButton::clicked, this, &ReportWindow::Command4_Click);
-    connect(Command2, &QPushButton::clicked, this, &ReportWindow::Command2_Click);
+    m_searchButton = button(QStringLiteral("Command3"), QStringLiteral("查  询"), 9540);
+    m_exportButton = button(QStringLiteral("Command4"), QStringLiteral("导出到Excel"), 11220);
+    m_closeButton = button(QStringLiteral("Command2"), QStringLiteral("退  出"), 12900);
+    connect(m_searchButton, &QPushButton::clicked, this, &ReportWindow::search);
+    connect(m_exportButton, &QPushButton::clicked, this, &ReportWindow::exportToExcel);
+    connect(m_closeButton, &QPushButton::clicked, this, &ReportWindow::closeWindow);
 }
 
-void ReportWindow::Form_Load()
+void ReportWindow::loadOnStart()
 {
     twips::centreOnScreen(this);
     const QDate today = Clock::today();
-    Text3->setText(formatDate(oneYearBefore(today)));
-    Text4->setText(formatDate(today));
+    m_fromDate->setText(formatDate(oneYearBefore(today)));
+    m_toDate->setText(formatDate(today));
 }
 
 void ReportWindow::setCount(qsizetype count)
 {
-    Label1->setText(QStringLiteral("计录数：") + QString::number(count));
-    Label1->adjustSize();
+    m_countLabel->setText(QStringLiteral("计录数：") + QString::number(count));
+    m_countLabel->adjustSize();
 }
 
 bool ReportWindow::queryRows(std::vector<ReportRow>& rows)
 {
     QString error;
-    const ReportFilter filter{Text2->text(), Text3->text(), Text4->text()};
+    const ReportFilter filter{m_addressFilter->text(), m_fromDate->text(), m_toDate->text()};
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     const ReportQuery::Error result = ReportQuery::run(filter, rows, &error);
     QGuiApplication::restoreOverrideCursor();
@@ -201,7 +203,7 @@ bool ReportWindow::queryRows(std::vector<ReportRow>& rows)
     return false;
 }
 
-void ReportWindow::Command3_Click()
+void ReportWindow::search()
 {
     m_report->clear();
     std::vector<ReportRow> rows;
@@ -216,7 +218,7 @@ void ReportWindow::Command3_Click()
     m_report->setLines(std::move(lines));
 }
 
-void ReportWindow::Command2_Click()
+void ReportWindow::closeWindow()
 {
     close();
 }

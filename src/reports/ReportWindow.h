@@ -33,32 +33,31 @@ public:
 
     // The name column's padding: names 4 to 6 half-width cells wide are
     // filled with blanks to 8 cells.
-    static QString w(const QString& name);
+    static QString paddedName(const QString& name);
 
     // Centres the window and puts the last year into the date boxes.
-    void Form_Load();
-    void Command3_Click(); // 查  询
-    void Command4_Click(); // 导出到Excel
-    void Command2_Click(); // 退  出
+    void loadOnStart();
+    // 查  询: lists the records of the address and the dates with their count.
+    void search();
+    // 导出到Excel: asks for a file name and writes the records of the boxes
+    // to a workbook.
+    void exportToExcel();
+    // 退  出: closes the window.
+    void closeWindow();
 
     ReportModel* report() const { return m_report; }
 
-    QFrame* Picture1 = nullptr;
-    // Column heads 0, 1, 2, 3 and 5; there is no head 4.
-    std::array<QPushButton*, 6> Command1{};
-    QListView* List1 = nullptr;
-    QGroupBox* Frame1 = nullptr;
-    QLabel* Label30 = nullptr;
-    QLineEdit* Text2 = nullptr; // address filter
-    std::array<QLabel*, 2> Label31{};
-    QLineEdit* Text3 = nullptr; // first day
-    QLineEdit* Text4 = nullptr; // last day
-    QLabel* Label1 = nullptr;   // record count
-    QLineEdit* Text1 = nullptr; // last export path, never shown
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command4 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QLabel* Label2 = nullptr;
+    QLineEdit* addressFilter() const { return m_addressFilter; }
+    QLineEdit* fromDate() const { return m_fromDate; }
+    QLineEdit* toDate() const { return m_toDate; }
+    QLabel* countLabel() const { return m_countLabel; }
+    // The name last chosen for an export, as chosen; a hidden box.
+    QLineEdit* lastExportPath() const { return m_lastExportPath; }
+    QPushButton* searchButton() const { return m_searchButton; }
+    QPushButton* exportButton() const { return m_exportButton; }
+    QPushButton* closeButton() const { return m_closeButton; }
+    // The list's column head `index` (0, 1, 2, 3 or 5); null for 4.
+    QPushButton* columnHead(int index) const { return m_columnHeads[size_t(index)]; }
 
 private:
     explicit ReportWindow(QWidget* parent = nullptr);
@@ -73,6 +72,24 @@ private:
     void setCount(qsizetype count);
     // Writes the workbook, showing progress on long runs.
     bool writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error);
+
+    QFrame* m_listPanel = nullptr; // the sunken panel around heads and list
+    // Column heads 0, 1, 2, 3 and 5; there is no head 4.
+    std::array<QPushButton*, 6> m_columnHeads{};
+    QListView* m_reportList = nullptr;
+    QGroupBox* m_filterPanel = nullptr;
+    QLabel* m_addressCaption = nullptr;
+    QLineEdit* m_addressFilter = nullptr;
+    QLabel* m_fromCaption = nullptr;
+    QLineEdit* m_fromDate = nullptr;
+    QLabel* m_toCaption = nullptr;
+    QLineEdit* m_toDate = nullptr;
+    QLabel* m_countLabel = nullptr;
+    QLineEdit* m_lastExportPath = nullptr; // never shown
+    QPushButton* m_searchButton = nullptr;
+    QPushButton* m_exportButton = nullptr;
+    QPushButton* m_closeButton = nullptr;
+    QLabel* m_printHint = nullptr;
 
     ReportModel* m_report = nullptr;
     static QPointer<ReportWindow> s_instance;

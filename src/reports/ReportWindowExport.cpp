@@ -30,14 +30,14 @@ bool ReportWindow::writeWorkbook(const QString& path, const std::vector<ReportRo
     return ok;
 }
 
-void ReportWindow::Command4_Click()
+void ReportWindow::exportToExcel()
 {
     const QString chosen = trimBlanks(
         FileDialogs::saveFileName(this, QStringLiteral("另存为"), QStringLiteral("Excel文件 (*.xls)")));
     if (chosen.isEmpty()) {
         return; // cancelled: nothing to do
     }
-    Text1->setText(chosen);
+    m_lastExportPath->setText(chosen);
     // The extension is added whatever the chosen name ends in.
     const QString path = chosen + QStringLiteral(".xls");
 

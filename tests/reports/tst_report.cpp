@@ -26,12 +26,12 @@ QString blanks(int n)
     return QString(n, u' ');
 }
 
-ReportWindow* openForm()
+ReportWindow* openReportWindow()
 {
     return ReportWindow::showWindow();
 }
 
-void closeForm()
+void closeReportWindow()
 {
     if (ReportWindow* form = ReportWindow::loaded()) {
         form->close();
@@ -74,7 +74,7 @@ private slots:
     }
     void cleanup()
     {
-        closeForm();
+        closeReportWindow();
         Clock::reset();
     }
 
@@ -226,7 +226,7 @@ private slots:
     {
         QFETCH(QString, name);
         QFETCH(QString, padded);
-        QCOMPARE(ReportWindow::w(name), padded);
+        QCOMPARE(ReportWindow::paddedName(name), padded);
     }
 
     void opensWithLastYearAndEmptyList_data()
@@ -244,20 +244,20 @@ private slots:
         test::TestFolder folder;
         QVERIFY(folder.open());
         QVERIFY(test::storeAll({rec("20160101080000", "2016-01-01", "东街", "A1")}));
-        ReportWindow* form = openForm();
+        ReportWindow* form = openReportWindow();
         QCOMPARE(form->windowTitle(), QStringLiteral("生成报表"));
-        QCOMPARE(form->Text3->text(), from);
-        QCOMPARE(form->Text4->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(form->fromDate()->text(), from);
+        QCOMPARE(form->toDate()->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
         QCOMPARE(form->report()->count(), 0);
-        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
-        QVERIFY(form->Text2->text().isEmpty());
-        QVERIFY(!form->Text1->isVisible());
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("记录数：0"));
+        QVERIFY(form->addressFilter()->text().isEmpty());
+        QVERIFY(!form->lastExportPath()->isVisible());
         const QRect screen = form->screen()->geometry();
         QCOMPARE(form->x(), (screen.width() - form->width()) / 2);
         QCOMPARE(form->y(), (screen.height() - form->height()) / 2);
         // Layout from its twips at 96 dpi.
         QCOMPARE(form->size(), QSize(978, 667));
-        QCOMPARE(form->Command4->geometry(), QRect(748, 608, 105, 29));
+        QCOMPARE(form->exportButton()->geometry(), QRect(748, 608, 105, 29));
     }
 
     void queryListsAddressAndRangeInKeyOrder()
@@ -272,13 +272,13 @@ private slots:
             rec("20160402090000", "2016-04-02", "东街", "E"),    // after the range
             rec("20160401090000", "2016-04-01", "东街3号", "F"), // last day included
         }));
-        ReportWindow* form = openForm();
-        form->Text2->setText(QStringLiteral("东街"));
-        form->Text3->setText(QStringLiteral("2016-03-01"));
-        form->Text4->setText(QStringLiteral("2016-4-1"));
-        form->Command3->click();
+        ReportWindow* form = openReportWindow();
+        form->addressFilter()->setText(QStringLiteral("东街"));
+        form->fromDate()->setText(QStringLiteral("2016-03-01"));
+        form->toDate()->setText(QStringLiteral("2016-4-1"));
+        form->searchButton()->click();
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：3"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：3"));
         const QStringList lines = listed(form);
         QCOMPARE(lines.size(), 3);
         QVERIFY(lines[0].startsWith(QStringLiteral("A ")));
@@ -288,10 +288,10 @@ private slots:
         QVERIFY(lines[2].startsWith(QStringLiteral("F ")));
 
         // A second query replaces the list.
-        form->Text2->setText(QStringLiteral("西"));
-        form->Command3->click();
+        form->addressFilter()->setText(QStringLiteral("西"));
+        form->searchButton()->click();
         QCOMPARE(listed(form).size(), 1);
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：1"));
     }
 
     void addressTextIsDataNotSql_data()
@@ -313,12 +313,12 @@ private slots:
         QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A"),
                                 rec("20160301100000", "2016-03-01", "东街2号", "B"),
                                 rec("20160301110000", "2016-03-01", "O'Neil路5号", "C")}));
-        ReportWindow* form = openForm();
-        form->Text2->setText(address);
-        form->Command3_Click();
+        ReportWindow* form = openReportWindow();
+        form->addressFilter()->setText(address);
+        form->search();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(form->report()->count(), count);
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：%1").arg(count));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：%1").arg(count));
     }
 
     void badDatesWarnAndLeaveTheListEmpty_data()
@@ -343,31 +343,31 @@ private slots:
         test::TestFolder folder;
         QVERIFY(folder.open());
         QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
-        ReportWindow* form = openForm();
-        form->Command3_Click();
+        ReportWindow* form = openReportWindow();
+        form->search();
         QCOMPARE(form->report()->count(), 1);
-        form->Text3->setText(from);
-        form->Text4->setText(to);
-        form->Command3_Click();
+        form->fromDate()->setText(from);
+        form->toDate()->setText(to);
+        form->search();
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, kDateMessage);
         QCOMPARE(shown[0].icon, QMessageBox::Warning);
         QCOMPARE(form->report()->count(), 0);
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1")); // kept from the last query
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：1")); // kept from the last query
     }
 
     void unreadableDatabaseIsNotCalledADateError()
     {
         test::TestFolder folder;
         QVERIFY(folder.open());
-        ReportWindow* form = openForm();
+        ReportWindow* form = openReportWindow();
         Database::close();
-        form->Command3_Click();
+        form->search();
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].text.startsWith(QStringLiteral("无法查询记录：")));
-        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("记录数：0"));
     }
 
     void columnHeadsAndExit()
@@ -375,26 +375,26 @@ private slots:
         test::TestFolder folder;
         QVERIFY(folder.open());
         QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
-        ReportWindow* form = openForm();
-        form->Command3_Click();
+        ReportWindow* form = openReportWindow();
+        form->search();
         for (int index : {0, 1, 2, 3, 5}) {
             auto* head = form->findChild<QPushButton*>(QStringLiteral("Command1_%1").arg(index));
             QVERIFY2(head, qPrintable(QString::number(index)));
-            QCOMPARE(head, form->Command1[size_t(index)]);
+            QCOMPARE(head, form->columnHead(index));
             head->click();
         }
         QVERIFY(!form->findChild<QPushButton*>(QStringLiteral("Command1_4")));
         QCOMPARE(form->report()->count(), 1);
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(form->Command1[5]->text(), QStringLiteral("体检结论"));
+        QCOMPARE(form->columnHead(5)->text(), QStringLiteral("体检结论"));
 
-        form->Command2->click();
+        form->closeButton()->click();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!ReportWindow::loaded());
         // Opened again: defaults and an empty list.
-        form = openForm();
+        form = openReportWindow();
         QCOMPARE(form->report()->count(), 0);
-        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("记录数：0"));
     }
 };
 

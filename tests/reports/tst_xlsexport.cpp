@@ -52,7 +52,7 @@ QStringList strings(const QJsonValue& array)
     return out;
 }
 
-void closeForm()
+void closeReportWindow()
 {
     if (ReportWindow* form = ReportWindow::loaded()) {
         form->close();
@@ -64,8 +64,8 @@ void closeForm()
 ReportWindow* openOnMarch()
 {
     ReportWindow* form = ReportWindow::showWindow();
-    form->Text3->setText(QStringLiteral("2016-03-01"));
-    form->Text4->setText(QStringLiteral("2016-03-31"));
+    form->fromDate()->setText(QStringLiteral("2016-03-01"));
+    form->toDate()->setText(QStringLiteral("2016-03-31"));
     return form;
 }
 
@@ -94,7 +94,7 @@ private slots:
     }
     void cleanup()
     {
-        closeForm();
+        closeReportWindow();
         m_folder.reset();
         m_out.reset();
         Clock::reset();
@@ -148,13 +148,13 @@ private slots:
         ReportWindow* form = openOnMarch();
         const QString chosen = m_out->filePath(QStringLiteral("报表"));
         FileDialogs::queuePath(chosen);
-        form->Command4_Click();
+        form->exportToExcel();
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, QStringLiteral("文件导出成功！"));
         QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
-        QCOMPARE(form->Text1->text(), chosen);
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：399"));
+        QCOMPARE(form->lastExportPath()->text(), chosen);
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：399"));
         QCOMPARE(filesIn(m_out->path()), QStringList{QStringLiteral("报表.xls")});
 
         QString error;
@@ -192,7 +192,7 @@ private slots:
         QList<int> conclusionWidths;
         QList<int> sexWidths;
         for (int length : {2, 10, 40}) {
-            closeForm();
+            closeReportWindow();
             m_folder.emplace();
             QVERIFY(m_folder->open());
             QVERIFY(
@@ -200,7 +200,7 @@ private slots:
                                 rec(3, QStringLiteral("丙"))}));
             const QString chosen = m_out->filePath(QStringLiteral("w%1").arg(length));
             FileDialogs::queuePath(chosen);
-            openOnMarch()->Command4_Click();
+            openOnMarch()->exportToExcel();
             QString error;
             const QJsonObject book = test::readWorkbook(chosen + QStringLiteral(".xls"), &error);
             QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -231,7 +231,7 @@ private slots:
         file.close();
 
         FileDialogs::queuePath(existing);
-        openOnMarch()->Command4_Click();
+        openOnMarch()->exportToExcel();
         QCOMPARE(MessageBox::takeShown().size(), 1); // success, no question
         QCOMPARE(contentOf(existing), QByteArray("the operator's own workbook"));
         QCOMPARE(filesIn(m_out->path()), (QStringList{QStringLiteral("a.xls"), QStringLiteral("a.xls.xls")}));
@@ -254,7 +254,7 @@ private slots:
         ReportWindow* form = openOnMarch();
         FileDialogs::queuePath(chosen);
         MessageBox::queueAnswer(QMessageBox::No);
-        form->Command4_Click();
+        form->exportToExcel();
         auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(final)));
@@ -263,7 +263,7 @@ private slots:
 
         FileDialogs::queuePath(chosen);
         MessageBox::queueAnswer(QMessageBox::Yes);
-        form->Command4_Click();
+        form->exportToExcel();
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].text, QStringLiteral("文件导出成功！"));
@@ -275,14 +275,14 @@ private slots:
     {
         QVERIFY(test::storeAll({rec(1)}));
         ReportWindow* form = openOnMarch();
-        form->Command3_Click();
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：1"));
-        form->Text2->setText(QStringLiteral("北街"));
+        form->search();
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：1"));
+        form->addressFilter()->setText(QStringLiteral("北街"));
         FileDialogs::queuePath(m_out->filePath(QStringLiteral("空")));
-        form->Command4_Click();
+        form->exportToExcel();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(filesIn(m_out->path()).isEmpty());
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：0"));
         QCOMPARE(form->report()->count(), 1); // the list stays as the last query left it
     }
 
@@ -290,12 +290,12 @@ private slots:
     {
         QVERIFY(test::storeAll({rec(1)}));
         ReportWindow* form = openOnMarch();
-        form->Text1->setText(QStringLiteral("/earlier/choice"));
+        form->lastExportPath()->setText(QStringLiteral("/earlier/choice"));
         FileDialogs::queuePath(QString());
-        form->Command4_Click();
+        form->exportToExcel();
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(form->Text1->text(), QStringLiteral("/earlier/choice"));
-        QCOMPARE(form->Label1->text(), QStringLiteral("记录数：0"));
+        QCOMPARE(form->lastExportPath()->text(), QStringLiteral("/earlier/choice"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("记录数：0"));
         QVERIFY(filesIn(m_out->path()).isEmpty());
     }
 
@@ -305,13 +305,13 @@ private slots:
         records[1].date = QStringLiteral("2016-04-10");
         QVERIFY(test::storeAll(records));
         ReportWindow* form = openOnMarch();
-        form->Command3_Click();
+        form->search();
         QCOMPARE(form->report()->count(), 1);
-        form->Text3->setText(QStringLiteral("2016-04-01"));
-        form->Text4->setText(QStringLiteral("2016-04-30"));
+        form->fromDate()->setText(QStringLiteral("2016-04-01"));
+        form->toDate()->setText(QStringLiteral("2016-04-30"));
         const QString chosen = m_out->filePath(QStringLiteral("四月"));
         FileDialogs::queuePath(chosen);
-        form->Command4_Click();
+        form->exportToExcel();
         QString error;
         const QJsonObject book = test::readWorkbook(chosen + QStringLiteral(".xls"), &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -326,9 +326,9 @@ private slots:
         ReportWindow* form = openOnMarch();
 
         // Dates that are not dates keep the date message; nothing is written.
-        form->Text3->setText(QStringLiteral("2016-13-01"));
+        form->fromDate()->setText(QStringLiteral("2016-13-01"));
         FileDialogs::queuePath(m_out->filePath(QStringLiteral("x")));
-        form->Command4_Click();
+        form->exportToExcel();
         auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].text, kDateMessage);
@@ -336,10 +336,10 @@ private slots:
 
         // A file that cannot be created is named with the reason, and no
         // stray temporary file is left anywhere.
-        form->Text3->setText(QStringLiteral("2016-03-01"));
+        form->fromDate()->setText(QStringLiteral("2016-03-01"));
         const QString missing = m_out->filePath(QStringLiteral("没有这个文件夹/报表"));
         FileDialogs::queuePath(missing);
-        form->Command4_Click();
+        form->exportToExcel();
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown[0].icon, QMessageBox::Warning);
@@ -353,7 +353,7 @@ private slots:
         QVERIFY(QDir().mkpath(taken + QStringLiteral(".xls")));
         FileDialogs::queuePath(taken);
         MessageBox::queueAnswer(QMessageBox::Yes);
-        form->Command4_Click();
+        form->exportToExcel();
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
         QCOMPARE(shown[1].icon, QMessageBox::Warning);
@@ -376,9 +376,9 @@ private slots:
         const QString chosen = m_out->filePath(QStringLiteral("全部"));
         FileDialogs::queuePath(chosen);
         ReportWindow* form = openOnMarch();
-        form->Command4_Click();
+        form->exportToExcel();
         QCOMPARE(MessageBox::takeShown().size(), 1);
-        QCOMPARE(form->Label1->text(), QStringLiteral("计录数：70000"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：70000"));
         // Past the header's 109 FAT sectors: the file needs DIFAT sectors.
         QVERIFY(QFileInfo(chosen + QStringLiteral(".xls")).size() > 109 * 128 * 512);
 
@@ -411,7 +411,7 @@ private slots:
         QVERIFY(test::storeAll({rec(1), rec(2, QStringLiteral("血压偏高，建议复查"))}));
         const QString chosen = m_out->filePath(QStringLiteral("lo"));
         FileDialogs::queuePath(chosen);
-        openOnMarch()->Command4_Click();
+        openOnMarch()->exportToExcel();
         QProcess convert;
         convert.start(office, {QStringLiteral("--headless"), QStringLiteral("--convert-to"),
                                QStringLiteral("csv:Text - txt - csv (StarCalc):44,34,76"),

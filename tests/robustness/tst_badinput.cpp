@@ -500,14 +500,14 @@ private slots:
         // The same through the report window's boxes.
         ReportWindow* form = ReportWindow::showWindow();
         test::fuzzInputs(63, kReportWindow, [&](test::FuzzText& fuzz, int) {
-            form->Text2->setText(fuzz.next(30000));
-            form->Text3->setText(fuzz.nextDate());
-            form->Text4->setText(fuzz.nextDate());
+            form->addressFilter()->setText(fuzz.next(30000));
+            form->fromDate()->setText(fuzz.nextDate());
+            form->toDate()->setText(fuzz.nextDate());
             test::countFuzzInputs(2);
-            form->Command3_Click();
+            form->search();
             const auto shown = MessageBox::takeShown();
             if (shown.isEmpty()) {
-                QCOMPARE(form->Label1->text(),
+                QCOMPARE(form->countLabel()->text(),
                          QStringLiteral("计录数：") + QString::number(form->report()->rowCount()));
             }
             for (const auto& box : shown) {

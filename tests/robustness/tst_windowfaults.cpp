@@ -258,41 +258,41 @@ private slots:
         QFETCH(FaultScenario::Kind, kind);
         QTemporaryDir out;
         ReportWindow* form = ReportWindow::showWindow();
-        form->Text3->setText(QStringLiteral("1900-01-01"));
-        form->Text4->setText(QStringLiteral("2999-12-31"));
-        form->Command3_Click();
+        form->fromDate()->setText(QStringLiteral("1900-01-01"));
+        form->toDate()->setText(QStringLiteral("2999-12-31"));
+        form->search();
         QCOMPARE(form->report()->rowCount(), kStored);
-        form->Text2->clear(); // every address
+        form->addressFilter()->clear(); // every address
 
         FaultScenario fault(kind, *m_folder);
         QString why;
         QVERIFY2(fault.begin(&why), qPrintable(why));
         const QString file = out.filePath(QStringLiteral("报表"));
         if (fault.readsFail()) {
-            form->Command3_Click();
+            form->search();
             expectMessage(QStringLiteral("无法查询记录："), fault.reason());
             FileDialogs::queuePath(file);
-            form->Command4_Click();
+            form->exportToExcel();
             expectMessage(QStringLiteral("无法查询记录："), fault.reason());
             QVERIFY(QDir(out.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
         } else {
             // Faults of writing: a report only reads, and the export writes
             // elsewhere.
-            form->Command3_Click();
+            form->search();
             QVERIFY(MessageBox::takeShown().isEmpty());
             FileDialogs::queuePath(file);
-            form->Command4_Click();
+            form->exportToExcel();
             const auto shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
             QCOMPARE(shown[0].text, QStringLiteral("文件导出成功！"));
             QVERIFY(contents(file + QStringLiteral(".xls")).startsWith("\xD0\xCF\x11\xE0"));
         }
-        QVERIFY(form->Text2->text().isEmpty());
-        QCOMPARE(form->Text3->text(), QStringLiteral("1900-01-01"));
-        QCOMPARE(form->Text4->text(), QStringLiteral("2999-12-31"));
+        QVERIFY(form->addressFilter()->text().isEmpty());
+        QCOMPARE(form->fromDate()->text(), QStringLiteral("1900-01-01"));
+        QCOMPARE(form->toDate()->text(), QStringLiteral("2999-12-31"));
         QVERIFY2(fault.end(&why), qPrintable(why));
         expectNothingLost();
-        form->Command3_Click();
+        form->search();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(form->report()->rowCount(), kStored);
     }
@@ -321,13 +321,13 @@ private slots:
             QSKIP(qPrintable(disk.why()));
         }
         ReportWindow* form = ReportWindow::showWindow();
-        form->Text3->setText(QStringLiteral("1900-01-01"));
-        form->Text4->setText(QStringLiteral("2999-12-31"));
+        form->fromDate()->setText(QStringLiteral("1900-01-01"));
+        form->toDate()->setText(QStringLiteral("2999-12-31"));
         // A good export first, under the name the failing one will use.
         const QString file = disk.filePath(QStringLiteral("报表"));
         const QString xls = file + QStringLiteral(".xls");
         FileDialogs::queuePath(file);
-        form->Command4_Click();
+        form->exportToExcel();
         QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("文件导出成功！"));
         const QByteArray earlier = contents(xls);
         QVERIFY(earlier.size() > 1000);
@@ -349,7 +349,7 @@ private slots:
         if (QFileInfo::exists(target + QStringLiteral(".xls"))) {
             MessageBox::queueAnswer(QMessageBox::Yes);
         }
-        form->Command4_Click();
+        form->exportToExcel();
         const auto shown = MessageBox::takeShown();
         QVERIFY(!shown.isEmpty());
         const QString message = shown.constLast().text;

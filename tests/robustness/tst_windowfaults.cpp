@@ -180,7 +180,7 @@ private slots:
         expectMessage(QStringLiteral("常用语没有删除："), fault.reason());
         // Neither list went empty, also where the library could not be read.
         QCOMPARE(listed(editor->phraseList()), m_phrases);
-        QCOMPARE(listed(main.List3), m_phrases);
+        QCOMPARE(listed(main.phraseList()), m_phrases);
         QCOMPARE(editor->newPhrase()->text(), typed);
         QVERIFY2(fault.end(&why), qPrintable(why));
         shortenLockWait();
@@ -190,7 +190,7 @@ private slots:
         editor->addPhrase();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(phrases(), m_phrases + QStringList{typed});
-        QCOMPARE(listed(main.List3), m_phrases + QStringList{typed});
+        QCOMPARE(listed(main.phraseList()), m_phrases + QStringList{typed});
         QVERIFY(editor->newPhrase()->text().isEmpty());
     }
 

@@ -7,32 +7,33 @@ namespace brenvoll {
 
 void createFolderPath(QString& path)
 {
-    const QChar s = QDir::separator();
-    QString p = path;
-    p.replace(u'\\', s).replace(u'/', s);
-    p += s;
+    const QChar separator = QDir::separator();
+    QString unified = path;
+    unified.replace(u'\\', separator).replace(u'/', separator);
+    unified += separator;
     // Keep a leading pair (a network share); fold every other doubled separator.
-    const bool share = p.startsWith(QString(2, s));
+    const bool share = unified.startsWith(QString(2, separator));
     QString folded;
-    folded.reserve(p.size());
-    for (qsizetype i = 0; i < p.size(); ++i) {
-        if (p[i] == s && !folded.isEmpty() && folded.back() == s && !(share && i == 1)) {
+    folded.reserve(unified.size());
+    for (qsizetype i = 0; i < unified.size(); ++i) {
+        if (unified[i] == separator && !folded.isEmpty() && folded.back() == separator &&
+            !(share && i == 1)) {
             continue;
         }
-        folded += p[i];
+        folded += unified[i];
     }
     path = folded;
 
     qsizetype start = share ? 2 : 0;
     while (true) {
         QCoreApplication::processEvents();
-        const qsizetype p2 = path.indexOf(s, start);
-        if (p2 < 0) {
+        const qsizetype levelEnd = path.indexOf(separator, start);
+        if (levelEnd < 0) {
             break;
         }
-        const QString level = path.left(p2 + 1);
+        const QString level = path.left(levelEnd + 1);
         QDir().mkdir(level); // an existing level or a root simply fails
-        start = p2 + 1;
+        start = levelEnd + 1;
     }
 }
 

@@ -134,8 +134,8 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "the list shows %d records, not %d\n", main.lineCount(), count);
         return 1;
     }
-    SettingsWindow::get()->Text4->setText(QStringLiteral("10"));
-    SettingsWindow::get()->Text5->setText(QStringLiteral("10"));
+    SettingsWindow::get()->leftMarginBox()->setText(QStringLiteral("10"));
+    SettingsWindow::get()->topMarginBox()->setText(QStringLiteral("10"));
     const double left = SettingsStore::marginTwips(SettingsWindow::get()->leftMarginText());
     const double top = SettingsStore::marginTwips(SettingsWindow::get()->topMarginText());
     const QString out = folder.filePath(QStringLiteral("pages"));

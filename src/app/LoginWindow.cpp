@@ -4,7 +4,6 @@
 #include "SettingsStore.h"
 #include "Startup.h"
 #include "Twips.h"
-#include "mainwindow/MainWindow.h"
 #include "record/DateRules.h"
 
 #include <QCloseEvent>
@@ -65,7 +64,7 @@ LoginWindow* LoginWindow::showWindow()
 {
     if (!s_instance) {
         s_instance = new LoginWindow();
-        s_instance->Form_Load();
+        s_instance->load();
     }
     s_instance->show();
     s_instance->raise();
@@ -80,70 +79,71 @@ LoginWindow* LoginWindow::loaded()
 
 LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent)
 {
+    // Every control keeps its designed name as its object name.
     setObjectName(QStringLiteral("Form5"));
     setWindowTitle(QStringLiteral("登录"));
     setAttribute(Qt::WA_DeleteOnClose);
     setFixedSize(twips::toPx(this, 4545), twips::toPx(this, 2670));
 
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    twips::place(Image1, 120, 300, 480, 480);
-    Image1->setPixmap(padlock(Image1->width()));
+    m_padlock = new QLabel(this);
+    m_padlock->setObjectName(QStringLiteral("Image1"));
+    twips::place(m_padlock, 120, 300, 480, 480);
+    m_padlock->setPixmap(padlock(m_padlock->width()));
 
-    Label2 = new QLabel(QStringLiteral("Brenvoll"), this);
-    Label2->setObjectName(QStringLiteral("Label2"));
+    m_productName = new QLabel(QStringLiteral("Brenvoll"), this);
+    m_productName->setObjectName(QStringLiteral("Label2"));
     QFont title;
     title.setFamilies(
         {QStringLiteral("楷体_GB2312"), QStringLiteral("KaiTi"), QStringLiteral("Noto Serif CJK SC")});
     title.setPointSizeF(15.75);
     title.setBold(true);
-    Label2->setFont(title);
-    twips::placeLabel(Label2, 660, 360, 3795, 315);
+    m_productName->setFont(title);
+    twips::placeLabel(m_productName, 660, 360, 3795, 315);
 
-    Image2 = new QLabel(this);
-    Image2->setObjectName(QStringLiteral("Image2"));
-    twips::place(Image2, 660, 780, 3795, 30);
-    Image2->setPixmap(band(Image2->width(), qMax(1, Image2->height())));
+    m_titleBand = new QLabel(this);
+    m_titleBand->setObjectName(QStringLiteral("Image2"));
+    twips::place(m_titleBand, 660, 780, 3795, 30);
+    m_titleBand->setPixmap(band(m_titleBand->width(), qMax(1, m_titleBand->height())));
 
-    lblVersion = new QLabel(QStringLiteral("请输入登录密码"), this);
-    lblVersion->setObjectName(QStringLiteral("lblVersion"));
-    twips::placeLabel(lblVersion, 300, 1080, 1260, 180);
+    m_promptLabel = new QLabel(QStringLiteral("请输入登录密码"), this);
+    m_promptLabel->setObjectName(QStringLiteral("lblVersion"));
+    twips::placeLabel(m_promptLabel, 300, 1080, 1260, 180);
 
-    Label1 = new QLabel(QStringLiteral("(原始密码：864)"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    QPalette hint = Label1->palette();
+    m_factoryPasswordHint = new QLabel(QStringLiteral("(原始密码：864)"), this);
+    m_factoryPasswordHint->setObjectName(QStringLiteral("Label1"));
+    QPalette hint = m_factoryPasswordHint->palette();
     hint.setColor(QPalette::WindowText, QColor(0, 0, 192));
-    Label1->setPalette(hint);
-    twips::placeLabel(Label1, 1620, 1080, 1350, 180);
+    m_factoryPasswordHint->setPalette(hint);
+    twips::placeLabel(m_factoryPasswordHint, 1620, 1080, 1350, 180);
 
-    Text1 = new QLineEdit(this);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setEchoMode(QLineEdit::Password);
-    Text1->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
-    Text1->setMaxLength(15);
-    Text1->setAttribute(Qt::WA_InputMethodEnabled, false);
-    twips::place(Text1, 300, 1440, 3915, 315);
-    Text1->installEventFilter(this);
+    m_passwordBox = new QLineEdit(this);
+    m_passwordBox->setObjectName(QStringLiteral("Text1"));
+    m_passwordBox->setEchoMode(QLineEdit::Password);
+    m_passwordBox->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    m_passwordBox->setMaxLength(15);
+    m_passwordBox->setAttribute(Qt::WA_InputMethodEnabled, false);
+    twips::place(m_passwordBox, 300, 1440, 3915, 315);
+    m_passwordBox->installEventFilter(this);
 
-    Command1 = new QPushButton(QStringLiteral("确  定"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    twips::place(Command1, 1800, 2040, 1155, 375);
-    connect(Command1, &QPushButton::clicked, this, &LoginWindow::Command1_Click);
+    m_okButton = new QPushButton(QStringLiteral("确  定"), this);
+    m_okButton->setObjectName(QStringLiteral("Command1"));
+    twips::place(m_okButton, 1800, 2040, 1155, 375);
+    connect(m_okButton, &QPushButton::clicked, this, &LoginWindow::logIn);
 
-    Command2 = new QPushButton(QStringLiteral("取  消"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    twips::place(Command2, 3060, 2040, 1155, 375);
-    connect(Command2, &QPushButton::clicked, this, &LoginWindow::Command2_Click);
+    m_cancelButton = new QPushButton(QStringLiteral("取  消"), this);
+    m_cancelButton->setObjectName(QStringLiteral("Command2"));
+    twips::place(m_cancelButton, 3060, 2040, 1155, 375);
+    connect(m_cancelButton, &QPushButton::clicked, this, &LoginWindow::cancel);
 
     // Enter in the box is handled there; on a button it presses that button.
-    Command1->setAutoDefault(true);
-    Command2->setAutoDefault(true);
-    setTabOrder(Text1, Command2);
-    setTabOrder(Command2, Command1);
-    Text1->setFocus();
+    m_okButton->setAutoDefault(true);
+    m_cancelButton->setAutoDefault(true);
+    setTabOrder(m_passwordBox, m_cancelButton);
+    setTabOrder(m_cancelButton, m_okButton);
+    m_passwordBox->setFocus();
 }
 
-void LoginWindow::Form_Load()
+void LoginWindow::load()
 {
     twips::centreOnScreen(this);
     readStoredPassword();
@@ -161,7 +161,7 @@ bool LoginWindow::readStoredPassword()
         m_readError = error.isEmpty() ? QStringLiteral("数据库操作失败。") : error;
     }
     // The hint stays only while the factory password is stored unchanged.
-    Label1->setVisible(m_readError.isNull() && m_storedPassword == kFactoryPassword);
+    m_factoryPasswordHint->setVisible(m_readError.isNull() && m_storedPassword == kFactoryPassword);
     return m_readError.isNull();
 }
 
@@ -170,7 +170,7 @@ bool LoginWindow::matches(const QString& typed, const QString& stored)
     return trimBlanks(typed).toLower() == trimBlanks(stored).toLower();
 }
 
-void LoginWindow::Command1_Click()
+void LoginWindow::logIn()
 {
     // Without the settings record there is no password to compare with: nobody
     // is let in. A record that was busy at load may be readable now.
@@ -178,26 +178,15 @@ void LoginWindow::Command1_Click()
         MessageBox::warning(this, QStringLiteral("无法读取数据库，不能登录。\n原因：") + m_readError);
         return;
     }
-    if (!matches(Text1->text(), m_storedPassword)) {
+    if (!matches(m_passwordBox->text(), m_storedPassword)) {
         MessageBox::notice(this, QStringLiteral("密码错误！"));
         return;
     }
-    openMainWindow();
-}
-
-void LoginWindow::openMainWindow()
-{
     hide();
-    MainWindow* form1 = MainWindow::instance();
-    if (!form1) {
-        form1 = new MainWindow();
-        form1->setAttribute(Qt::WA_DeleteOnClose);
-    }
-    form1->loadOnStart();
-    form1->show();
+    emit loggedIn();
 }
 
-void LoginWindow::Command2_Click()
+void LoginWindow::cancel()
 {
     close();
 }
@@ -218,10 +207,10 @@ void LoginWindow::closeEvent(QCloseEvent* event)
 
 bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == Text1 && event->type() == QEvent::KeyPress) {
+    if (watched == m_passwordBox && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            Command1_Click();
+            logIn();
             return true;
         }
     }

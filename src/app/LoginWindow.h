@@ -1,7 +1,7 @@
 #pragma once
 // The login window "登录": the first window of a run. A correct password hides
-// it (it stays loaded) and opens the main window; cancelling or closing it
-// ends the program.
+// it (it stays loaded) and announces loggedIn(), on which start-up opens the
+// main window; cancelling or closing it ends the program.
 #include <QDialog>
 #include <QPointer>
 
@@ -21,10 +21,11 @@ public:
     // The window if it is loaded, else null.
     static LoginWindow* loaded();
 
-    // Centres the window and reads the stored password from 设置.
-    void Form_Load();
-    void Command1_Click(); // 确  定
-    void Command2_Click(); // 取  消
+    // 确  定: lets the operator in when the typed password matches the
+    // stored one.
+    void logIn();
+    // 取  消: ends the program.
+    void cancel();
 
     // The password as read at load, untrimmed.
     QString storedPassword() const { return m_storedPassword; }
@@ -32,14 +33,16 @@ public:
     // side and the case of letters do not count.
     static bool matches(const QString& typed, const QString& stored);
 
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* Image1 = nullptr;
-    QLabel* Image2 = nullptr;
+    QLineEdit* passwordBox() const { return m_passwordBox; }
+    QPushButton* okButton() const { return m_okButton; }
+    QPushButton* cancelButton() const { return m_cancelButton; }
+    QLabel* promptLabel() const { return m_promptLabel; }
+    // "(原始密码：864)", shown while the factory password is stored.
+    QLabel* factoryPasswordHint() const { return m_factoryPasswordHint; }
+
+signals:
+    // A correct password was typed; the window is hidden by then.
+    void loggedIn();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -49,8 +52,18 @@ protected:
 
 private:
     explicit LoginWindow(QWidget* parent = nullptr);
+    // Centres the window and reads the stored password from 设置.
+    void load();
     bool readStoredPassword();
-    void openMainWindow();
+
+    QLabel* m_padlock = nullptr;
+    QLabel* m_productName = nullptr;
+    QLabel* m_titleBand = nullptr;
+    QLabel* m_promptLabel = nullptr;
+    QLabel* m_factoryPasswordHint = nullptr;
+    QLineEdit* m_passwordBox = nullptr;
+    QPushButton* m_okButton = nullptr;
+    QPushButton* m_cancelButton = nullptr;
 
     QString m_storedPassword;
     // Why the settings record could not be read; null once it was read.

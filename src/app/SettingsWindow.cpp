@@ -30,24 +30,24 @@ SettingsWindow* SettingsWindow::get()
 {
     if (!s_instance) {
         s_instance = new SettingsWindow();
-        s_instance->Form_Load();
+        s_instance->load();
     }
     return s_instance;
 }
 
 SettingsWindow* SettingsWindow::showWindow()
 {
-    SettingsWindow* form = get();
-    if (!form->isVisible() && !form->m_loadError.isNull()) {
-        form->Form_Load(); // the database may be readable again
+    SettingsWindow* window = get();
+    if (!window->isVisible() && !window->m_loadError.isNull()) {
+        window->load(); // the database may be readable again
     }
-    if (!form->m_loadError.isNull()) {
-        MessageBox::warning(form, QStringLiteral("无法读取设置。\n原因：") + form->m_loadError);
+    if (!window->m_loadError.isNull()) {
+        MessageBox::warning(window, QStringLiteral("无法读取设置。\n原因：") + window->m_loadError);
     }
-    form->show();
-    form->raise();
-    form->activateWindow();
-    return form;
+    window->show();
+    window->raise();
+    window->activateWindow();
+    return window;
 }
 
 SettingsWindow* SettingsWindow::loaded()
@@ -66,141 +66,143 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QDialog(parent)
     buildMarginFrame();
     buildFolderFrame();
 
-    Command2 = named(new QPushButton(QStringLiteral("保 存"), this), "Command2");
-    twips::place(Command2, 2460, 4260, 1035, 375);
-    connect(Command2, &QPushButton::clicked, this, &SettingsWindow::Command2_Click);
-    Command4 = named(new QPushButton(QStringLiteral("退 出"), this), "Command4");
-    twips::place(Command4, 3660, 4260, 1035, 375);
-    connect(Command4, &QPushButton::clicked, this, &SettingsWindow::Command4_Click);
+    m_saveButton = named(new QPushButton(QStringLiteral("保 存"), this), "Command2");
+    twips::place(m_saveButton, 2460, 4260, 1035, 375);
+    connect(m_saveButton, &QPushButton::clicked, this, &SettingsWindow::save);
+    m_exitButton = named(new QPushButton(QStringLiteral("退 出"), this), "Command4");
+    twips::place(m_exitButton, 3660, 4260, 1035, 375);
+    connect(m_exitButton, &QPushButton::clicked, this, &SettingsWindow::unload);
 
-    // Frame3 takes no focus itself, so the chain starts at its button.
-    setTabOrder(Command3, Text12);
-    setTabOrder(Text12, Text8);
-    setTabOrder(Text8, Text5);
-    setTabOrder(Text5, Text4);
-    setTabOrder(Text4, Text1);
-    setTabOrder(Text1, Command1);
-    setTabOrder(Command1, Command2);
-    setTabOrder(Command2, Command4);
-    Command3->setFocus();
+    // The password frame takes no focus itself, so the chain starts at its button.
+    setTabOrder(m_changePasswordButton, m_newPasswordBox);
+    setTabOrder(m_newPasswordBox, m_oldPasswordBox);
+    setTabOrder(m_oldPasswordBox, m_topMarginBox);
+    setTabOrder(m_topMarginBox, m_leftMarginBox);
+    setTabOrder(m_leftMarginBox, m_backupFolderBox);
+    setTabOrder(m_backupFolderBox, m_browseButton);
+    setTabOrder(m_browseButton, m_saveButton);
+    setTabOrder(m_saveButton, m_exitButton);
+    m_changePasswordButton->setFocus();
 
     // Enter in a box does nothing, as no button of this window is the
     // default; on a button it presses that button.
-    for (QLineEdit* edit : {Text8, Text12, Text4, Text5, Text1}) {
+    for (QLineEdit* edit :
+         {m_oldPasswordBox, m_newPasswordBox, m_leftMarginBox, m_topMarginBox, m_backupFolderBox}) {
         edit->installEventFilter(this);
     }
 }
 
 void SettingsWindow::buildPasswordFrame()
 {
-    Frame3 = named(new QGroupBox(QStringLiteral("修改登录密码"), this), "Frame3");
-    twips::place(Frame3, 180, 180, 4515, 1515);
-    Label10 = named(new QLabel(QStringLiteral("原密码"), Frame3), "Label10");
-    twips::placeLabel(Label10, 300, 540, 540, 180);
-    Text8 = named(new QLineEdit(Frame3), "Text8");
-    twips::place(Text8, 960, 480, 2115, 315);
-    Label14 = named(new QLabel(QStringLiteral("新密码"), Frame3), "Label14");
-    twips::placeLabel(Label14, 300, 960, 540, 180);
-    Text12 = named(new QLineEdit(Frame3), "Text12");
-    twips::place(Text12, 960, 900, 2115, 315);
-    for (QLineEdit* edit : {Text8, Text12}) {
+    m_passwordFrame = named(new QGroupBox(QStringLiteral("修改登录密码"), this), "Frame3");
+    twips::place(m_passwordFrame, 180, 180, 4515, 1515);
+    m_oldPasswordLabel = named(new QLabel(QStringLiteral("原密码"), m_passwordFrame), "Label10");
+    twips::placeLabel(m_oldPasswordLabel, 300, 540, 540, 180);
+    m_oldPasswordBox = named(new QLineEdit(m_passwordFrame), "Text8");
+    twips::place(m_oldPasswordBox, 960, 480, 2115, 315);
+    m_newPasswordLabel = named(new QLabel(QStringLiteral("新密码"), m_passwordFrame), "Label14");
+    twips::placeLabel(m_newPasswordLabel, 300, 960, 540, 180);
+    m_newPasswordBox = named(new QLineEdit(m_passwordFrame), "Text12");
+    twips::place(m_newPasswordBox, 960, 900, 2115, 315);
+    for (QLineEdit* edit : {m_oldPasswordBox, m_newPasswordBox}) {
         edit->setMaxLength(15);
         edit->setAttribute(Qt::WA_InputMethodEnabled, false);
     }
-    Command3 = named(new QPushButton(QStringLiteral("修改密码"), Frame3), "Command3");
-    twips::place(Command3, 3240, 600, 1095, 375);
-    connect(Command3, &QPushButton::clicked, this, &SettingsWindow::Command3_Click);
+    m_changePasswordButton = named(new QPushButton(QStringLiteral("修改密码"), m_passwordFrame), "Command3");
+    twips::place(m_changePasswordButton, 3240, 600, 1095, 375);
+    connect(m_changePasswordButton, &QPushButton::clicked, this, &SettingsWindow::changePassword);
 }
 
 void SettingsWindow::buildMarginFrame()
 {
-    Frame2 = named(new QGroupBox(QStringLiteral("打印设置(单位：毫米)"), this), "Frame2");
-    twips::place(Frame2, 180, 1860, 4515, 1095);
-    Label4 = named(new QLabel(QStringLiteral("左边距："), Frame2), "Label4");
-    twips::placeLabel(Label4, 240, 540, 720, 180);
-    Text4 = named(new QLineEdit(QStringLiteral("120"), Frame2), "Text4");
-    twips::place(Text4, 1020, 480, 1155, 315);
-    Label5 = named(new QLabel(QStringLiteral("上边距："), Frame2), "Label5");
-    twips::placeLabel(Label5, 2400, 480, 720, 180);
-    Text5 = named(new QLineEdit(QStringLiteral("200"), Frame2), "Text5");
-    twips::place(Text5, 3180, 420, 1155, 315);
+    m_marginFrame = named(new QGroupBox(QStringLiteral("打印设置(单位：毫米)"), this), "Frame2");
+    twips::place(m_marginFrame, 180, 1860, 4515, 1095);
+    m_leftMarginLabel = named(new QLabel(QStringLiteral("左边距："), m_marginFrame), "Label4");
+    twips::placeLabel(m_leftMarginLabel, 240, 540, 720, 180);
+    m_leftMarginBox = named(new QLineEdit(QStringLiteral("120"), m_marginFrame), "Text4");
+    twips::place(m_leftMarginBox, 1020, 480, 1155, 315);
+    m_topMarginLabel = named(new QLabel(QStringLiteral("上边距："), m_marginFrame), "Label5");
+    twips::placeLabel(m_topMarginLabel, 2400, 480, 720, 180);
+    m_topMarginBox = named(new QLineEdit(QStringLiteral("200"), m_marginFrame), "Text5");
+    twips::place(m_topMarginBox, 3180, 420, 1155, 315);
 }
 
 void SettingsWindow::buildFolderFrame()
 {
-    Frame1 = named(new QGroupBox(QStringLiteral("数据备份文件夹"), this), "Frame1");
-    twips::place(Frame1, 240, 3120, 4455, 915);
-    Text1 = named(new QLineEdit(Frame1), "Text1");
-    twips::place(Text1, 180, 420, 3255, 315);
-    Command1 = named(new QPushButton(QStringLiteral("浏览"), Frame1), "Command1");
-    twips::place(Command1, 3540, 360, 795, 375);
-    connect(Command1, &QPushButton::clicked, this, &SettingsWindow::Command1_Click);
+    m_folderFrame = named(new QGroupBox(QStringLiteral("数据备份文件夹"), this), "Frame1");
+    twips::place(m_folderFrame, 240, 3120, 4455, 915);
+    m_backupFolderBox = named(new QLineEdit(m_folderFrame), "Text1");
+    twips::place(m_backupFolderBox, 180, 420, 3255, 315);
+    m_browseButton = named(new QPushButton(QStringLiteral("浏览"), m_folderFrame), "Command1");
+    twips::place(m_browseButton, 3540, 360, 795, 375);
+    connect(m_browseButton, &QPushButton::clicked, this, &SettingsWindow::browseForFolder);
 }
 
-void SettingsWindow::Form_Load()
+void SettingsWindow::load()
 {
     twips::centreOnScreen(this);
     Settings settings;
     QString error;
     if (SettingsStore::read(settings, &error)) {
         m_loadError = QString();
-        Text1->setText(settings.folder);
-        Text4->setText(settings.leftMargin);
-        Text5->setText(settings.topMargin);
+        m_backupFolderBox->setText(settings.folder);
+        m_leftMarginBox->setText(settings.leftMargin);
+        m_topMarginBox->setText(settings.topMargin);
     } else {
         // No invented values: with the record unreadable there is no folder
         // and the margins count as 0.
         m_loadError = error.isEmpty() ? QStringLiteral("数据库操作失败。") : error;
-        Text1->clear();
-        Text4->clear();
-        Text5->clear();
+        m_backupFolderBox->clear();
+        m_leftMarginBox->clear();
+        m_topMarginBox->clear();
     }
 }
 
 QString SettingsWindow::backupFolder() const
 {
-    return Text1->text();
+    return m_backupFolderBox->text();
 }
 
 QString SettingsWindow::leftMarginText() const
 {
-    return Text4->text();
+    return m_leftMarginBox->text();
 }
 
 QString SettingsWindow::topMarginText() const
 {
-    return Text5->text();
+    return m_topMarginBox->text();
 }
 
-void SettingsWindow::Command1_Click()
+void SettingsWindow::browseForFolder()
 {
-    const QString chosen = FileDialogs::existingFolder(this, Text1->text());
+    const QString chosen = FileDialogs::existingFolder(this, m_backupFolderBox->text());
     if (chosen.isEmpty()) {
         return;
     }
     // No trailing separator, except for a root.
     const QString path = QDir::toNativeSeparators(QDir::cleanPath(chosen));
-    Text1->setText(path);
-    Text1->setCursorPosition(int(path.size()));
-    Text1->setFocus();
+    m_backupFolderBox->setText(path);
+    m_backupFolderBox->setCursorPosition(int(path.size()));
+    m_backupFolderBox->setFocus();
 }
 
-void SettingsWindow::Command2_Click()
+void SettingsWindow::save()
 {
     QString error;
-    if (!SettingsStore::writeFolderAndMargins(Text1->text(), Text4->text(), Text5->text(), &error)) {
+    if (!SettingsStore::writeFolderAndMargins(m_backupFolderBox->text(), m_leftMarginBox->text(),
+                                              m_topMarginBox->text(), &error)) {
         MessageBox::warning(this, QStringLiteral("设置没有保存。\n原因：") + error);
         return;
     }
     unload();
 }
 
-void SettingsWindow::Command3_Click()
+void SettingsWindow::changePassword()
 {
     // The password is kept as it is stored and read back: had the engine's
     // normalisation uncovered a blank at either end, the stored password
     // could never be typed as the old one again.
-    const QString newPassword = trimBlanks(Database::storable(Text12->text()));
+    const QString newPassword = trimBlanks(Database::storable(m_newPasswordBox->text()));
     if (newPassword.isEmpty()) {
         MessageBox::notice(this, QStringLiteral("请输入新密码！"));
         return;
@@ -215,7 +217,7 @@ void SettingsWindow::Command3_Click()
     }
     // Unlike the login, the old password must match exactly, letter case
     // included.
-    if (trimBlanks(Database::storable(Text8->text())) != settings.password) {
+    if (trimBlanks(Database::storable(m_oldPasswordBox->text())) != settings.password) {
         MessageBox::notice(this, QStringLiteral("原密码不正确，无法修改密码！"));
         show();
         return;
@@ -228,11 +230,6 @@ void SettingsWindow::Command3_Click()
         return;
     }
     MessageBox::notice(this, QStringLiteral("修改密码成功，请牢记新密码！"));
-    unload();
-}
-
-void SettingsWindow::Command4_Click()
-{
     unload();
 }
 

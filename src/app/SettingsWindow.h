@@ -1,9 +1,9 @@
 #pragma once
-// The settings window "综合设置". Its fields Text1 (backup folder), Text4 (left
-// margin) and Text5 (top margin) are the program's in-memory copy of the
-// settings record: reading them through get() loads the window hidden, what is
-// typed into an open window counts at once, saved or not, and unloading the
-// window (save, exit, password change, close) drops the copy.
+// The settings window "综合设置". Its backup folder and its left and top
+// margin boxes are the program's in-memory copy of the settings record:
+// reading them through get() loads the window hidden, what is typed into an
+// open window counts at once, saved or not, and unloading the window (save,
+// exit, password change, close) drops the copy.
 #include <QDialog>
 #include <QPointer>
 
@@ -32,29 +32,25 @@ public:
     // Why load could not read the settings record; null when it could.
     QString loadError() const { return m_loadError; }
 
-    void Command1_Click(); // 浏览
-    void Command2_Click(); // 保 存
-    void Command3_Click(); // 修改密码
-    void Command4_Click(); // 退 出
-    // Closes the window and drops the in-memory copy.
+    // 浏览: picks the backup folder in the platform's folder browser.
+    void browseForFolder();
+    // 保 存: stores folder and margins as typed and unloads the window.
+    void save();
+    // 修改密码: stores the new password once the old one matches exactly.
+    void changePassword();
+    // 退 出, Escape and closing: closes the window and drops the in-memory
+    // copy.
     void unload();
 
-    QGroupBox* Frame1 = nullptr;
-    QLineEdit* Text1 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QGroupBox* Frame2 = nullptr;
-    QLabel* Label4 = nullptr;
-    QLineEdit* Text4 = nullptr;
-    QLabel* Label5 = nullptr;
-    QLineEdit* Text5 = nullptr;
-    QGroupBox* Frame3 = nullptr;
-    QLabel* Label10 = nullptr;
-    QLineEdit* Text8 = nullptr;
-    QLabel* Label14 = nullptr;
-    QLineEdit* Text12 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command4 = nullptr;
+    QLineEdit* backupFolderBox() const { return m_backupFolderBox; }
+    QPushButton* browseButton() const { return m_browseButton; }
+    QLineEdit* leftMarginBox() const { return m_leftMarginBox; }
+    QLineEdit* topMarginBox() const { return m_topMarginBox; }
+    QLineEdit* oldPasswordBox() const { return m_oldPasswordBox; }
+    QLineEdit* newPasswordBox() const { return m_newPasswordBox; }
+    QPushButton* changePasswordButton() const { return m_changePasswordButton; }
+    QPushButton* saveButton() const { return m_saveButton; }
+    QPushButton* exitButton() const { return m_exitButton; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -66,7 +62,28 @@ private:
     void buildPasswordFrame();
     void buildMarginFrame();
     void buildFolderFrame();
-    void Form_Load();
+    // Centres the window and fills the boxes from the settings record.
+    void load();
+
+    // 数据备份文件夹
+    QGroupBox* m_folderFrame = nullptr;
+    QLineEdit* m_backupFolderBox = nullptr;
+    QPushButton* m_browseButton = nullptr;
+    // 打印设置(单位：毫米)
+    QGroupBox* m_marginFrame = nullptr;
+    QLabel* m_leftMarginLabel = nullptr;
+    QLineEdit* m_leftMarginBox = nullptr;
+    QLabel* m_topMarginLabel = nullptr;
+    QLineEdit* m_topMarginBox = nullptr;
+    // 修改登录密码
+    QGroupBox* m_passwordFrame = nullptr;
+    QLabel* m_oldPasswordLabel = nullptr;
+    QLineEdit* m_oldPasswordBox = nullptr;
+    QLabel* m_newPasswordLabel = nullptr;
+    QLineEdit* m_newPasswordBox = nullptr;
+    QPushButton* m_changePasswordButton = nullptr;
+    QPushButton* m_saveButton = nullptr;
+    QPushButton* m_exitButton = nullptr;
 
     QString m_loadError;
     static QPointer<SettingsWindow> s_instance;

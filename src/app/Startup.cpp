@@ -5,6 +5,7 @@
 #include "LoginWindow.h"
 #include "MessageBox.h"
 #include "ProgramPaths.h"
+#include "mainwindow/MainWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -59,6 +60,18 @@ QString damagedMessage(const QString& file, const QString& reason)
                "（例如“7日”），把其中的“数据库.db”复制到程序所在的文件夹，替换这个文件后重新启动程序。")
         .arg(file, reason);
 }
+
+// After the login: the main window, created on first use, loads and shows.
+void openMainWindow()
+{
+    MainWindow* mainWindow = MainWindow::instance();
+    if (!mainWindow) {
+        mainWindow = new MainWindow();
+        mainWindow->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    mainWindow->loadOnStart();
+    mainWindow->show();
+}
 } // namespace
 
 void endProgram()
@@ -75,6 +88,17 @@ void endProgram()
 void setProgramEnder(std::function<void()> ender)
 {
     g_ender = std::move(ender);
+}
+
+LoginWindow* showLoginWindow()
+{
+    // A window loaded earlier is wired already.
+    const bool fresh = !LoginWindow::loaded();
+    LoginWindow* login = LoginWindow::showWindow();
+    if (fresh) {
+        QObject::connect(login, &LoginWindow::loggedIn, login, &openMainWindow);
+    }
+    return login;
 }
 
 bool startUp(const QString& folder)
@@ -101,7 +125,7 @@ bool startUp(const QString& folder)
     }
 
     // The main window opens only after a correct password.
-    LoginWindow::showWindow();
+    showLoginWindow();
     return true;
 }
 

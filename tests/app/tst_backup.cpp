@@ -259,14 +259,14 @@ private slots:
 
     void closingMainWindowBacksUpThenEnds()
     {
-        auto* form1 = new MainWindow();
-        form1->show();
+        auto* mainWindow = new MainWindow();
+        mainWindow->show();
         // Typed into the settings window and not saved: this folder counts.
-        SettingsWindow::get()->Text1->setText(target(QStringLiteral("未保存/备份")));
-        QVERIFY(form1->close());
+        SettingsWindow::get()->backupFolderBox()->setText(target(QStringLiteral("未保存/备份")));
+        QVERIFY(mainWindow->close());
         QCOMPARE(m_ended, 1);
         QVERIFY(m_shownAtEnd.isEmpty());
-        QVERIFY(!form1->isVisible());
+        QVERIFY(!mainWindow->isVisible());
         QVERIFY(Backup::checkDatabase(target(QStringLiteral("未保存/备份/7日/数据库.db"))));
         const QString programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
         QVERIFY(QFileInfo(target(QStringLiteral("未保存/备份/7日/") + programName)).isFile());
@@ -277,10 +277,10 @@ private slots:
         QFile file(target(QStringLiteral("plain.txt")));
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
-        auto* form1 = new MainWindow();
-        form1->show();
-        SettingsWindow::get()->Text1->setText(target(QStringLiteral("plain.txt/备份")));
-        QVERIFY(form1->close());
+        auto* mainWindow = new MainWindow();
+        mainWindow->show();
+        SettingsWindow::get()->backupFolderBox()->setText(target(QStringLiteral("plain.txt/备份")));
+        QVERIFY(mainWindow->close());
         QCOMPARE(m_ended, 1);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(m_shownAtEnd.size(), 1);
@@ -294,13 +294,13 @@ private slots:
 
     void endProgramMakesNoBackup()
     {
-        auto* form1 = new MainWindow();
-        form1->show();
-        SettingsWindow::get()->Text1->setText(target(QStringLiteral("bk")));
+        auto* mainWindow = new MainWindow();
+        mainWindow->show();
+        SettingsWindow::get()->backupFolderBox()->setText(target(QStringLiteral("bk")));
         endProgram();
         QCOMPARE(m_ended, 1);
         QVERIFY(!QFileInfo::exists(target(QStringLiteral("bk"))));
-        QVERIFY(form1->isVisible());
+        QVERIFY(mainWindow->isVisible());
     }
 };
 

@@ -104,20 +104,20 @@ private slots:
         QFETCH(bool, accepted);
         storePassword(stored);
 
-        LoginWindow* form = LoginWindow::showWindow();
+        LoginWindow* login = showLoginWindow();
         if (typed.contains(u'\t')) {
-            form->Text1->setText(typed); // typing a tab would move on to the next control
+            login->passwordBox()->setText(typed); // typing a tab would move on to the next control
         } else {
-            QTest::keyClicks(form->Text1, typed);
+            QTest::keyClicks(login->passwordBox(), typed);
         }
-        QCOMPARE(form->Text1->text(), typed);
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        QCOMPARE(login->passwordBox()->text(), typed);
+        QTest::mouseClick(login->okButton(), Qt::LeftButton);
 
         const auto shown = MessageBox::takeShown();
         if (accepted) {
             QVERIFY(shown.isEmpty());
-            QVERIFY(LoginWindow::loaded() == form); // stays loaded, hidden
-            QVERIFY(!form->isVisible());
+            QVERIFY(LoginWindow::loaded() == login); // stays loaded, hidden
+            QVERIFY(!login->isVisible());
             QVERIFY(MainWindow::instance());
             QVERIFY(MainWindow::instance()->isVisible());
         } else {
@@ -125,11 +125,29 @@ private slots:
             QCOMPARE(shown[0].text, QStringLiteral("密码错误！"));
             QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
             QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-            QVERIFY(form->isVisible());
-            QCOMPARE(form->Text1->text(), typed);
+            QVERIFY(login->isVisible());
+            QCOMPARE(login->passwordBox()->text(), typed);
             QVERIFY(!MainWindow::instance());
         }
         QCOMPARE(m_ended, 0);
+    }
+
+    // The window itself only announces the login; opening the main window is
+    // start-up's part.
+    void correctPasswordAnnouncesTheLogin()
+    {
+        LoginWindow* login = LoginWindow::showWindow();
+        QSignalSpy loggedIn(login, &LoginWindow::loggedIn);
+        login->passwordBox()->setText(QStringLiteral("865"));
+        login->logIn();
+        QCOMPARE(loggedIn.count(), 0);
+        login->passwordBox()->setText(QStringLiteral("864"));
+        login->logIn();
+        QCOMPARE(loggedIn.count(), 1);
+        QVERIFY(!login->isVisible());
+        QVERIFY(LoginWindow::loaded() == login);
+        QVERIFY(!MainWindow::instance());
+        QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
     }
 
     void hint_data()
@@ -145,61 +163,61 @@ private slots:
         QFETCH(QString, stored);
         QFETCH(bool, shown);
         storePassword(stored);
-        LoginWindow* form = LoginWindow::showWindow();
-        QCOMPARE(form->Label1->text(), QStringLiteral("(原始密码：864)"));
-        QCOMPARE(form->Label1->isVisible(), shown);
+        LoginWindow* login = showLoginWindow();
+        QCOMPARE(login->factoryPasswordHint()->text(), QStringLiteral("(原始密码：864)"));
+        QCOMPARE(login->factoryPasswordHint()->isVisible(), shown);
     }
 
     void layout()
     {
-        LoginWindow* form = LoginWindow::showWindow();
-        QCOMPARE(form->windowTitle(), QStringLiteral("登录"));
-        QCOMPARE(form->Text1->echoMode(), QLineEdit::Password);
-        QCOMPARE(form->Text1->maxLength(), 15);
-        QVERIFY(!form->Text1->testAttribute(Qt::WA_InputMethodEnabled));
-        QCOMPARE(test::nextTabStop(form->Text1), form->Command2);
-        QCOMPARE(test::nextTabStop(form->Command2), form->Command1);
-        QCOMPARE(form->focusWidget(), form->Text1);
+        LoginWindow* login = showLoginWindow();
+        QCOMPARE(login->windowTitle(), QStringLiteral("登录"));
+        QCOMPARE(login->passwordBox()->echoMode(), QLineEdit::Password);
+        QCOMPARE(login->passwordBox()->maxLength(), 15);
+        QVERIFY(!login->passwordBox()->testAttribute(Qt::WA_InputMethodEnabled));
+        QCOMPARE(test::nextTabStop(login->passwordBox()), login->cancelButton());
+        QCOMPARE(test::nextTabStop(login->cancelButton()), login->okButton());
+        QCOMPARE(login->focusWidget(), login->passwordBox());
         // Labels grown for the font must not run into the box below them.
-        QVERIFY(form->lblVersion->geometry().bottom() < form->Text1->geometry().top());
-        QVERIFY(form->lblVersion->geometry().right() < form->Label1->geometry().left());
+        QVERIFY(login->promptLabel()->geometry().bottom() < login->passwordBox()->geometry().top());
+        QVERIFY(login->promptLabel()->geometry().right() < login->factoryPasswordHint()->geometry().left());
     }
 
     void enterRunsOk()
     {
-        LoginWindow* form = LoginWindow::showWindow();
-        QTest::keyClicks(form->Text1, "999");
-        QTest::keyClick(form->Text1, Qt::Key_Return);
+        LoginWindow* login = showLoginWindow();
+        QTest::keyClicks(login->passwordBox(), "999");
+        QTest::keyClick(login->passwordBox(), Qt::Key_Return);
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
-        QCOMPARE(form->Text1->text(), QStringLiteral("999"));
-        QVERIFY(form->isVisible());
+        QCOMPARE(login->passwordBox()->text(), QStringLiteral("999"));
+        QVERIFY(login->isVisible());
         // As often as the operator tries.
-        QTest::keyClick(form->Text1, Qt::Key_Enter);
+        QTest::keyClick(login->passwordBox(), Qt::Key_Enter);
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
 
-        form->Text1->clear();
-        QTest::keyClicks(form->Text1, "864");
-        QTest::keyClick(form->Text1, Qt::Key_Return);
+        login->passwordBox()->clear();
+        QTest::keyClicks(login->passwordBox(), "864");
+        QTest::keyClick(login->passwordBox(), Qt::Key_Return);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(MainWindow::instance() && MainWindow::instance()->isVisible());
-        QVERIFY(!form->isVisible());
+        QVERIFY(!login->isVisible());
     }
 
     void nextStartAfterPasswordChange()
     {
         SettingsWindow* settings = SettingsWindow::showWindow();
-        settings->Text8->setText(QStringLiteral("864"));
-        settings->Text12->setText(QStringLiteral(" Neu5 "));
-        settings->Command3_Click();
+        settings->oldPasswordBox()->setText(QStringLiteral("864"));
+        settings->newPasswordBox()->setText(QStringLiteral(" Neu5 "));
+        settings->changePassword();
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("修改密码成功，请牢记新密码！")});
 
-        LoginWindow* form = LoginWindow::showWindow();
-        QVERIFY(!form->Label1->isVisible());
-        form->Text1->setText(QStringLiteral("864"));
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        LoginWindow* login = showLoginWindow();
+        QVERIFY(!login->factoryPasswordHint()->isVisible());
+        login->passwordBox()->setText(QStringLiteral("864"));
+        QTest::mouseClick(login->okButton(), Qt::LeftButton);
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
-        form->Text1->setText(QStringLiteral("neu5"));
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        login->passwordBox()->setText(QStringLiteral("neu5"));
+        QTest::mouseClick(login->okButton(), Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(MainWindow::instance() && MainWindow::instance()->isVisible());
     }
@@ -225,11 +243,11 @@ private slots:
             runSql(damage);
         }
 
-        LoginWindow* form = LoginWindow::showWindow();
-        QVERIFY(!form->Label1->isVisible());
+        LoginWindow* login = showLoginWindow();
+        QVERIFY(!login->factoryPasswordHint()->isVisible());
         for (const QString& typed : {QString(), QStringLiteral("   "), QStringLiteral("864")}) {
-            form->Text1->setText(typed);
-            QTest::mouseClick(form->Command1, Qt::LeftButton);
+            login->passwordBox()->setText(typed);
+            QTest::mouseClick(login->okButton(), Qt::LeftButton);
             const auto shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
             QVERIFY2(shown[0].text.startsWith(QStringLiteral("无法读取数据库")), qPrintable(shown[0].text));
@@ -238,9 +256,9 @@ private slots:
                      qPrintable(shown[0].text));
             QCOMPARE(shown[0].icon, QMessageBox::Warning);
             QVERIFY(!MainWindow::instance());
-            QVERIFY(form->isVisible());
+            QVERIFY(login->isVisible());
         }
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        QTest::mouseClick(login->cancelButton(), Qt::LeftButton);
         QCOMPARE(m_ended, 1);
         QVERIFY(!MainWindow::instance());
     }
@@ -248,10 +266,10 @@ private slots:
     void recordReadableAgainLetsIn()
     {
         runSql(QStringLiteral("delete from 设置"));
-        LoginWindow* form = LoginWindow::showWindow();
+        LoginWindow* login = showLoginWindow();
         runSql(QStringLiteral("insert into 设置 (密码, 路径, 左边距, 上边距) values ('864', '', '0', '0')"));
-        form->Text1->setText(QStringLiteral("864"));
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
+        login->passwordBox()->setText(QStringLiteral("864"));
+        QTest::mouseClick(login->okButton(), Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(MainWindow::instance());
     }
@@ -266,14 +284,14 @@ private slots:
     void leavingEndsTheProgram()
     {
         QFETCH(int, how);
-        LoginWindow* form = LoginWindow::showWindow();
-        form->Text1->setText(QStringLiteral("864"));
+        LoginWindow* login = showLoginWindow();
+        login->passwordBox()->setText(QStringLiteral("864"));
         if (how == 0) {
-            QTest::mouseClick(form->Command2, Qt::LeftButton);
+            QTest::mouseClick(login->cancelButton(), Qt::LeftButton);
         } else if (how == 1) {
-            form->close();
+            login->close();
         } else {
-            QTest::keyClick(form->Command2, Qt::Key_Escape);
+            QTest::keyClick(login->cancelButton(), Qt::Key_Escape);
         }
         QCOMPARE(m_ended, 1);
         QVERIFY(!LoginWindow::loaded());

@@ -87,10 +87,10 @@ private slots:
 
     void marginsStoredAsTyped()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
-        form->Text4->setText(QStringLiteral("15mm"));
-        form->Text5->setText(QStringLiteral("abc"));
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        SettingsWindow* window = SettingsWindow::showWindow();
+        window->leftMarginBox()->setText(QStringLiteral("15mm"));
+        window->topMarginBox()->setText(QStringLiteral("abc"));
+        QTest::mouseClick(window->saveButton(), Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(stored().leftMargin, QStringLiteral("15mm"));
         QCOMPARE(stored().topMargin, QStringLiteral("abc"));
@@ -104,29 +104,29 @@ private slots:
     void readingLoadsHidden()
     {
         QVERIFY(!SettingsWindow::loaded());
-        SettingsWindow* form = SettingsWindow::get();
-        QVERIFY(SettingsWindow::loaded() == form);
-        QVERIFY(!form->isVisible());
-        QCOMPARE(form->backupFolder(), QStringLiteral("/备份/体检"));
-        QCOMPARE(form->leftMarginText(), QStringLiteral("12"));
-        QCOMPARE(form->topMarginText(), QStringLiteral("20"));
+        SettingsWindow* window = SettingsWindow::get();
+        QVERIFY(SettingsWindow::loaded() == window);
+        QVERIFY(!window->isVisible());
+        QCOMPARE(window->backupFolder(), QStringLiteral("/备份/体检"));
+        QCOMPARE(window->leftMarginText(), QStringLiteral("12"));
+        QCOMPARE(window->topMarginText(), QStringLiteral("20"));
         // Loaded once: a later change of the table does not reach the copy,
         // and showing the window shows the copy as it is.
         store(QStringLiteral("864"), QStringLiteral("/else"), QStringLiteral("1"), QStringLiteral("2"));
         QCOMPARE(SettingsWindow::get()->leftMarginText(), QStringLiteral("12"));
-        QVERIFY(SettingsWindow::showWindow() == form);
-        QCOMPARE(form->Text1->text(), QStringLiteral("/备份/体检"));
+        QVERIFY(SettingsWindow::showWindow() == window);
+        QCOMPARE(window->backupFolderBox()->text(), QStringLiteral("/备份/体检"));
     }
 
     void unsavedTextsCountUntilExit()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
-        form->Text1->setText(QStringLiteral("/新/文件夹"));
-        form->Text4->setText(QStringLiteral("30"));
+        SettingsWindow* window = SettingsWindow::showWindow();
+        window->backupFolderBox()->setText(QStringLiteral("/新/文件夹"));
+        window->leftMarginBox()->setText(QStringLiteral("30"));
         QCOMPARE(SettingsWindow::get()->backupFolder(), QStringLiteral("/新/文件夹"));
         QCOMPARE(SettingsWindow::get()->leftMarginText(), QStringLiteral("30"));
 
-        QTest::mouseClick(form->Command4, Qt::LeftButton); // 退 出
+        QTest::mouseClick(window->exitButton(), Qt::LeftButton); // 退 出
         QVERIFY(!SettingsWindow::loaded());
         QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
         QCOMPARE(SettingsWindow::get()->backupFolder(), QStringLiteral("/备份/体检"));
@@ -135,9 +135,9 @@ private slots:
 
     void closingDropsTheCopy()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
-        form->Text5->setText(QStringLiteral("99"));
-        QTest::keyClick(form->Text5, Qt::Key_Escape);
+        SettingsWindow* window = SettingsWindow::showWindow();
+        window->topMarginBox()->setText(QStringLiteral("99"));
+        QTest::keyClick(window->topMarginBox(), Qt::Key_Escape);
         QVERIFY(!SettingsWindow::loaded());
         QCOMPARE(SettingsWindow::get()->topMarginText(), QStringLiteral("20"));
         SettingsWindow::get()->close();
@@ -146,10 +146,10 @@ private slots:
 
     void saveStoresAndUnloads()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
-        form->Text1->setText(QStringLiteral(" /带 空格/ "));
-        form->Text4->setText(QString());
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        SettingsWindow* window = SettingsWindow::showWindow();
+        window->backupFolderBox()->setText(QStringLiteral(" /带 空格/ "));
+        window->leftMarginBox()->setText(QString());
+        QTest::mouseClick(window->saveButton(), Qt::LeftButton);
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(!SettingsWindow::loaded());
         QCOMPARE(stored().folder, QStringLiteral(" /带 空格/ "));
@@ -159,20 +159,20 @@ private slots:
 
     void failedSaveKeepsTheWindow()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
+        SettingsWindow* window = SettingsWindow::showWindow();
         refuseWrites();
-        form->Text1->setText(QStringLiteral("/typed"));
-        form->Text4->setText(QStringLiteral("33"));
-        QTest::mouseClick(form->Command2, Qt::LeftButton);
+        window->backupFolderBox()->setText(QStringLiteral("/typed"));
+        window->leftMarginBox()->setText(QStringLiteral("33"));
+        QTest::mouseClick(window->saveButton(), Qt::LeftButton);
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.startsWith(QStringLiteral("设置没有保存")), qPrintable(shown[0].text));
         QVERIFY2(shown[0].text.contains(QStringLiteral("disk full")), qPrintable(shown[0].text));
         QCOMPARE(shown[0].buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
-        QVERIFY(SettingsWindow::loaded() == form);
-        QVERIFY(form->isVisible());
-        QCOMPARE(form->Text1->text(), QStringLiteral("/typed"));
-        QCOMPARE(form->Text4->text(), QStringLiteral("33"));
+        QVERIFY(SettingsWindow::loaded() == window);
+        QVERIFY(window->isVisible());
+        QCOMPARE(window->backupFolderBox()->text(), QStringLiteral("/typed"));
+        QCOMPARE(window->leftMarginBox()->text(), QStringLiteral("33"));
         QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
     }
 
@@ -220,10 +220,10 @@ private slots:
         QFETCH(QString, after);
         QVERIFY(SettingsStore::writePassword(before));
 
-        SettingsWindow* form = SettingsWindow::showWindow();
-        QTest::keyClicks(form->Text8, oldTyped);
-        QTest::keyClicks(form->Text12, newTyped);
-        QTest::mouseClick(form->Command3, Qt::LeftButton);
+        SettingsWindow* window = SettingsWindow::showWindow();
+        QTest::keyClicks(window->oldPasswordBox(), oldTyped);
+        QTest::keyClicks(window->newPasswordBox(), newTyped);
+        QTest::mouseClick(window->changePasswordButton(), Qt::LeftButton);
 
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
@@ -234,21 +234,21 @@ private slots:
         if (message == QStringLiteral("修改密码成功，请牢记新密码！")) {
             QVERIFY(!SettingsWindow::loaded());
         } else {
-            QVERIFY(SettingsWindow::loaded() == form);
-            QVERIFY(form->isVisible());
-            QCOMPARE(form->Text8->text(), oldTyped);
-            QCOMPARE(form->Text12->text(), newTyped);
+            QVERIFY(SettingsWindow::loaded() == window);
+            QVERIFY(window->isVisible());
+            QCOMPARE(window->oldPasswordBox()->text(), oldTyped);
+            QCOMPARE(window->newPasswordBox()->text(), newTyped);
         }
     }
 
     void passwordChangeKeepsEditedFolderOut()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
-        form->Text1->setText(QStringLiteral("/没保存"));
-        form->Text4->setText(QStringLiteral("77"));
-        form->Text8->setText(QStringLiteral("864"));
-        form->Text12->setText(QStringLiteral("new"));
-        form->Command3_Click();
+        SettingsWindow* window = SettingsWindow::showWindow();
+        window->backupFolderBox()->setText(QStringLiteral("/没保存"));
+        window->leftMarginBox()->setText(QStringLiteral("77"));
+        window->oldPasswordBox()->setText(QStringLiteral("864"));
+        window->newPasswordBox()->setText(QStringLiteral("new"));
+        window->changePassword();
         QCOMPARE(MessageBox::takeShown().size(), 1);
         QCOMPARE(stored().password, QStringLiteral("new"));
         QCOMPARE(stored().folder, QStringLiteral("/备份/体检"));
@@ -258,70 +258,71 @@ private slots:
 
     void failedPasswordWriteSaysSo()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
+        SettingsWindow* window = SettingsWindow::showWindow();
         refuseWrites();
-        form->Text8->setText(QStringLiteral("864"));
-        form->Text12->setText(QStringLiteral("new"));
-        form->Command3_Click();
+        window->oldPasswordBox()->setText(QStringLiteral("864"));
+        window->newPasswordBox()->setText(QStringLiteral("new"));
+        window->changePassword();
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QVERIFY2(shown[0].text.startsWith(QStringLiteral("新密码没有保存")), qPrintable(shown[0].text));
         QCOMPARE(stored().password, QStringLiteral("864"));
-        QVERIFY(SettingsWindow::loaded() == form);
-        QVERIFY(form->isVisible());
+        QVERIFY(SettingsWindow::loaded() == window);
+        QVERIFY(window->isVisible());
     }
 
     void browse()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
+        SettingsWindow* window = SettingsWindow::showWindow();
         FileDialogs::queuePath(QString()); // cancelled
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->Text1->text(), QStringLiteral("/备份/体检"));
+        QTest::mouseClick(window->browseButton(), Qt::LeftButton);
+        QCOMPARE(window->backupFolderBox()->text(), QStringLiteral("/备份/体检"));
 
         FileDialogs::queuePath(QStringLiteral("/tmp/选中的/"));
-        QTest::mouseClick(form->Command1, Qt::LeftButton);
-        QCOMPARE(form->Text1->text(), QStringLiteral("/tmp/选中的"));
-        QCOMPARE(form->Text1->cursorPosition(), form->Text1->text().size());
-        QCOMPARE(form->focusWidget(), form->Text1);
+        QTest::mouseClick(window->browseButton(), Qt::LeftButton);
+        QCOMPARE(window->backupFolderBox()->text(), QStringLiteral("/tmp/选中的"));
+        QCOMPARE(window->backupFolderBox()->cursorPosition(), window->backupFolderBox()->text().size());
+        QCOMPARE(window->focusWidget(), window->backupFolderBox());
         QCOMPARE(stored().folder, QStringLiteral("/备份/体检")); // only save stores it
 
         FileDialogs::queuePath(QStringLiteral("/"));
-        form->Command1_Click();
-        QCOMPARE(form->Text1->text(), QStringLiteral("/"));
+        window->browseForFolder();
+        QCOMPARE(window->backupFolderBox()->text(), QStringLiteral("/"));
     }
 
     void layout()
     {
-        SettingsWindow* form = SettingsWindow::showWindow();
-        QCOMPARE(form->windowTitle(), QStringLiteral("综合设置"));
-        const QList<QWidget*> chain{form->Command3, form->Text12,   form->Text8,
-                                    form->Text5,    form->Text4,    form->Text1,
-                                    form->Command1, form->Command2, form->Command4};
+        SettingsWindow* window = SettingsWindow::showWindow();
+        QCOMPARE(window->windowTitle(), QStringLiteral("综合设置"));
+        const QList<QWidget*> chain{
+            window->changePasswordButton(), window->newPasswordBox(), window->oldPasswordBox(),
+            window->topMarginBox(),         window->leftMarginBox(),  window->backupFolderBox(),
+            window->browseButton(),         window->saveButton(),     window->exitButton()};
         for (qsizetype i = 0; i + 1 < chain.size(); ++i) {
             QCOMPARE(test::nextTabStop(chain[i]), chain[i + 1]);
         }
-        QCOMPARE(form->focusWidget(), form->Command3);
-        for (QLineEdit* edit : {form->Text8, form->Text12}) {
+        QCOMPARE(window->focusWidget(), window->changePasswordButton());
+        for (QLineEdit* edit : {window->oldPasswordBox(), window->newPasswordBox()}) {
             QCOMPARE(edit->maxLength(), 15);
             QCOMPARE(edit->echoMode(), QLineEdit::Normal);
             QVERIFY(!edit->testAttribute(Qt::WA_InputMethodEnabled));
         }
         // Enter in a box presses no button.
-        form->Text12->setText(QStringLiteral("x"));
-        QTest::keyClick(form->Text4, Qt::Key_Return);
+        window->newPasswordBox()->setText(QStringLiteral("x"));
+        QTest::keyClick(window->leftMarginBox(), Qt::Key_Return);
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QVERIFY(form->isVisible());
+        QVERIFY(window->isVisible());
         QCOMPARE(stored().password, QStringLiteral("864"));
     }
 
     void unreadableRecordLoadsNoInventedValues()
     {
         runSql(QStringLiteral("delete from 设置"));
-        SettingsWindow* form = SettingsWindow::get();
-        QVERIFY(!form->loadError().isNull());
-        QCOMPARE(form->leftMarginText(), QString());
-        QCOMPARE(form->topMarginText(), QString());
-        QCOMPARE(form->backupFolder(), QString());
+        SettingsWindow* window = SettingsWindow::get();
+        QVERIFY(!window->loadError().isNull());
+        QCOMPARE(window->leftMarginText(), QString());
+        QCOMPARE(window->topMarginText(), QString());
+        QCOMPARE(window->backupFolder(), QString());
         SettingsWindow::showWindow();
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);

@@ -123,8 +123,8 @@ private slots:
         m_main = new MainWindow();
         m_main->loadOnStart();
         QCOMPARE(m_main->lineCount(), 5);
-        SettingsWindow::get()->Text4->setText(QStringLiteral("0"));
-        SettingsWindow::get()->Text5->setText(QStringLiteral("0"));
+        SettingsWindow::get()->leftMarginBox()->setText(QStringLiteral("0"));
+        SettingsWindow::get()->topMarginBox()->setText(QStringLiteral("0"));
     }
     void init()
     {

@@ -52,8 +52,8 @@ private:
     QLineEdit* box(Field field) { return m_main->box(field); }
     static void setMargins(const QString& left, const QString& top)
     {
-        SettingsWindow::get()->Text4->setText(left);
-        SettingsWindow::get()->Text5->setText(top);
+        SettingsWindow::get()->leftMarginBox()->setText(left);
+        SettingsWindow::get()->topMarginBox()->setText(top);
     }
     // Prints the sheet through printSheet; the one page of the one job.
     QList<test::PdfWord> printOnce(QString* file = nullptr)

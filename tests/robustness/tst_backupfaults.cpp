@@ -139,7 +139,7 @@ private slots:
 
         auto* window = new MainWindow();
         window->show();
-        SettingsWindow::get()->Text1->setText(backupFolder);
+        SettingsWindow::get()->backupFolderBox()->setText(backupFolder);
         FaultScenario fault(kind, *m_folder);
         QString why;
         QVERIFY2(fault.begin(&why), qPrintable(why));

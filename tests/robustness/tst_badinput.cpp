@@ -528,17 +528,17 @@ private slots:
         SettingsWindow* form = SettingsWindow::showWindow();
         Settings before;
         QVERIFY(SettingsStore::read(before));
-        form->Text8->setText(before.password);
-        form->Text12->setText(QChar(QChar::ByteOrderMark) + QStringLiteral(" 新密码"));
-        form->Command3_Click();
+        form->oldPasswordBox()->setText(before.password);
+        form->newPasswordBox()->setText(QChar(QChar::ByteOrderMark) + QStringLiteral(" 新密码"));
+        form->changePassword();
         QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("修改密码成功，请牢记新密码！"));
         Settings stored;
         QVERIFY(SettingsStore::read(stored));
         QCOMPARE(stored.password, QStringLiteral("新密码"));
         form = SettingsWindow::get();
-        form->Text8->setText(stored.password);
-        form->Text12->setText(QStringLiteral("再改一次"));
-        form->Command3_Click();
+        form->oldPasswordBox()->setText(stored.password);
+        form->newPasswordBox()->setText(QStringLiteral("再改一次"));
+        form->changePassword();
         QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("修改密码成功，请牢记新密码！"));
         QVERIFY(SettingsStore::read(stored));
         QCOMPARE(stored.password, QStringLiteral("再改一次"));
@@ -552,15 +552,15 @@ private slots:
         test::fuzzInputs(42, kSettingsWindow, [&](test::FuzzText& fuzz, int) {
             SettingsWindow* form = SettingsWindow::showWindow();
             QVERIFY(MessageBox::takeShown().isEmpty());
-            form->Text1->setText(fuzz.next(5000));
-            form->Text4->setText(fuzz.bounded(2) ? fuzz.nextDate() : fuzz.next(400));
-            form->Text5->setText(fuzz.next(400));
+            form->backupFolderBox()->setText(fuzz.next(5000));
+            form->leftMarginBox()->setText(fuzz.bounded(2) ? fuzz.nextDate() : fuzz.next(400));
+            form->topMarginBox()->setText(fuzz.next(400));
             test::countFuzzInputs(2);
             // What the boxes hold is what the operator typed.
-            const QString folder = form->Text1->text();
-            const QString left = form->Text4->text();
-            const QString top = form->Text5->text();
-            form->Command2_Click();
+            const QString folder = form->backupFolderBox()->text();
+            const QString left = form->leftMarginBox()->text();
+            const QString top = form->topMarginBox()->text();
+            form->save();
             QVERIFY(MessageBox::takeShown().isEmpty());
             QVERIFY(!SettingsWindow::loaded()); // saved and closed
 
@@ -578,11 +578,11 @@ private slots:
             QCOMPARE(form->topMarginText(), back.topMargin);
 
             // The stored password typed as the old one, anything as the new.
-            form->Text8->setText(back.password);
-            form->Text12->setText(fuzz.next(40));
+            form->oldPasswordBox()->setText(back.password);
+            form->newPasswordBox()->setText(fuzz.next(40));
             test::countFuzzInputs(1);
-            const QString typedPassword = form->Text12->text();
-            form->Command3_Click();
+            const QString typedPassword = form->newPasswordBox()->text();
+            form->changePassword();
             const auto shown = MessageBox::takeShown();
             QCOMPARE(shown.size(), 1);
             Settings after;

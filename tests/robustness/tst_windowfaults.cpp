@@ -201,21 +201,21 @@ private slots:
         SettingsWindow* form = SettingsWindow::showWindow();
         QVERIFY(MessageBox::takeShown().isEmpty());
         const QString folder = QStringLiteral("/新的/备份");
-        form->Text1->setText(folder);
-        form->Text4->setText(QStringLiteral("15"));
-        form->Text5->setText(QStringLiteral("25.5"));
-        form->Text8->setText(m_settings.password);
-        form->Text12->setText(QStringLiteral("新密码9"));
+        form->backupFolderBox()->setText(folder);
+        form->leftMarginBox()->setText(QStringLiteral("15"));
+        form->topMarginBox()->setText(QStringLiteral("25.5"));
+        form->oldPasswordBox()->setText(m_settings.password);
+        form->newPasswordBox()->setText(QStringLiteral("新密码9"));
 
         FaultScenario fault(kind, *m_folder);
         QString why;
         QVERIFY2(fault.begin(&why), qPrintable(why));
-        form->Command2_Click();
+        form->save();
         expectMessage(QStringLiteral("设置没有保存。\n原因："), fault.reason());
         QCOMPARE(SettingsWindow::loaded(), form);
         QVERIFY(form->isVisible());
 
-        form->Command3_Click();
+        form->changePassword();
         {
             // Where reads fail, or may fail after a commit broken half way,
             // the old password cannot be read for the comparison.
@@ -232,17 +232,17 @@ private slots:
         QCOMPARE(SettingsWindow::loaded(), form);
         QVERIFY(form->isVisible());
         // Everything typed is still in the window.
-        QCOMPARE(form->Text1->text(), folder);
-        QCOMPARE(form->Text4->text(), QStringLiteral("15"));
-        QCOMPARE(form->Text5->text(), QStringLiteral("25.5"));
-        QCOMPARE(form->Text8->text(), m_settings.password);
-        QCOMPARE(form->Text12->text(), QStringLiteral("新密码9"));
+        QCOMPARE(form->backupFolderBox()->text(), folder);
+        QCOMPARE(form->leftMarginBox()->text(), QStringLiteral("15"));
+        QCOMPARE(form->topMarginBox()->text(), QStringLiteral("25.5"));
+        QCOMPARE(form->oldPasswordBox()->text(), m_settings.password);
+        QCOMPARE(form->newPasswordBox()->text(), QStringLiteral("新密码9"));
         QVERIFY2(fault.end(&why), qPrintable(why));
         shortenLockWait();
         expectNothingLost();
 
         // Saved once the fault is gone, from the same window.
-        form->Command2_Click();
+        form->save();
         QVERIFY(MessageBox::takeShown().isEmpty());
         Settings saved;
         QVERIFY(SettingsStore::read(saved));

@@ -9,7 +9,8 @@ namespace brenvoll {
 QString programFolder();
 QString databasePath(const QString& folder);
 // The connection string as the program builds it at start-up, and the
-// database file it names.
+// database file it names. A path that holds ";", "=", quotes or blanks at
+// either end is carried between double quotes and read back whole.
 QString connectionString(const QString& folder);
 QString dataSourceOf(const QString& connection);
 // True for an existing ordinary file that is not hidden.

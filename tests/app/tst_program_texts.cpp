@@ -1,4 +1,6 @@
 // Encoded lists, folder creation and the connection string.
+#include "TestSupport.h"
+#include "app/Database.h"
 #include "app/EncodedText.h"
 #include "app/FolderPath.h"
 #include "app/ProgramPaths.h"
@@ -100,6 +102,24 @@ private slots:
                  QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=/opt/体检/数据库.db;"
                                 "Jet OLEDB:Database Password=mk4817;"));
         QCOMPARE(dataSourceOf(connection), QStringLiteral("/opt/体检/数据库.db"));
+    }
+
+    void connectionStringCarriesAnyFolderName()
+    {
+        QTemporaryDir dir;
+        const QString folder = dir.path() + QStringLiteral("/a;b=c \"体检\" 'x' ;");
+        for (const QString& name : {QStringLiteral("/a;b"), QStringLiteral("/x=1"), QStringLiteral("/\"q\""),
+                                    QStringLiteral("/'s'"), QStringLiteral("/ 前后空格 ")}) {
+            const QString path = dir.path() + name;
+            QCOMPARE(dataSourceOf(connectionString(path)), databasePath(path));
+        }
+        QCOMPARE(dataSourceOf(connectionString(folder)), databasePath(folder));
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(QFile::copy(test::deliveredDatabase(), databasePath(folder)));
+        QString error;
+        QVERIFY2(Database::open(connectionString(folder), &error), qPrintable(error));
+        QCOMPARE(Database::filePath(), databasePath(folder));
+        Database::close();
     }
 
     void onlyAnOrdinaryVisibleFileCounts()

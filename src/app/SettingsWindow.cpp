@@ -136,6 +136,7 @@ void SettingsWindow::buildFolderFrame()
     m_browseButton = named(new QPushButton(QStringLiteral("浏览"), m_folderFrame), "Command1");
     twips::place(m_browseButton, 3540, 360, 795, 375);
     connect(m_browseButton, &QPushButton::clicked, this, &SettingsWindow::browseForFolder);
+    connect(m_backupFolderBox, &QLineEdit::textEdited, this, [this] { m_folderTyped = true; });
 }
 
 void SettingsWindow::load()
@@ -143,6 +144,7 @@ void SettingsWindow::load()
     twips::centreOnScreen(this);
     Settings settings;
     QString error;
+    m_folderTyped = false;
     if (SettingsStore::read(settings, &error)) {
         m_loadError = QString();
         m_backupFolderBox->setText(settings.folder);
@@ -182,6 +184,7 @@ void SettingsWindow::browseForFolder()
     // No trailing separator, except for a root.
     const QString path = QDir::toNativeSeparators(QDir::cleanPath(chosen));
     m_backupFolderBox->setText(path);
+    m_folderTyped = true;
     m_backupFolderBox->setCursorPosition(int(path.size()));
     m_backupFolderBox->setFocus();
 }

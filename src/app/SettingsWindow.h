@@ -29,8 +29,11 @@ public:
     QString leftMarginText() const;
     QString topMarginText() const;
 
-    // Why load could not read the settings record; null when it could.
-    QString loadError() const { return m_loadError; }
+    // Why load could not read the settings record; null when it could, and
+    // null again once the operator has typed or chosen a backup folder in
+    // the window: that folder is then the window's copy, saved or not, and
+    // the backup on close goes by it.
+    QString loadError() const { return m_folderTyped ? QString() : m_loadError; }
 
     // 浏览: picks the backup folder in the platform's folder browser.
     void browseForFolder();
@@ -86,6 +89,7 @@ private:
     QPushButton* m_exitButton = nullptr;
 
     QString m_loadError;
+    bool m_folderTyped = false; // since the last load
     static QPointer<SettingsWindow> s_instance;
 };
 

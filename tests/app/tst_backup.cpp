@@ -272,6 +272,21 @@ private slots:
         QVERIFY(QFileInfo(target(QStringLiteral("未保存/备份/7日/") + programName)).isFile());
     }
 
+    void folderTypedAfterAFailedLoadCounts()
+    {
+        QSqlQuery clear = Database::prepare(QStringLiteral("delete from 设置"));
+        QVERIFY(Database::exec(clear));
+        auto* mainWindow = new MainWindow();
+        mainWindow->show();
+        SettingsWindow* settings = SettingsWindow::showWindow();
+        QCOMPARE(MessageBox::takeShown().size(), 1); // the settings could not be read
+        QTest::keyClicks(settings->backupFolderBox(), target(QStringLiteral("typed")));
+        QVERIFY(mainWindow->close());
+        QCOMPARE(m_ended, 1);
+        QVERIFY2(m_shownAtEnd.isEmpty(), qPrintable(m_shownAtEnd.value(0).text));
+        QVERIFY(Backup::checkDatabase(target(QStringLiteral("typed/7日/数据库.db"))));
+    }
+
     void failedBackupIsToldOnceBeforeTheEnd()
     {
         QFile file(target(QStringLiteral("plain.txt")));

@@ -25,6 +25,7 @@ void setError(QString* error, const QString& text)
 // SQLite's primary result codes, as the driver reports them.
 enum SqliteCode
 {
+    Perm = 3,
     Busy = 5,
     Locked = 6,
     NoMem = 7,
@@ -35,14 +36,62 @@ enum SqliteCode
     CantOpen = 14,
     NotADb = 26,
 };
+
+void setDiagnosis(Database::Diagnosis* diagnosis, Database::Trouble trouble, const QString& engineText = {})
+{
+    if (diagnosis) {
+        *diagnosis = {trouble, engineText};
+    }
+}
+
+void setDiagnosis(Database::Diagnosis* diagnosis, const QSqlError& error)
+{
+    if (diagnosis) {
+        *diagnosis = Database::diagnose(error);
+    }
+}
 } // namespace
 
-bool Database::open(const QString& connection, QString* error)
+Database::Diagnosis Database::diagnose(const QSqlError& error)
+{
+    if (!error.isValid()) {
+        return {};
+    }
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    Trouble trouble = Trouble::Other;
+    if (ok) {
+        switch (code) {
+        case Busy:
+        case Locked:
+            trouble = Trouble::InUse;
+            break;
+        case ReadOnly:
+            trouble = Trouble::ReadOnly;
+            break;
+        case CantOpen:
+        case Perm:
+            trouble = Trouble::NotPermitted;
+            break;
+        case Corrupt:
+        case NotADb:
+            trouble = Trouble::Damaged;
+            break;
+        default:
+            break;
+        }
+    }
+    const QString engineText = error.databaseText().trimmed();
+    return {trouble, engineText.isEmpty() ? error.text().trimmed() : engineText};
+}
+
+bool Database::open(const QString& connection, QString* error, Diagnosis* diagnosis)
 {
     close();
     const QString path = dataSourceOf(connection);
     if (!QFileInfo(path).isFile()) {
         setError(error, QStringLiteral("找不到数据库文件“%1”。").arg(path));
+        setDiagnosis(diagnosis, Trouble::Other);
         return false;
     }
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), kConnectionName);
@@ -53,13 +102,24 @@ bool Database::open(const QString& connection, QString* error)
     db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
     if (!db.open()) {
         setError(error, describe(db.lastError()));
+        setDiagnosis(diagnosis, db.lastError());
         db = QSqlDatabase();
         QSqlDatabase::removeDatabase(kConnectionName);
         return false;
     }
     g_path = path;
     QSqlQuery pragma(db);
-    pragma.exec(QStringLiteral("PRAGMA journal_mode = DELETE"));
+    if (!pragma.exec(QStringLiteral("PRAGMA journal_mode = DELETE")) &&
+        diagnose(pragma.lastError()).trouble == Trouble::InUse) {
+        // Still held by another program after the busy timeout: nothing
+        // could be read either, so the operator hears it now.
+        setError(error, describe(pragma.lastError()));
+        setDiagnosis(diagnosis, pragma.lastError());
+        pragma = QSqlQuery();
+        db = QSqlDatabase();
+        close();
+        return false;
+    }
     pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
     return true;
 }
@@ -158,26 +218,35 @@ bool Database::checkFile(QString* error)
     return true;
 }
 
-bool Database::verify(QString* error)
+bool Database::verify(QString* error, Diagnosis* diagnosis)
 {
     if (!isOpen()) {
         setError(error, QStringLiteral("数据库没有打开。"));
+        setDiagnosis(diagnosis, Trouble::Other);
         return false;
     }
     QSqlQuery check(connection());
     if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()) {
         setError(error, describe(check.lastError()));
+        setDiagnosis(diagnosis, check.lastError());
         return false;
     }
     if (check.value(0).toString() != QLatin1String("ok")) {
         setError(error, QStringLiteral("数据库文件已损坏（%1）。").arg(check.value(0).toString()));
+        setDiagnosis(diagnosis, Trouble::Damaged, check.value(0).toString());
         return false;
     }
     QSqlQuery tables(connection());
     if (!tables.exec(QStringLiteral("select count(*) from sqlite_master where type = 'table' and name in "
                                     "('档案', '设置', '词库')")) ||
-        !tables.next() || tables.value(0).toInt() != 3) {
+        !tables.next()) {
+        setError(error, describe(tables.lastError()));
+        setDiagnosis(diagnosis, tables.lastError());
+        return false;
+    }
+    if (tables.value(0).toInt() != 3) {
         setError(error, QStringLiteral("这个文件不是本程序的数据库（缺少数据表）。"));
+        setDiagnosis(diagnosis, Trouble::Damaged);
         return false;
     }
     return true;

@@ -13,10 +13,27 @@ namespace brenvoll {
 class Database
 {
 public:
+    // What the operator can do about a failed step.
+    enum class Trouble
+    {
+        None,
+        InUse,        // another program holds the file busy or locked: close it
+        ReadOnly,     // a needed write was refused: the file or its folder is read-only
+        NotPermitted, // the file may not be opened as needed
+        Damaged,      // the file is damaged or is not this program's database
+        Other,        // disk, memory and every other failure
+    };
+    struct Diagnosis
+    {
+        Trouble trouble = Trouble::None;
+        QString engineText; // the engine's own words, empty when it said none
+    };
+    static Diagnosis diagnose(const QSqlError& error);
+
     // Opens the database named by the connection string's Data Source. The
     // file must exist: it is never created here. Writes are durable once
     // reported done (rollback journal, full sync).
-    static bool open(const QString& connection, QString* error = nullptr);
+    static bool open(const QString& connection, QString* error = nullptr, Diagnosis* diagnosis = nullptr);
     static void close();
     static bool isOpen();
     static QSqlDatabase connection();
@@ -46,8 +63,9 @@ public:
     static bool checkFile(QString* error = nullptr);
 
     // Runs SQLite's quick check; false with a reason when the file is damaged
-    // or is not this program's database.
-    static bool verify(QString* error = nullptr);
+    // or is not this program's database, or cannot be read at all (busy,
+    // locked, not permitted: `diagnosis` tells these apart).
+    static bool verify(QString* error = nullptr, Diagnosis* diagnosis = nullptr);
 
     // An operator-readable reason for a failed database step.
     static QString describe(const QSqlError& error);

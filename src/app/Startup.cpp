@@ -8,6 +8,7 @@
 #include "mainwindow/MainWindow.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
@@ -37,15 +38,19 @@ std::function<void()> g_ender;
 // its pages is reported by the operation that meets it.
 constexpr qint64 kFullCheckBytes = 64LL * 1024 * 1024;
 
-bool databaseUsable(const QString& file, QString* error)
+bool databaseUsable(const QString& file, QString* error, Database::Diagnosis* diagnosis)
 {
     if (QFileInfo(file).size() <= kFullCheckBytes) {
-        return Database::verify(error);
+        return Database::verify(error, diagnosis);
     }
     for (const char* sql :
          {"select count(*) from 设置", "select 1 from 档案 limit 1", "select 1 from 词库 limit 1"}) {
         QSqlQuery query = Database::prepare(QString::fromUtf8(sql), error);
         if (!Database::exec(query, error)) {
+            *diagnosis = Database::diagnose(query.lastError());
+            if (diagnosis->trouble == Database::Trouble::None) {
+                diagnosis->trouble = Database::Trouble::Other;
+            }
             return false;
         }
     }
@@ -59,6 +64,51 @@ QString damagedMessage(const QString& file, const QString& reason)
                "恢复方法：打开备份文件夹（在“设置 → 综合设置”中设定），进入最近一天的日期文件夹"
                "（例如“7日”），把其中的“数据库.db”复制到程序所在的文件夹，替换这个文件后重新启动程序。")
         .arg(file, reason);
+}
+
+// Names the permission the program lacks on the database: reading the file,
+// writing it (also to roll back an interrupted write), or creating and
+// removing the journal in its folder. The engine's refusal decides where the
+// file modes do not tell (an administrator may write any file).
+QString permissionMessage(const QString& file, const QString& reason, bool writeRefused)
+{
+    const QFileInfo info(file);
+    const QString folder = QDir::toNativeSeparators(info.absolutePath());
+    const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    QString missing;
+    if (!info.isReadable() || (!writeRefused && info.isWritable() && folderWritable)) {
+        missing = QStringLiteral("程序没有读取这个文件的权限。请给它加上读取和写入权限后再试。");
+    } else if (!info.isWritable() || folderWritable) {
+        missing = QStringLiteral("这个文件是只读的，程序没有写入它的权限。请给它加上写入权限后再试。");
+    } else {
+        missing = QStringLiteral("它所在的文件夹“%1”是只读的，程序没有在其中建立和删除日志文件的权限。"
+                                 "请给这个文件夹加上写入权限后再试。")
+                      .arg(folder);
+    }
+    return QStringLiteral("无法使用数据库文件“%1”：%2\n原因：%3").arg(file, missing, reason);
+}
+
+// What the operator sees when the database cannot be used at start-up. Only
+// real damage calls for the backup: a file that is busy, locked or not
+// permitted is whole, and replacing it would lose every record since the
+// backup.
+QString startUpMessage(const QString& file, const QString& error, const Database::Diagnosis& diagnosis)
+{
+    const QString reason = diagnosis.engineText.isEmpty() ? error : diagnosis.engineText;
+    switch (diagnosis.trouble) {
+    case Database::Trouble::InUse:
+        return QStringLiteral("数据库正被其他程序使用，请关闭其他程序后再试。\n数据库文件：“%1”\n原因：%2")
+            .arg(file, reason);
+    case Database::Trouble::ReadOnly:
+    case Database::Trouble::NotPermitted:
+        return permissionMessage(file, reason, diagnosis.trouble == Database::Trouble::ReadOnly);
+    case Database::Trouble::Damaged:
+        return damagedMessage(file, error);
+    case Database::Trouble::None:
+    case Database::Trouble::Other:
+        break;
+    }
+    return QStringLiteral("无法打开数据库文件“%1”。\n原因：%2").arg(file, error);
 }
 
 // After the login: the main window, created on first use, loads and shows.
@@ -112,15 +162,13 @@ bool startUp(const QString& folder)
         return false;
     }
 
+    const QString file = databasePath(folder);
     QString error;
-    if (!Database::open(connectionString(folder), &error)) {
-        MessageBox::warning(nullptr, QStringLiteral("无法打开数据库：") + error);
-        return false;
-    }
-
-    if (!databaseUsable(databasePath(folder), &error)) {
+    Database::Diagnosis diagnosis;
+    if (!Database::open(connectionString(folder), &error, &diagnosis) ||
+        !databaseUsable(file, &error, &diagnosis)) {
         Database::close();
-        MessageBox::warning(nullptr, damagedMessage(databasePath(folder), error));
+        MessageBox::warning(nullptr, startUpMessage(file, error, diagnosis));
         return false;
     }
 

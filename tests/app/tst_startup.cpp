@@ -1,4 +1,6 @@
-// Start-up refuses to run without its database file.
+// Start-up refuses to run without its database file, and tells a damaged
+// file from one that is only in use or not permitted.
+#include "FaultVfs.h"
 #include "TestSupport.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
@@ -29,8 +31,13 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { test::FaultVfs::install(); }
     void init() { MessageBox::setAnswerMode(true); }
-    void cleanup() { Database::close(); }
+    void cleanup()
+    {
+        test::FaultVfs::set(test::FaultVfs::Fault::None);
+        Database::close();
+    }
 
     void missingDatabase_data()
     {
@@ -104,6 +111,69 @@ private slots:
         QVERIFY(shown[0].text.contains(QStringLiteral("日期文件夹")));
         QCOMPARE(visibleWindows(), 0);
         QVERIFY(!Database::isOpen());
+    }
+
+    // A whole file that another program holds, or that is read-only while
+    // an interrupted write waits to be rolled back, is no damage: copying a
+    // backup over it would lose every record since that backup.
+    void inUseOrReadOnlyIsNoDamage_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("engineSays");
+        QTest::newRow("locked by another connection")
+            << false << QStringLiteral("数据库正被其他程序使用，请关闭其他程序后再试。") << "locked";
+        QTest::newRow("read-only with a pending journal")
+            << true << QStringLiteral("这个文件是只读的，程序没有写入它的权限。") << "readonly";
+    }
+    void inUseOrReadOnlyIsNoDamage()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, says);
+        QFETCH(QString, engineSays);
+        test::TestFolder folder;
+        QVERIFY(folder.isValid());
+        const QString file = folder.databaseFile();
+        {
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(file);
+            QVERIFY(other.open());
+            QSqlQuery query(other);
+            if (readOnly) { // a write cut off half way: pages in the file, the old ones in the journal
+                QVERIFY(query.exec(QStringLiteral("PRAGMA cache_size = 10")));
+                QVERIFY(query.exec(QStringLiteral("begin")));
+                QVERIFY(
+                    query.exec(QStringLiteral("insert into 词库 (常用语) select printf('%.2000c', 'x') from "
+                                              "(with recursive n(i) as (select 1 union all select i + 1 "
+                                              "from n where i < 3000) select i from n)")));
+                const QString crashed = folder.path() + QStringLiteral("/crashed");
+                QVERIFY(QFile::copy(file, crashed) && QFile::copy(file + "-journal", crashed + "-journal"));
+                QVERIFY(query.exec(QStringLiteral("rollback")));
+                other.close();
+                QVERIFY(QFile::remove(file) && QFile::rename(crashed, file));
+                QVERIFY(QFile::rename(crashed + "-journal", file + "-journal"));
+                // The file modes do not bind an administrator; the file layer does.
+                QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
+                test::FaultVfs::set(test::FaultVfs::Fault::ReadOnly);
+            } else {
+                QVERIFY(query.exec(QStringLiteral("begin exclusive")));
+            }
+            QVERIFY(!startUp(folder.path()));
+            other = QSqlDatabase();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QVERIFY2(shown[0].text.contains(says) && shown[0].text.contains(file) &&
+                     shown[0].text.contains(engineSays),
+                 qPrintable(shown[0].text));
+        QVERIFY2(!shown[0].text.contains(QStringLiteral("损坏")) &&
+                     !shown[0].text.contains(QStringLiteral("备份")),
+                 qPrintable(shown[0].text));
+        QVERIFY(!Database::isOpen());
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     }
 
     void qtsOwnButtonsSpeakChinese()

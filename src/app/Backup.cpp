@@ -1,30 +1,31 @@
 #include "Backup.h"
 
+#include "Database.h"
+#include "FolderPath.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QUrl>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-
-#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
-#endif
-
-#include "Database.h"
-#include "FolderPath.h"
+#include <utility>
 
 namespace brenvoll {
 
 namespace {
 
-constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+constexpr qint64 kChunkBytes = 1 << 20;
 
 void setError(QString* error, const QString& text)
 {
@@ -56,6 +57,8 @@ QString osReason(int err)
         return QStringLiteral("备份位置被一个同名的文件夹或文件占着");
     case EIO:
         return QStringLiteral("磁盘读写出错");
+    case ELOOP:
+        return QStringLiteral("备份文件夹是一个指向别处的链接，不是文件夹");
     default:
         return QString::fromLocal8Bit(std::strerror(err));
     }
@@ -112,20 +115,161 @@ bool queryOne(const QSqlDatabase& db, const QString& sql, QVariant& value, QStri
     return true;
 }
 
-bool syncFile(const QString& path, QString* error)
+// The folder a copy goes into, opened once: every name is then looked up in
+// that very folder, and a link planted at the folder's own name is refused
+// instead of followed.
+class Folder
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadWrite)) {
-        setError(error, fileReason(file, errno));
+public:
+    explicit Folder(const QString& path)
+    {
+        const QByteArray name = QFile::encodeName(path);
+        m_fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        m_errno = m_fd < 0 ? errno : 0;
+        struct stat info
+        {
+        };
+        if (m_errno == ENOTDIR && ::lstat(name.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+            m_errno = ELOOP;
+        }
+    }
+    ~Folder()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+
+    int fd() const { return m_fd; }
+    int openErrno() const { return m_errno; }
+
+private:
+    int m_fd = -1;
+    int m_errno = 0;
+};
+
+// A copy written into a file of its own: created new under a name no one
+// else uses (never through a link or over a file that is already there),
+// readable and writable by its owner only, synced, then renamed over the
+// final name, which replaces whatever had that name (a link included)
+// without touching what it pointed to. Removed again unless committed.
+class StagedFile
+{
+public:
+    StagedFile(const Folder& folder, const QString& finalName)
+        : m_folder(folder.fd()), m_final(QFile::encodeName(finalName))
+    {
+        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
+            m_name = m_final + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+            m_fd = ::openat(m_folder, m_name.constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
+            m_errno = m_fd < 0 ? errno : 0;
+            if (m_fd < 0 && m_errno != EEXIST) {
+                break;
+            }
+        }
+        m_created = m_fd >= 0;
+        // The umask may have taken more away; a mode set on the open file
+        // cannot land on anything else.
+        if (m_fd >= 0 && ::fchmod(m_fd, S_IRUSR | S_IWUSR) != 0) {
+            fail();
+            ::close(std::exchange(m_fd, -1));
+        }
+    }
+    ~StagedFile()
+    {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        if (m_created && !m_committed) {
+            ::unlinkat(m_folder, m_name.constData(), 0);
+        }
+    }
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    // The operator's reading of the first failure.
+    QString error() const { return osReason(m_errno); }
+
+    bool write(const char* data, qint64 size)
+    {
+        while (size > 0) {
+            const ssize_t written = ::write(m_fd, data, size_t(size));
+            if (written < 0) {
+                if (errno == EINTR) {
+                    continue;
+                }
+                return fail();
+            }
+            data += written;
+            size -= written;
+        }
+        return true;
+    }
+
+    bool commit()
+    {
+        if (::fsync(m_fd) != 0) {
+            return fail();
+        }
+        const int fd = std::exchange(m_fd, -1);
+        if (::close(fd) != 0 ||
+            ::renameat(m_folder, m_name.constData(), m_folder, m_final.constData()) != 0) {
+            return fail();
+        }
+        m_committed = true;
+        ::fsync(m_folder); // the new name outlives a power cut
+        return true;
+    }
+
+private:
+    bool fail()
+    {
+        m_errno = errno;
         return false;
     }
-#ifdef Q_OS_UNIX
-    if (::fsync(file.handle()) != 0) {
-        setError(error, osReason(errno));
-        return false;
+
+    int m_folder;
+    QByteArray m_final;
+    QByteArray m_name;
+    int m_fd = -1;
+    int m_errno = 0;
+    bool m_created = false;
+    bool m_committed = false;
+};
+
+// Copies the first `bytes` of the database file into a new file `name` of
+// `folder`. The file is read through the engine's own handle: a descriptor of
+// our own on it, once closed, would drop every lock this process holds on the
+// file, the program's connection's included. Returns why it failed, empty
+// when the copy is in place.
+QString copyPages(const QSqlDatabase& db, qint64 bytes, const Folder& folder, const QString& name)
+{
+    sqlite3_file* file = nullptr;
+    sqlite3* handle = Database::handle(db);
+    if (!handle || sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods) {
+        return QStringLiteral("无法读取数据库文件");
     }
-#endif
-    return true;
+    StagedFile out(folder, name);
+    if (!out.isOpen()) {
+        return out.error();
+    }
+    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    for (qint64 offset = 0; offset < bytes; offset += chunk.size()) {
+        const int size = int(std::min<qint64>(chunk.size(), bytes - offset));
+        const int rc = file->pMethods->xRead(file, chunk.data(), size, offset);
+        if (rc != SQLITE_OK) {
+            return QStringLiteral("无法读取数据库（%1）").arg(Database::describe(rc, {}));
+        }
+        if (!out.write(chunk.constData(), size)) {
+            return out.error();
+        }
+    }
+    return out.commit() ? QString() : out.error();
 }
 
 } // namespace
@@ -188,66 +332,50 @@ bool Backup::copyDatabase(const QString& source, const QString& target, QString*
         setError(error, QStringLiteral("找不到数据库文件“%1”").arg(QDir::toNativeSeparators(source)));
         return false;
     }
-    // The copy is written under this name and renamed only when it is whole
-    // and sound, so that an interrupted backup leaves the day's earlier copy.
-    const QString part = target + QStringLiteral(".part");
-    QFile::remove(part);
-    {
-        QFile empty(part);
-        errno = 0;
-        if (!empty.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly)) {
-            setError(error, fileReason(empty, errno));
-            return false;
-        }
+    const Folder folder(QFileInfo(target).absolutePath());
+    if (folder.fd() < 0) {
+        setError(error, osReason(folder.openErrno()));
+        return false;
     }
 
+    OwnConnection connection(source, false);
+    if (!connection.isOpen()) {
+        setError(error, QStringLiteral("无法打开数据库（%1）").arg(connection.error()));
+        return false;
+    }
+    QSqlDatabase db = connection.db();
+    // Everything below happens inside one read transaction: no write can
+    // change the file while it is checked and copied, and a journal left by
+    // an interrupted write is rolled back at its first read.
+    if (!db.transaction()) {
+        setError(error, QStringLiteral("无法读取数据库（%1）").arg(Database::describe(db.lastError())));
+        return false;
+    }
     QString failure;
-    {
-        OwnConnection source_(source, false);
-        QVariant tables;
-        if (!source_.isOpen()) {
-            failure = QStringLiteral("无法打开数据库（%1）").arg(source_.error());
-        } else if (!queryOne(source_.db(), QStringLiteral("select count(*) from sqlite_master"), tables,
-                             &failure)) {
-            failure = QStringLiteral("无法读取数据库（%1）").arg(failure);
-        } else {
-            // SQLite writes the copy inside one read transaction: no write of
-            // the program can be half done in it.
-            QSqlQuery vacuum(source_.db());
-            vacuum.prepare(QStringLiteral("VACUUM INTO ?"));
-            vacuum.addBindValue(QFileInfo(part).absoluteFilePath());
-            if (!vacuum.exec()) {
-                failure = QStringLiteral("写入备份时出错（%1）").arg(Database::describe(vacuum.lastError()));
-            } else {
-                OwnConnection copy(part, true);
-                QVariant copiedTables;
-                if (!copy.isOpen() ||
-                    !queryOne(copy.db(), QStringLiteral("select count(*) from sqlite_master"), copiedTables,
-                              &failure)) {
-                    failure =
-                        QStringLiteral("备份无法打开（%1）").arg(copy.isOpen() ? failure : copy.error());
-                } else if (copiedTables != tables) {
-                    failure = QStringLiteral("备份不完整");
-                }
-            }
-        }
+    QVariant checked;
+    QVariant journalMode;
+    QVariant pageSize;
+    QVariant pageCount;
+    if (!queryOne(db, QStringLiteral("PRAGMA integrity_check"), checked, &failure) ||
+        !queryOne(db, QStringLiteral("PRAGMA journal_mode"), journalMode, &failure) ||
+        !queryOne(db, QStringLiteral("PRAGMA page_size"), pageSize, &failure) ||
+        !queryOne(db, QStringLiteral("PRAGMA page_count"), pageCount, &failure)) {
+        failure = QStringLiteral("无法读取数据库（%1）").arg(failure);
+    } else if (checked.toString() != QLatin1String("ok")) {
+        failure = QStringLiteral("数据库没有通过完整性检查（%1）").arg(checked.toString());
+    } else if (journalMode.toString().compare(u"wal", Qt::CaseInsensitive) == 0) {
+        // Part of such a database lies in its log, which a copy of the file
+        // would miss.
+        failure = QStringLiteral("数据库使用预写日志，无法复制");
+    } else {
+        failure = copyPages(db, pageSize.toLongLong() * pageCount.toLongLong(), folder,
+                            QFileInfo(target).fileName());
     }
-    if (failure.isEmpty() && !checkDatabase(part, &failure)) {
-        failure = QStringLiteral("备份没有通过完整性检查（%1）").arg(failure);
-    }
-    if (failure.isEmpty()) {
-        syncFile(part, &failure);
-    }
-    if (failure.isEmpty() &&
-        std::rename(QFile::encodeName(part).constData(), QFile::encodeName(target).constData()) != 0) {
-        failure = osReason(errno);
-    }
+    db.rollback();
     if (!failure.isEmpty()) {
-        QFile::remove(part);
         setError(error, failure);
         return false;
     }
-    QFile::setPermissions(target, kOwnerOnly);
     return true;
 }
 
@@ -260,33 +388,31 @@ bool Backup::copyFile(const QString& source, const QString& target, QString* err
                             .arg(QDir::toNativeSeparators(source), fileReason(in, errno)));
         return false;
     }
-    QSaveFile out(target);
-    errno = 0;
-    if (!out.open(QIODevice::WriteOnly)) {
-        setError(error, fileReason(out, errno));
+    const Folder folder(QFileInfo(target).absolutePath());
+    if (folder.fd() < 0) {
+        setError(error, osReason(folder.openErrno()));
         return false;
     }
-    out.setPermissions(kOwnerOnly);
+    StagedFile out(folder, QFileInfo(target).fileName());
+    if (!out.isOpen()) {
+        setError(error, out.error());
+        return false;
+    }
     QByteArray chunk;
-    while (!(chunk = in.read(1 << 20)).isEmpty()) {
-        errno = 0;
-        if (out.write(chunk) != chunk.size()) {
-            setError(error, fileReason(out, errno));
-            out.cancelWriting();
+    while (!(chunk = in.read(kChunkBytes)).isEmpty()) {
+        if (!out.write(chunk.constData(), chunk.size())) {
+            setError(error, out.error());
             return false;
         }
     }
     if (in.error() != QFileDevice::NoError) {
         setError(error, QStringLiteral("读取“%1”时出错").arg(QDir::toNativeSeparators(source)));
-        out.cancelWriting();
         return false;
     }
-    errno = 0;
     if (!out.commit()) {
-        setError(error, fileReason(out, errno));
+        setError(error, out.error());
         return false;
     }
-    QFile::setPermissions(target, kOwnerOnly);
     return true;
 }
 

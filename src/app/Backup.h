@@ -27,14 +27,19 @@ public:
     // The one message that tells the operator what `run` could not do.
     static QString failureMessage(const QStringList& failures);
 
+    // Every file is written under a new name of its own in the target's
+    // folder and renamed over the target once whole and synced: a link or a
+    // file already at the target's name is replaced, never written through,
+    // and an earlier target survives any failure. The target's folder must
+    // not itself be a link. Copies are readable and writable by their owner
+    // only.
+
     // Writes a consistent copy of the SQLite database `source` to `target`:
-    // taken by SQLite itself under a read lock (so never in the middle of a
-    // write, and with a pending journal rolled back first), checked for
-    // integrity, synced, then renamed over `target`. An earlier `target`
-    // survives any failure.
+    // checked for integrity and read page by page inside one read
+    // transaction of its own (so never in the middle of a write, and with a
+    // pending journal rolled back first).
     static bool copyDatabase(const QString& source, const QString& target, QString* error = nullptr);
-    // Copies an ordinary file through a temporary name; `target` is replaced
-    // only by a complete copy.
+    // Copies an ordinary file.
     static bool copyFile(const QString& source, const QString& target, QString* error = nullptr);
 
     // SQLite's full integrity check of the database file at `path`, opened

@@ -254,10 +254,15 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
 
 sqlite3* Database::handle()
 {
-    if (!isOpen()) {
+    return isOpen() ? handle(connection()) : nullptr;
+}
+
+sqlite3* Database::handle(const QSqlDatabase& db)
+{
+    if (!db.isOpen()) {
         return nullptr;
     }
-    const QVariant v = connection().driver()->handle();
+    const QVariant v = db.driver()->handle();
     if (v.isValid() && qstrcmp(v.typeName(), "sqlite3*") == 0) {
         return *static_cast<sqlite3* const*>(v.data());
     }

@@ -74,6 +74,8 @@ public:
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.
     static ::sqlite3* handle();
+    // The engine's handle of any open connection.
+    static ::sqlite3* handle(const QSqlDatabase& db);
 };
 
 } // namespace brenvoll

@@ -206,15 +206,66 @@ private slots:
         const QString folder = target(QStringLiteral("bk"));
         QVERIFY(Backup::run(folder, Clock::today(), m_folder->databaseFile(), m_program).isEmpty());
         const QByteArray earlier = contents(target(QStringLiteral("bk/7日/数据库.db")));
-        addPhrase(QStringLiteral("新的"));
-        // Something in the way of the temporary copy.
-        QVERIFY(QDir().mkpath(target(QStringLiteral("bk/7日/数据库.db.part/x"))));
-        const QStringList failures = Backup::run(folder, Clock::today(), m_folder->databaseFile(), m_program);
+        // A damaged database of the same name: its copy fails the check.
+        const QString damaged = target(QStringLiteral("损坏/数据库.db"));
+        QVERIFY(QDir().mkpath(QFileInfo(damaged).path()));
+        QVERIFY(QFile::copy(m_folder->databaseFile(), damaged));
+        QVERIFY(QFile(damaged).resize(QFileInfo(damaged).size() / 2 + 100));
+        const QStringList failures = Backup::run(folder, Clock::today(), damaged, m_program);
         QCOMPARE(failures.size(), 1);
         QVERIFY2(failures[0].contains(QStringLiteral("数据库.db")) && failures[0].contains(folder + "/7日"),
                  qPrintable(failures[0]));
         QCOMPARE(contents(target(QStringLiteral("bk/7日/数据库.db"))), earlier);
         QVERIFY(Backup::checkDatabase(target(QStringLiteral("bk/7日/数据库.db"))));
+        QCOMPARE(QDir(target(QStringLiteral("bk/7日"))).entryList(QDir::Files | QDir::Hidden).size(), 2);
+    }
+
+    // Whoever may write into a shared backup folder can plant links at the
+    // names the backup writes; each is replaced, and what it pointed to (the
+    // live database, any other file) stays untouched. A day folder that is
+    // itself a link is refused.
+    void linksInTheBackupFolderAreNeverFollowed()
+    {
+        const QString outside = target(QStringLiteral("outside.txt"));
+        QFile file(outside);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("outside");
+        file.close();
+        const QString live = m_folder->databaseFile();
+        const QByteArray liveBytes = contents(live);
+        const auto livePermissions = QFile::permissions(live);
+        const auto outsidePermissions = QFile::permissions(outside);
+        const QString day = target(QStringLiteral("bk/7日/"));
+        QVERIFY(QDir().mkpath(day));
+        const QStringList names{QStringLiteral("brenvoll"), QStringLiteral("数据库.db"),
+                                QStringLiteral("数据库.db.part"), QStringLiteral("数据库.db.part-journal"),
+                                QStringLiteral("brenvoll.part")};
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            QVERIFY(QFile::link(i % 2 == 0 ? live : outside, day + names[i]));
+        }
+
+        const QStringList failures =
+            Backup::run(target(QStringLiteral("bk")), Clock::today(), live, m_program);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        QCOMPARE(contents(live), liveBytes);
+        QCOMPARE(QFile::permissions(live), livePermissions);
+        QCOMPARE(contents(outside), QByteArray("outside"));
+        QCOMPARE(QFile::permissions(outside), outsidePermissions);
+        for (const QString& name : {QStringLiteral("brenvoll"), QStringLiteral("数据库.db")}) {
+            QVERIFY(!QFileInfo(day + name).isSymLink());
+            QCOMPARE(QFile::permissions(day + name) & ~QFileDevice::Permissions(0x0700), kOwnerOnly);
+        }
+        QCOMPARE(contents(day + QStringLiteral("brenvoll")), contents(m_program));
+        QVERIFY(Backup::checkDatabase(day + QStringLiteral("数据库.db")));
+
+        QVERIFY(QFile::link(m_folder->path(), target(QStringLiteral("bk/8日"))));
+        const QStringList refused =
+            Backup::run(target(QStringLiteral("bk")), QDate(2016, 5, 8), live, m_program);
+        QCOMPARE(refused.size(), 2);
+        QVERIFY2(refused[0].contains(QStringLiteral("链接")), qPrintable(refused[0]));
+        QCOMPARE(contents(live), liveBytes);
+        QCOMPARE(QDir(m_folder->path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("brenvoll"), QStringLiteral("数据库.db")}));
     }
 
     void folderCannotBeCreated_data()

@@ -119,6 +119,8 @@ void MainWindow::buildSearchPanel(QWidget* client)
     m_countLabel->setPalette(blue);
     twips::place(m_countLabel, 60, 5700, 810, 180);
     m_countLabel->setMinimumWidth(px(2355));
+    // Whatever filled or emptied the list, the count tells its lines.
+    connect(m_results, &QAbstractItemModel::modelReset, this, &MainWindow::showCount);
 }
 
 QLineEdit* MainWindow::box(Field field) const
@@ -147,9 +149,7 @@ void MainWindow::loadOnStart()
     }
     m_sheet->setTitle(sheetTitle());
     search();
-    box(Field::Key)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
-        return RecordStore::exists(key);
-    }));
+    issueKey();
     fillPhraseList();
     // The operator starts typing at the name.
     box(Field::Name)->setFocus(Qt::OtherFocusReason);

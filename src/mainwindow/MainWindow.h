@@ -95,7 +95,13 @@ private:
     void buildViewport(QWidget* client);
     void applyLayout();
     void scrollPage(int value);
-    void showResults(std::vector<ResultLine>&& lines);
+    void showCount();
+    // After a failed load: the selection goes back to the line of the record
+    // the sheet still shows (none for a new sheet).
+    void selectShownRecord();
+    // A fresh key into the key box, or an empty box and a message when no
+    // key could be told free.
+    void issueKey();
     int px(double twips) const;
 
     // Beside each widget its designed name, which is its objectName.
@@ -118,6 +124,8 @@ private:
     SheetEntry* m_entry = nullptr;
     PhrasePanel* m_phrasePanel = nullptr;
     KeyIssuer m_keys;
+    QString m_keyError;                // why the key box is empty
+    bool m_restoringSelection = false; // a selection change that loads nothing
 };
 
 } // namespace brenvoll

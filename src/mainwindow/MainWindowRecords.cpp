@@ -18,13 +18,13 @@ const QString kSearchDateMessage = QStringLiteral("请填写正确格式的起�
 const QString kSaveDateMessage = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
 const QString kDeleteQuestion = QStringLiteral("删除记录后将无法恢复，确定要删除该记录吗？");
 const QString kCountCaption = QStringLiteral("计录数：");
+const QString kLoadMessage = QStringLiteral("无法读取记录：");
+const QString kKeyMessage = QStringLiteral("无法生成记录编号：");
 } // namespace
 
-void MainWindow::showResults(std::vector<ResultLine>&& lines)
+void MainWindow::showCount()
 {
-    const auto count = lines.size();
-    m_results->setLines(std::move(lines));
-    m_countLabel->setText(kCountCaption + QString::number(count));
+    m_countLabel->setText(kCountCaption + QString::number(m_results->count()));
 }
 
 void MainWindow::search()
@@ -36,7 +36,7 @@ void MainWindow::search()
                               m_toDate->text()};
     switch (RecordStore::search(filter, lines, &error)) {
     case RecordStore::SearchError::None:
-        showResults(std::move(lines));
+        m_results->setLines(std::move(lines));
         break;
     case RecordStore::SearchError::BadDate:
         MessageBox::warning(this, kSearchDateMessage);
@@ -50,14 +50,26 @@ void MainWindow::search()
 void MainWindow::loadSelectedRecord()
 {
     const QString key = keyOfLine(selectedLine());
-    if (key.isEmpty()) {
+    if (m_restoringSelection || key.isEmpty()) {
         return;
     }
     ExamRecord record;
-    // A record that cannot be read leaves the sheet as it was.
-    if (RecordStore::load(key, record)) {
+    QString error;
+    if (RecordStore::load(key, record, &error)) {
         m_sheet->setRecord(record);
+        return;
     }
+    // The sheet keeps the record it showed; a highlighted line of another
+    // person would let a save or a print act on the wrong record.
+    selectShownRecord();
+    MessageBox::warning(this, kLoadMessage + error);
+}
+
+void MainWindow::selectShownRecord()
+{
+    m_restoringSelection = true;
+    selectLine(m_results->lineOf(box(Field::Key)->text()));
+    m_restoringSelection = false;
 }
 
 int MainWindow::selectedLine() const
@@ -69,7 +81,7 @@ int MainWindow::selectedLine() const
 void MainWindow::selectLine(int k)
 {
     if (k < 0 || k >= m_results->count()) {
-        m_resultList->clearSelection();
+        m_resultList->selectionModel()->clear();
         return;
     }
     const QModelIndex index = m_results->index(k);
@@ -94,6 +106,13 @@ void MainWindow::saveRecord()
         MessageBox::warning(this, kSaveDateMessage);
         return;
     }
+    // A sheet without a key is not stored: no key could be told free for it.
+    if (box(Field::Key)->text().isEmpty()) {
+        MessageBox::warning(
+            this,
+            kKeyMessage + (m_keyError.isEmpty() ? QStringLiteral("这张表格没有记录编号。") : m_keyError));
+        return;
+    }
     ExamRecord record = m_sheet->record();
     record[Field::ExamDate] = *date;
     QString error;
@@ -112,7 +131,7 @@ void MainWindow::saveRecord()
         MessageBox::warning(this, QStringLiteral("记录已保存，但无法刷新列表：") + error);
         return;
     }
-    showResults(std::move(lines));
+    m_results->setLines(std::move(lines));
 }
 
 void MainWindow::newRecord()
@@ -127,10 +146,19 @@ void MainWindow::newRecord()
             box(def.field)->clear();
         }
     }
-    box(Field::Key)->setText(m_keys.issue(Clock::now(), [](const QString& key) {
-        return RecordStore::exists(key);
-    }));
+    issueKey();
     box(Field::Name)->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::issueKey()
+{
+    QString error;
+    const auto key = m_keys.tryIssue(Clock::now(), &RecordStore::isStored, &error);
+    box(Field::Key)->setText(key.value_or(QString()));
+    m_keyError = key ? QString() : error;
+    if (!key) {
+        MessageBox::warning(this, kKeyMessage + error);
+    }
 }
 
 void MainWindow::deleteRecord()

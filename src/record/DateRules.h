@@ -39,7 +39,16 @@ class KeyIssuer
 {
 public:
     using Exists = std::function<bool(const QString& key)>;
+    // Whether `key` is stored; nothing when that could not be found out
+    // (`error` then says why).
+    using Lookup = std::function<std::optional<bool>(const QString& key, QString* error)>;
+    // How often a failing look-up of one key is tried.
+    static constexpr int kLookupAttempts = 3;
+
     QString issue(const QDateTime& now, const Exists& stored);
+    // A key is handed out only once `stored` told it is not stored: when the
+    // look-up of a key keeps failing, nothing is issued and `error` says why.
+    std::optional<QString> tryIssue(const QDateTime& now, const Lookup& stored, QString* error = nullptr);
 
 private:
     QSet<QString> m_issued;

@@ -166,11 +166,20 @@ bool RecordStore::remove(const QString& key, QString* error)
     return Database::exec(query, error);
 }
 
+std::optional<bool> RecordStore::isStored(const QString& key, QString* error)
+{
+    QSqlQuery query = Database::prepare(QStringLiteral("select 1 from 档案 where 序列号 = ?"), error);
+    Database::bindText(query, key);
+    // The driver reads the first row while executing, so a failing read ends here.
+    if (!Database::exec(query, error)) {
+        return std::nullopt;
+    }
+    return query.next();
+}
+
 bool RecordStore::exists(const QString& key)
 {
-    QSqlQuery query = Database::prepare(QStringLiteral("select 1 from 档案 where 序列号 = ?"));
-    Database::bindText(query, key);
-    return Database::exec(query) && query.next();
+    return isStored(key).value_or(false);
 }
 
 qint64 RecordStore::count()

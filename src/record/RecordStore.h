@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <optional>
 #include <vector>
 
 namespace brenvoll {
@@ -49,6 +50,10 @@ public:
     static bool save(const ExamRecord& record, QString* error = nullptr);
     // Removes the record with `key`; a key that is not stored is no error.
     static bool remove(const QString& key, QString* error = nullptr);
+    // Whether a record with `key` is stored; nothing when the table cannot be
+    // read (`error` then says why).
+    static std::optional<bool> isStored(const QString& key, QString* error = nullptr);
+    // As isStored(), a table that cannot be read counting as "not stored".
     static bool exists(const QString& key);
     // Number of stored records, -1 when the table cannot be read.
     static qint64 count();

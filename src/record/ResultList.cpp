@@ -1,5 +1,7 @@
 #include "ResultList.h"
 
+#include <algorithm>
+
 namespace brenvoll {
 
 int ResultModel::rowCount(const QModelIndex& parent) const
@@ -42,6 +44,13 @@ QString ResultModel::textAt(int k) const
 QString ResultModel::keyAt(int k) const
 {
     return k >= 0 && k < int(m_lines.size()) ? m_lines[size_t(k)].key : QString();
+}
+
+int ResultModel::lineOf(const QString& key) const
+{
+    const auto at = std::find_if(m_lines.begin(), m_lines.end(),
+                                 [&key](const ResultLine& line) { return line.key == key; });
+    return key.isEmpty() || at == m_lines.end() ? -1 : int(at - m_lines.begin());
 }
 
 } // namespace brenvoll

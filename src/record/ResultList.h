@@ -26,7 +26,8 @@ public:
     void clear();
     int count() const { return int(m_lines.size()); }
     QString textAt(int k) const;
-    QString keyAt(int k) const; // empty when k addresses no line
+    QString keyAt(int k) const;           // empty when k addresses no line
+    int lineOf(const QString& key) const; // -1 when no line carries `key`
 
 private:
     std::vector<ResultLine> m_lines;

@@ -7,6 +7,8 @@
 #include <QPainter>
 #include <QtMath>
 
+#include <limits>
+
 namespace brenvoll {
 
 namespace {
@@ -98,6 +100,9 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
         edit->setFont(textFont);
         edit->setPalette(boxPalette);
         edit->setTextMargins(0, 0, 0, 0);
+        // A box holds whatever length its column holds; the line edit's own
+        // limit would cut a loaded text and the next save would store the cut.
+        edit->setMaxLength(std::numeric_limits<int>::max());
         place(edit, def.rect);
         edit->setVisible(def.visible);
         if (!def.visible) {

@@ -16,6 +16,8 @@
 #include <QSqlQuery>
 #include <QTest>
 
+#include <sqlite3.h>
+
 using namespace brenvoll;
 
 namespace {
@@ -30,6 +32,12 @@ QStringList texts(const QList<MessageBox::Shown>& shown)
         list << s.text;
     }
     return list;
+}
+
+// Refuses every select, so that a list cannot be read while writes still go through.
+int refuseSelects(void*, int action, const char*, const char*, const char*, const char*)
+{
+    return action == SQLITE_SELECT ? SQLITE_DENY : SQLITE_OK;
 }
 } // namespace
 
@@ -153,6 +161,67 @@ private slots:
         QCOMPARE(box(Field::SignatureDate)->text(), QStringLiteral("隐藏的日期"));
         QCOMPARE(form().page()->pos(), page);
         QCOMPARE(QApplication::focusWidget(), form().addressFilter());
+    }
+
+    void longTextsComeBackWhole()
+    {
+        ExamRecord record = test::makeRecord(QStringLiteral("20160507080000"), QStringLiteral("张三"),
+                                             QStringLiteral("2016-05-07"), QString(33000, u'街'));
+        record[Field::Conclusion] = QString(40000, u'长') + QStringLiteral("完");
+        QVERIFY(RecordStore::save(record));
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        form().selectLine(0);
+        form().saveRecord();
+        ExamRecord stored;
+        QVERIFY(RecordStore::load(record.key(), stored));
+        QCOMPARE(form().sheet()->record(), record);
+        QCOMPARE(stored, record);
+    }
+
+    void unreadableRecordIsReportedAndTheSelectionFollowsTheSheet()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        store("20160507090000", u"李四", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        form().show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form()));
+        form().selectLine(1); // 张三
+        box(Field::Conclusion)->setText(QStringLiteral("刚刚输入"));
+        const ExamRecord shown = form().sheet()->record();
+        QVERIFY(RecordStore::remove(QStringLiteral("20160507090000"))); // 李四, still listed
+        const QRect line = form().resultList()->visualRect(form().results()->index(0));
+        QTest::mouseClick(form().resultList()->viewport(), Qt::LeftButton, {}, line.center());
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{QStringLiteral("无法读取记录：这条记录已不存在。")});
+        QCOMPARE(form().selectedLine(), 1);
+        QCOMPARE(form().sheet()->record(), shown);
+        form().newRecord(); // a new sheet stands on no line
+        form().selectLine(0);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(form().selectedLine(), -1);
+    }
+
+    void countAlwaysCountsTheLinesShown()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        form().fromDate()->setText(QStringLiteral("abc"));
+        form().search();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSearchDate});
+        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
+
+        // Saved, but the day's list cannot be read.
+        form().fromDate()->setText(QStringLiteral("2016-05-07"));
+        form().search();
+        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：1"));
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-07"));
+        sqlite3_set_authorizer(Database::handle(), refuseSelects, nullptr);
+        form().saveRecord();
+        sqlite3_set_authorizer(Database::handle(), nullptr, nullptr);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(RecordStore::count(), 2);
+        QCOMPARE(form().lineCount(), 0);
+        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
     }
 
     void saveAddsThenOverwritesAndShowsTheDay()

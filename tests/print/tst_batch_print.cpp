@@ -290,10 +290,13 @@ private slots:
             }
         }
         QCOMPARE(printedNames(), namesOfLines(0, 0));
+        // The main window says why the record could not be read, then the
+        // batch says where it stopped.
         const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown.first().text.contains(m_main->results()->textAt(1)));
-        QVERIFY(shown.first().text.contains(QStringLiteral("已打印 1 页")));
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown.first().text, QStringLiteral("无法读取记录：这条记录已不存在。"));
+        QVERIFY(shown.last().text.contains(m_main->results()->textAt(1)));
+        QVERIFY(shown.last().text.contains(QStringLiteral("已打印 1 页")));
     }
 
     void noPrinterIsReported()

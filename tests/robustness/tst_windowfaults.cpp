@@ -252,6 +252,42 @@ private slots:
         QCOMPARE(saved.password, m_settings.password);
     }
 
+    // A key whose look-up fails is never handed out as free: the key box
+    // stays empty and a save is refused until a key could be issued.
+    void keyLookUpFails_data()
+    {
+        QTest::addColumn<FaultScenario::Kind>("kind");
+        for (const auto kind : {FaultScenario::ReadError, FaultScenario::Locked, FaultScenario::Deleted}) {
+            QTest::newRow(qPrintable(FaultScenario::name(kind))) << kind;
+        }
+    }
+    void keyLookUpFails()
+    {
+        QFETCH(FaultScenario::Kind, kind);
+        MainWindow main;
+        main.loadOnStart();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        const QString key = QStringLiteral("无法生成记录编号：");
+
+        FaultScenario fault(kind, *m_folder);
+        QString why;
+        QVERIFY2(fault.begin(&why), qPrintable(why));
+        main.newRecord();
+        expectMessage(key, fault.reason());
+        QVERIFY(main.box(Field::Key)->text().isEmpty());
+        main.box(Field::Name)->setText(QStringLiteral("新来的"));
+        main.box(Field::ExamDate)->setText(QStringLiteral("2026-12-31"));
+        main.saveRecord();
+        expectMessage(key, fault.reason());
+        QVERIFY2(fault.end(&why), qPrintable(why));
+        shortenLockWait();
+        expectNothingLost();
+
+        main.newRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(main.box(Field::Key)->text(), QStringLiteral("20261231090001"));
+    }
+
     void reportQueryAndExport_data() { addKinds(); }
     void reportQueryAndExport()
     {

@@ -159,6 +159,15 @@ void MainWindow::applyLayout()
                              mmToPx(this, next.barHeight));
     m_page->move(mmToPx(this, next.pageLeft), mmToPx(this, next.pageTop));
     m_scrollBar->setEnabled(next.barEnabled);
+    if (next.barEnabled) {
+        // The page stands where the bar's value says in the viewport as it is
+        // now, so that the next step moves it by one step and no more.
+        scrollPage(m_scrollBar->value());
+    } else {
+        // A page that fits stays centred; the bar rests at the top with it.
+        const QSignalBlocker quiet(m_scrollBar);
+        m_scrollBar->setValue(0);
+    }
 }
 
 void MainWindow::scrollPage(int value)

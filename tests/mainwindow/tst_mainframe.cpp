@@ -69,6 +69,7 @@ private slots:
     void layoutFollowsTheOuterSize();
     void tallWindowCentresThePage();
     void scrollMovesThePage();
+    void resizeKeepsPageAndBarInStep();
     void newRecordBringsThePageToTheTop();
     void wheelOverThePageScrolls();
 
@@ -220,11 +221,25 @@ void MainFrameTest::scrollMovesThePage()
              qPrintable(QString::number(pageBottom)));
     m_form->scrollBar()->setValue(45);
     QVERIFY(qAbs(pageTopPx() + mmPx(overflow / 2)) <= 1);
+}
 
-    // A size change resets the page top and leaves the bar's value alone.
-    resizeOuter(15000, 12000);
-    QCOMPARE(pageTopPx(), 0.0);
-    QCOMPARE(m_form->scrollBar()->value(), 45);
+void MainFrameTest::resizeKeepsPageAndBarInStep()
+{
+    // After each size change one step down moves the page up by one
+    // ninetieth of its overflow, from where the bar's value puts it.
+    m_form->scrollBar()->setValue(45);
+    for (const int height : {11000, 13000, 20000 + 1665, 12000}) {
+        resizeOuter(15360, height);
+        const double overflow = 297 - m_form->viewport()->height() * 15.0 / 56.6667;
+        const double before = pageTopPx();
+        if (!m_form->scrollBar()->isEnabled()) {
+            QCOMPARE(m_form->scrollBar()->value(), 0); // the page is centred
+            continue;
+        }
+        QVERIFY(qAbs(before + mmPx(overflow * m_form->scrollBar()->value() / 90)) <= 1);
+        m_form->scrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QVERIFY2(qAbs(before - pageTopPx() - mmPx(overflow / 90)) <= 1, qPrintable(QString::number(before)));
+    }
 }
 
 void MainFrameTest::newRecordBringsThePageToTheTop()

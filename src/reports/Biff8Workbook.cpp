@@ -268,8 +268,15 @@ Record bof(quint16 kind)
 
 // One worksheet: header row, then rows [first, first + count).
 QByteArray sheetStream(const QStringList& header, const std::vector<QStringList>& rows, qsizetype first,
-                       qsizetype count, bool active, StringTable& strings, const std::function<void()>& tick)
+                       qsizetype count, bool active, StringTable& strings, qsizetype& cutCells,
+                       const std::function<void()>& tick)
 {
+    // A longer string would overflow its 16-bit length in the string table.
+    auto fitted = [&cutCells](const QString& text) {
+        QString cell = cellText(text);
+        cutCells += cell.size() < text.size() ? 1 : 0;
+        return cell;
+    };
     const int columns = int(header.size());
     std::vector<double> widths(size_t(columns), 0.0);
     QByteArray cells;
@@ -286,18 +293,19 @@ QByteArray sheetStream(const QStringList& header, const std::vector<QStringList>
         .u32(0x0140 | (kDefaultCellXf << 16))
         .appendTo(cells);
     for (int c = 0; c < columns; ++c) {
-        appendText(cells, 0, quint16(c), kHeaderXf, strings.add(header[c]));
+        const QString text = fitted(header[c]);
+        appendText(cells, 0, quint16(c), kHeaderXf, strings.add(text));
         // Bold 11 pt is a little wider than the body's 10 pt.
-        widths[size_t(c)] = displayCells(header[c]) * 1.2;
+        widths[size_t(c)] = displayCells(text) * 1.2;
     }
     for (qsizetype k = 0; k < count; ++k) {
         const QStringList& row = rows[size_t(first + k)];
         const quint16 r = quint16(k + 1);
         for (int c = 0; c < columns && c < row.size(); ++c) {
-            const QString& text = row[c];
-            if (text.isEmpty()) {
+            if (row[c].isEmpty()) {
                 continue;
             }
+            const QString text = fitted(row[c]);
             if (const auto number = numberOf(text)) {
                 appendNumber(cells, r, quint16(c), *number);
             } else {
@@ -430,6 +438,15 @@ std::optional<double> numberOf(const QString& text)
     return text.toDouble();
 }
 
+QString cellText(const QString& text)
+{
+    if (text.size() <= kMaxCellUnits) {
+        return text;
+    }
+    const bool splitsPair = text[kMaxCellUnits - 1].isHighSurrogate() && text[kMaxCellUnits].isLowSurrogate();
+    return text.left(splitsPair ? kMaxCellUnits - 1 : kMaxCellUnits);
+}
+
 int columnWidthUnits(double cells)
 {
     const double pixels = std::floor(7.0 * std::max(cells, 0.0)) + 5.0;
@@ -437,8 +454,9 @@ int columnWidthUnits(double cells)
 }
 
 QByteArray workbookStream(const QStringList& header, const std::vector<QStringList>& rows,
-                          const Progress& progress)
+                          const Progress& progress, qsizetype* cutCells)
 {
+    qsizetype cut = 0;
     const qsizetype total = qsizetype(rows.size());
     const qsizetype sheetCount = std::max<qsizetype>(1, (total + kRowsPerSheet - 1) / kRowsPerSheet);
     qsizetype done = 0;
@@ -456,7 +474,7 @@ QByteArray workbookStream(const QStringList& header, const std::vector<QStringLi
     for (qsizetype s = 0; s < sheetCount; ++s) {
         const qsizetype first = s * kRowsPerSheet;
         const qsizetype count = std::min<qsizetype>(kRowsPerSheet, total - first);
-        sheets.push_back(sheetStream(header, rows, first, count, s == 0, strings, tick));
+        sheets.push_back(sheetStream(header, rows, first, count, s == 0, strings, cut, tick));
         names.push_back(QStringLiteral("Sheet%1").arg(s + 1));
     }
 
@@ -484,6 +502,9 @@ QByteArray workbookStream(const QStringList& header, const std::vector<QStringLi
     }
     if (progress) {
         progress(total, total);
+    }
+    if (cutCells) {
+        *cutCells = cut;
     }
     return stream;
 }

@@ -14,6 +14,8 @@ namespace brenvoll::biff8 {
 
 // Data rows per worksheet: 65,536 rows less the header row.
 constexpr int kRowsPerSheet = 65535;
+// Most UTF-16 units that Excel keeps in one cell.
+constexpr qsizetype kMaxCellUnits = 32767;
 
 // Called now and then with the share of the work done so far.
 using Progress = std::function<void(qint64 done, qint64 total)>;
@@ -29,10 +31,15 @@ std::optional<double> numberOf(const QString& text);
 // half-width cells wide (Excel pads 5 pixels to 7-pixel digits).
 int columnWidthUnits(double cells);
 
+// A cell text cut to kMaxCellUnits, never between the two halves of a
+// surrogate pair.
+QString cellText(const QString& text);
+
 // Builds the stream: every sheet starts with `header` in bold 11 pt, then up
-// to kRowsPerSheet of `rows`; empty texts leave their cell empty. There is
-// always at least one sheet.
+// to kRowsPerSheet of `rows`; empty texts leave their cell empty, longer
+// texts than a cell holds are cut (cellText) and counted in `cutCells`. There
+// is always at least one sheet.
 QByteArray workbookStream(const QStringList& header, const std::vector<QStringList>& rows,
-                          const Progress& progress = {});
+                          const Progress& progress = {}, qsizetype* cutCells = nullptr);
 
 } // namespace brenvoll::biff8

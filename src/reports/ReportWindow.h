@@ -70,8 +70,10 @@ private:
     // False, after telling the operator why, when it could not run.
     bool queryRows(std::vector<ReportRow>& rows);
     void setCount(qsizetype count);
-    // Writes the workbook, showing progress on long runs.
-    bool writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error);
+    // Writes the workbook, showing progress on long runs; `cutCells` gets the
+    // number of texts cut to what a cell holds.
+    bool writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error,
+                       qsizetype* cutCells);
 
     QFrame* m_listPanel = nullptr; // the sunken panel around heads and list
     // Column heads 0, 1, 2, 3 and 5; there is no head 4.

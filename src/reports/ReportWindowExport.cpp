@@ -12,7 +12,8 @@
 
 namespace brenvoll {
 
-bool ReportWindow::writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error)
+bool ReportWindow::writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error,
+                                 qsizetype* cutCells)
 {
     QProgressDialog progress(QStringLiteral("正在导出到Excel，请稍候……"), QString(), 0, 100, this);
     progress.setWindowTitle(QStringLiteral("提示"));
@@ -20,12 +21,14 @@ bool ReportWindow::writeWorkbook(const QString& path, const std::vector<ReportRo
     progress.setMinimumDuration(500);
     progress.setAutoClose(false);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool ok = XlsExport::save(path, XlsExport::reportHeader(), XlsExport::reportCells(rows), error,
-                                    [&progress](int percent) {
-                                        if (percent != progress.value()) {
-                                            progress.setValue(percent);
-                                        }
-                                    });
+    const bool ok = XlsExport::save(
+        path, XlsExport::reportHeader(), XlsExport::reportCells(rows), error,
+        [&progress](int percent) {
+            if (percent != progress.value()) {
+                progress.setValue(percent);
+            }
+        },
+        cutCells);
     QGuiApplication::restoreOverrideCursor();
     return ok;
 }
@@ -38,8 +41,8 @@ void ReportWindow::exportToExcel()
         return; // cancelled: nothing to do
     }
     m_lastExportPath->setText(chosen);
-    // The extension is added whatever the chosen name ends in.
-    const QString path = chosen + QStringLiteral(".xls");
+    const QString extension = QStringLiteral(".xls");
+    const QString path = chosen.endsWith(extension, Qt::CaseInsensitive) ? chosen : chosen + extension;
 
     // The export reads the boxes afresh; the list may show an older query.
     std::vector<ReportRow> rows;
@@ -52,11 +55,16 @@ void ReportWindow::exportToExcel()
         return;
     }
     QString error;
-    if (!writeWorkbook(path, rows, &error)) {
+    qsizetype cutCells = 0;
+    if (!writeWorkbook(path, rows, &error, &cutCells)) {
         MessageBox::warning(this, QStringLiteral("无法导出到文件“%1”：%2。").arg(shown, error));
         return;
     }
-    MessageBox::notice(this, QStringLiteral("文件导出成功！"));
+    QString done = QStringLiteral("文件导出成功！");
+    if (cutCells > 0) {
+        done += QStringLiteral("\n有 %1 个单元格超过 32767 个字符，已截断。").arg(cutCells);
+    }
+    MessageBox::notice(this, done);
 }
 
 } // namespace brenvoll

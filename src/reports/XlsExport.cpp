@@ -30,7 +30,7 @@ QString reasonOf(const QSaveFile& file)
 } // namespace
 
 bool XlsExport::save(const QString& path, const QStringList& header, const std::vector<QStringList>& rows,
-                     QString* error, const Progress& progress)
+                     QString* error, const Progress& progress, qsizetype* cutCells)
 {
     // Building the workbook and writing it take about the same time.
     auto report = [&progress](int from, qint64 done, qint64 total) {
@@ -52,8 +52,8 @@ bool XlsExport::save(const QString& path, const QStringList& header, const std::
         }
         return false;
     }
-    const QByteArray stream =
-        biff8::workbookStream(header, rows, [&](qint64 done, qint64 total) { report(0, done, total); });
+    const QByteArray stream = biff8::workbookStream(
+        header, rows, [&](qint64 done, qint64 total) { report(0, done, total); }, cutCells);
     const bool written = cfb::write(file, QStringLiteral("Workbook"), stream,
                                     [&](qint64 done, qint64 total) { report(50, done, total); });
     // The last buffered bytes are written here and not in commit(), which

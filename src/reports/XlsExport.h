@@ -20,9 +20,10 @@ public:
     using Progress = std::function<void(int percent)>;
 
     // False with an operator-readable reason in `error` when the file cannot
-    // be written.
+    // be written. Texts longer than a cell holds (32,767 characters) are cut;
+    // `cutCells` gets the number of cells cut.
     static bool save(const QString& path, const QStringList& header, const std::vector<QStringList>& rows,
-                     QString* error = nullptr, const Progress& progress = {});
+                     QString* error = nullptr, const Progress& progress = {}, qsizetype* cutCells = nullptr);
 
     // The report's header and one row of cells per record.
     static QStringList reportHeader();

@@ -187,6 +187,37 @@ private slots:
         QCOMPARE(sheet[QStringLiteral("body")][QStringLiteral("bold")].toBool(), false);
     }
 
+    // Excel holds at most 32,767 UTF-16 units in a cell: longer texts are cut
+    // there, never inside a surrogate pair, and the operator is told how many.
+    void longTextsAreCutAtTheCellLimit()
+    {
+        std::vector<test::ReportRecord> records;
+        QStringList expected;
+        for (int length : {32767, 32768, 65536, 70000}) {
+            const QString text = QStringLiteral("第%1行").arg(length).leftJustified(length, u'检');
+            records.push_back(rec(int(records.size()), text));
+            expected << text.left(32767);
+        }
+        records.push_back(rec(4, QString(32766, u'x') + QString::fromUcs4(U"\U00020000") + u'y'));
+        expected << QString(32766, u'x');
+        QVERIFY(test::storeAll(records));
+
+        const QString chosen = m_out->filePath(QStringLiteral("长文本"));
+        FileDialogs::queuePath(chosen);
+        openOnMarch()->exportToExcel();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("文件导出成功！\n有 4 个单元格超过 32767 个字符，已截断。"));
+        QString error;
+        const QJsonObject book = test::readWorkbook(chosen + QStringLiteral(".xls"), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QJsonArray rows = book[QStringLiteral("sheets")][0][QStringLiteral("rows")].toArray();
+        QCOMPARE(rows.size(), 1 + expected.size());
+        for (qsizetype k = 0; k < expected.size(); ++k) {
+            QVERIFY2(rows[k + 1][5].toString() == expected[k], qPrintable(QString::number(k)));
+        }
+    }
+
     void columnsFitTheirWidestEntry()
     {
         QList<int> conclusionWidths;
@@ -221,7 +252,7 @@ private slots:
         QCOMPARE(sexWidths[0], sexWidths[2]);
     }
 
-    void existingXlsNameGetsASecondExtension()
+    void xlsIsAddedOnlyWhenTheNameLacksIt()
     {
         QVERIFY(test::storeAll({rec(1), rec(2)}));
         const QString existing = m_out->filePath(QStringLiteral("a.xls"));
@@ -230,13 +261,22 @@ private slots:
         file.write("the operator's own workbook");
         file.close();
 
-        FileDialogs::queuePath(existing);
-        openOnMarch()->exportToExcel();
-        QCOMPARE(MessageBox::takeShown().size(), 1); // success, no question
-        QCOMPARE(contentOf(existing), QByteArray("the operator's own workbook"));
-        QCOMPARE(filesIn(m_out->path()), (QStringList{QStringLiteral("a.xls"), QStringLiteral("a.xls.xls")}));
+        // A chosen name that already ends in .xls, in any case, is kept as it
+        // is; replacing a file of that name is asked first.
+        ReportWindow* form = openOnMarch();
+        for (const char* name : {"a.xls", "b.XLS", "c", "d.xlsx"}) {
+            FileDialogs::queuePath(m_out->filePath(QString::fromLatin1(name)));
+            form->exportToExcel();
+        }
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 5);
+        QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QVERIFY(shown[0].text.contains(QDir::toNativeSeparators(existing)));
+        QCOMPARE(filesIn(m_out->path()),
+                 (QStringList{QStringLiteral("a.xls"), QStringLiteral("b.XLS"), QStringLiteral("c.xls"),
+                              QStringLiteral("d.xlsx.xls")}));
         QString error;
-        const QJsonObject book = test::readWorkbook(existing + QStringLiteral(".xls"), &error);
+        const QJsonObject book = test::readWorkbook(existing, &error);
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(book[QStringLiteral("sheets")][0][QStringLiteral("rows")].toArray().size(), 3);
     }
@@ -408,7 +448,9 @@ private slots:
         if (office.isEmpty()) {
             QSKIP("LibreOffice is not installed");
         }
-        QVERIFY(test::storeAll({rec(1), rec(2, QStringLiteral("血压偏高，建议复查"))}));
+        // A text past the cell limit comes back cut, and the sheet whole.
+        QVERIFY(test::storeAll(
+            {rec(1), rec(2, QStringLiteral("血压偏高，建议复查")), rec(3, QString(70000, u'x'))}));
         const QString chosen = m_out->filePath(QStringLiteral("lo"));
         FileDialogs::queuePath(chosen);
         openOnMarch()->exportToExcel();
@@ -420,9 +462,10 @@ private slots:
         const QString csv = QString::fromUtf8(contentOf(m_out->filePath(QStringLiteral("lo.csv"))));
         const QStringList lines = csv.split(u'\n', Qt::SkipEmptyParts);
         const QByteArray said = convert.readAllStandardOutput() + convert.readAllStandardError();
-        QVERIFY2(lines.size() == 3, said.constData());
+        QVERIFY2(lines.size() == 4, said.constData());
         QCOMPARE(lines[0].trimmed(), kHeader.join(u','));
         QCOMPARE(lines[2].trimmed(), cellsOf(rec(2, QStringLiteral("血压偏高，建议复查"))).join(u','));
+        QCOMPARE(lines[3].trimmed(), cellsOf(rec(3, QString(32767, u'x'))).join(u','));
     }
 
 private:

@@ -22,26 +22,42 @@ const char* const kHomePageList = "82,64,71,10,77,74,72,64,11,77,81,72,73";
 
 namespace {
 QString g_sheetTitle;
+
+// The character of one list item in code page 936: a code from 0 to 255 is a
+// single byte, any other its 16 bits as lead and trail byte. Each item is one
+// character of its own; one that the code page does not give a character
+// (a lead byte alone, an unassigned code) is U+FFFD.
+QChar characterOf(int code, QStringDecoder& gbk)
+{
+    const bool singleByte = code >= 0 && code <= 255;
+    if (!gbk.isValid()) {
+        return singleByte && code < 128 ? QChar(code) : QChar(QChar::ReplacementCharacter);
+    }
+    QByteArray bytes;
+    if (!singleByte) {
+        bytes.append(char((code >> 8) & 0xFF));
+    }
+    bytes.append(char(code & 0xFF));
+    const QString decoded = gbk.decode(bytes);
+    // The decoder gives private-use characters for bytes that the code page
+    // leaves unassigned.
+    if (decoded.size() != 1 || (singleByte && decoded[0].category() == QChar::Other_PrivateUse)) {
+        return QChar(QChar::ReplacementCharacter);
+    }
+    return decoded[0];
+}
 } // namespace
 
 QString decodeNumberList(QString& list)
 {
-    QByteArray bytes;
+    QString text;
     if (!list.isEmpty()) {
+        QStringDecoder gbk("GBK", QStringConverter::Flag::Stateless);
         const auto items = list.split(u',');
         for (const QString& item : items) {
-            const int value = item.toInt() ^ kListKey;
-            if (value >= 0 && value <= 255) {
-                bytes.append(char(value));
-            } else {
-                const auto code = quint16(value & 0xFFFF);
-                bytes.append(char(code >> 8));
-                bytes.append(char(code & 0xFF));
-            }
+            text += characterOf(item.toInt() ^ kListKey, gbk);
         }
     }
-    QStringDecoder gbk("GBK");
-    QString text = gbk.isValid() ? QString(gbk.decode(bytes)) : QString::fromLatin1(bytes);
     list = text;
     return text;
 }

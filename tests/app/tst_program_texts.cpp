@@ -50,6 +50,18 @@ private slots:
         QCOMPARE(decodeNumberList(copy), QStringLiteral("健"));
     }
 
+    void everyItemIsOneCharacter()
+    {
+        // 0xB0 leads a double-byte code in code page 936; alone it has no
+        // meaning and never takes the next item with it. 0x80 is the euro sign.
+        QStringList items;
+        for (int code : {0xB0, int('A'), 0x80, 0xFF, 0x81, -0x425F, int('z')}) {
+            items << QString::number(code ^ kListKey);
+        }
+        QString list = items.join(u',');
+        QCOMPARE(decodeNumberList(list), QStringLiteral("\uFFFDA€\uFFFD\uFFFD健z"));
+    }
+
     void storedListsDecodeToTheirTexts()
     {
         QString title = QString::fromLatin1(kSheetTitleList);

@@ -69,41 +69,99 @@ bool SettingsStore::writePassword(const QString& password, QString* error)
     return true;
 }
 
-double SettingsStore::marginMillimetres(const QString& text)
+namespace {
+bool isAsciiDigit(QChar ch)
 {
-    QString compact;
-    for (const QChar ch : text) {
-        if (ch != u' ' && ch != u'\t' && ch != u'\n' && ch != u'\r') {
-            compact += ch;
-        }
-    }
+    return ch >= u'0' && ch <= u'9';
+}
+
+// A sign, digits with at most one decimal point, then an exponent led by E
+// or D; reading stops at the first other character.
+double decimalNumber(QStringView text)
+{
+    const qsizetype n = text.size();
     qsizetype i = 0;
     QString number;
-    if (i < compact.size() && (compact[i] == u'-' || compact[i] == u'+')) {
-        number += compact[i++];
+    if (i < n && (text[i] == u'-' || text[i] == u'+')) {
+        number += text[i++];
     }
     bool point = false;
     bool digits = false;
-    for (; i < compact.size(); ++i) {
-        const QChar ch = compact[i];
-        if (ch.isDigit() && ch.unicode() < 128) {
-            number += ch;
-            digits = true;
-        } else if (ch == u'.' && !point) {
-            number += ch;
-            point = true;
-        } else {
-            break;
+    for (; i < n && (isAsciiDigit(text[i]) || (text[i] == u'.' && !point)); ++i) {
+        point = point || text[i] == u'.';
+        digits = digits || text[i] != u'.';
+        number += text[i];
+    }
+    if (!digits) {
+        return 0.0;
+    }
+    if (i < n && QStringLiteral("EeDd").contains(text[i])) {
+        qsizetype j = i + 1;
+        QString exponent = QStringLiteral("e");
+        if (j < n && (text[j] == u'-' || text[j] == u'+')) {
+            exponent += text[j++];
+        }
+        const qsizetype first = j;
+        for (; j < n && isAsciiDigit(text[j]); ++j) {
+            exponent += text[j];
+        }
+        if (j > first) {
+            number += exponent;
         }
     }
-    // Hundreds of digits overflow to infinity, which no page can be shifted by.
-    const double millimetres = digits ? number.toDouble() : 0.0;
+    bool ok = false;
+    const double value = number.toDouble(&ok);
+    return ok ? value : 0.0;
+}
+
+// &H hexadecimal or &O octal digits, an integer of 16 bits with sign when it
+// fits in 16 bits, else of 32 bits; more than 32 bits is too large.
+double prefixedNumber(QStringView text)
+{
+    const QChar kind = text.size() > 1 ? text[1].toUpper() : QChar();
+    const int base = kind == u'H' ? 16 : kind == u'O' ? 8 : 0;
+    if (base == 0) {
+        return 0.0;
+    }
+    quint64 value = 0;
+    for (qsizetype i = 2; i < text.size(); ++i) {
+        const int digit =
+            text[i].unicode() < 128 ? QStringLiteral("0123456789ABCDEF").indexOf(text[i].toUpper()) : -1;
+        if (digit < 0 || digit >= base) {
+            break;
+        }
+        value = value * quint64(base) + quint64(digit);
+        if (value > 0xFFFFFFFFu) {
+            return 0.0;
+        }
+    }
+    return value <= 0xFFFF ? double(qint16(quint16(value))) : double(qint32(quint32(value)));
+}
+} // namespace
+
+double SettingsStore::marginMillimetres(const QString& text)
+{
+    // Blanks, tabs and line feeds count nowhere in the text; a carriage
+    // return is none of them and ends the number.
+    QString compact;
+    compact.reserve(text.size());
+    for (const QChar ch : text) {
+        if (ch != u' ' && ch != u'\t' && ch != u'\n') {
+            compact += ch;
+        }
+    }
+    // Hundreds of digits or a large exponent overflow to infinity, which no
+    // page can be shifted by.
+    const double millimetres = compact.startsWith(u'&') ? prefixedNumber(compact) : decimalNumber(compact);
     return std::isfinite(millimetres) ? millimetres : 0.0;
 }
 
 double SettingsStore::marginTwips(const QString& text)
 {
-    return double(float(marginMillimetres(text) * 56.7));
+    // Held in single precision: a margin past its range, such as 1e86,
+    // counts as 0.
+    const auto twips = float(marginMillimetres(text) * 56.7);
+    return std::isfinite(twips) ? double(twips) : 0.0;
 }
 
 } // namespace brenvoll

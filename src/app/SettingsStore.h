@@ -22,9 +22,10 @@ public:
                                       QString* error = nullptr);
     static bool writePassword(const QString& password, QString* error = nullptr);
 
-    // The number at the start of a margin text in millimetres (blanks, tabs and
-    // line feeds ignored, "." the decimal point), 0 when there is none or it
-    // is too large for a number.
+    // The number at the start of a margin text in millimetres, read as BASIC's
+    // Val() reads it: blanks, tabs and line feeds ignored, a sign, "." the
+    // decimal point, an exponent with E or D, or &H and &O for hexadecimal
+    // and octal. 0 when there is none or it is too large for a number.
     static double marginMillimetres(const QString& text);
     // A margin text in twips (56.7 twips per millimetre).
     static double marginTwips(const QString& text);

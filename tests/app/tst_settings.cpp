@@ -76,6 +76,13 @@ private slots:
         QTest::newRow("second point ends it") << "1.2.3" << 1.2;
         QTest::newRow("comma is no decimal point") << "3,5" << 3.0;
         QTest::newRow("negative") << "-4" << -4.0;
+        QTest::newRow("exponent") << "1e1" << 10.0;
+        QTest::newRow("exponent with D and sign") << "25d-1" << 2.5;
+        QTest::newRow("hexadecimal") << "&H10" << 16.0;
+        QTest::newRow("hexadecimal, 16-bit signed") << "&hFFFF" << -1.0;
+        QTest::newRow("octal") << "&O17" << 15.0;
+        QTest::newRow("carriage return is no blank") << "1\r5" << 1.0;
+        QTest::newRow("line feed and tab are") << "1\n\t5" << 15.0;
     }
     void margins()
     {
@@ -313,6 +320,10 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         QVERIFY(window->isVisible());
         QCOMPARE(stored().password, QStringLiteral("864"));
+        // On a focused button Enter presses it.
+        window->newPasswordBox()->clear();
+        QVERIFY(test::pressEnterOn(window->changePasswordButton()));
+        QCOMPARE(MessageBox::takeShown().size(), 1);
     }
 
     void unreadableRecordLoadsNoInventedValues()

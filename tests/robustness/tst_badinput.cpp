@@ -349,7 +349,7 @@ private slots:
         QTest::addColumn<double>("millimetres");
         QTest::newRow("ordinary") << QStringLiteral(" 12.5 mm") << 12.5;
         QTest::newRow("four hundred nines") << QString(400, u'9') << 0.0;
-        QTest::newRow("exponent") << QStringLiteral("1e999") << 1.0;
+        QTest::newRow("exponent too large") << QStringLiteral("1e999") << 0.0;
         QTest::newRow("sign only") << QStringLiteral("-") << 0.0;
         QTest::newRow("point only") << QStringLiteral(".") << 0.0;
         QTest::newRow("two points") << QStringLiteral("1.2.3") << 1.2;

@@ -1,5 +1,6 @@
 #include "LoginWindow.h"
 
+#include "ButtonKeys.h"
 #include "MessageBox.h"
 #include "SettingsStore.h"
 #include "Startup.h"
@@ -136,8 +137,7 @@ LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent)
     connect(m_cancelButton, &QPushButton::clicked, this, &LoginWindow::cancel);
 
     // Enter in the box is handled there; on a button it presses that button.
-    m_okButton->setAutoDefault(true);
-    m_cancelButton->setAutoDefault(true);
+    enterPressesFocusedButton(this);
     setTabOrder(m_passwordBox, m_cancelButton);
     setTabOrder(m_cancelButton, m_okButton);
     m_passwordBox->setFocus();

@@ -1,5 +1,6 @@
 #include "SettingsWindow.h"
 
+#include "ButtonKeys.h"
 #include "Database.h"
 #include "MessageBox.h"
 #include "SettingsStore.h"
@@ -9,7 +10,6 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QGroupBox>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -84,12 +84,8 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QDialog(parent)
     setTabOrder(m_saveButton, m_exitButton);
     m_changePasswordButton->setFocus();
 
-    // Enter in a box does nothing, as no button of this window is the
-    // default; on a button it presses that button.
-    for (QLineEdit* edit :
-         {m_oldPasswordBox, m_newPasswordBox, m_leftMarginBox, m_topMarginBox, m_backupFolderBox}) {
-        edit->installEventFilter(this);
-    }
+    // No button of this window is the default: Enter in a box does nothing.
+    enterPressesFocusedButton(this);
 }
 
 void SettingsWindow::buildPasswordFrame()
@@ -254,17 +250,6 @@ void SettingsWindow::closeEvent(QCloseEvent* event)
         s_instance.clear();
     }
     event->accept();
-}
-
-bool SettingsWindow::eventFilter(QObject* watched, QEvent* event)
-{
-    if (event->type() == QEvent::KeyPress && qobject_cast<QLineEdit*>(watched)) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            return true;
-        }
-    }
-    return QDialog::eventFilter(watched, event);
 }
 
 } // namespace brenvoll

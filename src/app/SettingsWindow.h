@@ -56,7 +56,6 @@ public:
     QPushButton* exitButton() const { return m_exitButton; }
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void reject() override;
 

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "MainWindowCommands.h"
+#include "app/ButtonKeys.h"
 #include "app/Clock.h"
 #include "app/EncodedText.h"
 #include "app/Twips.h"
@@ -54,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_entry = new SheetEntry(m_sheet, this);
     m_phrasePanel->setEntry(m_entry);
     buildCommands(*this);
+    enterPressesFocusedButton(this);
 }
 
 MainWindow::~MainWindow() = default;

@@ -1,6 +1,7 @@
 #include "PhraseLibraryWindow.h"
 
 #include "PhraseStore.h"
+#include "app/ButtonKeys.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
 #include "record/DateRules.h"
@@ -72,6 +73,7 @@ PhraseLibraryWindow::PhraseLibraryWindow(QWidget* parent) : QWidget(parent)
     setTabOrder(m_addButton, m_deleteButton);
     setTabOrder(m_deleteButton, m_exitButton);
     m_newPhrase->setFocus(Qt::OtherFocusReason);
+    enterPressesFocusedButton(this);
 
     setFixedSize(twips::toPx(this, 8415), twips::toPx(this, 5655));
 }

@@ -1,6 +1,7 @@
 #include "PrintDialog.h"
 
 #include "SheetPrinter.h"
+#include "app/ButtonKeys.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
 #include "record/SheetView.h"
@@ -87,11 +88,9 @@ PrintDialog::PrintDialog(QWidget* parent)
     m_okButton = new QPushButton(QStringLiteral("确 定"), this);
     m_okButton->setObjectName(QStringLiteral("Command1"));
     place(m_okButton, 1740, 1860, 975, 375);
-    m_okButton->setAutoDefault(false);
     m_cancelButton = new QPushButton(QStringLiteral("取 消"), this);
     m_cancelButton->setObjectName(QStringLiteral("Command2"));
     place(m_cancelButton, 2760, 1860, 975, 375);
-    m_cancelButton->setAutoDefault(false);
 
     setTabOrder(m_currentSheetOption, m_batchOption);
     setTabOrder(m_batchOption, m_okButton);
@@ -99,6 +98,8 @@ PrintDialog::PrintDialog(QWidget* parent)
 
     connect(m_okButton, &QPushButton::clicked, this, &PrintDialog::printAsChosen);
     connect(m_cancelButton, &QPushButton::clicked, this, &PrintDialog::cancel);
+    // Neither button is the default.
+    enterPressesFocusedButton(this);
 
     loadOnStart();
 }

@@ -1,6 +1,7 @@
 #include "ReportWindow.h"
 
 #include "ReportModel.h"
+#include "app/ButtonKeys.h"
 #include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
@@ -48,6 +49,7 @@ ReportWindow::ReportWindow(QWidget* parent) : QWidget(parent)
     setFixedSize(px(14670), px(10005));
     buildList();
     buildInputs();
+    enterPressesFocusedButton(this);
 }
 
 int ReportWindow::px(double twips) const

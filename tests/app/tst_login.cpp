@@ -194,6 +194,8 @@ private slots:
         // As often as the operator tries.
         QTest::keyClick(login->passwordBox(), Qt::Key_Enter);
         QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
+        QVERIFY(test::pressEnterOn(login->okButton())); // Enter on the focused button
+        QCOMPARE(shownTexts(), QStringList{QStringLiteral("密码错误！")});
 
         login->passwordBox()->clear();
         QTest::keyClicks(login->passwordBox(), "864");

@@ -134,6 +134,9 @@ private slots:
         QCOMPARE(form().lineCount(), 0);
         QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
         QVERIFY(MessageBox::takeShown().isEmpty());
+        form().nameFilter()->setText(QStringLiteral("小"));
+        QVERIFY(test::pressEnterOn(form().searchButton())); // Enter on the focused button
+        QCOMPARE(listed(), QStringList{QStringLiteral("小张[2016-05-07]")});
 
         form().nameFilter()->clear();
         form().fromDate()->setText(QStringLiteral("2016-13-45"));

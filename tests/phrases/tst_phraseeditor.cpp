@@ -224,6 +224,14 @@ private slots:
         QVERIFY(m_main.folder.open());
         QVERIFY(!library().contains(typed));
     }
+
+    void enterPressesTheFocusedButton()
+    {
+        const QStringList before = library();
+        m_editor->newPhrase()->setText(QStringLiteral("按回车添加"));
+        QVERIFY(test::pressEnterOn(m_editor->addButton()));
+        QCOMPARE(library(), before + QStringList{QStringLiteral("按回车添加")});
+    }
 };
 
 QTEST_MAIN(PhraseEditorTest)

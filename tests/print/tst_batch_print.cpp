@@ -182,6 +182,22 @@ private slots:
         QVERIFY(dialogUnloaded());
     }
 
+    // Enter presses the focused button; there is no default button, not even
+    // one that had the focus before.
+    void enterPressesTheFocusedButton()
+    {
+        PrintDialog* dialog = showPrintDialog(*m_main);
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        dialog->cancelButton()->setFocus(Qt::TabFocusReason);
+        dialog->batchOption()->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(dialog->batchOption(), Qt::Key_Return);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(test::printedJobs(m_out->path()).isEmpty());
+        QVERIFY(test::pressEnterOn(dialog->okButton()));
+        QCOMPARE(test::printedJobs(m_out->path()).size(), 1);
+        QVERIFY(dialogUnloaded());
+    }
+
     void cancelPrintsNothing()
     {
         PrintDialog* dialog = showPrintDialog(*m_main);

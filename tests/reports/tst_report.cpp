@@ -370,6 +370,18 @@ private slots:
         QCOMPARE(form->countLabel()->text(), QStringLiteral("记录数：0"));
     }
 
+    void enterPressesTheFocusedButton()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
+        ReportWindow* form = openReportWindow();
+        QTest::keyClick(form->addressFilter(), Qt::Key_Return); // in a box it presses nothing
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("记录数：0"));
+        QVERIFY(test::pressEnterOn(form->searchButton()));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：1"));
+    }
+
     void columnHeadsAndExit()
     {
         test::TestFolder folder;

@@ -3,8 +3,11 @@
 #include "app/Database.h"
 #include "app/ProgramPaths.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QListWidget>
+#include <QPushButton>
+#include <QTest>
 
 namespace brenvoll::test {
 
@@ -54,6 +57,22 @@ QStringList itemsOf(const QListWidget* list)
         items << list->item(i)->text();
     }
     return items;
+}
+
+bool pressEnterOn(QPushButton* button)
+{
+    QWidget* window = button->window();
+    window->show();
+    window->activateWindow();
+    if (!QTest::qWaitForWindowActive(window)) {
+        return false;
+    }
+    button->setFocus(Qt::TabFocusReason);
+    if (QApplication::focusWidget() != button) {
+        return false;
+    }
+    QTest::keyClick(button, Qt::Key_Return);
+    return true;
 }
 
 } // namespace brenvoll::test

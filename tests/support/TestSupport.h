@@ -7,6 +7,7 @@
 #include <QStringList>
 
 class QListWidget;
+class QPushButton;
 #include <QTemporaryDir>
 
 namespace brenvoll::test {
@@ -38,5 +39,9 @@ ExamRecord makeRecord(const QString& key, const QString& name, const QString& da
 
 // The texts of a list's items, top to bottom.
 QStringList itemsOf(const QListWidget* list);
+
+// Shows and activates the button's window, gives the button the focus as Tab
+// would and presses Enter. False when the window or the button gets no focus.
+bool pressEnterOn(QPushButton* button);
 
 } // namespace brenvoll::test

@@ -227,6 +227,9 @@ void buildMenus(MainWindow& form)
     item(file, "新建", "Ctrl+N", [f] { f->newRecord(); });
     item(file, "保存", "Ctrl+S", [f] { f->saveRecord(); });
     item(file, "打印", "Ctrl+P", [f] { showPrintDialog(*f); });
+    item(file, "打印预览", "Ctrl+Shift+P", [f] { showPrintPreview(*f); });
+    item(file, "导出PDF…", "", [f] { exportSheetToPdf(*f); });
+    item(file, "批量导出PDF…", "", [f] { exportListToPdf(*f); });
     file->addSeparator();
     item(file, "删除", "Ctrl+D", [f] { f->deleteRecord(); });
     file->addSeparator();

@@ -75,6 +75,7 @@ BatchEnd drawBatch(const PrintHost& host, SheetPdfWriter& writer, int start, int
     const int selected = host.selectedLine();
     const PrintMargins margins = printMargins();
     const int count = host.lineCount();
+    RecordReader records;
     BatchProgress progress(host.parent(), count - start, QStringLiteral("批量导出PDF"),
                            QStringLiteral("正在导出第 %1 页，共 %2 页……"), QStringLiteral("pdfProgress"));
     for (line = start; line < count; ++line) {
@@ -86,7 +87,7 @@ BatchEnd drawBatch(const PrintHost& host, SheetPdfWriter& writer, int start, int
         if (line == selected && key == shownKey) {
             // Batch printing prints the selected line's sheet as it stands.
             writer.addPage(shown, margins.left, margins.top);
-        } else if (!key.isEmpty() && RecordStore::load(key, record)) {
+        } else if (!key.isEmpty() && records.read(key, record)) {
             writer.addPage(withRecord(shown, record), margins.left, margins.top);
         } else {
             return BatchEnd::Unreadable;

@@ -191,4 +191,39 @@ qint64 RecordStore::count()
     return query.value(0).toLongLong();
 }
 
+RecordReader::RecordReader()
+    : m_query(std::make_unique<QSqlQuery>(
+          Database::prepare(QStringLiteral("select * from 档案 where 序列号 = ?"))))
+{
+}
+
+RecordReader::~RecordReader() = default;
+
+bool RecordReader::read(const QString& key, ExamRecord& record, QString* error)
+{
+    Database::bindText(*m_query, key);
+    const bool found = Database::exec(*m_query, error) && m_query->next();
+    if (!found && error && error->isEmpty()) {
+        *error = m_query->lastError().isValid() ? Database::describe(m_query->lastError())
+                                                : QStringLiteral("这条记录已不存在。");
+    }
+    if (found) {
+        if (m_columns.empty()) {
+            const QSqlRecord row = m_query->record();
+            for (const BoxDef& box : FieldMap::boxes()) {
+                m_columns.push_back(row.indexOf(box.column));
+            }
+        }
+        const QList<BoxDef>& boxes = FieldMap::boxes();
+        for (qsizetype i = 0; i < boxes.size(); ++i) {
+            // A NULL (never written by this program) shows as an empty box.
+            const QString value = m_columns[i] < 0 ? QString() : m_query->value(m_columns[i]).toString();
+            record[boxes[i].field] = boxes[i].field == Field::ExamDate ? dateText(value) : value;
+        }
+    }
+    // An unfinished query would hold the database's read lock.
+    m_query->finish();
+    return found;
+}
+
 } // namespace brenvoll

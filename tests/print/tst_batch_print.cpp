@@ -350,8 +350,9 @@ private slots:
         QCOMPARE(shown.first().text, QStringLiteral("已导出 %1 页到文件“%2”。").arg(5 - first).arg(file));
     }
 
-    // Cancelling a long export leaves no file.
-    void cancelledExportLeavesNothing()
+    // A cancelled export, and one that meets a record it cannot read, leave
+    // no file; the operator is told why.
+    void stoppedExportLeavesNothing()
     {
         QTimer watcher;
         connect(&watcher, &QTimer::timeout, this, [&] {
@@ -363,9 +364,23 @@ private slots:
         watcher.start(0);
         FileDialogs::queuePath(m_out->filePath(QStringLiteral("批量.pdf")));
         exportListToPdf(*m_main);
+        watcher.stop();
+
+        const QString key = m_main->keyOfLine(3);
+        QVERIFY(RecordStore::remove(key));
+        FileDialogs::queuePath(m_out->filePath(QStringLiteral("批量.pdf")));
+        exportListToPdf(*m_main);
+        for (const ExamRecord& record : m_records) {
+            if (record.key() == key) {
+                QVERIFY(storeRecord(record));
+            }
+        }
         const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().text, QStringLiteral("批量导出已取消，没有生成文件。"));
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].text, QStringLiteral("批量导出已取消，没有生成文件。"));
+        QCOMPARE(shown[1].text,
+                 QStringLiteral("第 4 页（%1）无法读取该记录。\n批量导出已停止，没有生成文件。")
+                     .arg(m_main->results()->textAt(3)));
         QCOMPARE(QDir(m_out->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
     }

@@ -249,6 +249,31 @@ private slots:
         QVERIFY(printedName->box.height() > sex->box.height() * 1.4);
     }
 
+    // A value flagged red on screen prints as it would unflagged: the same
+    // words in the same places, the same page.
+    void flaggedValuePrintsUnchanged()
+    {
+        QLineEdit* cells = box(Field::WhiteCells);
+        cells->setText(QStringLiteral("12.5"));
+        QCOMPARE(cells->palette().color(QPalette::Text), QColor(Qt::red));
+        QString flaggedFile, plainFile;
+        const auto flagged = printOnce(&flaggedFile);
+        QVERIFY2(wordOf(flagged, QStringLiteral("12.5")), qPrintable(test::pageText(flagged)));
+        QPalette blue = cells->palette(); // as an unflagged box looks
+        blue.setColor(QPalette::Text, QColor(0, 0, 255));
+        cells->setPalette(blue);
+        cells->setToolTip(QString());
+        const auto flaggedFolder = std::move(m_out);
+        m_out = std::make_unique<QTemporaryDir>();
+        PrintTarget::usePdfFolder(m_out->path());
+        const auto plain = printOnce(&plainFile);
+        QCOMPARE(test::pageText(flagged), test::pageText(plain));
+        for (qsizetype i = 0; i < flagged.size(); ++i) {
+            QCOMPARE(flagged[i].box, plain[i].box);
+        }
+        QCOMPARE(test::pdfPage(flaggedFile, 144), test::pdfPage(plainFile, 144));
+    }
+
     // A text longer than its box runs on, whole, on one line.
     void longTextPrintsWhole()
     {

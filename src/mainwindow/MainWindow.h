@@ -42,6 +42,9 @@ public:
     void newRecord();    // 新建
     void saveRecord();   // 保存
     void deleteRecord(); // 删除
+    // 复制上次体检: a new sheet for the person on the sheet, or of the name
+    // typed, filled from that person's latest examination.
+    void copyLastExamination();
 
     // Loads the record of the selected result line into the sheet.
     void loadSelectedRecord();
@@ -103,6 +106,9 @@ private:
     // key could be told free.
     void issueKey();
     int px(double twips) const;
+    // A new sheet started from the stored record `key`; nothing changes when
+    // it cannot be read.
+    void startNextExamination(const QString& key);
 
     // Beside each widget its designed name, which is its objectName.
     QFrame* m_searchPanel = nullptr;       // Frame4

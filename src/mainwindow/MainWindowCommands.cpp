@@ -225,6 +225,7 @@ void buildMenus(MainWindow& form)
 
     QMenu* file = menu("文件(F)", "文件");
     item(file, "新建", "Ctrl+N", [f] { f->newRecord(); });
+    item(file, "复制上次体检", "Ctrl+R", [f] { f->copyLastExamination(); });
     item(file, "保存", "Ctrl+S", [f] { f->saveRecord(); });
     item(file, "打印", "Ctrl+P", [f] { showPrintDialog(*f); });
     item(file, "打印预览", "Ctrl+Shift+P", [f] { showPrintPreview(*f); });

@@ -3,6 +3,7 @@
 #include "DateRules.h"
 #include "app/Database.h"
 
+#include <QSet>
 #include <QSqlRecord>
 
 #include <sqlite3.h>
@@ -121,6 +122,39 @@ bool RecordStore::listDay(const QString& date, std::vector<ResultLine>& lines, Q
 {
     return readLines("select 姓名, 日期, 序列号 from 档案 where 日期 between ? and ? order by 序列号 desc",
                      {date, date}, lines, error);
+}
+
+bool RecordStore::latestByAddress(const QString& name, std::vector<LatestExam>& people, QString* error)
+{
+    people.clear();
+    const QString trimmed = trimBlanks(name);
+    if (trimmed.isEmpty()) {
+        return true;
+    }
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("select 地址, 日期, 序列号 from 档案 where trim(姓名) = ? "
+                                         "order by 日期 desc, 序列号 desc"),
+                          error);
+    Database::bindText(query, trimmed);
+    if (!Database::exec(query, error)) {
+        return false;
+    }
+    QSet<QString> seen;
+    while (query.next()) {
+        const QString address = trimBlanks(query.value(0).toString());
+        if (!seen.contains(address)) {
+            seen.insert(address);
+            people.push_back({address, dateText(query.value(1).toString()), query.value(2).toString()});
+        }
+    }
+    if (query.lastError().isValid()) {
+        if (error) {
+            *error = Database::describe(query.lastError());
+        }
+        people.clear();
+        return false;
+    }
+    return true;
 }
 
 bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)

@@ -20,6 +20,15 @@ struct ResultLine
     QString key;  // 序列号
 };
 
+// The latest examination of one person: the newest of the records of a name
+// at one address.
+struct LatestExam
+{
+    QString address; // without surrounding blanks
+    QString date;    // yyyy-mm-dd
+    QString key;
+};
+
 struct SearchFilter
 {
     QString name;    // substring of 姓名; "%" and "_" act as wildcards
@@ -45,6 +54,13 @@ public:
                               QString* error = nullptr);
     // Every record of one day, newest key first (the list after a save).
     static bool listDay(const QString& date, std::vector<ResultLine>& lines, QString* error = nullptr);
+
+    // Everyone called `name`, one person per address: for each, the key and
+    // date of the latest record (by 日期, then 序列号), the newest first.
+    // Names and addresses match without their surrounding blanks, as a name
+    // may be stored padded; an empty name matches no one.
+    static bool latestByAddress(const QString& name, std::vector<LatestExam>& people,
+                                QString* error = nullptr);
 
     // Reads the record with `key`. False when it is not there or cannot be read
     // (`error` then says which).

@@ -4,6 +4,7 @@
 #include "app/Database.h"
 #include "app/MessageBox.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/PersonChooser.h"
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
@@ -11,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
@@ -361,6 +363,94 @@ private slots:
         QCOMPARE(RecordStore::count(), 0);
         QCOMPARE(form().lineCount(), 0);
         QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
+    }
+
+    // Ctrl+R on a loaded record: a fresh, unsaved sheet with the identity of
+    // that person's latest record (by date, then key; the name may be stored
+    // padded), the age moved on by the whole years since when it is a number.
+    void copyLastExaminationStartsFromTheLatest()
+    {
+        ExamRecord latest = test::makeRecord(QStringLiteral("20200101080000"), QStringLiteral("张三  "),
+                                             QStringLiteral("2025-06-01"), QStringLiteral("东街"));
+        QVERIFY(RecordStore::save(latest));
+        store("20260101080000", u"张三", "2019-06-01"); // newer key, older examination
+        store("20260102080000", u"张三", "2019-07-01", u"西街");
+        load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
+        form().show();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        form().fromDate()->setText(QStringLiteral("2000-01-01"));
+        form().search();
+        form().selectLine(1); // the 2019 record at 东街
+        QTest::keyClick(box(Field::Conclusion), Qt::Key_R, Qt::ControlModifier);
+        ExamRecord next;
+        for (Field f : {Field::Name, Field::Sex, Field::Number, Field::Address, Field::Telephone,
+                        Field::MedicalHistory}) {
+            next[f] = latest[f];
+        }
+        next[Field::Age] = QStringLiteral("46");
+        next[Field::ExamDate] = QStringLiteral("2026-06-01");
+        next[Field::Key] = QStringLiteral("20260601090001"); // ...00 went to the first sheet
+        QCOMPARE(form().sheet()->record(), next);
+        QCOMPARE(RecordStore::count(), 3);
+
+        const struct
+        {
+            const char16_t *name, *age, *date, *expected;
+        } ages[] = {{u"甲", u"45", u"2025-06-02", u"45"}, // not a whole year yet
+                    {u"乙", u"４５", u"2024-02-29", u"47"},
+                    {u"丙", u"约45", u"2020-01-01", u"约45"}};
+        for (const auto& a : ages) {
+            ExamRecord last = test::makeRecord(QStringLiteral("2020010109000") + QString::number(&a - ages),
+                                               QString::fromUtf16(a.name), QString::fromUtf16(a.date));
+            last[Field::Age] = QString::fromUtf16(a.age);
+            QVERIFY(RecordStore::save(last));
+            box(Field::Name)->setText(QString::fromUtf16(a.name));
+            form().copyLastExamination();
+            QCOMPARE(box(Field::Age)->text(), QString::fromUtf16(a.expected));
+        }
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // A name typed on a new sheet: several people of it are chosen between,
+    // one line per address; no one of it is reported.
+    void copyLastExaminationChoosesBetweenNamesakes()
+    {
+        store("20250101080000", u"张三", "2025-01-01", u"东街");
+        store("20250301080000", u"张三", "2025-03-01", u"西街");
+        load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
+        box(Field::Name)->setText(QStringLiteral("李四"));
+        form().copyLastExamination();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("没有找到此人的体检记录。")});
+        QCOMPARE(box(Field::Name)->text(), QStringLiteral("李四"));
+
+        box(Field::Name)->setText(QStringLiteral("张三 "));
+        const ExamRecord before = form().sheet()->record();
+        auto chooser = [this]() -> PersonChooser* {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the last one closed
+            form().copyLastExamination();
+            auto* dialog = form().findChild<PersonChooser*>();
+            return dialog && QTest::qWaitForWindowExposed(dialog) ? dialog : nullptr;
+        };
+        PersonChooser* dialog = chooser();
+        QVERIFY(dialog);
+        QCOMPARE(test::itemsOf(dialog->personList()),
+                 (QStringList{QStringLiteral("西街[2025-03-01]"), QStringLiteral("东街[2025-01-01]")}));
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+        QCOMPARE(form().sheet()->record(), before);
+
+        QVERIFY(dialog = chooser()); // Enter chooses
+        dialog->personList()->setCurrentRow(1);
+        QTest::keyClick(dialog->personList(), Qt::Key_Return);
+        QCOMPARE(box(Field::Address)->text(), QStringLiteral("东街"));
+        QVERIFY(box(Field::Key)->text() != before[Field::Key]);
+
+        QVERIFY(dialog = chooser()); // and so does a double-click
+        const QListWidget* list = dialog->personList();
+        const QPoint first = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // a double-click's first press
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
+        QCOMPARE(box(Field::Address)->text(), QStringLiteral("西街"));
+        QCOMPARE(RecordStore::count(), 2);
     }
 
     void failedDeleteIsReportedAndKeepsEverything()

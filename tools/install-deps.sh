@@ -15,6 +15,7 @@ packages=(
     clang-format
     qt6-svg-dev
     libqt6svg6
+    postgresql libpq-dev libqt6sql6-psql
 )
 
 missing=()

@@ -1,0 +1,219 @@
+#include "PgServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStandardPaths>
+
+#include <netinet/in.h>
+#include <pwd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace brenvoll::test {
+
+namespace {
+const QString kServerUser = QStringLiteral("postgres");
+const QString kClusterUser = QStringLiteral("brenvoll");
+
+// Debian keeps the server programs out of PATH, one folder per major version.
+QString serverPrograms()
+{
+    QStringList folders;
+    const QDir versions(QStringLiteral("/usr/lib/postgresql"));
+    for (const QString& version :
+         versions.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::Reversed)) {
+        folders << versions.filePath(version + QStringLiteral("/bin"));
+    }
+    const QString initdb = QStandardPaths::findExecutable(QStringLiteral("initdb"), folders);
+    if (!initdb.isEmpty()) {
+        return QFileInfo(initdb).absolutePath();
+    }
+    const QString onPath = QStandardPaths::findExecutable(QStringLiteral("initdb"));
+    return onPath.isEmpty() ? QString() : QFileInfo(QFileInfo(onPath).canonicalFilePath()).absolutePath();
+}
+
+// The socket lives in the cluster's folder, so any port number is free as
+// far as the socket goes; a free TCP port keeps the number unsurprising.
+int freePort()
+{
+    int port = 54329;
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof address;
+    if (probe >= 0 && ::bind(probe, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &size) == 0) {
+        port = ntohs(address.sin_port);
+    }
+    if (probe >= 0) {
+        ::close(probe);
+    }
+    return port;
+}
+} // namespace
+
+PgServer& PgServer::shared()
+{
+    static PgServer server;
+    return server;
+}
+
+PgServer::PgServer()
+{
+    m_bin = serverPrograms();
+    if (m_bin.isEmpty() || !QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        m_missing = true;
+        m_failure = QStringLiteral("PostgreSQL or Qt's QPSQL driver is not installed "
+                                   "(tools/install-deps.sh installs postgresql and libqt6sql6-psql)");
+        return;
+    }
+    m_asRoot = ::geteuid() == 0;
+    const passwd* serverUser = m_asRoot ? ::getpwnam("postgres") : nullptr;
+    if (m_asRoot && !serverUser) {
+        m_failure = QStringLiteral("running as root, but there is no postgres user to run the server as");
+        return;
+    }
+    QByteArray pattern = QDir::tempPath().toUtf8() + "/brenvoll-pg-XXXXXX";
+    if (!::mkdtemp(pattern.data())) {
+        m_failure = QStringLiteral("cannot create a temporary folder for the server");
+        return;
+    }
+    m_folder = QString::fromUtf8(pattern);
+    if (m_asRoot && ::chown(pattern.constData(), serverUser->pw_uid, serverUser->pw_gid) != 0) {
+        m_failure = QStringLiteral("cannot hand %1 to the postgres user").arg(m_folder);
+        return;
+    }
+    m_port = freePort();
+    const QString data = m_folder + QStringLiteral("/data");
+    QString output;
+    if (!runAsServerUser(m_bin + QStringLiteral("/initdb"),
+                         {QStringLiteral("-D"), data, QStringLiteral("-U"), kClusterUser,
+                          QStringLiteral("-A"), QStringLiteral("trust"), QStringLiteral("-E"),
+                          QStringLiteral("UTF8"), QStringLiteral("--locale=C.UTF-8"),
+                          QStringLiteral("--no-sync")},
+                         &output)) {
+        m_failure = QStringLiteral("initdb failed: ") + output;
+        return;
+    }
+    const QString options = QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -p %2 "
+                                           "-c fsync=off -c full_page_writes=off")
+                                .arg(m_folder)
+                                .arg(m_port);
+    if (!runAsServerUser(m_bin + QStringLiteral("/pg_ctl"),
+                         {QStringLiteral("-D"), data, QStringLiteral("-o"), options, QStringLiteral("-l"),
+                          m_folder + QStringLiteral("/server.log"), QStringLiteral("-w"),
+                          QStringLiteral("start")},
+                         &output)) {
+        QFile log(m_folder + QStringLiteral("/server.log"));
+        log.open(QIODevice::ReadOnly);
+        m_failure = QStringLiteral("pg_ctl start failed: ") + output + QString::fromUtf8(log.readAll());
+        return;
+    }
+    m_running = true;
+}
+
+PgServer::~PgServer()
+{
+    stop();
+    if (!m_folder.isEmpty()) {
+        QDir(m_folder).removeRecursively();
+    }
+}
+
+void PgServer::stop()
+{
+    if (m_running) {
+        runAsServerUser(m_bin + QStringLiteral("/pg_ctl"),
+                        {QStringLiteral("-D"), m_folder + QStringLiteral("/data"), QStringLiteral("-m"),
+                         QStringLiteral("immediate"), QStringLiteral("-w"), QStringLiteral("stop")});
+        m_running = false;
+    }
+}
+
+bool PgServer::runAsServerUser(const QString& program, const QStringList& args, QString* output)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setWorkingDirectory(m_folder);
+    if (m_asRoot) {
+        process.start(QStringLiteral("runuser"),
+                      QStringList{QStringLiteral("-u"), kServerUser, QStringLiteral("--"), program} + args);
+    } else {
+        process.start(program, args);
+    }
+    const bool done = process.waitForFinished(120000);
+    if (output) {
+        *output = QString::fromLocal8Bit(process.readAll());
+    }
+    return done && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+QString PgServer::socketFolder() const
+{
+    return m_folder;
+}
+
+QSqlDatabase PgServer::connect(const QString& conninfo, const QString& name)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+    for (const QString& pair : conninfo.split(u' ', Qt::SkipEmptyParts)) {
+        const QString key = pair.section(u'=', 0, 0);
+        const QString value = pair.section(u'=', 1);
+        if (key == QLatin1String("host")) {
+            db.setHostName(value);
+        } else if (key == QLatin1String("port")) {
+            db.setPort(value.toInt());
+        } else if (key == QLatin1String("dbname")) {
+            db.setDatabaseName(value);
+        } else if (key == QLatin1String("user")) {
+            db.setUserName(value);
+        }
+    }
+    db.open();
+    return db;
+}
+
+QString PgServer::user() const
+{
+    return kClusterUser;
+}
+
+QString PgServer::createDatabase(QString* error)
+{
+    if (!m_running) {
+        if (error) {
+            *error = m_failure;
+        }
+        return {};
+    }
+    const QString name = QStringLiteral("test%1").arg(++m_databases);
+    const QString connectionName = QStringLiteral("pgserver-admin");
+    bool ok = false;
+    {
+        QSqlDatabase admin = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connectionName);
+        admin.setHostName(m_folder);
+        admin.setPort(m_port);
+        admin.setUserName(kClusterUser);
+        admin.setDatabaseName(QStringLiteral("postgres"));
+        QSqlQuery create(admin);
+        ok = admin.open() && create.exec(QStringLiteral("create database ") + name);
+        if (!ok && error) {
+            *error = admin.lastError().isValid() ? admin.lastError().text() : create.lastError().text();
+        }
+    }
+    QSqlDatabase::removeDatabase(connectionName);
+    if (!ok) {
+        return {};
+    }
+    return QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")
+        .arg(m_folder)
+        .arg(m_port)
+        .arg(name, kClusterUser);
+}
+
+} // namespace brenvoll::test

@@ -1,0 +1,63 @@
+#pragma once
+// A private PostgreSQL server for the tests: a new cluster in a temporary
+// folder, listening only on a Unix socket in that folder, stopped and removed
+// when the test program ends. As root (CI) the server runs as the postgres
+// user, as initdb refuses root.
+#include <QSqlDatabase>
+#include <QString>
+
+namespace brenvoll::test {
+
+class PgServer
+{
+public:
+    // The server of this test program, started on first use.
+    static PgServer& shared();
+    ~PgServer();
+
+    bool isRunning() const { return m_running; }
+    // Why the server is not running; names what to install when PostgreSQL is missing.
+    QString failure() const { return m_failure; }
+    // True only when the PostgreSQL programs are not installed at all.
+    bool isMissing() const { return m_missing; }
+
+    // A new empty database (as createdb makes one); its connection string
+    // ("host=… port=… dbname=… user=…"), empty on failure.
+    QString createDatabase(QString* error = nullptr);
+    QString socketFolder() const;
+    // A connection named `name` to the database of a connection string made
+    // by createDatabase(), opened.
+    static QSqlDatabase connect(const QString& conninfo, const QString& name);
+    int port() const { return m_port; }
+    QString user() const;
+
+private:
+    PgServer();
+    bool runAsServerUser(const QString& program, const QStringList& args, QString* output = nullptr);
+    void stop();
+
+    QString m_bin;    // folder of initdb and pg_ctl
+    QString m_folder; // temporary folder: cluster in data/, socket beside it
+    int m_port = 0;
+    bool m_asRoot = false;
+    bool m_running = false;
+    bool m_missing = false;
+    QString m_failure;
+    int m_databases = 0;
+};
+
+} // namespace brenvoll::test
+
+// Skips the test when PostgreSQL is not installed, fails it when the server
+// does not start; otherwise `conninfo` names a new empty database.
+#define BRENVOLL_PG_DATABASE(conninfo)                                                                       \
+    QString conninfo;                                                                                        \
+    do {                                                                                                     \
+        auto& server_ = brenvoll::test::PgServer::shared();                                                  \
+        if (server_.isMissing())                                                                             \
+            QSKIP(qPrintable(server_.failure()));                                                            \
+        QVERIFY2(server_.isRunning(), qPrintable(server_.failure()));                                        \
+        QString error_;                                                                                      \
+        conninfo = server_.createDatabase(&error_);                                                          \
+        QVERIFY2(!conninfo.isEmpty(), qPrintable(error_));                                                   \
+    } while (false)

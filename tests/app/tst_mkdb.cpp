@@ -1,5 +1,7 @@
 // The build's database tool writes the delivered database once and never
 // replaces one that exists.
+#include "PgServer.h"
+
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -66,6 +68,47 @@ private slots:
             QStringLiteral("20160507080000"));
         QCOMPARE(runTool(out), 0);
         QCOMPARE(scalar(out, QStringLiteral("select 姓名 from 档案")).toString(), QStringLiteral("张三"));
+    }
+
+    // On a server the tool fills an empty database with the same tables,
+    // settings row and phrases, and refuses one that has them already.
+    void createsTheTablesOnAServer()
+    {
+        BRENVOLL_PG_DATABASE(conninfo);
+        const auto tool = [&] {
+            return QProcess::execute(QString::fromUtf8(BRENVOLL_MKDB),
+                                     {QStringLiteral("--postgresql"), conninfo});
+        };
+        QCOMPARE(tool(), 0);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("数据库.db"));
+        QCOMPARE(runTool(file), 0);
+        const QString columns = QStringLiteral("select count(*) from information_schema.columns "
+                                               "where table_name = '档案'");
+        const QString settings =
+            QStringLiteral("select 密码 || '|' || 路径 || '|' || 左边距 || '|' || 上边距 "
+                           "from 设置");
+        const QString phrases = QStringLiteral("select string_agg(常用语, '|' order by rowid) from 词库");
+        {
+            QSqlDatabase db = brenvoll::test::PgServer::connect(conninfo, QStringLiteral("server"));
+            const auto value = [&](const QString& sql) {
+                QSqlQuery q(db);
+                return q.exec(sql) && q.next() ? q.value(0) : QVariant();
+            };
+            QCOMPARE(value(columns).toInt(), 52);
+            QCOMPARE(value(settings).toString(), QStringLiteral("864||0|0"));
+            QCOMPARE(value(phrases).toString(),
+                     scalar(file, QStringLiteral("select group_concat(常用语, '|') from 词库")).toString());
+            QVERIFY(
+                value(QStringLiteral("insert into 档案 (序列号) values ('1') returning 序列号")).isValid());
+            QVERIFY(
+                !value(QStringLiteral("insert into 档案 (序列号) values ('1') returning 序列号")).isValid());
+
+            QCOMPARE(tool(), 1);
+            QCOMPARE(value(QStringLiteral("select count(*) from 设置")).toInt(), 1);
+            QCOMPARE(value(QStringLiteral("select count(*) from 档案")).toInt(), 1);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("server"));
     }
 };
 

@@ -1,13 +1,21 @@
 // brenvoll-mkdb SCHEMA.sql OUT.db
+// brenvoll-mkdb --postgresql CONNINFO
 //
 // Creates the delivered database from its schema. A database that already
 // exists is left exactly as it is: it may hold a clinic's records. The new
 // file is written under a temporary name and renamed, readable and writable by
 // its owner only.
+//
+// With --postgresql the tables, the settings row and the phrases are created
+// in an existing empty database on a server (made with createdb), in one
+// transaction: a database that already holds the tables is refused unchanged.
+#include "schema-postgresql.h"
+
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <libpq-fe.h>
 #include <sqlite3.h>
 #include <sstream>
 #include <string>
@@ -15,10 +23,35 @@
 
 namespace fs = std::filesystem;
 
+namespace {
+int createOnServer(const char* conninfo)
+{
+    PGconn* connection = PQconnectdb(conninfo);
+    if (PQstatus(connection) != CONNECTION_OK) {
+        std::cerr << "brenvoll-mkdb: cannot connect: " << PQerrorMessage(connection);
+        PQfinish(connection);
+        return 1;
+    }
+    const std::string sql = std::string("BEGIN;\n") + kPostgresqlSchema + "\nCOMMIT;\n";
+    PGresult* result = PQexec(connection, sql.c_str());
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+    if (!ok) {
+        std::cerr << "brenvoll-mkdb: schema failed, nothing was created: " << PQerrorMessage(connection);
+    }
+    PQclear(result);
+    PQfinish(connection);
+    return ok ? 0 : 1;
+}
+} // namespace
+
 int main(int argc, char** argv)
 {
+    if (argc == 3 && std::string(argv[1]) == "--postgresql") {
+        return createOnServer(argv[2]);
+    }
     if (argc != 3) {
-        std::cerr << "usage: brenvoll-mkdb SCHEMA.sql OUT.db\n";
+        std::cerr << "usage: brenvoll-mkdb SCHEMA.sql OUT.db\n"
+                     "       brenvoll-mkdb --postgresql CONNINFO\n";
         return 2;
     }
     const fs::path schemaPath = argv[1];

@@ -1,6 +1,7 @@
 #include "Database.h"
 
 #include "ProgramPaths.h"
+#include "ServerConfig.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -14,6 +15,7 @@ namespace brenvoll {
 namespace {
 const QString kConnectionName = QStringLiteral("brenvoll");
 QString g_path;
+QString g_server; // host:port when connected to a server
 
 void setError(QString* error, const QString& text)
 {
@@ -50,12 +52,64 @@ void setDiagnosis(Database::Diagnosis* diagnosis, const QSqlError& error)
         *diagnosis = Database::diagnose(error);
     }
 }
+
+// A server's refusal in the operator's words: SQLSTATE classes and the
+// messages of a failed connection.
+QString serverReason(const QSqlError& error)
+{
+    const QString code = error.nativeErrorCode();
+    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
+    if (code.startsWith(QLatin1String("08")) ||
+        text.contains(QLatin1String("server closed the connection")) ||
+        text.contains(QLatin1String("no connection to the server"))) {
+        return QStringLiteral("与数据库服务器 %1 的连接已中断，请检查网络后重新启动程序。").arg(g_server);
+    }
+    if (code == QLatin1String("23505")) {
+        return QStringLiteral("这个序列号已被使用。");
+    }
+    if (code == QLatin1String("53100")) {
+        return QStringLiteral("数据库服务器的磁盘已满，无法写入。");
+    }
+    if (code == QLatin1String("40P01") || code == QLatin1String("55P03") || code == QLatin1String("40001")) {
+        return QStringLiteral("数据库正被其他工作站使用，请稍后再试。");
+    }
+    if (code == QLatin1String("42501")) {
+        return QStringLiteral("数据库服务器上的这个用户没有所需的权限。");
+    }
+    return {};
+}
+
+QString connectReason(const QString& text, const ServerConfig& config)
+{
+    if (text.contains(QLatin1String("password authentication failed")) ||
+        text.contains(QLatin1String("no password supplied")) ||
+        text.contains(QLatin1String("authentication failed"))) {
+        return QStringLiteral("服务器拒绝登录，用户名“%1”或密码不正确").arg(config.user);
+    }
+    if (text.contains(QLatin1String("database \"")) && text.contains(QLatin1String("does not exist"))) {
+        return QStringLiteral("服务器上没有数据库“%1”").arg(config.name);
+    }
+    if (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist"))) {
+        return QStringLiteral("服务器上没有用户“%1”").arg(config.user);
+    }
+    if (text.contains(QLatin1String("pg_hba.conf"))) {
+        return QStringLiteral("服务器不允许这台电脑以用户“%1”登录").arg(config.user);
+    }
+    return QStringLiteral("服务器没有响应（没有运行、地址或端口不对，或网络不通）");
+}
 } // namespace
 
 Database::Diagnosis Database::diagnose(const QSqlError& error)
 {
     if (!error.isValid()) {
         return {};
+    }
+    if (engine() == Engine::PostgreSQL) {
+        const QString code = error.nativeErrorCode();
+        const bool inUse = code == QLatin1String("40P01") || code == QLatin1String("55P03");
+        const QString engineText = error.databaseText().trimmed();
+        return {inUse ? Trouble::InUse : Trouble::Other,
+                engineText.isEmpty() ? error.text().trimmed() : engineText};
     }
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
@@ -124,6 +178,53 @@ bool Database::open(const QString& connection, QString* error, Diagnosis* diagno
     return true;
 }
 
+bool Database::openServer(const ServerConfig& config, QString* error)
+{
+    close();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnectionName);
+    if (!db.isValid()) {
+        setError(error, QStringLiteral(
+                            "无法连接数据库服务器 %1：本机缺少 PostgreSQL 数据库驱动（libqt6sql6-psql）。")
+                            .arg(config.server()));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(kConnectionName);
+        return false;
+    }
+    db.setHostName(config.host);
+    db.setPort(config.port);
+    db.setDatabaseName(config.name);
+    db.setUserName(config.user);
+    if (config.password) {
+        db.setPassword(*config.password);
+    }
+    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=brenvoll")};
+    if (!config.sslmode.isEmpty()) {
+        options << QStringLiteral("sslmode=") + config.sslmode;
+    }
+    db.setConnectOptions(options.join(u';'));
+    if (!db.open()) {
+        const QString text = db.lastError().databaseText().trimmed();
+        setError(error, QStringLiteral("无法连接数据库服务器 %1：%2。\n（%3）")
+                            .arg(config.server(), connectReason(text, config),
+                                 text.isEmpty() ? db.lastError().text() : text));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(kConnectionName);
+        return false;
+    }
+    g_server = config.server();
+    return true;
+}
+
+Database::Engine Database::engine()
+{
+    return g_server.isEmpty() ? Engine::SQLite : Engine::PostgreSQL;
+}
+
+QString Database::serverName()
+{
+    return g_server;
+}
+
 void Database::close()
 {
     if (QSqlDatabase::contains(kConnectionName)) {
@@ -134,6 +235,7 @@ void Database::close()
         QSqlDatabase::removeDatabase(kConnectionName);
     }
     g_path.clear();
+    g_server.clear();
 }
 
 bool Database::isOpen()
@@ -203,6 +305,13 @@ QString Database::storable(const QString& text)
 
 bool Database::checkFile(QString* error)
 {
+    if (engine() == Engine::PostgreSQL) {
+        if (!isOpen()) {
+            setError(error, QStringLiteral("数据库没有打开。"));
+            return false;
+        }
+        return true;
+    }
     sqlite3* db = handle();
     if (!db) {
         setError(error, QStringLiteral("数据库没有打开。"));
@@ -224,6 +333,9 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
         setError(error, QStringLiteral("数据库没有打开。"));
         setDiagnosis(diagnosis, Trouble::Other);
         return false;
+    }
+    if (engine() == Engine::PostgreSQL) {
+        return verifyServerTables(error, diagnosis);
     }
     QSqlQuery check(connection());
     if (!check.exec(QStringLiteral("PRAGMA quick_check")) || !check.next()) {
@@ -252,6 +364,28 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
     return true;
 }
 
+bool Database::verifyServerTables(QString* error, Diagnosis* diagnosis)
+{
+    QSqlQuery tables(connection());
+    if (!tables.exec(
+            QStringLiteral("select count(*) from information_schema.tables where "
+                           "table_schema = current_schema() and table_name in ('档案', '设置', '词库')")) ||
+        !tables.next()) {
+        setError(error, QStringLiteral("无法读取数据库服务器 %1 上的数据库：%2")
+                            .arg(g_server, describe(tables.lastError())));
+        setDiagnosis(diagnosis, tables.lastError());
+        return false;
+    }
+    if (tables.value(0).toInt() != 3) {
+        setError(error, QStringLiteral("数据库服务器 %1 上的数据库“%2”缺少数据表，"
+                                       "请先用 brenvoll-mkdb --postgresql 建立。")
+                            .arg(g_server, connection().databaseName()));
+        setDiagnosis(diagnosis, Trouble::Other);
+        return false;
+    }
+    return true;
+}
+
 sqlite3* Database::handle()
 {
     return isOpen() ? handle(connection()) : nullptr;
@@ -271,6 +405,15 @@ sqlite3* Database::handle(const QSqlDatabase& db)
 
 QString Database::describe(const QSqlError& error)
 {
+    if (engine() == Engine::PostgreSQL) {
+        const QString detail = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
+                                                                        : error.databaseText().trimmed();
+        const QString reason = serverReason(error);
+        if (reason.isEmpty()) {
+            return detail.isEmpty() ? QStringLiteral("数据库操作失败。") : detail;
+        }
+        return detail.isEmpty() ? reason : reason + QStringLiteral("（") + detail + QStringLiteral("）");
+    }
     bool ok = false;
     const int code = error.nativeErrorCode().toInt(&ok);
     return describe(ok ? code : -1, error.text().trimmed());

@@ -1,6 +1,8 @@
 #pragma once
-// The program's one connection to 数据库.db. Every read and write of the
-// program goes through it; operator text is always bound as a parameter.
+// The program's one connection: to 数据库.db, or to the shared database on a
+// PostgreSQL server that brenvoll.ini names. Every read and write of the
+// program goes through it; operator text is always bound as a parameter. The
+// few differences of the two engines stay in the storage layer.
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -9,6 +11,8 @@
 struct sqlite3;
 
 namespace brenvoll {
+
+struct ServerConfig;
 
 class Database
 {
@@ -34,10 +38,23 @@ public:
     // file must exist: it is never created here. Writes are durable once
     // reported done (rollback journal, full sync).
     static bool open(const QString& connection, QString* error = nullptr, Diagnosis* diagnosis = nullptr);
+    // Connects to the server database of `config`. The message of a failure
+    // names the server and says why in words the operator understands.
+    static bool openServer(const ServerConfig& config, QString* error = nullptr);
     static void close();
+
+    enum class Engine
+    {
+        SQLite,
+        PostgreSQL,
+    };
+    // The engine of the open connection (SQLite when none is open).
+    static Engine engine();
+    // "host:port" of the server in use; empty with SQLite.
+    static QString serverName();
     static bool isOpen();
     static QSqlDatabase connection();
-    // The database file in use.
+    // The database file in use; empty with a server.
     static QString filePath();
 
     // A prepared statement on the connection; check with ok().
@@ -76,6 +93,9 @@ public:
     static ::sqlite3* handle();
     // The engine's handle of any open connection.
     static ::sqlite3* handle(const QSqlDatabase& db);
+
+private:
+    static bool verifyServerTables(QString* error, Diagnosis* diagnosis);
 };
 
 } // namespace brenvoll

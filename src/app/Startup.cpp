@@ -5,6 +5,7 @@
 #include "LoginWindow.h"
 #include "MessageBox.h"
 #include "ProgramPaths.h"
+#include "ServerConfig.h"
 #include "mainwindow/MainWindow.h"
 
 #include <QApplication>
@@ -111,6 +112,27 @@ QString startUpMessage(const QString& file, const QString& error, const Database
     return QStringLiteral("无法打开数据库文件“%1”。\n原因：%2").arg(file, error);
 }
 
+// A shared database on a server, as brenvoll.ini chooses: a password that
+// other users can read is pointed out before the login; a server that cannot
+// be used is named with the reason, and the program ends.
+bool openServerDatabase(const QString& folder, const ServerConfig& config)
+{
+    const QString configFile = serverConfigPath(folder);
+    if (passwordReadableByOthers(configFile, config)) {
+        MessageBox::warning(
+            nullptr, QStringLiteral("配置文件“%1”中保存着数据库密码，而本机的其他用户也能读取这个文件。"
+                                    "请把它改为只有本用户可读，或删去密码、改用 ~/.pgpass。")
+                         .arg(QDir::toNativeSeparators(configFile)));
+    }
+    QString error;
+    if (!Database::openServer(config, &error) || !Database::verify(&error)) {
+        Database::close();
+        MessageBox::warning(nullptr, error);
+        return false;
+    }
+    return true;
+}
+
 // After the login: the main window, created on first use, loads and shows.
 void openMainWindow()
 {
@@ -155,6 +177,19 @@ bool startUp(const QString& folder)
 {
     QString title = QString::fromLatin1(kSheetTitleList);
     setSheetTitle(decodeNumberList(title));
+
+    QString configError;
+    if (const auto server = readServerConfig(folder, &configError)) {
+        if (!openServerDatabase(folder, *server)) {
+            return false;
+        }
+        showLoginWindow();
+        return true;
+    }
+    if (!configError.isEmpty()) {
+        MessageBox::warning(nullptr, configError);
+        return false;
+    }
 
     if (!isOrdinaryFile(databasePath(folder))) {
         MessageBox::notice(nullptr, QStringLiteral("数据库文件丢失，请到作者主页下载完整版本！"));

@@ -1,15 +1,18 @@
 // Start-up refuses to run without its database file, and tells a damaged
 // file from one that is only in use or not permitted.
 #include "FaultVfs.h"
+#include "PgServer.h"
 #include "TestSupport.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "app/ServerConfig.h"
 #include "app/Startup.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
@@ -195,6 +198,98 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         for (QWidget* w : QApplication::topLevelWidgets()) {
             w->close();
+        }
+    }
+
+    // brenvoll.ini chooses a server; what cannot be used is named with the
+    // server and the reason, and there is no login.
+    void serverChosenByTheConfigFile_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("usable") << QString() << QString();
+        QTest::newRow("no server at the port")
+            << QStringLiteral("port=1") << QStringLiteral("服务器没有响应");
+        QTest::newRow("no such database")
+            << QStringLiteral("name=没有") << QStringLiteral("服务器上没有数据库“没有”");
+        QTest::newRow("no such user")
+            << QStringLiteral("user=nobody") << QStringLiteral("服务器上没有用户“nobody”");
+        QTest::newRow("no tables") << QStringLiteral("empty") << QStringLiteral("缺少数据表");
+        QTest::newRow("unknown driver")
+            << QStringLiteral("driver=oracle") << QStringLiteral("driver=oracle 无法识别");
+    }
+    void serverChosenByTheConfigFile()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, message);
+        QString conninfo;
+        if (change == QLatin1String("empty")) {
+            BRENVOLL_PG_DATABASE(empty);
+            conninfo = empty;
+        } else {
+            BRENVOLL_PG_PROGRAM_DATABASE(tables);
+            conninfo = tables;
+        }
+        QTemporaryDir dir; // no 数据库.db: the server replaces it
+        QString config = test::PgServer::shared().configText(conninfo);
+        if (change.contains(u'=')) {
+            config.remove(QRegularExpression(u'^' + change.section(u'=', 0, 0) + QStringLiteral("=[^\n]*\n"),
+                                             QRegularExpression::MultilineOption));
+            config += change + u'\n';
+        }
+        QFile file(serverConfigPath(dir.path()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(config.toUtf8());
+        file.close();
+        const QString server =
+            test::PgServer::shared().socketFolder() + u':' +
+            QString::number(change == QLatin1String("port=1") ? 1 : test::PgServer::shared().port());
+
+        QCOMPARE(startUp(dir.path()), message.isEmpty());
+        const auto shown = MessageBox::takeShown();
+        if (message.isEmpty()) {
+            QVERIFY(shown.isEmpty());
+            QCOMPARE(Database::engine(), Database::Engine::PostgreSQL);
+            QVERIFY(visibleWindows() >= 1);
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                w->close();
+            }
+            return;
+        }
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(message), qPrintable(shown[0].text));
+        if (!change.startsWith(QLatin1String("driver"))) {
+            QVERIFY2(shown[0].text.contains(server), qPrintable(shown[0].text));
+        }
+        QCOMPARE(visibleWindows(), 0);
+        QVERIFY(!Database::isOpen());
+    }
+
+    // A password others can read is pointed out once, naming the file,
+    // before the login.
+    void passwordReadableByOthersIsPointedOut()
+    {
+        BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+        QTemporaryDir dir;
+        QFile file(serverConfigPath(dir.path()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            (test::PgServer::shared().configText(conninfo) + QStringLiteral("password=秘密\n")).toUtf8());
+        file.close();
+        for (const bool others : {false, true}) {
+            QFile::setPermissions(file.fileName(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      (others ? QFileDevice::ReadOther : QFileDevice::Permissions()));
+            QVERIFY(startUp(dir.path()));
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), others ? 1 : 0);
+            if (others) {
+                QVERIFY(shown[0].text.contains(file.fileName()));
+            }
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                w->close();
+            }
+            Database::close();
         }
     }
 };

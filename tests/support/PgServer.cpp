@@ -178,6 +178,34 @@ QSqlDatabase PgServer::connect(const QString& conninfo, const QString& name)
     return db;
 }
 
+QString PgServer::createProgramDatabase(QString* error)
+{
+    const QString conninfo = createDatabase(error);
+    if (conninfo.isEmpty()) {
+        return {};
+    }
+    QProcess tool;
+    tool.setProcessChannelMode(QProcess::MergedChannels);
+    tool.start(QString::fromUtf8(BRENVOLL_MKDB), {QStringLiteral("--postgresql"), conninfo});
+    if (!tool.waitForFinished(60000) || tool.exitCode() != 0) {
+        if (error) {
+            *error = QStringLiteral("brenvoll-mkdb --postgresql failed: ") +
+                     QString::fromLocal8Bit(tool.readAll());
+        }
+        return {};
+    }
+    return conninfo;
+}
+
+QString PgServer::configText(const QString& conninfo) const
+{
+    const QString name = conninfo.section(QStringLiteral("dbname="), 1).section(u' ', 0, 0);
+    return QStringLiteral("[database]\ndriver=postgresql\nhost=%1\nport=%2\nname=%3\nuser=%4\n")
+        .arg(m_folder)
+        .arg(m_port)
+        .arg(name, kClusterUser);
+}
+
 QString PgServer::user() const
 {
     return kClusterUser;

@@ -24,6 +24,10 @@ public:
     // A new empty database (as createdb makes one); its connection string
     // ("host=… port=… dbname=… user=…"), empty on failure.
     QString createDatabase(QString* error = nullptr);
+    // A new database with the program's tables, made by brenvoll-mkdb --postgresql.
+    QString createProgramDatabase(QString* error = nullptr);
+    // The [database] group of a brenvoll.ini for a database of this server.
+    QString configText(const QString& conninfo) const;
     QString socketFolder() const;
     // A connection named `name` to the database of a connection string made
     // by createDatabase(), opened.
@@ -50,7 +54,10 @@ private:
 
 // Skips the test when PostgreSQL is not installed, fails it when the server
 // does not start; otherwise `conninfo` names a new empty database.
-#define BRENVOLL_PG_DATABASE(conninfo)                                                                       \
+#define BRENVOLL_PG_DATABASE(conninfo) BRENVOLL_PG_DATABASE_WITH(conninfo, createDatabase)
+// The same, with the program's tables.
+#define BRENVOLL_PG_PROGRAM_DATABASE(conninfo) BRENVOLL_PG_DATABASE_WITH(conninfo, createProgramDatabase)
+#define BRENVOLL_PG_DATABASE_WITH(conninfo, create)                                                          \
     QString conninfo;                                                                                        \
     do {                                                                                                     \
         auto& server_ = brenvoll::test::PgServer::shared();                                                  \
@@ -58,6 +65,6 @@ private:
             QSKIP(qPrintable(server_.failure()));                                                            \
         QVERIFY2(server_.isRunning(), qPrintable(server_.failure()));                                        \
         QString error_;                                                                                      \
-        conninfo = server_.createDatabase(&error_);                                                          \
+        conninfo = server_.create(&error_);                                                                  \
         QVERIFY2(!conninfo.isEmpty(), qPrintable(error_));                                                   \
     } while (false)

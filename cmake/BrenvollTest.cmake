@@ -16,6 +16,18 @@ function(brenvoll_add_test name)
     add_dependencies(${name} brenvoll_database)
 endfunction()
 
+# Runs a store test a second time on the PostgreSQL server that the test
+# support starts (<name>_postgresql); exit code 77 (no PostgreSQL installed)
+# counts as skipped.
+function(brenvoll_add_server_run name)
+    add_test(NAME ${name}_postgresql COMMAND ${name})
+    get_test_property(${name} TIMEOUT timeout)
+    set_tests_properties(${name}_postgresql PROPERTIES
+        TIMEOUT ${timeout}
+        SKIP_RETURN_CODE 77
+        ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=96;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false;BRENVOLL_TEST_ENGINE=postgresql")
+endfunction()
+
 # The sources follow .clang-format: CI fails on a file that does not.
 find_program(BRENVOLL_CLANG_FORMAT NAMES clang-format clang-format-14)
 if(BRENVOLL_CLANG_FORMAT)

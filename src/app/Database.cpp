@@ -8,6 +8,7 @@
 #include <QSqlDriver>
 #include <QUrl>
 
+#include <libpq-fe.h>
 #include <sqlite3.h>
 
 namespace brenvoll {
@@ -296,11 +297,119 @@ QString Database::storable(const QString& text)
         const QChar ch = out.at(i);
         if (ch.isHighSurrogate() && i + 1 < size && out.at(i + 1).isLowSurrogate()) {
             ++i;
-        } else if (ch.isSurrogate() || ch.unicode() >= 0xFFFE) {
+        } else if (ch.isSurrogate() || ch.unicode() >= 0xFFFE || (ch.isNull() && !g_server.isEmpty())) {
             out[i] = QChar::ReplacementCharacter;
         }
     }
     return out;
+}
+
+QString Database::containsText(const QString& column)
+{
+    if (engine() == Engine::SQLite) {
+        return column + QStringLiteral(" like '%' || ? || '%'");
+    }
+    // SQLite's like: ASCII letters in either case, no escape character.
+    static const QString fold =
+        QStringLiteral(", 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')");
+    return QStringLiteral("translate(") + column + fold + QStringLiteral(" like '%' || translate(?") + fold +
+           QStringLiteral(" || '%' escape ''");
+}
+
+namespace {
+bool readSqliteRows(const QByteArray& sql, const QStringList& params, int columns,
+                    const Database::TextRow& row, QString* error)
+{
+    sqlite3* db = Database::handle();
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr);
+    for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
+        const QByteArray text = Database::storable(params[i]).toUtf8();
+        rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    std::vector<const char*> texts(columns);
+    std::vector<int> sizes(columns);
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(statement);
+        if (rc != SQLITE_ROW) {
+            break;
+        }
+        for (int c = 0; c < columns; ++c) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
+            texts[c] = text ? text : "";
+            sizes[c] = text ? sqlite3_column_bytes(statement, c) : 0;
+        }
+        row(texts.data(), sizes.data());
+    }
+    if (rc != SQLITE_DONE && error) {
+        *error = Database::describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    }
+    sqlite3_finalize(statement);
+    return rc == SQLITE_DONE;
+}
+
+bool readServerRows(QByteArray sql, const QStringList& params, int columns, const Database::TextRow& row,
+                    QString* error)
+{
+    const QVariant handle = Database::connection().driver()->handle();
+    // The driver names the handle's type by libpq's struct, pg_conn.
+    PGconn* connection =
+        qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0
+            ? *static_cast<PGconn* const*>(handle.data())
+            : nullptr;
+    if (!connection) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return false;
+    }
+    // The program's statements hold no "?" but their placeholders.
+    QByteArray numbered;
+    int placeholder = 0;
+    for (const char ch : sql) {
+        if (ch == '?') {
+            numbered += '$' + QByteArray::number(++placeholder);
+        } else {
+            numbered += ch;
+        }
+    }
+    std::vector<QByteArray> values;
+    std::vector<const char*> pointers;
+    for (const QString& param : params) {
+        values.push_back(Database::storable(param).toUtf8());
+    }
+    for (const QByteArray& value : values) {
+        pointers.push_back(value.constData());
+    }
+    PGresult* result = PQexecParams(connection, numbered.constData(), int(pointers.size()), nullptr,
+                                    pointers.data(), nullptr, nullptr, 0);
+    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK && PQnfields(result) >= columns;
+    if (ok) {
+        std::vector<const char*> texts(columns);
+        std::vector<int> sizes(columns);
+        const int rows = PQntuples(result);
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                texts[c] = PQgetvalue(result, r, c);
+                sizes[c] = PQgetlength(result, r, c);
+            }
+            row(texts.data(), sizes.data());
+        }
+    } else {
+        setError(error, QStringLiteral("读取数据库服务器 %1 时出错：%2")
+                            .arg(g_server, QString::fromUtf8(PQerrorMessage(connection)).trimmed()));
+    }
+    PQclear(result);
+    return ok;
+}
+} // namespace
+
+bool Database::readTextRows(const QString& sql, const QStringList& params, int columns, const TextRow& row,
+                            QString* error)
+{
+    if (!checkFile(error)) {
+        return false;
+    }
+    return engine() == Engine::SQLite ? readSqliteRows(sql.toUtf8(), params, columns, row, error)
+                                      : readServerRows(sql.toUtf8(), params, columns, row, error);
 }
 
 bool Database::checkFile(QString* error)

@@ -7,6 +7,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 struct sqlite3;
 
@@ -69,8 +72,22 @@ public:
     // can hold them) become U+FFFD: the engine would pair a lone half with the
     // next character, losing both, and reads the non-characters back as U+FFFD
     // anyway. Leading U+FEFF (byte order marks) are dropped, as the engine
-    // drops the first. Every other text is stored exactly.
+    // drops the first. A server refuses U+0000 in text: there it becomes
+    // U+FFFD as well. Every other text is stored exactly.
     static QString storable(const QString& text);
+
+    // The condition "`column` contains the bound text", with one placeholder:
+    // "%" and "_" in the text are wildcards, no character escapes them, and
+    // the letters A to Z match either case while every other character
+    // matches only itself, on either engine.
+    static QString containsText(const QString& column);
+
+    // Runs a select of text columns for long lists, straight on the engine:
+    // `row` gets every row's columns as UTF-8 (a NULL as empty). `params` are
+    // bound as storable text. False with a reason on failure.
+    using TextRow = std::function<void(const char* const* texts, const int* sizes)>;
+    static bool readTextRows(const QString& sql, const QStringList& params, int columns, const TextRow& row,
+                             QString* error = nullptr);
 
     // False with a reason when the file the connection works on is no longer
     // the file at its path: deleted, moved away or replaced while the program

@@ -44,8 +44,10 @@ bool PhraseStore::matching(const QString& part, QStringList& phrases, QString* e
         }
         return false;
     }
-    QSqlQuery query = Database::prepare(
-        QStringLiteral("select 常用语 from 词库 where 常用语 like '%' || ? || '%' order by rowid"), error);
+    QSqlQuery query = Database::prepare(QStringLiteral("select 常用语 from 词库 where ") +
+                                            Database::containsText(QStringLiteral("常用语")) +
+                                            QStringLiteral(" order by rowid"),
+                                        error);
     // Bound as stored, so that a phrase is found by the text it was added as;
     // empty (even null) matches all.
     Database::bindText(query, part);

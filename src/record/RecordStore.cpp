@@ -45,44 +45,23 @@ QString dateText(const QString& stored)
 
 // Result lists can hold hundreds of thousands of lines: they are read straight
 // from the engine, each line built from the stored UTF-8 in one conversion.
-bool readLines(const char* sql, const QStringList& params, std::vector<ResultLine>& lines, QString* error)
+bool readLines(const QString& sql, const QStringList& params, std::vector<ResultLine>& lines, QString* error)
 {
     lines.clear();
-    if (!Database::checkFile(error)) {
-        return false;
-    }
-    sqlite3* db = Database::handle();
-    sqlite3_stmt* statement = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-    for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
-        const QByteArray text = Database::storable(params[i]).toUtf8();
-        rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
     QByteArray line;
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(statement);
-        if (rc != SQLITE_ROW) {
-            break;
-        }
-        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        const int nameBytes = sqlite3_column_bytes(statement, 0);
-        const auto* date = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-        // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
-        const int dateBytes = qMin(sqlite3_column_bytes(statement, 1), 10);
-        const auto* key = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
-        const int keyBytes = sqlite3_column_bytes(statement, 2);
-        line.clear();
-        line.append(name, nameBytes).append('[').append(date, dateBytes).append(']');
-        lines.push_back({QString::fromUtf8(line), QString::fromUtf8(key, keyBytes)});
-    }
-    if (rc != SQLITE_DONE) {
-        if (error) {
-            *error = Database::describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-        }
+    const bool ok = Database::readTextRows(
+        sql, params, 3,
+        [&](const char* const* texts, const int* sizes) {
+            // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
+            line.clear();
+            line.append(texts[0], sizes[0]).append('[').append(texts[1], qMin(sizes[1], 10)).append(']');
+            lines.push_back({QString::fromUtf8(line), QString::fromUtf8(texts[2], sizes[2])});
+        },
+        error);
+    if (!ok) {
         lines.clear();
     }
-    sqlite3_finalize(statement);
-    return rc == SQLITE_DONE;
+    return ok;
 }
 
 // The engine refuses "like" patterns longer than its limit (50000 bytes
@@ -112,16 +91,19 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
         return SearchError::Database;
     }
     const bool ok =
-        readLines("select 姓名, 日期, 序列号 from 档案 where 姓名 like '%' || ? || '%' "
-                  "and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc",
+        readLines(QStringLiteral("select 姓名, 日期, 序列号 from 档案 where ") +
+                      Database::containsText(QStringLiteral("姓名")) + QStringLiteral(" and ") +
+                      Database::containsText(QStringLiteral("地址")) +
+                      QStringLiteral(" and 日期 between ? and ? order by 序列号 desc"),
                   {filter.name, filter.address, formatDate(*from), formatDate(*to)}, lines, error);
     return ok ? SearchError::None : SearchError::Database;
 }
 
 bool RecordStore::listDay(const QString& date, std::vector<ResultLine>& lines, QString* error)
 {
-    return readLines("select 姓名, 日期, 序列号 from 档案 where 日期 between ? and ? order by 序列号 desc",
-                     {date, date}, lines, error);
+    return readLines(
+        QStringLiteral("select 姓名, 日期, 序列号 from 档案 where 日期 between ? and ? order by 序列号 desc"),
+        {date, date}, lines, error);
 }
 
 bool RecordStore::latestByAddress(const QString& name, std::vector<LatestExam>& people, QString* error)

@@ -42,10 +42,11 @@ ReportQuery::Error ReportQuery::run(const ReportFilter& filter, std::vector<Repo
         }
         return Error::Database;
     }
-    QSqlQuery query = Database::prepare(
-        QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 "
-                       "where 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号"),
-        error);
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 where ") +
+                              Database::containsText(QStringLiteral("地址")) +
+                              QStringLiteral(" and 日期 between ? and ? order by 序列号"),
+                          error);
     // Bound as stored, so that an address is found by the text it was saved
     // as; a null text is the empty text, which matches every address.
     Database::bindText(query, filter.address);

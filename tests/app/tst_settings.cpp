@@ -41,6 +41,15 @@ private:
     // Every update of 设置 fails from now on, as on a full or locked disk.
     void refuseWrites()
     {
+        if (test::onServer()) {
+            QSqlQuery query(Database::connection());
+            QVERIFY(
+                query.exec(QStringLiteral("create function no_write() returns trigger language plpgsql as "
+                                          "$$ begin raise exception 'disk full'; end $$")));
+            QVERIFY(query.exec(QStringLiteral("create trigger no_write before update on 设置 for each row "
+                                              "execute function no_write()")));
+            return;
+        }
         runSql(QStringLiteral("create trigger no_write before update on 设置 begin "
                               "select raise(abort, 'disk full'); end"));
     }

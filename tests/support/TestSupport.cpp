@@ -1,13 +1,18 @@
 #include "TestSupport.h"
 
+#include "PgServer.h"
 #include "app/Database.h"
 #include "app/ProgramPaths.h"
+#include "app/ServerConfig.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTest>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace brenvoll::test {
 
@@ -16,11 +21,33 @@ QString deliveredDatabase()
     return QString::fromUtf8(BRENVOLL_TEST_DATABASE);
 }
 
+bool onServer()
+{
+    static const bool server = qEnvironmentVariable("BRENVOLL_TEST_ENGINE") == QLatin1String("postgresql");
+    return server;
+}
+
 TestFolder::TestFolder()
 {
     m_ok = m_dir.isValid() && QFile::copy(deliveredDatabase(), databaseFile());
     if (m_ok) {
         QFile::setPermissions(databaseFile(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+    if (m_ok && onServer()) {
+        PgServer& server = PgServer::shared();
+        if (server.isMissing()) {
+            // ctest counts exit code 77 of the server runs as skipped.
+            std::fprintf(stderr, "SKIP: %s\n", qPrintable(server.failure()));
+            std::exit(77);
+        }
+        QString error;
+        m_conninfo = server.createProgramDatabase(&error);
+        QFile config(serverConfigPath(m_dir.path()));
+        m_ok = !m_conninfo.isEmpty() && config.open(QIODevice::WriteOnly) &&
+               config.write(server.configText(m_conninfo).toUtf8()) > 0;
+        if (!m_ok) {
+            qWarning("test server database: %s", qPrintable(error));
+        }
     }
 }
 
@@ -36,6 +63,11 @@ QString TestFolder::databaseFile() const
 
 bool TestFolder::open()
 {
+    if (m_ok && onServer()) {
+        QString error;
+        const auto config = readServerConfig(m_dir.path(), &error);
+        return config && Database::openServer(*config, &error);
+    }
     return m_ok && Database::open(connectionString(m_dir.path()));
 }
 

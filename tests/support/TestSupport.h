@@ -15,7 +15,13 @@ namespace brenvoll::test {
 // The delivered database that the build wrote beside the program.
 QString deliveredDatabase();
 
+// Whether the store tests run on a PostgreSQL server: the same test program
+// is run a second time with BRENVOLL_TEST_ENGINE=postgresql.
+bool onServer();
+
 // A temporary program folder holding a fresh copy of the delivered database.
+// On a server the folder also holds a brenvoll.ini naming a fresh database
+// of the test server, with the program's tables, which the folder then opens.
 class TestFolder
 {
 public:
@@ -24,10 +30,13 @@ public:
     bool isValid() const { return m_ok; }
     QString path() const { return m_dir.path(); }
     QString databaseFile() const;
-    // Opens the copy as the program's connection.
+    // Opens the copy (or the server database) as the program's connection.
     bool open();
+    // The connection string of the server database; empty with SQLite.
+    QString conninfo() const { return m_conninfo; }
 
 private:
+    QString m_conninfo;
     QTemporaryDir m_dir;
     bool m_ok = false;
 };

@@ -110,6 +110,56 @@ private slots:
         }
         QSqlDatabase::removeDatabase(QStringLiteral("server"));
     }
+
+    // brenvoll-migrate copies records, the settings row and the phrases of a
+    // file whole into a new server database, and never into one with records.
+    void migratesAFileToAServer()
+    {
+        BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("数据库.db"));
+        QCOMPARE(runTool(file), 0);
+        const QString odd = QStringLiteral("制表\t换行\n回车\r反斜杠\\ 'quote' \\N");
+        for (const QString& sql :
+             {QStringLiteral("insert into 档案 (序列号, 姓名, 日期, \"45\") values ('20160507080000', '%1', "
+                             "'2016-05-07', "
+                             "'结论')")
+                  .arg(QString(odd).replace(u'\'', QStringLiteral("''"))),
+              QStringLiteral("insert into 档案 (序列号, 姓名) values ('20160507090000', null)"),
+              QStringLiteral("update 设置 set 密码 = 'abc', 路径 = '/备份'"),
+              QStringLiteral("delete from 词库 where rowid % 2 = 0"),
+              QStringLiteral("insert into 词库 (常用语) values ('新的常用语')")}) {
+            scalar(file, sql);
+        }
+        const auto migrate = [&] {
+            return QProcess::execute(QString::fromUtf8(BRENVOLL_MIGRATE), {file, conninfo});
+        };
+        QCOMPARE(migrate(), 0);
+        {
+            QSqlDatabase db = brenvoll::test::PgServer::connect(conninfo, QStringLiteral("server"));
+            const auto value = [&](const QString& sql) {
+                QSqlQuery q(db);
+                return q.exec(sql) && q.next() ? q.value(0) : QVariant();
+            };
+            QCOMPARE(value(QStringLiteral("select count(*) from 档案")).toInt(), 2);
+            QCOMPARE(
+                value(QStringLiteral("select 姓名 || \"45\" from 档案 where 日期 = '2016-05-07'")).toString(),
+                odd + QStringLiteral("结论"));
+            QVERIFY(value(QStringLiteral("select 姓名 is null from 档案 where 序列号 = '20160507090000'"))
+                        .toBool());
+            QCOMPARE(value(QStringLiteral("select 密码 || 路径 from 设置")).toString(),
+                     QStringLiteral("abc/备份"));
+            QCOMPARE(
+                value(QStringLiteral("select string_agg(常用语, '|' order by rowid) from 词库")).toString(),
+                scalar(file, QStringLiteral("select group_concat(常用语, '|') from 词库")).toString());
+
+            scalar(file, QStringLiteral("insert into 档案 (序列号) values ('20170101080000')"));
+            QCOMPARE(migrate(), 1);
+            QCOMPARE(value(QStringLiteral("select count(*) from 档案")).toInt(), 2);
+            QCOMPARE(value(QStringLiteral("select count(*) from 设置")).toInt(), 1);
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("server"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestMkdb)

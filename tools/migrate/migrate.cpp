@@ -1,0 +1,199 @@
+// brenvoll-migrate 数据库.db CONNINFO
+//
+// Copies a clinic's SQLite database into the server database that
+// brenvoll-mkdb --postgresql created: every record, the settings row and the
+// phrases (which replace the ones the tool made), in one transaction, and
+// checks the counts before committing. A target that already holds records is
+// refused unchanged; so is everything when any step fails.
+#include <cstdio>
+#include <iostream>
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Failure
+{
+    std::string text;
+};
+
+class Server
+{
+public:
+    explicit Server(const char* conninfo) : m_connection(PQconnectdb(conninfo))
+    {
+        if (PQstatus(m_connection) != CONNECTION_OK) {
+            throw Failure{std::string("cannot connect: ") + PQerrorMessage(m_connection)};
+        }
+    }
+    ~Server() { PQfinish(m_connection); }
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    void run(const std::string& sql) { PQclear(check(PQexec(m_connection, sql.c_str()), sql)); }
+    long long count(const char* table)
+    {
+        PGresult* result =
+            check(PQexec(m_connection, (std::string("select count(*) from ") + table).c_str()), table);
+        const long long n = std::stoll(PQgetvalue(result, 0, 0));
+        PQclear(result);
+        return n;
+    }
+    // Rows in PostgreSQL's COPY text format: one line each, tab-separated.
+    void copy(const std::string& statement, const std::string& data)
+    {
+        PQclear(check(PQexec(m_connection, statement.c_str()), statement, PGRES_COPY_IN));
+        if (PQputCopyData(m_connection, data.data(), int(data.size())) != 1 ||
+            PQputCopyEnd(m_connection, nullptr) != 1) {
+            throw Failure{std::string("copy failed: ") + PQerrorMessage(m_connection)};
+        }
+        PQclear(check(PQgetResult(m_connection), statement));
+        while (PGresult* rest = PQgetResult(m_connection)) {
+            PQclear(rest);
+        }
+    }
+
+private:
+    PGresult* check(PGresult* result, const std::string& what, ExecStatusType wanted = PGRES_COMMAND_OK)
+    {
+        const ExecStatusType status = PQresultStatus(result);
+        if (status != wanted && status != PGRES_TUPLES_OK) {
+            const std::string text = PQerrorMessage(m_connection);
+            PQclear(result);
+            throw Failure{what.substr(0, 60) + ": " + text};
+        }
+        return result;
+    }
+    PGconn* m_connection;
+};
+
+// One value in COPY text format. NULL stays NULL; U+0000, which a server
+// refuses in text, becomes U+FFFD as the program stores it.
+void appendValue(std::string& out, sqlite3_stmt* statement, int column)
+{
+    if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
+        out += "\\N";
+        return;
+    }
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    const int size = sqlite3_column_bytes(statement, column);
+    for (int i = 0; i < size; ++i) {
+        const char ch = text[i];
+        switch (ch) {
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\0':
+            out += "\xEF\xBF\xBD";
+            break;
+        default:
+            out += ch;
+        }
+    }
+}
+
+// The rows of a select as COPY data, and how many there were.
+long long readRows(sqlite3* db, const std::string& sql, std::string& data)
+{
+    sqlite3_stmt* statement = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
+        throw Failure{std::string("cannot read the database: ") + sqlite3_errmsg(db)};
+    }
+    long long rows = 0;
+    int rc = SQLITE_ROW;
+    const int columns = sqlite3_column_count(statement);
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        for (int c = 0; c < columns; ++c) {
+            if (c > 0) {
+                data += '\t';
+            }
+            appendValue(data, statement, c);
+        }
+        data += '\n';
+        ++rows;
+    }
+    sqlite3_finalize(statement);
+    if (rc != SQLITE_DONE) {
+        throw Failure{std::string("cannot read the database: ") + sqlite3_errmsg(db)};
+    }
+    return rows;
+}
+
+std::string recordColumns()
+{
+    std::string columns = "姓名, 性别, 年龄, 日期, 地址, 序列号";
+    for (int i = 0; i < 46; ++i) {
+        columns += ", \"" + std::to_string(i) + '"';
+    }
+    return columns;
+}
+
+void migrate(const char* file, const char* conninfo)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(file, &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        const std::string text = db ? sqlite3_errmsg(db) : "out of memory";
+        sqlite3_close(db);
+        throw Failure{std::string("cannot open ") + file + ": " + text};
+    }
+    struct Closer
+    {
+        sqlite3* db;
+        ~Closer() { sqlite3_close(db); }
+    } closer{db};
+    // One read transaction: the copy is of one moment of the file.
+    sqlite3_exec(db, "begin", nullptr, nullptr, nullptr);
+    const std::string columns = recordColumns();
+    std::string records, settings, phrases;
+    const long long recordCount = readRows(db, "select " + columns + " from 档案 order by 序列号", records);
+    const long long settingsCount =
+        readRows(db, "select 密码, 路径, 左边距, 上边距 from 设置 order by rowid", settings);
+    const long long phraseCount = readRows(db, "select 常用语 from 词库 order by rowid", phrases);
+
+    Server server(conninfo);
+    server.run("begin");
+    if (const long long present = server.count("档案"); present > 0) {
+        throw Failure{"the server database already holds " + std::to_string(present) +
+                      " records; nothing was copied"};
+    }
+    server.run("delete from 设置");
+    server.run("delete from 词库");
+    server.copy("copy 设置 (密码, 路径, 左边距, 上边距) from stdin", settings);
+    server.copy("copy 词库 (常用语) from stdin", phrases);
+    server.copy("copy 档案 (" + columns + ") from stdin", records);
+    if (server.count("档案") != recordCount || server.count("设置") != settingsCount ||
+        server.count("词库") != phraseCount) {
+        throw Failure{"the counts on the server differ from the file; nothing was copied"};
+    }
+    server.run("commit");
+    std::cout << "brenvoll-migrate: copied " << recordCount << " records, " << settingsCount
+              << " settings row(s) and " << phraseCount << " phrases\n";
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::cerr << "usage: brenvoll-migrate 数据库.db CONNINFO\n";
+        return 2;
+    }
+    try {
+        migrate(argv[1], argv[2]);
+    } catch (const Failure& failure) {
+        std::cerr << "brenvoll-migrate: " << failure.text << "\n";
+        return 1;
+    }
+    return 0;
+}

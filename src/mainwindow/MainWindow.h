@@ -8,6 +8,8 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <optional>
+
 class QFrame;
 class QLabel;
 class QLineEdit;
@@ -105,6 +107,10 @@ private:
     // A fresh key into the key box, or an empty box and a message when no
     // key could be told free.
     void issueKey();
+    // Writes the sheet's record: a new sheet's is added (under the next free
+    // key when its key was taken meanwhile), a loaded one is overwritten only
+    // as the operator decides when another workstation changed or deleted it.
+    bool writeRecord(ExamRecord& record, QString* error);
     int px(double twips) const;
     // A new sheet started from the stored record `key`; nothing changes when
     // it cannot be read.
@@ -130,8 +136,9 @@ private:
     SheetEntry* m_entry = nullptr;
     PhrasePanel* m_phrasePanel = nullptr;
     KeyIssuer m_keys;
-    QString m_keyError;                // why the key box is empty
-    bool m_restoringSelection = false; // a selection change that loads nothing
+    QString m_keyError;                 // why the key box is empty
+    std::optional<ExamRecord> m_loaded; // the stored record as the sheet last loaded or saved it
+    bool m_restoringSelection = false;  // a selection change that loads nothing
 };
 
 } // namespace brenvoll

@@ -57,6 +57,7 @@ void MainWindow::loadSelectedRecord()
     QString error;
     if (RecordStore::load(key, record, &error)) {
         m_sheet->setRecord(record);
+        m_loaded = record;
         return;
     }
     // The sheet keeps the record it showed; a highlighted line of another
@@ -116,8 +117,10 @@ void MainWindow::saveRecord()
     ExamRecord record = m_sheet->record();
     record[Field::ExamDate] = *date;
     QString error;
-    if (!RecordStore::save(record, &error)) {
-        MessageBox::warning(this, QStringLiteral("记录没有保存：") + error);
+    if (!writeRecord(record, &error)) {
+        if (!error.isEmpty()) {
+            MessageBox::warning(this, QStringLiteral("记录没有保存：") + error);
+        }
         return;
     }
     // Show every record of the saved day, the saved one among them.
@@ -132,6 +135,42 @@ void MainWindow::saveRecord()
         return;
     }
     m_results->setLines(std::move(lines));
+}
+
+bool MainWindow::writeRecord(ExamRecord& record, QString* error)
+{
+    using Result = RecordStore::SaveResult;
+    Result result = Result::Failed;
+    if (m_loaded && m_loaded->key() == record.key()) {
+        result = RecordStore::update(*m_loaded, record, error);
+        if (result == Result::ChangedElsewhere) {
+            if (!MessageBox::askYesNo(this, QStringLiteral("此记录已被其他工作站修改。是否覆盖？"))) {
+                return false;
+            }
+            result = RecordStore::save(record, error) ? Result::Saved : Result::Failed;
+        } else if (result == Result::DeletedElsewhere) {
+            if (!MessageBox::askYesNo(this, QStringLiteral("此记录已被其他工作站删除。是否重新保存？"))) {
+                return false;
+            }
+            result = RecordStore::save(record, error) ? Result::Saved : Result::Failed;
+        }
+    } else {
+        // Another workstation may have stored a record under this key since
+        // it was issued: the sheet takes the next free one.
+        while ((result = RecordStore::insert(record, error)) == Result::KeyTaken) {
+            issueKey();
+            if (box(Field::Key)->text().isEmpty()) {
+                error->clear(); // issueKey() told the operator
+                return false;
+            }
+            record[Field::Key] = box(Field::Key)->text();
+        }
+    }
+    if (result != Result::Saved) {
+        return false;
+    }
+    m_loaded = RecordStore::asStored(record);
+    return true;
 }
 
 void MainWindow::newRecord()

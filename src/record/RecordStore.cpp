@@ -37,6 +37,37 @@ const QString& upsertSql()
     return sql;
 }
 
+const QString& insertSql()
+{
+    static const QString sql = []() -> QString {
+        const QString upsert = upsertSql();
+        return upsert.left(upsert.indexOf(QStringLiteral(" on conflict"))) +
+               QStringLiteral(" on conflict(序列号) do nothing");
+    }();
+    return sql;
+}
+
+// Every box's column set, then the key and every box's stored value as it
+// loads (a NULL as empty, the date without a time of day) compared.
+const QString& updateSql()
+{
+    static const QString sql = []() -> QString {
+        QStringList sets;
+        QStringList same;
+        for (const BoxDef& box : FieldMap::boxes()) {
+            sets << quoted(box.column) + QStringLiteral(" = ?");
+            const QString stored = QStringLiteral("coalesce(") + quoted(box.column) + QStringLiteral(", '')");
+            same << (box.field == Field::ExamDate
+                         ? QStringLiteral("substr(") + stored + QStringLiteral(", 1, 10)")
+                         : stored) +
+                        QStringLiteral(" = ?");
+        }
+        return QStringLiteral("update 档案 set ") + sets.join(u',') +
+               QStringLiteral(" where 序列号 = ? and ") + same.join(QStringLiteral(" and "));
+    }();
+    return sql;
+}
+
 QString dateText(const QString& stored)
 {
     // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
@@ -173,6 +204,52 @@ bool RecordStore::save(const ExamRecord& record, QString* error)
         Database::bindText(query, record[box.field]); // never NULL
     }
     return Database::exec(query, error);
+}
+
+RecordStore::SaveResult RecordStore::insert(const ExamRecord& record, QString* error)
+{
+    QSqlQuery query = Database::prepare(insertSql(), error);
+    for (const BoxDef& box : FieldMap::boxes()) {
+        Database::bindText(query, record[box.field]);
+    }
+    if (!Database::exec(query, error)) {
+        return SaveResult::Failed;
+    }
+    return query.numRowsAffected() == 1 ? SaveResult::Saved : SaveResult::KeyTaken;
+}
+
+RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const ExamRecord& record,
+                                            QString* error)
+{
+    QSqlQuery query = Database::prepare(updateSql(), error);
+    for (const BoxDef& box : FieldMap::boxes()) {
+        Database::bindText(query, record[box.field]);
+    }
+    Database::bindText(query, loaded.key());
+    for (const BoxDef& box : FieldMap::boxes()) {
+        Database::bindText(query, loaded[box.field]);
+    }
+    if (!Database::exec(query, error)) {
+        return SaveResult::Failed;
+    }
+    if (query.numRowsAffected() == 1) {
+        return SaveResult::Saved;
+    }
+    const auto stored = isStored(loaded.key(), error);
+    if (!stored) {
+        return SaveResult::Failed;
+    }
+    return *stored ? SaveResult::ChangedElsewhere : SaveResult::DeletedElsewhere;
+}
+
+ExamRecord RecordStore::asStored(const ExamRecord& record)
+{
+    ExamRecord stored;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        stored[box.field] = Database::storable(record[box.field]);
+    }
+    stored[Field::ExamDate] = dateText(stored[Field::ExamDate]);
+    return stored;
 }
 
 bool RecordStore::remove(const QString& key, QString* error)

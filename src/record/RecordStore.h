@@ -67,6 +67,24 @@ public:
     static bool load(const QString& key, ExamRecord& record, QString* error = nullptr);
     // Adds the record, or overwrites the stored one with the same key.
     static bool save(const ExamRecord& record, QString* error = nullptr);
+
+    // Saving with several workstations (or programs) on one database.
+    enum class SaveResult
+    {
+        Saved,
+        KeyTaken,         // insert(): another record holds the key; nothing written
+        ChangedElsewhere, // update(): the stored record is no longer the loaded one
+        DeletedElsewhere, // update(): the record is no longer stored
+        Failed,           // `error` says why
+    };
+    // Adds a new sheet's record; never overwrites a stored one.
+    static SaveResult insert(const ExamRecord& record, QString* error = nullptr);
+    // Overwrites the stored record by its key, but only while it still is
+    // exactly `loaded` (as load() read it): the check and the write are one
+    // statement, so no other save can come between them.
+    static SaveResult update(const ExamRecord& loaded, const ExamRecord& record, QString* error = nullptr);
+    // The record as load() reads it back once saved.
+    static ExamRecord asStored(const ExamRecord& record);
     // Removes the record with `key`; a key that is not stored is no error.
     static bool remove(const QString& key, QString* error = nullptr);
     // Whether a record with `key` is stored; nothing when the table cannot be

@@ -256,6 +256,55 @@ private slots:
         QCOMPARE(stored.date(), QStringLiteral("2016-05-07"));
     }
 
+    // Another workstation on the same database: a new sheet whose key was
+    // taken meanwhile takes the next free one; a loaded record changed or
+    // deleted meanwhile is overwritten only when the operator says so.
+    void saveNeverOverwritesAnotherWorkstationsRecord()
+    {
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        const QString taken = box(Field::Key)->text();
+        store("20160509080000", u"别的工作站", "2016-05-09");
+        box(Field::Name)->setText(QStringLiteral("新人"));
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-09"));
+        form().saveRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(RecordStore::count(), 2);
+        QVERIFY(box(Field::Key)->text() != taken);
+        ExamRecord stored;
+        QVERIFY(RecordStore::load(taken, stored));
+        QCOMPARE(stored[Field::Name], QStringLiteral("别的工作站"));
+
+        form().selectLine(form().results()->lineOf(taken));
+        QCOMPARE(box(Field::Name)->text(), QStringLiteral("别的工作站"));
+        QVERIFY(RecordStore::save(
+            test::makeRecord(taken, QStringLiteral("又改了"), QStringLiteral("2016-05-09"))));
+        box(Field::Conclusion)->setText(QStringLiteral("本工作站"));
+        const QString changed = QStringLiteral("此记录已被其他工作站修改。是否覆盖？");
+        MessageBox::queueAnswer(QMessageBox::No);
+        form().saveRecord();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{changed});
+        QVERIFY(RecordStore::load(taken, stored));
+        QCOMPARE(stored[Field::Name], QStringLiteral("又改了"));
+        QCOMPARE(box(Field::Conclusion)->text(), QStringLiteral("本工作站"));
+        form().saveRecord(); // 是
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{changed});
+        QVERIFY(RecordStore::load(taken, stored));
+        QCOMPARE(stored[Field::Conclusion], QStringLiteral("本工作站"));
+        form().saveRecord(); // unchanged since: no question
+        QVERIFY(MessageBox::takeShown().isEmpty());
+
+        const QString deleted = QStringLiteral("此记录已被其他工作站删除。是否重新保存？");
+        QVERIFY(RecordStore::remove(taken));
+        MessageBox::queueAnswer(QMessageBox::No);
+        form().saveRecord();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{deleted});
+        QVERIFY(!RecordStore::exists(taken));
+        form().saveRecord(); // 是
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{deleted});
+        QVERIFY(RecordStore::load(taken, stored));
+        QCOMPARE(stored[Field::Conclusion], QStringLiteral("本工作站"));
+    }
+
     void saveRefusesDatesThatAreNotDates_data()
     {
         QTest::addColumn<QString>("date");

@@ -64,6 +64,37 @@ private slots:
         QVERIFY(RecordStore::remove(a.key(), &error)); // already gone: no error
     }
 
+    // With several workstations: a new record never replaces a stored one,
+    // a loaded one is overwritten only while it is still as loaded.
+    void insertAndUpdateNeverOverwriteUnseen()
+    {
+        using Result = RecordStore::SaveResult;
+        const ExamRecord mine = test::makeRecord(QStringLiteral("20160507080000"), QStringLiteral("甲"),
+                                                 QStringLiteral("2016-05-07"));
+        const ExamRecord theirs =
+            test::makeRecord(mine.key(), QStringLiteral("乙"), QStringLiteral("2016-05-07"));
+        QCOMPARE(RecordStore::insert(theirs), Result::Saved);
+        QCOMPARE(RecordStore::insert(mine), Result::KeyTaken);
+        ExamRecord loaded;
+        QVERIFY(RecordStore::load(mine.key(), loaded));
+        QCOMPARE(loaded[Field::Name], QStringLiteral("乙"));
+
+        ExamRecord edited = loaded;
+        edited[Field::Conclusion] = QStringLiteral("未见异常");
+        QCOMPARE(RecordStore::update(loaded, edited), Result::Saved);
+        QCOMPARE(RecordStore::update(loaded, edited), Result::ChangedElsewhere); // no longer as loaded
+        QCOMPARE(RecordStore::update(RecordStore::asStored(edited), edited), Result::Saved);
+        QVERIFY(RecordStore::remove(mine.key()));
+        QCOMPARE(RecordStore::update(loaded, edited), Result::DeletedElsewhere);
+        QCOMPARE(RecordStore::count(), 0);
+
+        // Columns never written by this program load as empty and compare so.
+        QSqlQuery(Database::connection())
+            .exec(QStringLiteral("insert into 档案 (序列号, 日期) values ('1', '2016-05-07 08:00:00')"));
+        QVERIFY(RecordStore::load(QStringLiteral("1"), loaded));
+        QCOMPARE(RecordStore::update(loaded, edited), Result::Saved);
+    }
+
     void everyFindingColumnKeepsItsOwnValue()
     {
         ExamRecord record = test::makeRecord(QStringLiteral("20160507000001"), QStringLiteral("李四"),

@@ -6,10 +6,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QUrl>
 
 #include <algorithm>
@@ -308,7 +310,11 @@ QStringList Backup::run(const QString& backupFolder, const QDate& day, const QSt
     // the place of the day's earlier backup.
     const bool programsOwn = Database::isOpen() && QFileInfo(databaseFile).absoluteFilePath() ==
                                                        QFileInfo(Database::filePath()).absoluteFilePath();
-    if (programsOwn && !Database::checkFile(&error)) {
+    if (Database::engine() == Database::Engine::PostgreSQL) {
+        if (!dumpServer(QDir(folder).filePath(QStringLiteral("数据库.dump")), &error)) {
+            failures << QStringLiteral("数据库没有备份到“%1”：%2。").arg(shown, error);
+        }
+    } else if (programsOwn && !Database::checkFile(&error)) {
         failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3").arg(databaseName, shown, error);
     } else if (!copyDatabase(databaseFile, QDir(folder).filePath(databaseName), &error)) {
         failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3。").arg(databaseName, shown, error);
@@ -318,6 +324,57 @@ QStringList Backup::run(const QString& backupFolder, const QDate& day, const QSt
         failures << QStringLiteral("程序文件“%1”没有备份到“%2”：%3。").arg(programName, shown, error);
     }
     return failures;
+}
+
+bool Backup::dumpServer(const QString& target, QString* error)
+{
+    const QString pgDump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
+    if (pgDump.isEmpty()) {
+        if (error) {
+            *error = QStringLiteral("找不到 pg_dump 程序（请安装 postgresql-client）");
+        }
+        return false;
+    }
+    const QSqlDatabase db = Database::connection();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PGHOST"), db.hostName());
+    environment.insert(QStringLiteral("PGPORT"), QString::number(db.port()));
+    environment.insert(QStringLiteral("PGDATABASE"), db.databaseName());
+    environment.insert(QStringLiteral("PGUSER"), db.userName());
+    if (!db.password().isEmpty()) {
+        environment.insert(QStringLiteral("PGPASSWORD"), db.password());
+    }
+    for (const QString& option : db.connectOptions().split(u';')) {
+        if (option.startsWith(QLatin1String("sslmode="))) {
+            environment.insert(QStringLiteral("PGSSLMODE"), option.section(u'=', 1));
+        }
+    }
+    // Written whole under a name of its own, then renamed over the target.
+    const QString temporary =
+        target + QStringLiteral(".new-") + QString::number(QRandomGenerator::global()->generate());
+    QProcess dump;
+    dump.setProcessEnvironment(environment);
+    dump.setProcessChannelMode(QProcess::MergedChannels);
+    dump.start(pgDump, {QStringLiteral("--format=custom"), QStringLiteral("--file=") + temporary});
+    const bool done = dump.waitForFinished(30 * 60 * 1000);
+    const QString output = QString::fromLocal8Bit(dump.readAll()).trimmed();
+    if (!done || dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
+        QFile::remove(temporary);
+        if (error) {
+            *error = QStringLiteral("pg_dump 失败（%1）").arg(output.isEmpty() ? dump.errorString() : output);
+        }
+        return false;
+    }
+    QFile::setPermissions(temporary, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
+        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
+        QFile::remove(temporary);
+        if (error) {
+            *error = reason;
+        }
+        return false;
+    }
+    return true;
 }
 
 QString Backup::failureMessage(const QStringList& failures)

@@ -17,7 +17,8 @@ public:
     static QString dayFolder(const QString& backupFolder, const QDate& day);
 
     // Creates the day folder (and every missing level above it) and copies
-    // `databaseFile` and `programFile` into it under their own names. Returns
+    // `databaseFile` and `programFile` into it under their own names (with a
+    // server, a dump of its database as 数据库.dump in place of the file). Returns
     // one operator-readable line per failed step; empty when both copies are
     // in place. The program's own database is not copied once its file was
     // deleted, moved away or replaced while the program ran.
@@ -39,6 +40,9 @@ public:
     // transaction of its own (so never in the middle of a write, and with a
     // pending journal rolled back first).
     static bool copyDatabase(const QString& source, const QString& target, QString* error = nullptr);
+    // A pg_dump custom-format file of the server database in use (restored
+    // with pg_restore), written under a temporary name and renamed.
+    static bool dumpServer(const QString& target, QString* error = nullptr);
     // Copies an ordinary file.
     static bool copyFile(const QString& source, const QString& target, QString* error = nullptr);
 

@@ -1,13 +1,16 @@
 // The backup into the day folder: real files, a real copy of the database,
 // and the main window's close on real widgets.
+#include "PgServer.h"
 #include "TestSupport.h"
 #include "app/Backup.h"
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "app/ServerConfig.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "mainwindow/MainWindow.h"
+#include "record/RecordStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -356,6 +359,39 @@ private slots:
         QVERIFY2(shown.text.contains(target(QStringLiteral("plain.txt/备份/7日"))), qPrintable(shown.text));
         QVERIFY(shown.text.contains(QStringLiteral("数据库和程序文件都没有备份")));
         QVERIFY(shown.text.contains(QStringLiteral("请在“综合设置”中选择")));
+    }
+
+    // With a server the day folder gets a pg_dump file of its database; a
+    // missing pg_dump is reported as any failed backup.
+    void serverDatabaseIsDumped()
+    {
+        BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+        Database::close();
+        QFile config(serverConfigPath(m_folder->path()));
+        QVERIFY(config.open(QIODevice::WriteOnly));
+        config.write(test::PgServer::shared().configText(conninfo).toUtf8());
+        config.close();
+        const auto server = readServerConfig(m_folder->path(), nullptr);
+        QVERIFY(server && Database::openServer(*server));
+        QVERIFY(RecordStore::save(test::makeRecord(QStringLiteral("20160507080000"), QStringLiteral("甲"),
+                                                   QStringLiteral("2016-05-07"))));
+        const QString& program = m_program;
+        const QString folder = m_target->path();
+        QCOMPARE(Backup::run(folder, QDate(2016, 5, 7), Database::filePath(), program), QStringList());
+        const QString dump = folder + QStringLiteral("/7日/数据库.dump");
+        QProcess list;
+        list.start(QStringLiteral("pg_restore"), {QStringLiteral("--list"), dump});
+        QVERIFY(list.waitForFinished() && list.exitCode() == 0);
+        QVERIFY(QString::fromUtf8(list.readAll()).contains(QStringLiteral("TABLE DATA public 档案")));
+        QCOMPARE(QDir(folder + QStringLiteral("/7日")).entryList(QDir::Files).size(), 2);
+
+        const QByteArray path = qgetenv("PATH");
+        qputenv("PATH", "/nonexistent");
+        const QStringList failures = Backup::run(folder, QDate(2016, 5, 7), Database::filePath(), program);
+        qputenv("PATH", path);
+        QCOMPARE(failures.size(), 1);
+        QVERIFY(failures[0].contains(QStringLiteral("pg_dump")));
+        QVERIFY(QFileInfo(dump).size() > 0); // the earlier dump stays
     }
 
     void endProgramMakesNoBackup()

@@ -13,14 +13,22 @@
 //                              "failed REASON", then "done"
 //   settings FOLDER TAG COUNT  COUNT settings saves (folder "TAG-i", margins
 //                              i); "set TAG-i" or "failed REASON", then "done"
+//   desk FOLDER TAG COUNT      as a workstation, COUNT times: a new record
+//                              under a key issued from the clock (the next
+//                              free one when taken meanwhile), "added KEY";
+//                              then the shared record loaded and saved with
+//                              stamp "TAG-i/BASE" (BASE the stamp loaded),
+//                              "updated STAMP" or "changed"; then "done"
 //   hold FOLDER MS             takes the database's exclusive lock, says "held",
 //                              and keeps it MS milliseconds (MS < 0: until its
 //                              input closes)
 #include "StampedRecord.h"
 #include "app/Database.h"
 #include "app/ProgramPaths.h"
+#include "app/ServerConfig.h"
 #include "app/SettingsStore.h"
 #include "phrases/PhraseStore.h"
+#include "record/DateRules.h"
 #include "record/RecordStore.h"
 
 #include <QCoreApplication>
@@ -45,10 +53,12 @@ void say(const QString& line)
     std::fflush(stdout);
 }
 
+// As the program: the server of the folder's brenvoll.ini, else 数据库.db.
 bool openFolder(const QString& folder)
 {
     QString error;
-    if (!Database::open(connectionString(folder), &error)) {
+    const auto server = readServerConfig(folder, &error);
+    if (server ? !Database::openServer(*server, &error) : !Database::open(connectionString(folder), &error)) {
         say(QStringLiteral("failed ") + error);
         return false;
     }
@@ -96,6 +106,45 @@ int writer(const QString& folder, const QString& tag, int count, bool sameKey)
         if (RecordStore::save(robust::stampedRecord(key, stamp), &error)) {
             say(QStringLiteral("saved ") + key + u' ' + stamp);
         } else {
+            say(QStringLiteral("failed ") + error);
+        }
+    }
+    say(QStringLiteral("done"));
+    return 0;
+}
+
+int desk(const QString& folder, const QString& tag, int count)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    const QString shared = QStringLiteral("20260202000000");
+    KeyIssuer keys;
+    for (int i = 0; i < count; ++i) {
+        QString error;
+        RecordStore::SaveResult result = RecordStore::SaveResult::KeyTaken;
+        QString key;
+        while (result == RecordStore::SaveResult::KeyTaken) {
+            key = *keys.tryIssue(QDateTime(QDate(2026, 3, 1), QTime(8, 0)), &RecordStore::isStored);
+            result = RecordStore::insert(robust::stampedRecord(key, tag), &error);
+        }
+        say(result == RecordStore::SaveResult::Saved ? QStringLiteral("added ") + key
+                                                     : QStringLiteral("failed ") + error);
+        ExamRecord loaded;
+        if (!RecordStore::load(shared, loaded, &error)) {
+            say(QStringLiteral("failed ") + error);
+            continue;
+        }
+        const QString stamp = tag + u'-' + QString::number(i) + u'/' + robust::stampOf(loaded);
+        switch (RecordStore::update(loaded, robust::stampedRecord(shared, stamp), &error)) {
+        case RecordStore::SaveResult::Saved:
+            say(QStringLiteral("updated ") + stamp);
+            break;
+        case RecordStore::SaveResult::ChangedElsewhere:
+            say(QStringLiteral("changed"));
+            break;
+        default:
             say(QStringLiteral("failed ") + error);
         }
     }
@@ -173,6 +222,9 @@ int main(int argc, char** argv)
     }
     if (command == QLatin1String("writer") && args.size() == 6) {
         return writer(folder, args[3], args[4].toInt(), args[5] == QLatin1String("same"));
+    }
+    if (command == QLatin1String("desk") && args.size() == 5) {
+        return desk(folder, args[3], args[4].toInt());
     }
     if (command == QLatin1String("phrases") && args.size() == 5) {
         return phrases(folder, args[3], args[4].toInt());

@@ -3,17 +3,22 @@
 // of one copy while the other saves records: no write of either is lost, and
 // a write that is refused says so clearly.
 #include "HelperProcess.h"
+#include "PgServer.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
 #include "app/Database.h"
+#include "app/ServerConfig.h"
 #include "app/SettingsStore.h"
 #include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
 
+#include <QFile>
+#include <QSet>
 #include <QSqlQuery>
 #include <QTest>
 
 #include <map>
+#include <memory>
 
 using namespace brenvoll;
 
@@ -101,6 +106,75 @@ private slots:
         const QStringList finals{QStringLiteral("1-%1").arg(kSaves - 1),
                                  QStringLiteral("2-%1").arg(kSaves - 1)};
         QVERIFY2(finals.contains(last) && stamps.contains(last), qPrintable(last));
+    }
+
+    // Three workstations on one database, on the file and on a server: new
+    // records all kept under keys of their own, and no save of the shared
+    // record lost unseen (each update that went through built on the one
+    // before; the others were told of the change).
+    void threeDesksNeverShareAKeyNorLoseAnUpdate_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::newRow("sqlite") << false;
+        QTest::newRow("postgresql") << true;
+    }
+    void threeDesksNeverShareAKeyNorLoseAnUpdate()
+    {
+        QFETCH(bool, server);
+        test::TestFolder folder;
+        if (server) {
+            BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+            QFile config(serverConfigPath(folder.path()));
+            QVERIFY(config.open(QIODevice::WriteOnly));
+            config.write(test::PgServer::shared().configText(conninfo).toUtf8());
+        }
+        const auto openShared = [&] {
+            const auto config = readServerConfig(folder.path(), nullptr);
+            return config ? Database::openServer(*config) : folder.open();
+        };
+        QVERIFY(openShared());
+        QVERIFY(
+            RecordStore::save(robust::stampedRecord(QStringLiteral("20260202000000"), QStringLiteral("0"))));
+        Database::close();
+        constexpr int kDeskSaves = 40;
+        std::vector<std::unique_ptr<robust::HelperProcess>> desks;
+        for (const char* tag : {"1", "2", "3"}) {
+            desks.push_back(std::make_unique<robust::HelperProcess>(
+                QStringList{QStringLiteral("desk"), folder.path(), QString::fromLatin1(tag),
+                            QString::number(kDeskSaves)}));
+        }
+        QStringList added;
+        std::map<QString, QString> nextOf; // base stamp -> the update built on it
+        int changed = 0;
+        for (auto& desk : desks) {
+            QVERIFY(desk->finish());
+            for (const QString& line : desk->lines()) {
+                QVERIFY2(!line.startsWith(QLatin1String("failed")) || line.contains(kBusy), qPrintable(line));
+                if (line.startsWith(QLatin1String("added "))) {
+                    added << line.section(u' ', 1);
+                } else if (line.startsWith(QLatin1String("updated "))) {
+                    const QString stamp = line.section(u' ', 1);
+                    QVERIFY2(nextOf.emplace(stamp.section(u'/', 1), stamp).second, qPrintable(stamp));
+                } else if (line == QLatin1String("changed")) {
+                    ++changed;
+                }
+            }
+        }
+        QVERIFY(openShared());
+        QCOMPARE(added.size(), 3 * kDeskSaves);
+        QCOMPARE(QSet<QString>(added.begin(), added.end()).size(), added.size());
+        QCOMPARE(RecordStore::count(), qint64(added.size() + 1));
+        // The stored record ends the one chain of updates from the first.
+        QString stamp = QStringLiteral("0");
+        for (auto next = nextOf.find(stamp); next != nextOf.end(); next = nextOf.find(stamp)) {
+            stamp = next->second;
+        }
+        ExamRecord shared;
+        QVERIFY(RecordStore::load(QStringLiteral("20260202000000"), shared));
+        QVERIFY(robust::isWhole(shared));
+        QCOMPARE(robust::stampOf(shared), stamp);
+        qInfo("three desks (%s): %d updates went through, %d were told of a change",
+              server ? "server" : "file", int(nextOf.size()), changed);
     }
 
     void phrasesAndSettingsBesideRecordSaves()

@@ -204,7 +204,7 @@ bool Database::openServer(const ServerConfig& config, QString* error)
     }
     db.setConnectOptions(options.join(u';'));
     if (!db.open()) {
-        const QString text = db.lastError().databaseText().trimmed();
+        const QString text = db.lastError().databaseText().simplified();
         setError(error, QStringLiteral("无法连接数据库服务器 %1：%2。\n（%3）")
                             .arg(config.server(), connectReason(text, config),
                                  text.isEmpty() ? db.lastError().text() : text));

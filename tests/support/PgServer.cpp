@@ -1,5 +1,6 @@
 #include "PgServer.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -115,6 +116,22 @@ PgServer::PgServer()
         return;
     }
     m_running = true;
+    // A test program that crashes runs no destructor: a watchdog stops the
+    // server and removes its folder once this process is gone.
+    const QString stop = (m_asRoot ? QStringLiteral("runuser -u postgres -- ") : QString()) +
+                         QStringLiteral("'%1/pg_ctl' -D '%2' -m immediate -w stop").arg(m_bin, data);
+    QProcess watchdog;
+    watchdog.setProgram(QStringLiteral("sh"));
+    watchdog.setArguments(
+        {QStringLiteral("-c"),
+         QStringLiteral("while kill -0 %1 2>/dev/null; do sleep 1; done; %2 >/dev/null 2>&1; "
+                        "rm -rf '%3'")
+             .arg(QCoreApplication::applicationPid())
+             .arg(stop, m_folder)});
+    // Holding no pipe of the test program, so ctest need not wait for it.
+    watchdog.setStandardOutputFile(QProcess::nullDevice());
+    watchdog.setStandardErrorFile(QProcess::nullDevice());
+    watchdog.startDetached();
 }
 
 PgServer::~PgServer()

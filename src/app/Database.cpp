@@ -252,6 +252,39 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
     return true;
 }
 
+bool Database::readRows(const char* sql, const QStringList& params,
+                        const std::function<bool(sqlite3_stmt*)>& row, QString* error)
+{
+    if (!checkFile(error)) {
+        return false;
+    }
+    sqlite3* db = handle();
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
+        const QByteArray text = storable(params[i]).toUtf8();
+        rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(statement);
+        if (rc != SQLITE_ROW || !row(statement)) {
+            break;
+        }
+    }
+    const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW;
+    if (!ok) {
+        setError(error, describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
+    }
+    sqlite3_finalize(statement);
+    return ok;
+}
+
+QByteArrayView Database::columnText(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return QByteArrayView(text, sqlite3_column_bytes(statement, column));
+}
+
 sqlite3* Database::handle()
 {
     return isOpen() ? handle(connection()) : nullptr;

@@ -1,12 +1,17 @@
 #pragma once
 // The program's one connection to 数据库.db. Every read and write of the
 // program goes through it; operator text is always bound as a parameter.
+#include <QByteArrayView>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QString>
+#include <QStringList>
+
+#include <functional>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace brenvoll {
 
@@ -70,6 +75,16 @@ public:
     // An operator-readable reason for a failed database step.
     static QString describe(const QSqlError& error);
     static QString describe(int sqliteCode, const QString& detail);
+
+    // Runs a read straight on the engine, for results of hundreds of
+    // thousands of rows: binds `params` as storable text and hands the
+    // statement over at each row until `row` returns false. False with a
+    // reason when the file is gone or the engine fails.
+    static bool readRows(const char* sql, const QStringList& params,
+                         const std::function<bool(::sqlite3_stmt*)>& row, QString* error = nullptr);
+    // Column `column` of the statement's row as the engine holds it (UTF-8),
+    // valid until the statement moves on.
+    static QByteArrayView columnText(::sqlite3_stmt* statement, int column);
 
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.

@@ -30,7 +30,7 @@ void MainWindow::showCount()
 void MainWindow::search()
 {
     m_results->clear();
-    std::vector<ResultLine> lines;
+    ResultLines lines;
     QString error;
     const SearchFilter filter{m_nameFilter->text(), m_addressFilter->text(), m_fromDate->text(),
                               m_toDate->text()};
@@ -126,7 +126,7 @@ void MainWindow::saveRecord()
     m_addressFilter->clear();
     m_fromDate->setText(*date);
     m_toDate->setText(*date);
-    std::vector<ResultLine> lines;
+    ResultLines lines;
     if (!RecordStore::listDay(*date, lines, &error)) {
         MessageBox::warning(this, QStringLiteral("记录已保存，但无法刷新列表：") + error);
         return;

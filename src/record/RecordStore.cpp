@@ -43,45 +43,22 @@ QString dateText(const QString& stored)
 }
 
 // Result lists can hold hundreds of thousands of lines: they are read straight
-// from the engine, each line built from the stored UTF-8 in one conversion.
-bool readLines(const char* sql, const QStringList& params, std::vector<ResultLine>& lines, QString* error)
+// from the engine into compact storage.
+bool readLines(const char* sql, const QStringList& params, ResultLines& lines, QString* error)
 {
     lines.clear();
-    if (!Database::checkFile(error)) {
-        return false;
-    }
-    sqlite3* db = Database::handle();
-    sqlite3_stmt* statement = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
-    for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
-        const QByteArray text = Database::storable(params[i]).toUtf8();
-        rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-    }
-    QByteArray line;
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(statement);
-        if (rc != SQLITE_ROW) {
-            break;
-        }
-        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-        const int nameBytes = sqlite3_column_bytes(statement, 0);
-        const auto* date = reinterpret_cast<const char*>(sqlite3_column_text(statement, 1));
-        // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
-        const int dateBytes = qMin(sqlite3_column_bytes(statement, 1), 10);
-        const auto* key = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
-        const int keyBytes = sqlite3_column_bytes(statement, 2);
-        line.clear();
-        line.append(name, nameBytes).append('[').append(date, dateBytes).append(']');
-        lines.push_back({QString::fromUtf8(line), QString::fromUtf8(key, keyBytes)});
-    }
-    if (rc != SQLITE_DONE) {
-        if (error) {
-            *error = Database::describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-        }
+    const bool ok = Database::readRows(
+        sql, params,
+        [&lines](sqlite3_stmt* row) {
+            lines.append(Database::columnText(row, 0), Database::columnText(row, 1),
+                         Database::columnText(row, 2));
+            return true;
+        },
+        error);
+    if (!ok) {
         lines.clear();
     }
-    sqlite3_finalize(statement);
-    return rc == SQLITE_DONE;
+    return ok;
 }
 
 // The engine refuses "like" patterns longer than its limit (50000 bytes
@@ -95,8 +72,33 @@ bool fitsPattern(const QString& filter)
 
 } // namespace
 
-RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::vector<ResultLine>& lines,
-                                             QString* error)
+void ResultLines::append(QByteArrayView name, QByteArrayView date, QByteArrayView key)
+{
+    // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
+    m_texts.append({name, date.first(std::min<qsizetype>(date.size(), 10)), key});
+}
+
+QString ResultLines::text(size_t k) const
+{
+    const QByteArrayView name = m_texts.text(qsizetype(k), 0);
+    const QByteArrayView date = m_texts.text(qsizetype(k), 1);
+    QByteArray line;
+    line.reserve(name.size() + date.size() + 2);
+    line.append(name).append('[').append(date).append(']');
+    return QString::fromUtf8(line);
+}
+
+qsizetype ResultLines::find(QByteArrayView key) const
+{
+    for (qsizetype k = 0; k < m_texts.size(); ++k) {
+        if (m_texts.text(k, 2) == key) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+RecordStore::SearchError RecordStore::search(const SearchFilter& filter, ResultLines& lines, QString* error)
 {
     lines.clear();
     const auto from = parseSearchDate(filter.from);
@@ -117,7 +119,7 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
     return ok ? SearchError::None : SearchError::Database;
 }
 
-bool RecordStore::listDay(const QString& date, std::vector<ResultLine>& lines, QString* error)
+bool RecordStore::listDay(const QString& date, ResultLines& lines, QString* error)
 {
     return readLines("select 姓名, 日期, 序列号 from 档案 where 日期 between ? and ? order by 序列号 desc",
                      {date, date}, lines, error);

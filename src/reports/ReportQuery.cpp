@@ -4,7 +4,7 @@
 #include "app/Database.h"
 #include "record/DateRules.h"
 
-#include <QSqlQuery>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -26,46 +26,71 @@ bool fitsPattern(const QString& part)
     const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
     return Database::storable(part).toUtf8().size() + 2 <= limit;
 }
-} // namespace
 
-ReportQuery::Error ReportQuery::run(const ReportFilter& filter, std::vector<ReportRow>& rows, QString* error)
+// Checks the filter and binds it: address, first and last day.
+ReportQuery::Error parameters(const ReportFilter& filter, QStringList& params, QString* error)
 {
-    rows.clear();
     const auto from = parseSearchDate(filter.from);
     const auto to = parseSearchDate(filter.to);
     if (!from || !to) {
-        return Error::BadDate;
+        return ReportQuery::Error::BadDate;
     }
     if (!fitsPattern(filter.address)) {
         if (error) {
             *error = QStringLiteral("查询条件太长，请输入较短的地址。");
         }
-        return Error::Database;
+        return ReportQuery::Error::Database;
     }
-    QSqlQuery query = Database::prepare(
-        QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 "
-                       "where 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号"),
-        error);
     // Bound as stored, so that an address is found by the text it was saved
     // as; a null text is the empty text, which matches every address.
-    Database::bindText(query, filter.address);
-    query.addBindValue(formatDate(*from));
-    query.addBindValue(formatDate(*to));
-    if (!Database::exec(query, error)) {
-        return Error::Database;
+    params = {filter.address, formatDate(*from), formatDate(*to)};
+    return ReportQuery::Error::None;
+}
+} // namespace
+
+ReportQuery::Error ReportQuery::run(const ReportFilter& filter, const Visit& visit, QString* error)
+{
+    QStringList params;
+    if (const Error checked = parameters(filter, params, error); checked != Error::None) {
+        return checked;
     }
-    while (query.next()) {
-        rows.push_back({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                        query.value(3).toString(), query.value(4).toString(), query.value(5).toString()});
+    ReportColumns row;
+    const bool ok = Database::readRows(
+        "select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 "
+        "where 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号",
+        params,
+        [&](sqlite3_stmt* statement) {
+            for (int c = 0; c < int(row.cells.size()); ++c) {
+                row.cells[size_t(c)] = Database::columnText(statement, c);
+            }
+            return visit(row);
+        },
+        error);
+    return ok ? Error::None : Error::Database;
+}
+
+ReportQuery::Error ReportQuery::extent(const ReportFilter& filter, Extent& extent, QString* error)
+{
+    extent = {};
+    QStringList params;
+    if (const Error checked = parameters(filter, params, error); checked != Error::None) {
+        return checked;
     }
-    if (query.lastError().isValid()) {
-        if (error) {
-            *error = Database::describe(query.lastError());
-        }
-        rows.clear();
-        return Error::Database;
-    }
-    return Error::None;
+    const auto first = [&extent](sqlite3_stmt*) {
+        extent.any = true;
+        return false;
+    };
+    const auto count = [&extent](sqlite3_stmt* statement) {
+        extent.most = sqlite3_column_int64(statement, 0);
+        return false;
+    };
+    // The date index alone counts the range, without reading a record.
+    const bool ok = Database::readRows(
+                        "select 1 from 档案 where 地址 like '%' || ? || '%' and 日期 between ? and ? limit 1",
+                        params, first, error) &&
+                    Database::readRows("select count(*) from 档案 where 日期 between ? and ?", params.mid(1),
+                                       count, error);
+    return ok ? Error::None : Error::Database;
 }
 
 QString padName(const QString& name)

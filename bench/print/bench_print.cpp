@@ -10,7 +10,9 @@
 //           reads the record into the sheet) against printing;
 //   drawn   the same sheets, already loaded and captured beforehand, only
 //           printed.
-// The batch must cost under 1.5 times the drawn run.
+// The batch must cost under 1.5 times the drawn run; its target is at most
+// 1.1 times, in processor time, which the neighbours' load moves least.
+#include "BenchTarget.h"
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
@@ -28,6 +30,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
+#include <QLocale>
 #include <QRadioButton>
 #include <QTemporaryDir>
 
@@ -204,6 +207,11 @@ int main(int argc, char** argv)
     std::printf("batch / drawn, processor     %.3f\n", batchCpuMs / drawnCpuMs);
     std::printf("batch / drawn                %.3f (must stay under 1.5): %s\n", ratio,
                 ratio < 1.5 ? "ok" : "TOO SLOW");
+    const bool met = bench::ratioTarget(
+        qPrintable(
+            QStringLiteral("batch printing %1 sheets (batch / drawing the pre-loaded sheets, processor time)")
+                .arg(QLocale::c().toString(count))),
+        batchCpuMs / drawnCpuMs, 1.1);
     PrintTarget::useDefaultPrinter();
-    return ratio < 1.5 && batchPages == count && drawnPages == count ? 0 : 2;
+    return met && ratio < 1.5 && batchPages == count && drawnPages == count ? 0 : 2;
 }

@@ -135,7 +135,9 @@ char* putChars(char* out, QStringView text, bool wide)
 // Distinct texts in order of first use, and how often cells refer to them.
 // An export of a million records can hold a million distinct texts: they are
 // packed as UTF-8 and found again through an open-addressed table of their
-// hashes.
+// hashes. Each new text is encoded into the SST records at once, while the
+// rows are still being read; only the counts and the EXTSST index, which
+// depend on the whole table, wait for the end.
 class StringTable
 {
 public:
@@ -144,6 +146,10 @@ public:
         quint32 index; // in the table
         quint32 cells; // display width in half-width cells
     };
+
+    StringTable() { m_end = m_body + 8; } // the counts, filled in at the end
+    StringTable(const StringTable&) = delete;
+    StringTable& operator=(const StringTable&) = delete;
 
     // The hash of a text, its slot fetched ahead of add(): the table of a
     // long export outgrows the processor's caches, and the slots of a row's
@@ -171,7 +177,7 @@ public:
             if (slot.indexPlusOne == 0) {
                 slot = {hash, quint32(m_texts.size() + 1)};
                 m_texts.append({text});
-                m_cells.push_back(quint32(displayCells(text)));
+                m_cells.push_back(quint32(encode(text)));
                 return {slot.indexPlusOne - 1, m_cells.back()};
             }
             if (slot.hash == hash && m_texts.text(slot.indexPlusOne - 1, 0) == text) {
@@ -180,80 +186,23 @@ public:
         }
     }
 
-    // The SST record with its CONTINUE records, for a stream offset of
-    // `start`, and the EXTSST record that indexes it.
-    void write(qint64 start, QByteArray& out) const
+    // Ends the SST records for a stream offset of `start` and appends them
+    // to `out` with the EXTSST record that indexes them.
+    void write(qint64 start, QByteArray& out)
     {
         const auto unique = quint32(m_texts.size());
+        qToLittleEndian<quint32>(m_references, m_records.isEmpty() ? m_body : m_records.data() + 4);
+        qToLittleEndian<quint32>(unique, m_records.isEmpty() ? m_body + 4 : m_records.data() + 8);
+        flush();
+        out.append(m_records);
         const quint32 perBucket = std::max<quint32>(unique / 128 + 1, 8);
         Record extsst(kExtsst);
         extsst.u16(perBucket);
-
-        // The record being filled.
-        char body[kMaxBody];
-        char* end = body;
-        const auto used = [&] { return qsizetype(end - body); };
-        quint16 type = kSst;
-        const qsizetype sstAt = out.size();
-        auto flush = [&] {
-            char head[4];
-            qToLittleEndian<quint16>(type, head);
-            qToLittleEndian<quint16>(quint16(used()), head + 2);
-            out.append(head, 4);
-            out.append(body, used());
-            end = body;
-            type = kContinue;
-        };
-        qToLittleEndian<quint32>(m_references, end);
-        qToLittleEndian<quint32>(unique, end + 4);
-        end += 8;
-
-        QString text;
-        for (quint32 i = 0; i < unique; ++i) {
-            // Most texts of a report are plain ASCII (numbers, codes): their
-            // bytes are their 8-bit characters.
-            const QByteArrayView utf8 = m_texts.text(i, 0);
-            const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return quint8(c) < 0x80; });
-            if (!ascii) {
-                decodeUtf8(utf8, text);
-            }
-            const qsizetype length = ascii ? utf8.size() : text.size();
-            const bool wide = !ascii && needsWideChars(text);
-            const int unit = wide ? 2 : 1;
-            // The header and the first character share a record; a surrogate
-            // pair is kept whole.
-            if (used() + 3 + 2 * unit > kMaxBody) {
-                flush();
-            }
-            if (i % perBucket == 0) {
-                extsst.u32(quint32(start + (out.size() - sstAt) + 4 + used()));
-                extsst.u16(quint16(4 + used()));
-                extsst.u16(0);
-            }
-            qToLittleEndian<quint16>(quint16(length), end);
-            end[2] = char(wide ? 1 : 0);
-            end += 3;
-            qsizetype done = 0;
-            for (;;) {
-                qsizetype take = std::min<qsizetype>((kMaxBody - used()) / unit, length - done);
-                if (ascii) {
-                    std::memcpy(end, utf8.data() + done, size_t(take));
-                    end += take;
-                } else {
-                    if (take > 0 && done + take < length && text[done + take - 1].isHighSurrogate()) {
-                        --take;
-                    }
-                    end = putChars(end, QStringView(text).mid(done, take), wide);
-                }
-                done += take;
-                if (done == length) {
-                    break;
-                }
-                flush();
-                *end++ = char(wide ? 1 : 0);
-            }
+        for (quint32 i = 0; i < unique; i += perBucket) {
+            extsst.u32(quint32(start + m_starts[i].inSst));
+            extsst.u16(m_starts[i].inRecord);
+            extsst.u16(0);
         }
-        flush();
         extsst.appendTo(out);
     }
 
@@ -263,6 +212,69 @@ private:
         quint32 hash = 0;
         quint32 indexPlusOne = 0; // 0: free
     };
+    // Where a text's entry starts: from the SST's first byte, and from its
+    // record's, headers included.
+    struct Start
+    {
+        quint32 inSst;
+        quint16 inRecord;
+    };
+
+    qsizetype used() const
+    {
+        return m_end - m_body;
+    }
+
+    void flush()
+    {
+        char head[4];
+        qToLittleEndian<quint16>(m_records.isEmpty() ? kSst : kContinue, head);
+        qToLittleEndian<quint16>(quint16(used()), head + 2);
+        m_records.append(head, 4);
+        m_records.append(m_body, used());
+        m_end = m_body;
+    }
+
+    // Adds the text's entry to the records; returns its display width.
+    int encode(QByteArrayView utf8)
+    {
+        // Most texts of a report are plain ASCII (numbers, codes): their
+        // bytes are their 8-bit characters.
+        const bool ascii = std::all_of(utf8.begin(), utf8.end(), [](char c) { return quint8(c) < 0x80; });
+        const int cells = ascii ? int(utf8.size()) : decodeUtf8(utf8, m_text);
+        const qsizetype length = ascii ? utf8.size() : m_text.size();
+        const bool wide = !ascii && needsWideChars(m_text);
+        const int unit = wide ? 2 : 1;
+        // The header and the first character share a record; a surrogate
+        // pair is kept whole.
+        if (used() + 3 + 2 * unit > kMaxBody) {
+            flush();
+        }
+        m_starts.push_back({quint32(m_records.size() + 4 + used()), quint16(4 + used())});
+        qToLittleEndian<quint16>(quint16(length), m_end);
+        m_end[2] = char(wide ? 1 : 0);
+        m_end += 3;
+        qsizetype done = 0;
+        for (;;) {
+            qsizetype take = std::min<qsizetype>((kMaxBody - used()) / unit, length - done);
+            if (ascii) {
+                std::memcpy(m_end, utf8.data() + done, size_t(take));
+                m_end += take;
+            } else {
+                if (take > 0 && done + take < length && m_text[done + take - 1].isHighSurrogate()) {
+                    --take;
+                }
+                m_end = putChars(m_end, QStringView(m_text).mid(done, take), wide);
+            }
+            done += take;
+            if (done == length) {
+                break;
+            }
+            flush();
+            *m_end++ = char(wide ? 1 : 0);
+        }
+        return cells;
+    }
 
     void grow()
     {
@@ -284,6 +296,12 @@ private:
     std::vector<quint32> m_cells;
     std::vector<Slot> m_slots;
     quint32 m_references = 0;
+    // The SST and CONTINUE records so far, and the one being filled.
+    QByteArray m_records;
+    char m_body[kMaxBody];
+    char* m_end = nullptr;
+    std::vector<Start> m_starts;
+    QString m_text; // the text being encoded, decoded
 };
 
 // A sheet's cell records. Room for the most a sheet can hold is taken at

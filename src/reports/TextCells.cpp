@@ -108,32 +108,18 @@ char32_t nextCodePoint(const quint8*& p, const quint8* end)
 }
 } // namespace
 
-int displayCells(QByteArrayView utf8)
-{
-    const auto* p = reinterpret_cast<const quint8*>(utf8.data());
-    const auto* end = p + utf8.size();
-    int cells = 0;
-    while (p < end) {
-        const char32_t c = nextCodePoint(p, end);
-        if (c == kMalformed) {
-            return displayCells(QString::fromUtf8(utf8));
-        }
-        cells += isWideChar(c) ? 2 : 1;
-    }
-    return cells;
-}
-
-void decodeUtf8(QByteArrayView utf8, QString& text)
+int decodeUtf8(QByteArrayView utf8, QString& text)
 {
     text.resize(utf8.size()); // never fewer bytes than UTF-16 units
     QChar* out = text.data();
+    int cells = 0;
     const auto* p = reinterpret_cast<const quint8*>(utf8.data());
     const auto* end = p + utf8.size();
     while (p < end) {
         const char32_t c = nextCodePoint(p, end);
         if (c == kMalformed) {
             text = QString::fromUtf8(utf8);
-            return;
+            return displayCells(text);
         }
         if (c > 0xFFFF) {
             *out++ = QChar::highSurrogate(c);
@@ -141,8 +127,10 @@ void decodeUtf8(QByteArrayView utf8, QString& text)
         } else {
             *out++ = QChar(char16_t(c));
         }
+        cells += isWideChar(c) ? 2 : 1;
     }
     text.truncate(out - text.constData());
+    return cells;
 }
 
 QString leftChars(const QString& text, int count)

@@ -69,7 +69,7 @@ public:
     }
 
 private:
-    static constexpr qsizetype kBatchRows = 4096;
+    static constexpr qsizetype kBatchRows = 1024;
     static constexpr size_t kWaiting = 4;
 
     void handOver()

@@ -26,6 +26,7 @@ PackedTexts& PackedTexts::operator=(PackedTexts&& other) noexcept
     m_rows = std::exchange(other.m_rows, {});
     m_next = std::exchange(other.m_next, nullptr);
     m_left = std::exchange(other.m_left, 0);
+    m_firstBlock = std::exchange(other.m_firstBlock, 0);
     return *this;
 }
 
@@ -33,6 +34,7 @@ char* PackedTexts::room(qsizetype bytes)
 {
     if (bytes > m_left) {
         const qsizetype size = std::max(bytes, kBlock);
+        m_firstBlock = m_blocks.empty() ? size : m_firstBlock;
         m_blocks.push_back(std::make_unique_for_overwrite<char[]>(size_t(size)));
         m_next = m_blocks.back().get();
         m_left = size;
@@ -86,6 +88,16 @@ QByteArrayView PackedTexts::text(qsizetype row, int column) const
 void PackedTexts::clear()
 {
     *this = PackedTexts();
+}
+
+void PackedTexts::rewind()
+{
+    m_rows.clear();
+    if (!m_blocks.empty()) {
+        m_blocks.resize(1);
+        m_next = m_blocks.front().get();
+        m_left = m_firstBlock;
+    }
 }
 
 } // namespace brenvoll

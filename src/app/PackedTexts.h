@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 #include <QString>
 
+#include <deque>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -32,6 +33,9 @@ public:
     QByteArrayView text(qsizetype row, int column) const;
     QString string(qsizetype row, int column) const { return QString::fromUtf8(text(row, column)); }
     void clear();
+    // Drops every row but keeps the first block, to be filled again without
+    // taking fresh memory.
+    void rewind();
 
 private:
     char* room(qsizetype bytes);
@@ -39,8 +43,10 @@ private:
     std::vector<std::unique_ptr<char[]>> m_blocks;
     char* m_next = nullptr; // free space in the last block
     qsizetype m_left = 0;
-    // Where each row starts: per text its length in 7-bit groups, then its bytes.
-    std::vector<const char*> m_rows;
+    qsizetype m_firstBlock = 0; // size of the first block
+    // Where each row starts: per text its length in 7-bit groups, then its
+    // bytes. A deque grows without moving what it holds.
+    std::deque<const char*> m_rows;
 };
 
 } // namespace brenvoll

@@ -11,6 +11,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <deque>
 #include <utility>
 
 namespace brenvoll::biff8 {
@@ -186,15 +187,14 @@ public:
         }
     }
 
-    // Ends the SST records for a stream offset of `start` and appends them
-    // to `out` with the EXTSST record that indexes them.
-    void write(qint64 start, QByteArray& out)
+    // Ends the SST records, for a stream offset of `start`, and returns them
+    // (they stay here); appends the EXTSST record that indexes them to `out`.
+    QByteArrayView write(qint64 start, QByteArray& out)
     {
         const auto unique = quint32(m_texts.size());
         qToLittleEndian<quint32>(m_references, m_records.isEmpty() ? m_body : m_records.data() + 4);
         qToLittleEndian<quint32>(unique, m_records.isEmpty() ? m_body + 4 : m_records.data() + 8);
         flush();
-        out.append(m_records);
         const quint32 perBucket = std::max<quint32>(unique / 128 + 1, 8);
         Record extsst(kExtsst);
         extsst.u16(perBucket);
@@ -204,6 +204,7 @@ public:
             extsst.u16(0);
         }
         extsst.appendTo(out);
+        return m_records;
     }
 
 private:
@@ -293,14 +294,15 @@ private:
     }
 
     PackedTexts m_texts;
-    std::vector<quint32> m_cells;
+    // Per text; deques grow without moving what they hold.
+    std::deque<quint32> m_cells;
     std::vector<Slot> m_slots;
     quint32 m_references = 0;
     // The SST and CONTINUE records so far, and the one being filled.
     QByteArray m_records;
     char m_body[kMaxBody];
     char* m_end = nullptr;
-    std::vector<Start> m_starts;
+    std::deque<Start> m_starts;
     QString m_text; // the text being encoded, decoded
 };
 
@@ -514,7 +516,8 @@ struct WorkbookStream::Builder
     std::vector<Pending> pending; // one per column
     StringTable strings;
     std::vector<Sheet> sheets;
-    QByteArray globals;
+    QByteArray globals;    // up to the SST
+    QByteArray globalsEnd; // after it
     // The sheet being filled.
     CellBuffer cells;
     std::vector<double> widths;
@@ -673,16 +676,18 @@ std::vector<QByteArrayView> WorkbookStream::finish()
             .shortString(QStringLiteral("Sheet%1").arg(s + 1))
             .appendTo(globals);
     }
-    d->strings.write(globals.size(), globals);
-    Record(kEof).appendTo(globals);
+    // The SST records stay where they were built, between the two parts.
+    QByteArray& globalsEnd = d->globalsEnd;
+    const QByteArrayView sst = d->strings.write(globals.size(), globalsEnd);
+    Record(kEof).appendTo(globalsEnd);
 
-    qsizetype sheetAt = globals.size();
+    qsizetype sheetAt = globals.size() + sst.size() + globalsEnd.size();
     for (size_t s = 0; s < d->sheets.size(); ++s) {
         const Builder::Sheet& sheet = d->sheets[s];
         qToLittleEndian<quint32>(quint32(sheetAt), globals.data() + offsetAt[s]);
         sheetAt += sheet.head.size() + sheet.cells.view().size() + sheet.tail.size();
     }
-    std::vector<QByteArrayView> parts{globals};
+    std::vector<QByteArrayView> parts{globals, sst, globalsEnd};
     for (const Builder::Sheet& sheet : d->sheets) {
         parts.insert(parts.end(), {sheet.head, sheet.cells.view(), sheet.tail});
     }

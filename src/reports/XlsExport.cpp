@@ -77,9 +77,13 @@ private:
         std::unique_lock lock(m_mutex);
         m_changed.wait(lock, [this] { return m_batches.size() < kWaiting; });
         m_batches.push_back(std::move(m_filling));
+        m_filling = {};
+        if (!m_spare.empty()) {
+            m_filling = std::move(m_spare.back());
+            m_spare.pop_back();
+        }
         lock.unlock();
         m_changed.notify_all();
-        m_filling = {};
     }
 
     void run()
@@ -91,7 +95,7 @@ private:
             if (m_batches.empty()) {
                 return;
             }
-            const Batch batch = std::move(m_batches.front());
+            Batch batch = std::move(m_batches.front());
             m_batches.pop_front();
             lock.unlock();
             m_changed.notify_all();
@@ -102,6 +106,11 @@ private:
                 }
                 m_stream.addRow(cells);
             }
+            // Its memory serves again, already in place.
+            batch.texts.rewind();
+            batch.columns.clear();
+            lock.lock();
+            m_spare.push_back(std::move(batch));
         }
     }
 
@@ -116,6 +125,7 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Batch> m_batches;
+    std::vector<Batch> m_spare; // encoded, to be filled again
     bool m_done = false;
     std::thread m_thread; // last: started once everything it uses is there
 };

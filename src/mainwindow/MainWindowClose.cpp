@@ -1,5 +1,6 @@
 // Closing the main window: the day's backup, then the end of the program.
 #include "MainWindow.h"
+#include "SheetDrafts.h"
 #include "app/Backup.h"
 #include "app/Clock.h"
 #include "app/Database.h"
@@ -38,6 +39,8 @@ void backUp()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     hide();
+    // The unsaved sheet is kept, and the drafts file is whole for the backup.
+    m_drafts->closeCleanly();
     backUp();
     event->accept();
     endProgram();

@@ -7,6 +7,7 @@
 #include "AboutWindow.h"
 #include "MainWindow.h"
 #include "MainWindowPrint.h"
+#include "SheetDrafts.h"
 #include "app/EncodedText.h"
 #include "app/MessageBox.h"
 #include "app/SettingsWindow.h"
@@ -233,6 +234,10 @@ void buildMenus(MainWindow& form)
     item(file, "批量导出PDF…", "", [f] { exportListToPdf(*f); });
     file->addSeparator();
     item(file, "删除", "Ctrl+D", [f] { f->deleteRecord(); });
+    // No shortcut; named by its caption without the dots.
+    QAction* drafts = file->addAction(QStringLiteral("找回未保存的表格…"));
+    drafts->setObjectName(QStringLiteral("找回未保存的表格"));
+    QObject::connect(drafts, &QAction::triggered, f, &MainWindow::showDrafts);
     file->addSeparator();
     item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
 
@@ -268,7 +273,9 @@ void runToolbarCommand(MainWindow& form, int index)
         ReportWindow::showWindow();
         break;
     case 6:
-        // At once: no window's closing work runs, so no backup is made.
+        // At once: no window's closing work runs, so no backup is made. The
+        // unsaved sheet is kept all the same.
+        form.drafts()->closeCleanly();
         endProgram();
         break;
     default:

@@ -1,11 +1,16 @@
 // A second process saves records through the program's save path while this
 // one kills it (SIGKILL) at random moments. After every kill the database file
 // must be sound, every save reported done must be there whole, and no record
-// may be half written.
+// may be half written. Another types on the main window's sheet and is
+// killed: the last draft written is there whole, and the records database
+// is untouched.
 #include "HelperProcess.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
+#include "app/Backup.h"
 #include "app/Database.h"
+#include "app/ProgramPaths.h"
+#include "record/DraftStore.h"
 #include "record/RecordStore.h"
 
 #include <QFileInfo>
@@ -25,6 +30,16 @@ int killCount()
 {
     const int wanted = qEnvironmentVariableIntValue("BRENVOLL_CRASH_KILLS");
     return wanted > 0 ? wanted : 240;
+}
+int draftKillCount()
+{
+    const int wanted = qEnvironmentVariableIntValue("BRENVOLL_DRAFT_KILLS");
+    return wanted > 0 ? wanted : 60;
+}
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 const QFileDevice::Permissions kAnyone =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
@@ -118,6 +133,50 @@ private slots:
         qInfo("kills survived: %d; saves reported done: %d; kills inside a write (hot journal): %d; "
               "saves committed but killed before reporting: %d; records: %d",
               kills, reportedSaves, hotJournals, unreportedCommits, int(known.size()));
+    }
+
+    void killedWhileTypingKeepsTheLastDraft()
+    {
+        test::TestFolder folder;
+        const QString drafts = draftsPath(folder.databaseFile());
+        const QByteArray records = contents(folder.databaseFile());
+        QRandomGenerator rng(kSeed + 1);
+        int killsAfterADraft = 0;
+        const int kills = draftKillCount();
+        for (int kill = 0; kill < kills; ++kill) {
+            robust::HelperProcess typist(
+                {QStringLiteral("typist"), folder.path(), QString::number(rng.generate())});
+            QVERIFY2(typist.waitForLine(QStringLiteral("ready")), qPrintable(typist.lines().join(u'\n')));
+            QThread::usleep(rng.bounded(150000u));
+            typist.killHard();
+            QString key;
+            int reported = -1; // keystrokes in the last draft reported written
+            for (const QString& line : typist.lines()) {
+                const QStringList parts = line.split(u' ');
+                if (parts.value(0) == QLatin1String("key")) {
+                    key = parts.value(1);
+                } else if (parts.value(0) == QLatin1String("drafted")) {
+                    reported = parts.value(1).toInt();
+                }
+            }
+            killsAfterADraft += reported >= 0 ? 1 : 0;
+
+            QCOMPARE(contents(folder.databaseFile()), records);
+            DraftStore store;
+            std::vector<Draft> left;
+            QVERIFY(store.open(drafts, QDateTime::currentDateTime()) && store.list(left));
+            QVERIFY(Backup::checkDatabase(drafts));
+            QCOMPARE(store.leftOpen().count, int(left.size()));
+            QVERIFY(left.size() == 1 || (left.empty() && reported < 0));
+            for (const Draft& draft : left) { // whole, and no older than the last reported
+                QCOMPARE(draft.record.key(), key);
+                QVERIFY2(robust::keystrokesOf(draft.record) >= qMax(0, reported),
+                         qPrintable(QStringLiteral("%1 reported").arg(reported)));
+                QVERIFY(store.remove(draft.id));
+            }
+        }
+        QVERIFY(killsAfterADraft > kills / 2);
+        qInfo("typists killed: %d, after a draft was written: %d", kills, killsAfterADraft);
     }
 };
 

@@ -2,6 +2,7 @@
 
 #include "Database.h"
 #include "FolderPath.h"
+#include "ProgramPaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -312,6 +313,12 @@ QStringList Backup::run(const QString& backupFolder, const QDate& day, const QSt
         failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3").arg(databaseName, shown, error);
     } else if (!copyDatabase(databaseFile, QDir(folder).filePath(databaseName), &error)) {
         failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3。").arg(databaseName, shown, error);
+    }
+    // The drafts of unsaved sheets go beside the database, copied the same way.
+    const QString drafts = draftsPath(databaseFile);
+    const QString draftsName = QFileInfo(drafts).fileName();
+    if (QFileInfo(drafts).isFile() && !copyDatabase(drafts, QDir(folder).filePath(draftsName), &error)) {
+        failures << QStringLiteral("未保存表格的草稿“%1”没有备份到“%2”：%3。").arg(draftsName, shown, error);
     }
     const QString programName = QFileInfo(programFile).fileName();
     if (!copyFile(programFile, QDir(folder).filePath(programName), &error)) {

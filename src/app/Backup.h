@@ -17,8 +17,9 @@ public:
     static QString dayFolder(const QString& backupFolder, const QDate& day);
 
     // Creates the day folder (and every missing level above it) and copies
-    // `databaseFile` and `programFile` into it under their own names. Returns
-    // one operator-readable line per failed step; empty when both copies are
+    // `databaseFile` and `programFile` into it under their own names, and the
+    // drafts file beside the database (draftsPath()) when there is one. Returns
+    // one operator-readable line per failed step; empty when every copy is
     // in place. The program's own database is not copied once its file was
     // deleted, moved away or replaced while the program ran.
     static QStringList run(const QString& backupFolder, const QDate& day, const QString& databaseFile,

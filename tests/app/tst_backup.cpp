@@ -5,9 +5,11 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "app/ProgramPaths.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "mainwindow/MainWindow.h"
+#include "record/DraftStore.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -321,6 +323,29 @@ private slots:
         QVERIFY(Backup::checkDatabase(target(QStringLiteral("未保存/备份/7日/数据库.db"))));
         const QString programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
         QVERIFY(QFileInfo(target(QStringLiteral("未保存/备份/7日/") + programName)).isFile());
+    }
+
+    void closingKeepsTheUnsavedSheetAndBacksItsDraftUp()
+    {
+        auto* mainWindow = new MainWindow();
+        mainWindow->loadOnStart();
+        mainWindow->show();
+        mainWindow->box(Field::Name)->setText(QStringLiteral("未保存的人"));
+        SettingsWindow::get()->backupFolderBox()->setText(target(QStringLiteral("bk")));
+        QVERIFY(mainWindow->close());
+        QCOMPARE(m_ended, 1);
+        QVERIFY2(m_shownAtEnd.isEmpty(), qPrintable(m_shownAtEnd.value(0).text));
+        const QString copy = target(QStringLiteral("bk/7日/数据库.drafts"));
+        QCOMPARE(QFile::permissions(copy) & ~QFileDevice::Permissions(0x0700), kOwnerOnly);
+        for (const QString& drafts : {draftsPath(m_folder->databaseFile()), copy}) {
+            DraftStore store;
+            QVERIFY(store.open(drafts, Clock::now()));
+            QCOMPARE(store.leftOpen().count, 0); // a clean close
+            std::vector<Draft> kept;
+            QVERIFY(store.list(kept));
+            QCOMPARE(kept.size(), size_t(1));
+            QCOMPARE(kept[0].record[Field::Name], QStringLiteral("未保存的人"));
+        }
     }
 
     void folderTypedAfterAFailedLoadCounts()

@@ -3,6 +3,7 @@
 // The main window's search (list filled) is timed beside the sqlite3 shell
 // selecting the same rows with its output discarded; loading a record and a
 // durable save are timed one by one and reported at the median.
+#include "BenchDatabase.h"
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
@@ -10,9 +11,7 @@
 #include "mainwindow/MainWindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QListView>
 #include <QProcess>
@@ -58,16 +57,9 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     MessageBox::setAnswerMode(true);
 
-    QString db = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString::fromUtf8(BRENVOLL_BENCH_DB);
-    if (!QFileInfo::exists(db)) {
-        QDir().mkpath(QFileInfo(db).path());
-        std::printf("generating %s ...\n", qPrintable(db));
-        std::fflush(stdout);
-        if (QProcess::execute(QString::fromUtf8(BRENVOLL_GEN_TOOL), {QString::fromUtf8(BRENVOLL_TEMPLATE_DB),
-                                                                     db, QStringLiteral("1000000")}) != 0) {
-            std::fprintf(stderr, "generation failed\n");
-            return 1;
-        }
+    const QString db = bench::benchDatabase(argc, argv);
+    if (db.isEmpty()) {
+        return 1;
     }
     // The generated records end on 2026-12-07: search the year before it.
     Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(18, 0)));

@@ -10,6 +10,7 @@
 #include "SheetDrafts.h"
 #include "app/EncodedText.h"
 #include "app/MessageBox.h"
+#include "app/RestoreWindow.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "app/Twips.h"
@@ -243,6 +244,11 @@ void buildMenus(MainWindow& form)
 
     QMenu* settings = menu("设置(S)", "设置");
     item(settings, "综合设置", "Ctrl+C", [] { SettingsWindow::showWindow(); });
+    // After a restore the main window starts over on the restored records.
+    item(settings, "恢复备份…", "", [f] {
+        QObject::connect(RestoreWindow::showWindow(), &RestoreWindow::restored, f, &MainWindow::loadOnStart,
+                         Qt::UniqueConnection);
+    });
 
     QMenu* help = menu("帮助(H)", "帮助");
     item(help, "关于", "Ctrl+A", [] { AboutWindow::showWindow(); });

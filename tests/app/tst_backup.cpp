@@ -172,28 +172,9 @@ private slots:
 
     void journalLeftByACrashIsRolledBack()
     {
-        // A database as a crash in the middle of a large write leaves it: the
-        // file already holds pages of the unfinished write, its journal the
-        // pages to put back.
         const QStringList committed = phrasesIn(m_folder->databaseFile());
         const QString crashed = target(QStringLiteral("crashed.db"));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
-            db.setDatabaseName(m_folder->databaseFile());
-            QVERIFY(db.open());
-            QSqlQuery query(db);
-            QVERIFY(query.exec(QStringLiteral("PRAGMA cache_size = 10")));
-            QVERIFY(query.exec(QStringLiteral("begin")));
-            QVERIFY(query.exec(QStringLiteral("insert into 词库 (常用语) select printf('%.2000c', 'x') "
-                                              "from (with recursive n(i) as (select 1 union all "
-                                              "select i + 1 from n where i < 3000) select i from n)")));
-            QVERIFY(QFileInfo(m_folder->databaseFile() + QStringLiteral("-journal")).size() > 0);
-            QVERIFY(QFile::copy(m_folder->databaseFile(), crashed));
-            QVERIFY(QFile::copy(m_folder->databaseFile() + QStringLiteral("-journal"),
-                                crashed + QStringLiteral("-journal")));
-            QVERIFY(query.exec(QStringLiteral("rollback")));
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+        QVERIFY(test::crashedMidWrite(m_folder->databaseFile(), crashed));
         QVERIFY(QFileInfo(crashed).size() > QFileInfo(m_folder->databaseFile()).size());
 
         const QString copy = target(QStringLiteral("copy.db"));

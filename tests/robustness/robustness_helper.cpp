@@ -21,10 +21,14 @@
 //   hold FOLDER MS             takes the database's exclusive lock, says "held",
 //                              and keeps it MS milliseconds (MS < 0: until its
 //                              input closes)
+//   restore FOLDER COPY        restores the backup COPY over the database as
+//                              the window "恢复备份" does; "restored" or
+//                              "failed REASON"
 #include "StampedRecord.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
 #include "app/ProgramPaths.h"
+#include "app/Restore.h"
 #include "app/SettingsStore.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/SheetDrafts.h"
@@ -196,6 +200,21 @@ int hold(const QString& folder, int milliseconds)
     return 0;
 }
 
+int restore(const QString& folder, const QString& copy)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    Restore job(copy, databasePath(folder), QDateTime::currentDateTime());
+    if (!job.prepare() || !job.replace()) {
+        say(QStringLiteral("failed ") + job.error());
+        return 1;
+    }
+    say(QStringLiteral("restored"));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -223,8 +242,11 @@ int main(int argc, char** argv)
     if (command == QLatin1String("hold") && args.size() == 4) {
         return hold(folder, args[3].toInt());
     }
-    std::fputs(
-        "usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|typist|hold FOLDER ...\n",
-        stderr);
+    if (command == QLatin1String("restore") && args.size() == 4) {
+        return restore(folder, args[3]);
+    }
+    std::fputs("usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|typist|hold|restore "
+               "FOLDER ...\n",
+               stderr);
     return 2;
 }

@@ -4,6 +4,10 @@
 // may be half written. Another types on the main window's sheet and is
 // killed: the last draft written is there whole, and the records database
 // is untouched.
+//
+// The same for a second process restoring a backup over the database: after
+// every kill the database opens, passes the integrity check and is either the
+// database before the restore or the restored backup, whole.
 #include "HelperProcess.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
@@ -13,6 +17,8 @@
 #include "record/DraftStore.h"
 #include "record/RecordStore.h"
 
+#include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QSqlQuery>
@@ -40,6 +46,43 @@ QByteArray contents(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+// Rounds of the restore test; BRENVOLL_RESTORE_KILLS sets more.
+int restoreKillCount()
+{
+    const int wanted = qEnvironmentVariableIntValue("BRENVOLL_RESTORE_KILLS");
+    return wanted > 0 ? wanted : 60;
+}
+// Two databases told apart by their number of records.
+const qint64 kGenerations[2] = {1500, 1100};
+
+bool fillRecords(qint64 count)
+{
+    QSqlDatabase db = Database::connection();
+    QSqlQuery query(db);
+    const bool filled =
+        db.transaction() && query.exec(QStringLiteral("delete from 档案")) &&
+        query.prepare(QStringLiteral("insert into 档案 (序列号, \"0\") select printf('2026%010d', i), "
+                                     "printf('%.300c', 'x') from (with recursive n(i) as (select 1 "
+                                     "union all select i + 1 from n where i < ?) select i from n)"));
+    query.addBindValue(count);
+    return filled && query.exec() && db.commit();
+}
+
+// The records of the folder's database, opened as the program opens it (a
+// journal left behind is rolled back first); -1 when it is not sound.
+qint64 recordsIn(test::TestFolder& folder)
+{
+    qint64 records = -1;
+    if (folder.open()) {
+        QSqlQuery check(Database::connection());
+        if (check.exec(QStringLiteral("PRAGMA integrity_check")) && check.next() &&
+            check.value(0).toString() == QLatin1String("ok")) {
+            records = RecordStore::count();
+        }
+    }
+    Database::close();
+    return records;
 }
 const QFileDevice::Permissions kAnyone =
     QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner | QFileDevice::ReadGroup |
@@ -177,6 +220,55 @@ private slots:
         }
         QVERIFY(killsAfterADraft > kills / 2);
         qInfo("typists killed: %d, after a draft was written: %d", kills, killsAfterADraft);
+    }
+
+    void killedWhileRestoringLeavesOldOrNew()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QTemporaryDir backups;
+        const QString copies[2] = {backups.filePath(QStringLiteral("1.db")),
+                                   backups.filePath(QStringLiteral("2.db"))};
+        for (int i : {0, 1}) {
+            QVERIFY(fillRecords(kGenerations[i]) && Backup::copyDatabase(folder.databaseFile(), copies[i]));
+        }
+        Database::close();
+        QRandomGenerator rng(kSeed);
+        int current = 1;
+        qint64 span = 0;          // microseconds of a whole restore, measured in the first round
+        int outcomes[2] = {0, 0}; // kills that left the database before the restore, after it
+        const int kills = restoreKillCount();
+        for (int round = 0; round <= kills; ++round) {
+            const int target = 1 - current;
+            robust::HelperProcess helper({QStringLiteral("restore"), folder.path(), copies[target]});
+            QVERIFY2(helper.waitForLine(QStringLiteral("ready")), qPrintable(helper.lines().join(u'\n')));
+            QElapsedTimer timer;
+            timer.start();
+            if (round == 0) {
+                QVERIFY(helper.finish());
+                span = timer.nsecsElapsed() / 1000;
+            } else {
+                QThread::usleep(rng.bounded(quint32(span + span / 4)));
+                helper.killHard();
+            }
+            const bool reported = helper.lines().contains(QStringLiteral("restored"));
+            const qint64 records = recordsIn(folder);
+            QVERIFY2(records == kGenerations[current] || records == kGenerations[target],
+                     qPrintable(QStringLiteral("round %1: %2 records").arg(round).arg(records)));
+            const int found = records == kGenerations[target] ? target : current;
+            QVERIFY(found == target || (!reported && round > 0));
+            outcomes[found == target] += round > 0 ? 1 : 0;
+            current = found;
+            // Safety copies and what a kill left half written go.
+            QDir dir(folder.path());
+            for (const QString& name : dir.entryList(
+                     {QStringLiteral("*.part-*"), QStringLiteral("数据库.恢复前-*")}, QDir::Files)) {
+                QVERIFY(dir.remove(name));
+            }
+        }
+        QVERIFY(outcomes[0] > 0 && outcomes[1] > 0); // kills landed before and after the swap
+        qInfo("restore kills: %d (a restore takes %lld us); the database left as before: %d, restored: %d",
+              kills, span, outcomes[0], outcomes[1]);
     }
 };
 

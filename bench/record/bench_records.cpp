@@ -9,6 +9,7 @@
 // and after a search that lists every record.
 //
 //   build/bench/bench_records [DATABASE]   (generates build/bench-data/big.db when none is given)
+#include "BenchDatabase.h"
 #include "BenchTarget.h"
 #include "app/Clock.h"
 #include "app/Database.h"
@@ -17,9 +18,7 @@
 #include "record/SheetView.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QLineEdit>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -128,16 +127,9 @@ int main(int argc, char** argv)
         return memoryChild(arguments[1], arguments[2]);
     }
 
-    QString db = !arguments.isEmpty() ? arguments[0] : QString::fromUtf8(BRENVOLL_BENCH_DB);
-    if (!QFileInfo::exists(db)) {
-        QDir().mkpath(QFileInfo(db).path());
-        std::printf("generating %s ...\n", qPrintable(db));
-        std::fflush(stdout);
-        if (QProcess::execute(QString::fromUtf8(BRENVOLL_GEN_TOOL), {QString::fromUtf8(BRENVOLL_TEMPLATE_DB),
-                                                                     db, QStringLiteral("1000000")}) != 0) {
-            std::fprintf(stderr, "generation failed\n");
-            return 1;
-        }
+    const QString db = bench::benchDatabase(argc, argv);
+    if (db.isEmpty()) {
+        return 1;
     }
     bool met = true;
     std::printf("resident memory, each in a process of its own:\n");

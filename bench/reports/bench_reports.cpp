@@ -9,8 +9,9 @@
 // process of its own (this program run again as a child): the report window
 // listing every record, and its export of every record.
 //
-//   build/bench/bench_reports [--keep COPY.xls] [DATABASE]
+//   build/bench/bench_reports [DATABASE [COPY-OF-EXPORT.xls]]
 //   (generates build/bench-data/big.db when no DATABASE is given)
+#include "BenchDatabase.h"
 #include "BenchTarget.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
@@ -21,7 +22,6 @@
 #include "reports/XlsExport.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -176,25 +176,14 @@ int main(int argc, char* argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     MessageBox::setAnswerMode(true);
-    QStringList arguments = QCoreApplication::arguments().mid(1);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
     if (arguments.size() == 3 && arguments[0] == QLatin1String("--memory")) {
         return memoryChild(arguments[1], arguments[2]);
     }
-    QString keep;
-    if (arguments.size() >= 2 && arguments[0] == QLatin1String("--keep")) {
-        keep = arguments[1];
-        arguments = arguments.mid(2);
-    }
-    const QString big = !arguments.isEmpty() ? arguments[0] : QString::fromUtf8(BRENVOLL_BENCH_DB);
-    if (!QFileInfo::exists(big)) {
-        QDir().mkpath(QFileInfo(big).path());
-        std::printf("generating %s ...\n", qPrintable(big));
-        std::fflush(stdout);
-        if (QProcess::execute(QString::fromUtf8(BRENVOLL_GEN_TOOL),
-                              {QString::fromUtf8(BRENVOLL_DATABASE), big, QStringLiteral("1000000")}) != 0) {
-            std::fprintf(stderr, "generation failed\n");
-            return 1;
-        }
+    const QString keep = arguments.value(1);
+    const QString big = bench::benchDatabase(argc, argv);
+    if (big.isEmpty()) {
+        return 1;
     }
     std::printf("resident memory on 1,000,000 records, each in a process of its own:\n");
     std::fflush(stdout);

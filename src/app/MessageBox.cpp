@@ -12,6 +12,7 @@ bool g_answerMode = false;
 QQueue<QMessageBox::StandardButton> g_answers;
 QList<MessageBox::Shown> g_shown;
 QQueue<QString> g_paths;
+QStringList g_proposed;
 QStringList g_opened;
 
 const QString kTitle = QStringLiteral("提示");
@@ -55,6 +56,7 @@ void MessageBox::setAnswerMode(bool on)
     g_answers.clear();
     g_shown.clear();
     g_paths.clear();
+    g_proposed.clear();
     g_opened.clear();
 }
 
@@ -83,12 +85,14 @@ QString FileDialogs::existingFolder(QWidget* parent, const QString& start)
     return QFileDialog::getExistingDirectory(parent, QString(), start);
 }
 
-QString FileDialogs::saveFileName(QWidget* parent, const QString& title, const QString& filter)
+QString FileDialogs::saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                  const QString& proposed)
 {
     if (g_answerMode) {
+        g_proposed << proposed;
         return g_paths.isEmpty() ? QString() : g_paths.dequeue();
     }
-    QFileDialog dialog(parent, title, QString(), filter);
+    QFileDialog dialog(parent, title, proposed, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
@@ -100,6 +104,13 @@ QString FileDialogs::saveFileName(QWidget* parent, const QString& title, const Q
 void FileDialogs::queuePath(const QString& path)
 {
     g_paths.enqueue(path);
+}
+
+QStringList FileDialogs::takeProposed()
+{
+    QStringList proposed;
+    proposed.swap(g_proposed);
+    return proposed;
 }
 
 void Shell::openPage(const QString& url)

@@ -47,12 +47,16 @@ class FileDialogs
 public:
     // The platform's folder browser; empty when cancelled.
     static QString existingFolder(QWidget* parent, const QString& start = {});
-    // The save dialog; empty when cancelled.
-    static QString saveFileName(QWidget* parent, const QString& title, const QString& filter);
+    // The save dialog, proposing `proposed` (a file name, with or without a
+    // folder); empty when cancelled.
+    static QString saveFileName(QWidget* parent, const QString& title, const QString& filter,
+                                const QString& proposed = {});
 
     // Answer mode (shares MessageBox::answerMode): the next dialog returns
     // `path` at once; an empty path stands for cancel.
     static void queuePath(const QString& path);
+    // The names the save dialogs proposed since the last call, oldest first.
+    static QStringList takeProposed();
 };
 
 // Opens a page in the default browser. In answer mode the address is only

@@ -38,6 +38,12 @@ QString databasePath(const QString& folder)
     return folder + sep() + QStringLiteral("数据库.db");
 }
 
+QString draftsPath(const QString& databaseFile)
+{
+    const QFileInfo info(databaseFile);
+    return QDir::toNativeSeparators(info.dir().filePath(info.completeBaseName() + QStringLiteral(".drafts")));
+}
+
 QString connectionString(const QString& folder)
 {
     return QStringLiteral("Provider=Microsoft.Jet.OLEDB.4.0;Data Source=") +

@@ -8,6 +8,9 @@ namespace brenvoll {
 // The folder of the running program, without a trailing separator.
 QString programFolder();
 QString databasePath(const QString& folder);
+// The drafts of unsaved sheets beside a database file: "数据库.drafts" beside
+// "数据库.db".
+QString draftsPath(const QString& databaseFile);
 // The connection string as the program builds it at start-up, and the
 // database file it names. A path that holds ";", "=", quotes or blanks at
 // either end is carried between double quotes and read back whole.

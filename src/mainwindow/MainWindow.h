@@ -18,8 +18,10 @@ class QScrollBar;
 
 namespace brenvoll {
 
+class DraftsWindow;
 class PhrasePanel;
 class ResultModel;
+class SheetDrafts;
 class SheetEntry;
 class SheetView;
 
@@ -42,6 +44,9 @@ public:
     void newRecord();    // 新建
     void saveRecord();   // 保存
     void deleteRecord(); // 删除
+    // 复制上次体检: a new sheet for the person on the sheet, or of the name
+    // typed, filled from that person's latest examination.
+    void copyLastExamination();
 
     // Loads the record of the selected result line into the sheet.
     void loadSelectedRecord();
@@ -58,12 +63,19 @@ public:
     // Prints the sheet as it stands now on the default printer.
     void printSheet();
 
+    // 找回未保存的表格: the drafts of unsaved sheets, and putting one back on
+    // the sheet as if typed (the selection follows the sheet's record).
+    DraftsWindow* showDrafts();
+    void restoreDraft(qint64 id);
+
     SheetView* sheet() const { return m_sheet; }
     QLineEdit* box(Field field) const;
     ResultModel* results() const { return m_results; }
     // Enter, insertion target and date default of the sheet's boxes.
     SheetEntry* entry() const { return m_entry; }
     PhrasePanel* phrasePanel() const { return m_phrasePanel; }
+    // Keeps the sheet's unsaved typing in the drafts file.
+    SheetDrafts* drafts() const { return m_drafts; }
 
     // The search panel: name and address filters, the first and the last day,
     // and its button; the result list with its count below it.
@@ -103,6 +115,9 @@ private:
     // key could be told free.
     void issueKey();
     int px(double twips) const;
+    // A new sheet started from the stored record `key`; nothing changes when
+    // it cannot be read.
+    void startNextExamination(const QString& key);
 
     // Beside each widget its designed name, which is its objectName.
     QFrame* m_searchPanel = nullptr;       // Frame4
@@ -123,6 +138,7 @@ private:
     ResultModel* m_results = nullptr;
     SheetEntry* m_entry = nullptr;
     PhrasePanel* m_phrasePanel = nullptr;
+    SheetDrafts* m_drafts = nullptr;
     KeyIssuer m_keys;
     QString m_keyError;                // why the key box is empty
     bool m_restoringSelection = false; // a selection change that loads nothing

@@ -2,11 +2,15 @@
 #include "MainWindowPrint.h"
 
 #include "MainWindow.h"
+#include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "print/PrintDialog.h"
+#include "print/SheetExport.h"
+#include "print/SheetPdf.h"
 #include "print/SheetPrinter.h"
 #include "record/ResultList.h"
 
+#include <QLineEdit>
 #include <QPointer>
 
 namespace brenvoll {
@@ -21,9 +25,11 @@ void MainWindow::printSheet()
     }
 }
 
-// The dialog reaches this window only through these, each of which does
-// nothing (or answers "none") once the window is gone.
-PrintDialog* showPrintDialog(MainWindow& main)
+namespace {
+
+// The print dialog and the batch export reach this window only through these,
+// each of which does nothing (or answers "none") once the window is gone.
+PrintHost printHostOf(MainWindow& main)
 {
     const QPointer<MainWindow> window(&main);
     PrintHost host;
@@ -48,7 +54,34 @@ PrintDialog* showPrintDialog(MainWindow& main)
     };
     host.keyOfLine = [window](int k) { return window ? window->keyOfLine(k) : QString(); };
     host.textOfLine = [window](int k) { return window ? window->results()->textAt(k) : QString(); };
-    return PrintDialog::showWindow(host);
+    return host;
+}
+
+} // namespace
+
+PrintDialog* showPrintDialog(MainWindow& main)
+{
+    return PrintDialog::showWindow(printHostOf(main));
+}
+
+void showPrintPreview(MainWindow& main)
+{
+    previewSheet(&main, *main.sheet());
+}
+
+void exportSheetToPdf(MainWindow& main)
+{
+    exportSheetPdf(&main, *main.sheet());
+}
+
+// The file is named after the days searched: "健康体检反馈表_2026-12-07.pdf"
+// for one day.
+void exportListToPdf(MainWindow& main)
+{
+    const QString from = main.fromDate()->text().trimmed();
+    const QString to = main.toDate()->text().trimmed();
+    const QString days = from == to ? from : from + QStringLiteral("至") + to;
+    exportBatchPdf(printHostOf(main), proposedPdfName(QString(), days, formatDate(Clock::today())));
 }
 
 } // namespace brenvoll

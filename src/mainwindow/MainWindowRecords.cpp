@@ -1,5 +1,6 @@
 // Search, load, save, new record and delete on the main window.
 #include "MainWindow.h"
+#include "SheetDrafts.h"
 #include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "record/RecordStore.h"
@@ -56,6 +57,7 @@ void MainWindow::loadSelectedRecord()
     ExamRecord record;
     QString error;
     if (RecordStore::load(key, record, &error)) {
+        const SheetDrafts::Replacement loading(*m_drafts);
         m_sheet->setRecord(record);
         return;
     }
@@ -120,6 +122,7 @@ void MainWindow::saveRecord()
         MessageBox::warning(this, QStringLiteral("记录没有保存：") + error);
         return;
     }
+    m_drafts->saved();
     // Show every record of the saved day, the saved one among them.
     m_results->clear();
     m_nameFilter->clear();
@@ -136,6 +139,7 @@ void MainWindow::saveRecord()
 
 void MainWindow::newRecord()
 {
+    const SheetDrafts::Replacement blank(*m_drafts);
     m_sheet->move(m_sheet->x(), 0);
     m_scrollBar->setValue(0);
     // Date and address stay: the next examinee is usually of the same day
@@ -175,6 +179,7 @@ void MainWindow::deleteRecord()
         MessageBox::warning(this, QStringLiteral("记录没有删除：") + error);
         return;
     }
+    const SheetDrafts::Replacement blank(*m_drafts);
     for (const BoxDef& def : FieldMap::boxes()) {
         box(def.field)->clear();
     }

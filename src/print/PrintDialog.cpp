@@ -1,21 +1,18 @@
 #include "PrintDialog.h"
 
+#include "BatchProgress.h"
 #include "SheetPrinter.h"
 #include "app/ButtonKeys.h"
 #include "app/MessageBox.h"
 #include "app/Twips.h"
 #include "record/SheetView.h"
 
-#include <QCoreApplication>
 #include <QFrame>
 #include <QIcon>
 #include <QLabel>
 #include <QLineEdit>
-#include <QProgressDialog>
 #include <QPushButton>
 #include <QRadioButton>
-
-#include <memory>
 
 // The dialog's picture lives in this library's resources, which a static
 // library must register itself.
@@ -154,17 +151,8 @@ void PrintDialog::printBatch()
     const int start = m_host.selectedLine();
     const int pages = last - start + 1;
 
-    std::unique_ptr<QProgressDialog> progress;
-    if (pages > kQuietBatchPages) {
-        progress = std::make_unique<QProgressDialog>(QString(), QStringLiteral("取 消"), 0, pages, parent);
-        progress->setObjectName(QStringLiteral("printProgress"));
-        progress->setWindowTitle(QStringLiteral("打印"));
-        progress->setWindowModality(Qt::ApplicationModal);
-        progress->setMinimumDuration(0);
-        progress->setAutoClose(false);
-        progress->setAutoReset(false);
-        progress->show();
-    }
+    BatchProgress progress(parent, pages, QStringLiteral("打印"),
+                           QStringLiteral("正在打印第 %1 页，共 %2 页……"), QStringLiteral("printProgress"));
 
     // The record key the sheet shows now.
     auto shownKey = [this] {
@@ -173,15 +161,9 @@ void PrintDialog::printBatch()
     };
     int printed = 0;
     for (int i = start; i <= last; ++i) {
-        if (progress) {
-            progress->setLabelText(
-                QStringLiteral("正在打印第 %1 页，共 %2 页……").arg(printed + 1).arg(pages));
-            progress->setValue(printed);
-            QCoreApplication::processEvents();
-            if (progress->wasCanceled()) {
-                MessageBox::notice(parent, QStringLiteral("批量打印已取消，已打印 %1 页。").arg(printed));
-                return;
-            }
+        if (!progress.next(printed)) {
+            MessageBox::notice(parent, QStringLiteral("批量打印已取消，已打印 %1 页。").arg(printed));
+            return;
         }
         m_host.selectLine(i);
         const QString key = m_host.keyOfLine(i);

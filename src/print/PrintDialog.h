@@ -27,9 +27,6 @@ public:
     // Cancel: unloads the dialog; nothing is printed.
     void cancel();
 
-    // A batch of more pages than this shows its progress and can be cancelled.
-    static constexpr int kQuietBatchPages = 3;
-
     QLabel* printerPicture() const { return m_printerPicture; }
     QRadioButton* currentSheetOption() const { return m_currentSheetOption; }
     QRadioButton* batchOption() const { return m_batchOption; }

@@ -46,12 +46,29 @@ SheetSnapshot designedSheet(const ExamRecord& record, const QString& title)
     return sheet;
 }
 
+SheetSnapshot withRecord(SheetSnapshot sheet, const ExamRecord& record)
+{
+    for (const BoxDef& def : FieldMap::boxes()) {
+        auto& set = def.set == BoxSet::Identifying ? sheet.identifying : sheet.findings;
+        if (def.index < set.size()) {
+            set[def.index].text = record[def.field];
+        }
+    }
+    return sheet;
+}
+
 QFont sheetElementFont(const FontDef& def)
 {
     QFont font = sheetFont(def);
     if (!def.family.isEmpty()) {
         font.setFamily(def.family);
     }
+    // Each character in the font's own glyph for it. Shaped text takes the
+    // language of the process's locale into account: outside a Chinese one
+    // the sheet's CJK font puts alternate glyphs in place of the digits that
+    // follow a Latin letter ("U/L(0-40)", "×10^/L"), glyphs that no
+    // character maps to, so that a PDF reader finds no digits there.
+    font.setStyleStrategy(QFont::StyleStrategy(font.styleStrategy() | QFont::PreferNoShaping));
     return font;
 }
 

@@ -45,6 +45,10 @@ struct SheetSnapshot
 // the main window shows it.
 SheetSnapshot designedSheet(const ExamRecord& record, const QString& title);
 
+// `sheet` holding the texts of `record` in its boxes, as it shows once the
+// record is loaded.
+SheetSnapshot withRecord(SheetSnapshot sheet, const ExamRecord& record);
+
 // The font an element is drawn in.
 QFont sheetElementFont(const FontDef& def);
 

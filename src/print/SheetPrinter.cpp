@@ -1,5 +1,6 @@
 #include "SheetPrinter.h"
 
+#include "SheetPdf.h"
 #include "app/SettingsStore.h"
 #include "app/SettingsWindow.h"
 #include "record/SheetView.h"
@@ -61,13 +62,19 @@ SheetRule ruleOf(const Scale& scale, const QWidget& widget, const LineDef& def)
                      widget.isVisibleTo(&scale.view)};
 }
 
+std::unique_ptr<QPrinter> a4PdfPrinter()
+{
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    printer->setOutputFormat(QPrinter::PdfFormat);
+    printer->setPageSize(QPageSize(QPageSize::A4));
+    printer->setFullPage(true);
+    return printer;
+}
+
 std::unique_ptr<QPrinter> openTarget(PrintOutcome& outcome)
 {
     if (!g_pdfFolder.isEmpty()) {
-        auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setPageSize(QPageSize(QPageSize::A4));
-        printer->setFullPage(true);
+        auto printer = a4PdfPrinter();
         printer->setOutputFileName(
             QDir(g_pdfFolder)
                 .filePath(QStringLiteral("job-%1.pdf").arg(++g_pdfJobs, 5, 10, QLatin1Char('0'))));
@@ -154,7 +161,9 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
         return outcome;
     }
     drawSheet(painter, sheet, leftMarginTwips, topMarginTwips);
-    if (!painter.end() || printer->printerState() == QPrinter::Error) {
+    // A job written into a PDF file gets the text maps that readers need.
+    if (!painter.end() || printer->printerState() == QPrinter::Error ||
+        (!g_pdfFolder.isEmpty() && !makeSheetPdfReadable(printer->outputFileName()))) {
         outcome.status = PrintOutcome::Failed;
         outcome.reason = QStringLiteral("打印任务没有完成。");
     }
@@ -163,9 +172,24 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
 
 PrintOutcome printShownSheet(const SheetView& view)
 {
+    const PrintMargins margins = printMargins();
+    return printSheet(snapshotOf(view), margins.left, margins.top);
+}
+
+PrintMargins printMargins()
+{
     const SettingsWindow* settings = SettingsWindow::get();
-    return printSheet(snapshotOf(view), SettingsStore::marginTwips(settings->leftMarginText()),
-                      SettingsStore::marginTwips(settings->topMarginText()));
+    return PrintMargins{SettingsStore::marginTwips(settings->leftMarginText()),
+                        SettingsStore::marginTwips(settings->topMarginText())};
+}
+
+std::unique_ptr<QPrinter> sheetPagePrinter()
+{
+    const QPrinterInfo info = QPrinterInfo::defaultPrinter();
+    if (!g_pdfFolder.isEmpty() || info.isNull()) {
+        return a4PdfPrinter();
+    }
+    return std::make_unique<QPrinter>(info, QPrinter::HighResolution);
 }
 
 } // namespace brenvoll

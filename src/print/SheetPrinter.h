@@ -6,6 +6,10 @@
 
 #include <QString>
 
+#include <memory>
+
+class QPrinter;
+
 namespace brenvoll {
 
 class SheetView;
@@ -55,5 +59,19 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
 // Prints what `view` shows now with the margins of the settings window's
 // fields (loading that window hidden if needed).
 PrintOutcome printShownSheet(const SheetView& view);
+
+// The print margins (twips) as the settings window's fields hold them now,
+// typed but unsaved values included (loading that window hidden if needed).
+struct PrintMargins
+{
+    double left = 0;
+    double top = 0;
+};
+PrintMargins printMargins();
+
+// The page a sheet is printed on: the default printer's, or an A4 sheet of
+// paper whose edge stands for the printable area where jobs go into PDF files
+// or no printer is installed.
+std::unique_ptr<QPrinter> sheetPagePrinter();
 
 } // namespace brenvoll

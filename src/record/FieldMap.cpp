@@ -1,6 +1,7 @@
 #include "FieldMap.h"
 
 #include <QFontDatabase>
+#include <QRegularExpression>
 
 namespace brenvoll {
 
@@ -178,7 +179,38 @@ QList<LineDef> makeLines()
     return lines;
 }
 
+// A laboratory caption's value box lies over the run of blanks between its
+// name and its unit: the caption is the one on the box's row that spans the
+// box's left edge.
+std::optional<ReferenceRange> rangeBeneath(const BoxDef& box)
+{
+    for (const CaptionDef& caption : FieldMap::captions()) {
+        const TwipsRect& r = caption.rect;
+        if (r.top == box.rect.top && r.left < box.rect.left && box.rect.left < r.left + r.width) {
+            return parseReferenceRange(caption.text);
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace
+
+std::optional<ReferenceRange> parseReferenceRange(const QString& caption)
+{
+    static const QRegularExpression form(
+        QStringLiteral("^[^：:]+[：:] *([^ (（]*) *[(（] *(\\d+(?:\\.\\d+)?) *- *"
+                       "(\\d+(?:\\.\\d+)?) *[)）] *$"));
+    const auto match = form.match(caption);
+    if (!match.hasMatch()) {
+        return std::nullopt;
+    }
+    ReferenceRange range{match.captured(2).toDouble(), match.captured(3).toDouble(), match.captured(1),
+                         match.captured(2) + u'-' + match.captured(3)};
+    if (range.low > range.high) {
+        return std::nullopt;
+    }
+    return range;
+}
 
 QString BoxDef::objectName() const
 {
@@ -273,6 +305,18 @@ QList<const BoxDef*> tabOrder()
     }
     order << &box(Field::Doctor);
     return order;
+}
+
+const std::optional<ReferenceRange>& referenceRange(Field field)
+{
+    static const QList<std::optional<ReferenceRange>> ranges = [] {
+        QList<std::optional<ReferenceRange>> all;
+        for (const BoxDef& def : boxes()) {
+            all.append(def.set == BoxSet::Finding ? rangeBeneath(def) : std::nullopt);
+        }
+        return all;
+    }();
+    return ranges[int(field)];
 }
 
 } // namespace FieldMap

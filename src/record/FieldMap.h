@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 namespace brenvoll {
 
@@ -111,6 +112,22 @@ struct LineDef
     bool visible;
 };
 
+// A laboratory value's reference range as its caption prints it:
+// "白细胞：      ×10^/L(4.0-10.0)" gives 4.0, 10.0, "×10^/L" and "4.0-10.0".
+struct ReferenceRange
+{
+    double low = 0;
+    double high = 0;
+    QString unit;
+    QString text; // the range as printed, "4.0-10.0"
+    bool operator==(const ReferenceRange&) const = default;
+};
+
+// The range at the end of a laboratory caption: name, colon, blanks, unit,
+// then the range in half- or full-width parentheses. None when the caption
+// ends otherwise, or its low end lies above its high end.
+std::optional<ReferenceRange> parseReferenceRange(const QString& caption);
+
 struct FontDef
 {
     QString family; // as designed; see sheetFontFamily() for what is drawn
@@ -142,6 +159,9 @@ FontDef titleFont();
 FontDef textFont();
 // The sheet boxes in the order Enter and Tab walk through them (visible ones).
 QList<const BoxDef*> tabOrder();
+// The reference range of the caption that a finding box lies over, parsed
+// once from the captions above; none for a box whose caption prints no range.
+const std::optional<ReferenceRange>& referenceRange(Field field);
 
 } // namespace FieldMap
 

@@ -3,6 +3,7 @@
 #include "DateRules.h"
 #include "app/Database.h"
 
+#include <QSet>
 #include <QSqlRecord>
 
 #include <sqlite3.h>
@@ -125,6 +126,39 @@ bool RecordStore::listDay(const QString& date, ResultLines& lines, QString* erro
                      {date, date}, lines, error);
 }
 
+bool RecordStore::latestByAddress(const QString& name, std::vector<LatestExam>& people, QString* error)
+{
+    people.clear();
+    const QString trimmed = trimBlanks(name);
+    if (trimmed.isEmpty()) {
+        return true;
+    }
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("select 地址, 日期, 序列号 from 档案 where trim(姓名) = ? "
+                                         "order by 日期 desc, 序列号 desc"),
+                          error);
+    Database::bindText(query, trimmed);
+    if (!Database::exec(query, error)) {
+        return false;
+    }
+    QSet<QString> seen;
+    while (query.next()) {
+        const QString address = trimBlanks(query.value(0).toString());
+        if (!seen.contains(address)) {
+            seen.insert(address);
+            people.push_back({address, dateText(query.value(1).toString()), query.value(2).toString()});
+        }
+    }
+    if (query.lastError().isValid()) {
+        if (error) {
+            *error = Database::describe(query.lastError());
+        }
+        people.clear();
+        return false;
+    }
+    return true;
+}
+
 bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 {
     QSqlQuery query = Database::prepare(QStringLiteral("select * from 档案 where 序列号 = ?"), error);
@@ -191,6 +225,41 @@ qint64 RecordStore::count()
         return -1;
     }
     return query.value(0).toLongLong();
+}
+
+RecordReader::RecordReader()
+    : m_query(std::make_unique<QSqlQuery>(
+          Database::prepare(QStringLiteral("select * from 档案 where 序列号 = ?"))))
+{
+}
+
+RecordReader::~RecordReader() = default;
+
+bool RecordReader::read(const QString& key, ExamRecord& record, QString* error)
+{
+    Database::bindText(*m_query, key);
+    const bool found = Database::exec(*m_query, error) && m_query->next();
+    if (!found && error && error->isEmpty()) {
+        *error = m_query->lastError().isValid() ? Database::describe(m_query->lastError())
+                                                : QStringLiteral("这条记录已不存在。");
+    }
+    if (found) {
+        if (m_columns.empty()) {
+            const QSqlRecord row = m_query->record();
+            for (const BoxDef& box : FieldMap::boxes()) {
+                m_columns.push_back(row.indexOf(box.column));
+            }
+        }
+        const QList<BoxDef>& boxes = FieldMap::boxes();
+        for (qsizetype i = 0; i < boxes.size(); ++i) {
+            // A NULL (never written by this program) shows as an empty box.
+            const QString value = m_columns[i] < 0 ? QString() : m_query->value(m_columns[i]).toString();
+            record[boxes[i].field] = boxes[i].field == Field::ExamDate ? dateText(value) : value;
+        }
+    }
+    // An unfinished query would hold the database's read lock.
+    m_query->finish();
+    return found;
 }
 
 } // namespace brenvoll

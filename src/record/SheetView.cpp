@@ -1,5 +1,6 @@
 #include "SheetView.h"
 
+#include "ValueFlags.h"
 #include "app/Twips.h"
 
 #include <QEvent>
@@ -12,6 +13,9 @@
 namespace brenvoll {
 
 namespace {
+
+const QColor kBoxText(0, 0, 255);
+const QColor kFlaggedText(Qt::red);
 
 // One ruling line of the sheet (Line1): a thin solid stroke.
 class SheetLine : public QWidget
@@ -92,7 +96,7 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
 
     QPalette boxPalette = palette();
     boxPalette.setColor(QPalette::Base, Qt::white);
-    boxPalette.setColor(QPalette::Text, QColor(0, 0, 255));
+    boxPalette.setColor(QPalette::Text, kBoxText);
     for (const BoxDef& def : FieldMap::boxes()) {
         auto* edit = new QLineEdit(this);
         edit->setObjectName(def.objectName());
@@ -110,6 +114,10 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
         }
         edit->installEventFilter(this);
         m_boxes.append(edit);
+        // Typed or loaded alike.
+        if (hasValueCheck(def.field)) {
+            connect(edit, &QLineEdit::textChanged, this, [this, field = def.field] { showValueFlag(field); });
+        }
     }
 
     m_title = new QLabel(FieldMap::titleDesignText(), this);
@@ -146,6 +154,19 @@ void SheetView::setRecord(const ExamRecord& record)
         edit->setText(record[def.field]);
         edit->setCursorPosition(0);
     }
+}
+
+void SheetView::showValueFlag(Field field)
+{
+    QLineEdit* edit = box(field);
+    const QString flag = valueFlag(field, edit->text());
+    const QColor colour = flag.isEmpty() ? kBoxText : kFlaggedText;
+    if (edit->palette().color(QPalette::Text) != colour) {
+        QPalette palette = edit->palette();
+        palette.setColor(QPalette::Text, colour);
+        edit->setPalette(palette);
+    }
+    edit->setToolTip(flag);
 }
 
 void SheetView::setTitle(const QString& title)

@@ -41,6 +41,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // Red text and a tooltip while a box holds a value that stands out;
+    // the designed blue otherwise.
+    void showValueFlag(Field field);
+
     QLabel* m_title = nullptr;
     QList<QLabel*> m_captions;
     QList<QWidget*> m_lines;

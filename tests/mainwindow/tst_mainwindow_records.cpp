@@ -3,7 +3,10 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "mainwindow/DraftsWindow.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/PersonChooser.h"
+#include "mainwindow/SheetDrafts.h"
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
@@ -11,10 +14,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <sqlite3.h>
 
@@ -61,6 +66,15 @@ class MainWindowRecordsTest : public QObject
             lines << form().results()->textAt(k);
         }
         return lines;
+    }
+    // The names on the drafts, the one typed last first.
+    QStringList drafted()
+    {
+        QStringList names;
+        for (const Draft& draft : m_form->drafts()->list()) {
+            names << draft.record[Field::Name];
+        }
+        return names;
     }
     void load(const QDateTime& now)
     {
@@ -363,6 +377,94 @@ private slots:
         QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
     }
 
+    // Ctrl+R on a loaded record: a fresh, unsaved sheet with the identity of
+    // that person's latest record (by date, then key; the name may be stored
+    // padded), the age moved on by the whole years since when it is a number.
+    void copyLastExaminationStartsFromTheLatest()
+    {
+        ExamRecord latest = test::makeRecord(QStringLiteral("20200101080000"), QStringLiteral("张三  "),
+                                             QStringLiteral("2025-06-01"), QStringLiteral("东街"));
+        QVERIFY(RecordStore::save(latest));
+        store("20260101080000", u"张三", "2019-06-01"); // newer key, older examination
+        store("20260102080000", u"张三", "2019-07-01", u"西街");
+        load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
+        form().show();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        form().fromDate()->setText(QStringLiteral("2000-01-01"));
+        form().search();
+        form().selectLine(1); // the 2019 record at 东街
+        QTest::keyClick(box(Field::Conclusion), Qt::Key_R, Qt::ControlModifier);
+        ExamRecord next;
+        for (Field f : {Field::Name, Field::Sex, Field::Number, Field::Address, Field::Telephone,
+                        Field::MedicalHistory}) {
+            next[f] = latest[f];
+        }
+        next[Field::Age] = QStringLiteral("46");
+        next[Field::ExamDate] = QStringLiteral("2026-06-01");
+        next[Field::Key] = QStringLiteral("20260601090001"); // ...00 went to the first sheet
+        QCOMPARE(form().sheet()->record(), next);
+        QCOMPARE(RecordStore::count(), 3);
+
+        const struct
+        {
+            const char16_t *name, *age, *date, *expected;
+        } ages[] = {{u"甲", u"45", u"2025-06-02", u"45"}, // not a whole year yet
+                    {u"乙", u"４５", u"2024-02-29", u"47"},
+                    {u"丙", u"约45", u"2020-01-01", u"约45"}};
+        for (const auto& a : ages) {
+            ExamRecord last = test::makeRecord(QStringLiteral("2020010109000") + QString::number(&a - ages),
+                                               QString::fromUtf16(a.name), QString::fromUtf16(a.date));
+            last[Field::Age] = QString::fromUtf16(a.age);
+            QVERIFY(RecordStore::save(last));
+            box(Field::Name)->setText(QString::fromUtf16(a.name));
+            form().copyLastExamination();
+            QCOMPARE(box(Field::Age)->text(), QString::fromUtf16(a.expected));
+        }
+        QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // A name typed on a new sheet: several people of it are chosen between,
+    // one line per address; no one of it is reported.
+    void copyLastExaminationChoosesBetweenNamesakes()
+    {
+        store("20250101080000", u"张三", "2025-01-01", u"东街");
+        store("20250301080000", u"张三", "2025-03-01", u"西街");
+        load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
+        box(Field::Name)->setText(QStringLiteral("李四"));
+        form().copyLastExamination();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("没有找到此人的体检记录。")});
+        QCOMPARE(box(Field::Name)->text(), QStringLiteral("李四"));
+
+        box(Field::Name)->setText(QStringLiteral("张三 "));
+        const ExamRecord before = form().sheet()->record();
+        auto chooser = [this]() -> PersonChooser* {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the last one closed
+            form().copyLastExamination();
+            auto* dialog = form().findChild<PersonChooser*>();
+            return dialog && QTest::qWaitForWindowExposed(dialog) ? dialog : nullptr;
+        };
+        PersonChooser* dialog = chooser();
+        QVERIFY(dialog);
+        QCOMPARE(test::itemsOf(dialog->personList()),
+                 (QStringList{QStringLiteral("西街[2025-03-01]"), QStringLiteral("东街[2025-01-01]")}));
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+        QCOMPARE(form().sheet()->record(), before);
+
+        QVERIFY(dialog = chooser()); // Enter chooses
+        dialog->personList()->setCurrentRow(1);
+        QTest::keyClick(dialog->personList(), Qt::Key_Return);
+        QCOMPARE(box(Field::Address)->text(), QStringLiteral("东街"));
+        QVERIFY(box(Field::Key)->text() != before[Field::Key]);
+
+        QVERIFY(dialog = chooser()); // and so does a double-click
+        const QListWidget* list = dialog->personList();
+        const QPoint first = list->visualItemRect(list->item(0)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, first); // a double-click's first press
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
+        QCOMPARE(box(Field::Address)->text(), QStringLiteral("西街"));
+        QCOMPARE(RecordStore::count(), 2);
+    }
+
     void failedDeleteIsReportedAndKeepsEverything()
     {
         store("20160507080000", u"张三", "2016-05-07");
@@ -376,6 +478,79 @@ private slots:
         QCOMPARE(RecordStore::count(), 1);
         QCOMPARE(form().lineCount(), 1);
         QCOMPARE(box(Field::Name)->text(), QStringLiteral("张三"));
+    }
+
+    void typingIsKeptWhenTheSheetIsReplacedUntilSaved()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        store("20160507090000", u"李四", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        QTest::keyClicks(box(Field::Name), "Wang");
+        form().selectLine(0); // 李四 replaces the typed new sheet
+        QCOMPARE(drafted(), QStringList{QStringLiteral("Wang")});
+        box(Field::Conclusion)->setText(QStringLiteral("复查"));
+        form().newRecord();
+        QCOMPARE(drafted(), (QStringList{QStringLiteral("李四"), QStringLiteral("Wang")}));
+
+        // Once typing pauses the draft is written without a replacement, and
+        // typed back to the stored record it goes.
+        form().drafts()->setPause(5);
+        form().selectLine(1); // 张三
+        box(Field::Heart)->setText(QStringLiteral("早搏"));
+        QTRY_COMPARE(drafted().size(), 3);
+        box(Field::Heart)->setText(QStringLiteral("值8"));
+        QTRY_COMPARE(drafted().size(), 2);
+        box(Field::Ecg)->setText(QStringLiteral("窦性心律"));
+        form().saveRecord();
+        QCOMPARE(drafted().size(), 2);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        // Deleting the record on the sheet keeps what was typed on it.
+        form().selectLine(0); // 李四
+        box(Field::Age)->setText(QStringLiteral("61"));
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        form().deleteRecord();
+        QCOMPARE(drafted().size(), 3);
+        QCOMPARE(drafted().front(), QStringLiteral("李四"));
+        QCOMPARE(draftChanges(form().drafts()->list().front().record), QStringLiteral("新记录"));
+    }
+
+    void restoringADraftPutsBackEveryBox()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        for (const BoxDef& def : FieldMap::boxes()) {
+            if (def.field != Field::Key) {
+                box(def.field)->setText(def.column + QStringLiteral("的内容"));
+            }
+        }
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-09"));
+        const ExamRecord typed = form().sheet()->record();
+        form().selectLine(0);
+        box(Field::Name)->setText(QStringLiteral("张三丰"));
+        form().newRecord();
+
+        DraftsWindow* window = form().showDrafts();
+        QTreeWidget* list = window->draftList();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        const QStringList columns{QStringLiteral("姓名的内容"), typed.key(),
+                                  QStringLiteral("2016-05-09 08:00"), QStringLiteral("新记录")};
+        for (int column = 0; column < 4; ++column) {
+            QCOMPARE(list->topLevelItem(1)->text(column), columns[column]);
+        }
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("姓名"));
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(window->deleteButton(), Qt::LeftButton);
+        QCOMPARE(drafted(), QStringList{QStringLiteral("姓名的内容")});
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(window->restoreButton(), Qt::LeftButton);
+        QCOMPARE(form().sheet()->record(), typed);
+        QCOMPARE(form().selectedLine(), -1);
+        form().saveRecord();
+        ExamRecord stored;
+        QVERIFY(RecordStore::load(typed.key(), stored));
+        QCOMPARE(stored, typed);
+        QCOMPARE(drafted(), QStringList());
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 };
 

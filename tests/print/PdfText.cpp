@@ -78,6 +78,11 @@ QString pdfFonts(const QString& file)
     return run(QStringLiteral("pdffonts"), {file});
 }
 
+QString pdfInfo(const QString& file)
+{
+    return run(QStringLiteral("pdfinfo"), {file});
+}
+
 QImage pdfPage(const QString& file, int dpi)
 {
     QTemporaryDir dir;

@@ -21,8 +21,9 @@ QList<QList<PdfWord>> pdfWords(const QString& file);
 QList<PdfWord> findWords(const QList<PdfWord>& words, const QString& text);
 // All words of a page joined by blanks, in reading order.
 QString pageText(const QList<PdfWord>& words);
-// The output of pdffonts for `file`.
+// The output of pdffonts and of pdfinfo for `file`.
 QString pdfFonts(const QString& file);
+QString pdfInfo(const QString& file);
 // The first page rendered in grey at `dpi` (pdftoppm).
 QImage pdfPage(const QString& file, int dpi);
 // The job files a PDF print target folder holds, in the order they were printed.

@@ -13,9 +13,11 @@
 #include "print/SheetPrinter.h"
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
+#include "record/SheetView.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPrinterInfo>
@@ -64,23 +66,28 @@ private:
     QHash<QString, QString> m_nameOfKey;
     std::vector<ExamRecord> m_records;
 
-    // The name printed in the name box of every page, job by job.
+    // The name in the name box of every page.
+    static QStringList namesOnPages(const QList<QList<test::PdfWord>>& pages)
+    {
+        QStringList names;
+        for (const auto& page : pages) {
+            QString name = QStringLiteral("<none>");
+            for (const test::PdfWord& w : page) {
+                if (qRound(w.box.left() * 20) == 2040 && qRound(w.box.top() * 20) == 1740) {
+                    name = w.text;
+                }
+            }
+            names.append(name);
+        }
+        return names;
+    }
+    // The name printed on every page, job by job.
     QStringList printedNames() const
     {
         QStringList names;
         for (const QString& job : test::printedJobs(m_out->path())) {
             const auto pages = test::pdfWords(job);
-            if (pages.size() != 1) {
-                names.append(QStringLiteral("<%1 pages>").arg(pages.size()));
-                continue;
-            }
-            QString name = QStringLiteral("<none>");
-            for (const test::PdfWord& w : pages.first()) {
-                if (qRound(w.box.left() * 20) == 2040 && qRound(w.box.top() * 20) == 1740) {
-                    name = w.text.normalized(QString::NormalizationForm_KC);
-                }
-            }
-            names.append(name);
+            names << (pages.size() == 1 ? namesOnPages(pages) : QStringList{QStringLiteral("<pages>")});
         }
         return names;
     }
@@ -111,9 +118,9 @@ private slots:
         QVERIFY(m_folder.open());
         MessageBox::setAnswerMode(true);
         Clock::setFixed(QDateTime(QDate(2016, 6, 1), QTime(9, 0)));
-        // Names without digits: poppler reads ideographs and letters back.
-        const QStringList names = {QStringLiteral("赵甲"), QStringLiteral("钱乙"), QStringLiteral("孙丙"),
-                                   QStringLiteral("李丁"), QStringLiteral("周戊")};
+        const QStringList names = {QStringLiteral("赵甲A1"), QStringLiteral("钱乙B2"),
+                                   QStringLiteral("孙丙C3"), QStringLiteral("李丁D4"),
+                                   QStringLiteral("周戊E5")};
         for (int i = 0; i < names.size(); ++i) {
             const QString key = QStringLiteral("2016050714302%1").arg(i);
             m_records.push_back(test::makeRecord(key, names[i], QStringLiteral("2016-05-0%1").arg(i + 1)));
@@ -313,6 +320,69 @@ private slots:
         QCOMPARE(shown.first().text, QStringLiteral("无法读取记录：这条记录已不存在。"));
         QVERIFY(shown.last().text.contains(m_main->results()->textAt(1)));
         QVERIFY(shown.last().text.contains(QStringLiteral("已打印 1 页")));
+    }
+
+    // The batch export: one file, one page per record from the selected line
+    // (none: the first) to the last in list order; the sheet, unsaved text
+    // and all, and the list stay as they were.
+    void batchExportFromSelectedLine_data() { batchFromSelectedLine_data(); }
+    void batchExportFromSelectedLine()
+    {
+        QFETCH(int, selected);
+        QFETCH(int, first);
+        m_main->selectLine(selected);
+        QLineEdit* guidance = m_main->box(Field::Guidance);
+        const QString saved = guidance->text();
+        guidance->setText(QStringLiteral("未保存的指导"));
+        const ExamRecord before = m_main->sheet()->record();
+        FileDialogs::queuePath(m_out->filePath(QStringLiteral("批量")));
+        exportListToPdf(*m_main);
+        const ExamRecord after = m_main->sheet()->record();
+        guidance->setText(saved);
+        QCOMPARE(QFileInfo(FileDialogs::takeProposed().value(0)).fileName(),
+                 QStringLiteral("健康体检反馈表_2015-06-01至2016-06-01.pdf"));
+        const QString file = m_out->filePath(QStringLiteral("批量.pdf"));
+        QCOMPARE(namesOnPages(test::pdfWords(file)), namesOfLines(first, 4));
+        QVERIFY(after == before);
+        QCOMPARE(m_main->selectedLine(), selected);
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("已导出 %1 页到文件“%2”。").arg(5 - first).arg(file));
+    }
+
+    // A cancelled export, and one that meets a record it cannot read, leave
+    // no file; the operator is told why.
+    void stoppedExportLeavesNothing()
+    {
+        QTimer watcher;
+        connect(&watcher, &QTimer::timeout, this, [&] {
+            auto* progress = m_main->findChild<QProgressDialog*>(QStringLiteral("pdfProgress"));
+            if (progress && progress->labelText() == QStringLiteral("正在导出第 1 页，共 5 页……")) {
+                progress->cancel();
+            }
+        });
+        watcher.start(0);
+        FileDialogs::queuePath(m_out->filePath(QStringLiteral("批量.pdf")));
+        exportListToPdf(*m_main);
+        watcher.stop();
+
+        const QString key = m_main->keyOfLine(3);
+        QVERIFY(RecordStore::remove(key));
+        FileDialogs::queuePath(m_out->filePath(QStringLiteral("批量.pdf")));
+        exportListToPdf(*m_main);
+        for (const ExamRecord& record : m_records) {
+            if (record.key() == key) {
+                QVERIFY(storeRecord(record));
+            }
+        }
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].text, QStringLiteral("批量导出已取消，没有生成文件。"));
+        QCOMPARE(shown[1].text,
+                 QStringLiteral("第 4 页（%1）无法读取该记录。\n批量导出已停止，没有生成文件。")
+                     .arg(m_main->results()->textAt(3)));
+        QCOMPARE(QDir(m_out->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList());
     }
 
     void noPrinterIsReported()

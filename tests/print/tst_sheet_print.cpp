@@ -2,18 +2,27 @@
 // from the PDF that the real print path writes (A4, full page).
 #include "PdfText.h"
 #include "TestSupport.h"
+#include "app/Clock.h"
 #include "app/EncodedText.h"
 #include "app/MessageBox.h"
 #include "app/SettingsWindow.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/MainWindowPrint.h"
 #include "print/SheetPrinter.h"
 #include "record/SheetView.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
+#include <QPrintPreviewDialog>
+#include <QPrintPreviewWidget>
+#include <QPrinter>
 #include <QPrinterInfo>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace brenvoll;
 
@@ -21,22 +30,46 @@ namespace {
 
 const QString kTitle = QStringLiteral("测试卫生院健康体检反馈表");
 
-// Poppler names some ideographs by their radical forms and full-width
-// punctuation as it stands; both sides are compared in compatibility form.
-QString plain(const QString& text)
-{
-    return text.normalized(QString::NormalizationForm_KC);
-}
-
 const test::PdfWord* wordOf(const QList<test::PdfWord>& words, const QString& text)
 {
     for (const test::PdfWord& w : words) {
-        if (plain(w.text) == plain(text)) {
+        if (w.text == text) {
             return &w;
         }
     }
     return nullptr;
 }
+
+// Words with their places in twips, as poppler reads them from a page.
+QStringList placedWords(const QList<test::PdfWord>& words)
+{
+    QStringList placed;
+    for (const test::PdfWord& w : words) {
+        placed << QStringLiteral("%1@%2,%3")
+                      .arg(w.text)
+                      .arg(qRound(w.box.left() * 20))
+                      .arg(qRound(w.box.top() * 20));
+    }
+    return placed;
+}
+
+// Writes files of at most `bytes` bytes until it goes out of scope, as a
+// full disk does.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        const rlimit limit{bytes, m_old.rlim_max};
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_old); }
+
+private:
+    rlimit m_old{};
+};
 
 } // namespace
 
@@ -216,6 +249,31 @@ private slots:
         QVERIFY(printedName->box.height() > sex->box.height() * 1.4);
     }
 
+    // A value flagged red on screen prints as it would unflagged: the same
+    // words in the same places, the same page.
+    void flaggedValuePrintsUnchanged()
+    {
+        QLineEdit* cells = box(Field::WhiteCells);
+        cells->setText(QStringLiteral("12.5"));
+        QCOMPARE(cells->palette().color(QPalette::Text), QColor(Qt::red));
+        QString flaggedFile, plainFile;
+        const auto flagged = printOnce(&flaggedFile);
+        QVERIFY2(wordOf(flagged, QStringLiteral("12.5")), qPrintable(test::pageText(flagged)));
+        QPalette blue = cells->palette(); // as an unflagged box looks
+        blue.setColor(QPalette::Text, QColor(0, 0, 255));
+        cells->setPalette(blue);
+        cells->setToolTip(QString());
+        const auto flaggedFolder = std::move(m_out);
+        m_out = std::make_unique<QTemporaryDir>();
+        PrintTarget::usePdfFolder(m_out->path());
+        const auto plain = printOnce(&plainFile);
+        QCOMPARE(test::pageText(flagged), test::pageText(plain));
+        for (qsizetype i = 0; i < flagged.size(); ++i) {
+            QCOMPARE(flagged[i].box, plain[i].box);
+        }
+        QCOMPARE(test::pdfPage(flaggedFile, 144), test::pdfPage(plainFile, 144));
+    }
+
     // A text longer than its box runs on, whole, on one line.
     void longTextPrintsWhole()
     {
@@ -260,6 +318,122 @@ private slots:
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().text, kNoPrinterMessage);
         QVERIFY(test::printedJobs(m_out->path()).isEmpty());
+    }
+
+    // A filled sheet exported as PDF reads back as typed, digits, Latin and
+    // ideographs alike, on one A4 page that is the printed page word for word.
+    void exportedPdfIsThePrintedPage()
+    {
+        const QList<std::pair<Field, QString>> typed = {
+            {Field::Name, QStringLiteral("张三")},
+            {Field::Age, QStringLiteral("45")},
+            {Field::ExamDate, QStringLiteral("2016-05-07")},
+            {Field::Height, QStringLiteral("170")},
+            {Field::Alt, QStringLiteral("32")},
+            {Field::Conclusion, QStringLiteral("身高门诊BP120/80mmHg")}};
+        for (const auto& [field, text] : typed) {
+            box(field)->setText(text);
+        }
+        setMargins(QStringLiteral("10"), QStringLiteral("5"));
+        const auto printed = printOnce();
+        Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(9, 0)));
+        FileDialogs::queuePath(m_out->filePath(QStringLiteral("张三")));
+        exportSheetToPdf(*m_main);
+        box(Field::ExamDate)->clear();
+        exportSheetToPdf(*m_main); // cancelled in the dialog
+        Clock::reset();
+        QStringList proposed;
+        for (const QString& path : FileDialogs::takeProposed()) {
+            proposed << QFileInfo(path).fileName();
+        }
+        QCOMPARE(proposed,
+                 (QStringList{QStringLiteral("张三_2016-05-07.pdf"), QStringLiteral("张三_2026-12-07.pdf")}));
+        const QString file = m_out->filePath(QStringLiteral("张三.pdf"));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown.first().text.contains(file));
+
+        const auto pages = test::pdfWords(file);
+        QCOMPARE(pages.size(), 1);
+        QCOMPARE(placedWords(pages.first()), placedWords(printed));
+        for (const auto& [field, text] : typed) {
+            const test::PdfWord* word = wordOf(pages.first(), text);
+            QVERIFY2(word, qPrintable(text + QStringLiteral(" in ") + test::pageText(pages.first())));
+            QCOMPARE(qRound(word->box.left() * 20), FieldMap::box(field).rect.left + 567);
+            QVERIFY(qAbs(word->box.top() * 20 - (FieldMap::box(field).rect.top + 283.5)) < 1);
+        }
+        QVERIFY(wordOf(pages.first(), QStringLiteral("×10^/L(4.0-10.0)")));
+        const QString info = test::pdfInfo(file);
+        QVERIFY2(info.contains(QRegularExpression(QStringLiteral("Pages:\\s+1\\n"))), qPrintable(info));
+        QVERIFY(info.contains(QRegularExpression(QStringLiteral("Page size:\\s+595 x 842 pts \\(A4\\)"))));
+        QVERIFY(info.contains(QRegularExpression(QStringLiteral("Title:\\s+") + kTitle)));
+        QVERIFY(info.contains(QRegularExpression(QStringLiteral("Creator:\\s+\\S"))));
+        // Every font embedded as a subset, with its text map.
+        const QStringList fonts = test::pdfFonts(file).split(u'\n', Qt::SkipEmptyParts).mid(2);
+        QCOMPARE(fonts.size(), 2);
+        for (const QString& font : fonts) {
+            QVERIFY2(font.contains(QRegularExpression(QStringLiteral("yes\\s+yes\\s+yes"))),
+                     qPrintable(font));
+        }
+    }
+
+    // A file that cannot be written leaves nothing behind, a file that is
+    // there is replaced only when the operator agrees, and the message names
+    // the file and the reason.
+    void failedExportLeavesNoFile()
+    {
+        const QString missing = m_out->filePath(QStringLiteral("无此文件夹/表.pdf"));
+        FileDialogs::queuePath(missing);
+        exportSheetToPdf(*m_main);
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown.first().text.startsWith(
+                     QStringLiteral("无法导出到文件“%1”：无法在该文件夹中创建文件").arg(missing)),
+                 qPrintable(shown.first().text));
+
+        const QString earlier = m_out->filePath(QStringLiteral("表.pdf"));
+        QFile file(earlier);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("earlier") == 7);
+        file.close();
+        MessageBox::queueAnswer(QMessageBox::No);
+        FileDialogs::queuePath(earlier);
+        exportSheetToPdf(*m_main);
+        {
+            const FileSizeLimit fullDisk(4096);
+            FileDialogs::queuePath(earlier);
+            exportSheetToPdf(*m_main);
+        }
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown[0].text, QStringLiteral("文件“%1”已存在，要替换它吗？").arg(earlier));
+        QCOMPARE(shown[1].text, shown[0].text);
+        QVERIFY2(shown[2].text.startsWith(
+                     QStringLiteral("无法导出到文件“%1”：写入文件时出错（磁盘可能已满）").arg(earlier)),
+                 qPrintable(shown[2].text));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), QByteArray("earlier"));
+        QCOMPARE(QDir(m_out->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{QStringLiteral("表.pdf")});
+    }
+
+    // The preview draws the sheet as it prints, on the printed page; printing
+    // from it goes to the printer chosen there.
+    void previewIsThePrintedPage()
+    {
+        box(Field::Name)->setText(QStringLiteral("张三"));
+        setMargins(QStringLiteral("10"), QStringLiteral("10"));
+        const auto printed = printOnce();
+        m_main->menuBar()->findChild<QAction*>(QStringLiteral("打印预览"))->trigger();
+        auto* dialog = m_main->findChild<QPrintPreviewDialog*>(QStringLiteral("sheetPreview"));
+        QVERIFY(dialog && dialog->isVisible());
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("打印预览"));
+        auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+        QCOMPARE(preview->pageCount(), 1);
+        const QString file = m_out->filePath(QStringLiteral("chosen.pdf"));
+        dialog->printer()->setOutputFileName(file);
+        preview->print();
+        dialog->close();
+        QCOMPARE(placedWords(test::pdfWords(file).value(0)), placedWords(printed));
     }
 
     // A page the device refuses is reported, not passed off as printed.

@@ -1,0 +1,36 @@
+#pragma once
+// The choice between several people of one name: one line per address with
+// the date of that person's latest examination. Enter, a double-click or 确定
+// chooses the highlighted person; 取消 or closing chooses no one.
+#include "record/RecordStore.h"
+
+#include <QDialog>
+
+#include <vector>
+
+class QListWidget;
+class QPushButton;
+
+namespace brenvoll {
+
+class PersonChooser : public QDialog
+{
+    Q_OBJECT
+public:
+    PersonChooser(const QString& name, const std::vector<LatestExam>& people, QWidget* parent = nullptr);
+
+    QListWidget* personList() const { return m_list; }
+    QPushButton* okButton() const { return m_ok; }
+    QPushButton* cancelButton() const { return m_cancel; }
+
+signals:
+    // The key of the chosen person's latest record.
+    void chosen(const QString& key);
+
+private:
+    QListWidget* m_list = nullptr;
+    QPushButton* m_ok = nullptr;
+    QPushButton* m_cancel = nullptr;
+};
+
+} // namespace brenvoll

@@ -1,0 +1,388 @@
+#include "PdfTextMap.h"
+
+#include <QList>
+#include <QRawFont>
+#include <QRegularExpression>
+#include <QString>
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <vector>
+
+namespace brenvoll::pdf {
+
+namespace {
+
+// One indirect object as it stands in the file: from "n 0 obj" up to the
+// next object.
+struct PdfObject
+{
+    int number = 0;
+    QByteArray bytes;
+};
+
+struct XrefEntry
+{
+    qint64 offset = 0;
+    int generation = 0;
+    bool used = false;
+};
+
+// A file as Qt writes it: a header, the objects one after another, one
+// cross-reference table and the trailer.
+struct PdfFile
+{
+    QByteArray header;
+    std::vector<PdfObject> objects; // in file order
+    std::vector<XrefEntry> xref;    // by object number
+    QByteArray trailer;             // "trailer" up to "startxref"
+
+    PdfObject* object(int number)
+    {
+        auto it = std::find_if(objects.begin(), objects.end(),
+                               [number](const PdfObject& o) { return o.number == number; });
+        return it == objects.end() ? nullptr : &*it;
+    }
+};
+
+// The next non-empty line from `pos`, trimmed; `pos` moves past it.
+QByteArray nextLine(const QByteArray& file, qsizetype& pos)
+{
+    while (pos < file.size() && (file[pos] == '\r' || file[pos] == '\n')) {
+        ++pos;
+    }
+    qsizetype end = pos;
+    while (end < file.size() && file[end] != '\r' && file[end] != '\n') {
+        ++end;
+    }
+    const QByteArray line = file.mid(pos, end - pos).trimmed();
+    pos = end;
+    return line;
+}
+
+std::optional<PdfFile> parse(const QByteArray& file)
+{
+    PdfFile pdf;
+    const qsizetype startxref = file.lastIndexOf("startxref");
+    if (startxref < 0) {
+        return std::nullopt;
+    }
+    qsizetype pos = startxref + 9;
+    bool ok = false;
+    const qint64 xref = nextLine(file, pos).toLongLong(&ok);
+    if (!ok || xref <= 0 || xref >= startxref || file.mid(xref, 4) != "xref") {
+        return std::nullopt;
+    }
+    pos = xref + 4;
+    const QList<QByteArray> section = nextLine(file, pos).split(' ');
+    const int count = section.value(1).toInt(&ok);
+    if (section.size() != 2 || section[0] != "0" || !ok || count < 1) {
+        return std::nullopt;
+    }
+    for (int n = 0; n < count; ++n) {
+        const QList<QByteArray> entry = nextLine(file, pos).split(' ');
+        if (entry.size() != 3) {
+            return std::nullopt;
+        }
+        pdf.xref.push_back({entry[0].toLongLong(), entry[1].toInt(), entry[2] == "n"});
+    }
+    const qsizetype trailer = file.indexOf("trailer", pos);
+    if (trailer < 0 || trailer > startxref) {
+        return std::nullopt;
+    }
+    pdf.trailer = file.mid(trailer, startxref - trailer);
+
+    std::vector<std::pair<qint64, int>> starts;
+    for (int n = 0; n < count; ++n) {
+        if (pdf.xref[n].used) {
+            starts.emplace_back(pdf.xref[n].offset, n);
+        }
+    }
+    std::sort(starts.begin(), starts.end());
+    if (starts.empty()) {
+        return std::nullopt;
+    }
+    pdf.header = file.left(starts.front().first);
+    for (size_t i = 0; i < starts.size(); ++i) {
+        const qint64 end = i + 1 < starts.size() ? starts[i + 1].first : xref;
+        PdfObject object{starts[i].second, file.mid(starts[i].first, end - starts[i].first)};
+        if (!object.bytes.startsWith(QByteArray(QByteArray::number(object.number) + " 0 obj"))) {
+            return std::nullopt;
+        }
+        pdf.objects.push_back(std::move(object));
+    }
+    return pdf;
+}
+
+QByteArray write(const PdfFile& pdf)
+{
+    QByteArray out = pdf.header;
+    std::vector<qint64> offsets(pdf.xref.size(), 0);
+    for (const PdfObject& object : pdf.objects) {
+        offsets[object.number] = out.size();
+        out += object.bytes;
+    }
+    const qint64 xref = out.size();
+    out += "xref\n0 " + QByteArray::number(qsizetype(pdf.xref.size())) + '\n';
+    for (size_t n = 0; n < pdf.xref.size(); ++n) {
+        const XrefEntry& e = pdf.xref[n];
+        out += QByteArray::number(e.used ? offsets[n] : e.offset).rightJustified(10, '0') + ' ' +
+               QByteArray::number(e.generation).rightJustified(5, '0') + (e.used ? " n \n" : " f \n");
+    }
+    out += pdf.trailer + "startxref\n" + QByteArray::number(xref) + "\n%%EOF\n";
+    return out;
+}
+
+// The dictionary of an object: all of it before its stream, if it has one.
+QString dictionaryOf(const PdfObject& object)
+{
+    const qsizetype stream = object.bytes.indexOf("stream");
+    return QString::fromLatin1(stream < 0 ? object.bytes : object.bytes.left(stream));
+}
+
+// The object number a key refers to ("/ToUnicode 15 0 R", "/DescendantFonts
+// [14 0 R]"), or -1.
+int referenceOf(const QString& dictionary, const QString& key)
+{
+    const QRegularExpression re(QRegularExpression::escape(key) +
+                                QStringLiteral(R"(\s*\[?\s*(\d+)\s+\d+\s+R)"));
+    const auto m = re.match(dictionary);
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+// The name a key gives ("/BaseFont /Name"), or an empty text.
+QString nameAfter(const QString& dictionary, const QString& key)
+{
+    const QRegularExpression re(QRegularExpression::escape(key) + QStringLiteral(R"(\s*/([^\s/\[\]<>()]+))"));
+    return re.match(dictionary).captured(1);
+}
+
+// Gives a font's dictionary the subset's name, "ABCDEF+Name", where it names
+// the font without the tag.
+bool nameAsSubset(PdfObject& font, const QString& subsetName)
+{
+    const QString name = nameAfter(dictionaryOf(font), QStringLiteral("/BaseFont"));
+    if (name.isEmpty() || name.contains(u'+') || !subsetName.endsWith(u'+' + name)) {
+        return false;
+    }
+    font.bytes.replace(QByteArray("/BaseFont /" + name.toLatin1()),
+                       QByteArray("/BaseFont /" + subsetName.toLatin1()));
+    return true;
+}
+
+// A text map: character code to text, as its bfchar and bfrange entries say.
+using TextMap = std::map<int, QString>;
+
+QString textOfHex(const QByteArray& hex)
+{
+    QString text;
+    for (qsizetype i = 0; i + 4 <= hex.size(); i += 4) {
+        text += QChar(char16_t(hex.mid(i, 4).toUShort(nullptr, 16)));
+    }
+    return text;
+}
+
+QByteArray hex4(unsigned value)
+{
+    return QByteArray::number(value, 16).toUpper().rightJustified(4, '0');
+}
+
+QByteArray hexOfText(const QString& text)
+{
+    QByteArray hex;
+    for (QChar c : text) {
+        hex += hex4(c.unicode());
+    }
+    return hex;
+}
+
+QList<QByteArray> tokensOf(const QByteArray& cmap)
+{
+    QList<QByteArray> tokens;
+    qsizetype i = 0;
+    while (i < cmap.size()) {
+        const char c = cmap[i];
+        if (c == '<') {
+            const qsizetype end = cmap.indexOf('>', i);
+            if (end < 0) {
+                break;
+            }
+            tokens << cmap.mid(i, end - i + 1);
+            i = end + 1;
+        } else if (c == '[' || c == ']') {
+            tokens << QByteArray(1, c);
+            ++i;
+        } else if (QChar::isSpace(uchar(c))) {
+            ++i;
+        } else {
+            qsizetype end = i;
+            while (end < cmap.size() && !QChar::isSpace(uchar(cmap[end])) && cmap[end] != '<' &&
+                   cmap[end] != '[') {
+                ++end;
+            }
+            tokens << cmap.mid(i, end - i);
+            i = end;
+        }
+    }
+    return tokens;
+}
+
+int codeOf(const QByteArray& token)
+{
+    return token.mid(1, token.size() - 2).toInt(nullptr, 16);
+}
+
+QString textOf(const QByteArray& token)
+{
+    return textOfHex(token.mid(1, token.size() - 2));
+}
+
+TextMap parseTextMap(const QByteArray& cmap)
+{
+    TextMap map;
+    const QList<QByteArray> t = tokensOf(cmap);
+    qsizetype k = 0;
+    auto more = [&](const char* end, qsizetype need) { return k + need <= t.size() && t[k] != end; };
+    while (k < t.size()) {
+        if (t[k] == "beginbfchar") {
+            ++k;
+            for (; more("endbfchar", 2); k += 2) {
+                map[codeOf(t[k])] = textOf(t[k + 1]);
+            }
+        } else if (t[k] == "beginbfrange") {
+            ++k;
+            while (more("endbfrange", 3)) {
+                const int low = codeOf(t[k]);
+                const int high = codeOf(t[k + 1]);
+                k += 2;
+                if (t[k] == "[") {
+                    for (int code = low; ++k < t.size() && t[k] != "]"; ++code) {
+                        map[code] = textOf(t[k]);
+                    }
+                    ++k;
+                    continue;
+                }
+                QString text = textOf(t[k++]);
+                for (int code = low; code <= high && !text.isEmpty(); ++code) {
+                    map[code] = text;
+                    text.back() = QChar(char16_t(text.back().unicode() + 1));
+                }
+            }
+        }
+        ++k;
+    }
+    return map;
+}
+
+QByteArray textMapStream(const TextMap& map)
+{
+    QByteArray cmap = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                      "/CIDSystemInfo << /Registry (Adobe) /Ordering (UCS) /Supplement 0 >> def\n"
+                      "/CMapName /Adobe-Identity-UCS def\n/CMapType 2 def\n"
+                      "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n";
+    // A block holds at most 100 entries.
+    auto it = map.begin();
+    while (it != map.end()) {
+        QByteArray block;
+        int n = 0;
+        for (; it != map.end() && n < 100; ++it, ++n) {
+            block += '<' + hex4(unsigned(it->first)) + "> <" + hexOfText(it->second) + ">\n";
+        }
+        cmap += QByteArray::number(n) + " beginbfchar\n" + block + "endbfchar\n";
+    }
+    return cmap + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+}
+
+// Rewrites an uncompressed text map stream with the ideographs in place of
+// the characters that share their glyphs.
+bool repairTextMap(PdfObject& object, const QHash<char16_t, char16_t>& ideographs)
+{
+    const QString dictionary = dictionaryOf(object);
+    static const QRegularExpression directLength(QStringLiteral(R"(/Length\s+(\d+)\b(?!\s+\d+\s+R))"));
+    const auto length = directLength.match(dictionary);
+    if (dictionary.contains(QStringLiteral("/Filter")) || !length.hasMatch()) {
+        return false;
+    }
+    qsizetype start = object.bytes.indexOf("stream") + 6;
+    start += object.bytes.mid(start, 2) == "\r\n" ? 2 : 1;
+    TextMap map = parseTextMap(object.bytes.mid(start, length.captured(1).toLongLong()));
+    bool changed = false;
+    for (auto& [code, text] : map) {
+        const auto ideograph = text.size() == 1 ? ideographs.find(text[0].unicode()) : ideographs.end();
+        if (ideograph != ideographs.end()) {
+            text = QChar(*ideograph);
+            changed = true;
+        }
+    }
+    if (!changed) {
+        return false;
+    }
+    const QByteArray stream = textMapStream(map);
+    object.bytes = QByteArray::number(object.number) + " 0 obj\n<< /Length " +
+                   QByteArray::number(stream.size()) + " >>\nstream\n" + stream + "\nendstream\nendobj\n";
+    return true;
+}
+
+} // namespace
+
+QHash<char16_t, char16_t> ideographsSharingGlyphs(const QRawFont& font)
+{
+    auto run = [](char16_t from, char16_t to) {
+        QString text;
+        for (char16_t c = from; c < to; ++c) {
+            text += QChar(c);
+        }
+        return text;
+    };
+    constexpr char16_t kFirstIdeograph = 0x3400, kEndOfIdeographs = 0xA000, kFirstRadical = 0x2E80;
+    const QList<quint32> ideographGlyphs = font.glyphIndexesForString(run(kFirstIdeograph, kEndOfIdeographs));
+    QHash<quint32, char16_t> ideographOfGlyph;
+    for (qsizetype i = 0; i < ideographGlyphs.size(); ++i) {
+        if (ideographGlyphs[i] != 0 && !ideographOfGlyph.contains(ideographGlyphs[i])) {
+            ideographOfGlyph.insert(ideographGlyphs[i], char16_t(kFirstIdeograph + i));
+        }
+    }
+    QHash<char16_t, char16_t> ideographs;
+    const QList<quint32> glyphs = font.glyphIndexesForString(run(kFirstRadical, kFirstIdeograph));
+    for (qsizetype i = 0; i < glyphs.size(); ++i) {
+        const auto ideograph = ideographOfGlyph.find(glyphs[i]);
+        if (glyphs[i] != 0 && ideograph != ideographOfGlyph.end()) {
+            ideographs.insert(char16_t(kFirstRadical + i), *ideograph);
+        }
+    }
+    return ideographs;
+}
+
+QByteArray repairTextMaps(const QByteArray& file, const QHash<char16_t, char16_t>& ideographs)
+{
+    std::optional<PdfFile> pdf = parse(file);
+    if (!pdf) {
+        return file;
+    }
+    static const QRegularExpression type0(QStringLiteral(R"(/Subtype\s*/Type0\b)"));
+    bool changed = false;
+    for (size_t i = 0; i < pdf->objects.size(); ++i) {
+        const QString font = dictionaryOf(pdf->objects[i]);
+        if (!type0.match(font).hasMatch()) {
+            continue;
+        }
+        if (PdfObject* map = pdf->object(referenceOf(font, QStringLiteral("/ToUnicode")))) {
+            changed |= repairTextMap(*map, ideographs);
+        }
+        PdfObject* descendant = pdf->object(referenceOf(font, QStringLiteral("/DescendantFonts")));
+        const PdfObject* descriptor =
+            descendant
+                ? pdf->object(referenceOf(dictionaryOf(*descendant), QStringLiteral("/FontDescriptor")))
+                : nullptr;
+        const QString subsetName =
+            descriptor ? nameAfter(dictionaryOf(*descriptor), QStringLiteral("/FontName")) : QString();
+        if (subsetName.contains(u'+')) {
+            changed |= nameAsSubset(pdf->objects[i], subsetName);
+            changed |= nameAsSubset(*descendant, subsetName);
+        }
+    }
+    return changed ? write(*pdf) : file;
+}
+
+} // namespace brenvoll::pdf

@@ -1,0 +1,192 @@
+#include "SheetExport.h"
+
+#include "BatchProgress.h"
+#include "SheetPdf.h"
+#include "SheetPrinter.h"
+#include "app/Clock.h"
+#include "app/MessageBox.h"
+#include "record/DateRules.h"
+#include "record/RecordStore.h"
+#include "record/SheetView.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScreen>
+#include <QStandardPaths>
+
+namespace brenvoll {
+
+namespace {
+
+QString g_lastFolder; // where the last PDF went
+
+QString shownPath(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+// The save dialog for a PDF, proposing `name` in the folder used last. The
+// chosen path with ".pdf", or empty when the operator cancelled or does not
+// want an existing file replaced.
+QString choosePdfPath(QWidget* parent, const QString& title, const QString& name)
+{
+    if (g_lastFolder.isEmpty()) {
+        g_lastFolder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    }
+    const QString chosen = FileDialogs::saveFileName(parent, title, QStringLiteral("PDF文件 (*.pdf)"),
+                                                     QDir(g_lastFolder).filePath(name));
+    if (chosen.trimmed().isEmpty()) {
+        return {};
+    }
+    const QString path = withPdfSuffix(chosen);
+    g_lastFolder = QFileInfo(path).absolutePath();
+    if (QFileInfo::exists(path) &&
+        !MessageBox::askYesNo(parent, QStringLiteral("文件“%1”已存在，要替换它吗？").arg(shownPath(path)))) {
+        return {};
+    }
+    return path;
+}
+
+void reportFailure(QWidget* parent, const QString& path, const QString& reason)
+{
+    MessageBox::warning(parent, QStringLiteral("无法导出到文件“%1”：%2。").arg(shownPath(path), reason));
+}
+
+enum class BatchEnd
+{
+    Drawn,
+    Cancelled,
+    Unreadable,
+};
+
+// Draws the pages of a batch from line `start` on; `line` tells the line that
+// could not be read.
+BatchEnd drawBatch(const PrintHost& host, SheetPdfWriter& writer, int start, int& line)
+{
+    const SheetView& view = *host.sheet();
+    // The layout, fonts and texts of the sheet as it stands; every page puts
+    // its record's texts into it, as loading the record into the sheet does.
+    const SheetSnapshot shown = snapshotOf(view);
+    const QString shownKey = view.box(Field::Key)->text();
+    const int selected = host.selectedLine();
+    const PrintMargins margins = printMargins();
+    const int count = host.lineCount();
+    RecordReader records;
+    BatchProgress progress(host.parent(), count - start, QStringLiteral("批量导出PDF"),
+                           QStringLiteral("正在导出第 %1 页，共 %2 页……"), QStringLiteral("pdfProgress"));
+    for (line = start; line < count; ++line) {
+        if (!progress.next(line - start)) {
+            return BatchEnd::Cancelled;
+        }
+        const QString key = host.keyOfLine(line);
+        ExamRecord record;
+        if (line == selected && key == shownKey) {
+            // Batch printing prints the selected line's sheet as it stands.
+            writer.addPage(shown, margins.left, margins.top);
+        } else if (!key.isEmpty() && records.read(key, record)) {
+            writer.addPage(withRecord(shown, record), margins.left, margins.top);
+        } else {
+            return BatchEnd::Unreadable;
+        }
+    }
+    return BatchEnd::Drawn;
+}
+
+} // namespace
+
+QPrintPreviewDialog* previewSheet(QWidget* parent, const SheetView& view)
+{
+    QPrinter* printer = sheetPagePrinter().release();
+    printer->setDocName(QStringLiteral("健康体检反馈表"));
+    auto* dialog = new QPrintPreviewDialog(printer, parent);
+    QObject::connect(dialog, &QObject::destroyed, [printer] { delete printer; });
+    dialog->setObjectName(QStringLiteral("sheetPreview"));
+    dialog->setWindowTitle(QStringLiteral("打印预览"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    // Tall enough for the whole page to be read at its first zoom.
+    const QRect screen = dialog->screen()->availableGeometry();
+    dialog->resize(qMin(screen.width(), screen.height() * 3 / 4), screen.height() * 9 / 10);
+    // The sheet as it stands when the preview opens, on every page drawn for
+    // it: the preview's and those printed from it.
+    const SheetSnapshot sheet = snapshotOf(view);
+    const PrintMargins margins = printMargins();
+    QObject::connect(
+        dialog, &QPrintPreviewDialog::paintRequested, dialog, [sheet, margins](QPrinter* target) {
+            QPainter painter(target);
+            drawSheet(painter, sheet, margins.left, margins.top);
+            painter.end();
+            // Printed into a PDF file: give it the text maps that readers need.
+            if (target->outputFormat() == QPrinter::PdfFormat && !target->outputFileName().isEmpty()) {
+                makeSheetPdfReadable(target->outputFileName());
+            }
+        });
+    dialog->open();
+    return dialog;
+}
+
+void exportSheetPdf(QWidget* parent, const SheetView& view)
+{
+    const QString path =
+        choosePdfPath(parent, QStringLiteral("导出PDF"),
+                      proposedPdfName(view.box(Field::Name)->text(), view.box(Field::ExamDate)->text(),
+                                      formatDate(Clock::today())));
+    if (path.isEmpty()) {
+        return;
+    }
+    const SheetSnapshot sheet = snapshotOf(view);
+    const PrintMargins margins = printMargins();
+    SheetPdfWriter writer(path, sheet.title.text);
+    bool written = writer.open();
+    if (written) {
+        writer.addPage(sheet, margins.left, margins.top);
+        written = writer.commit();
+    }
+    if (!written) {
+        reportFailure(parent, path, writer.errorString());
+        return;
+    }
+    MessageBox::notice(parent, QStringLiteral("已导出到文件“%1”。").arg(shownPath(path)));
+}
+
+void exportBatchPdf(const PrintHost& host, const QString& proposedName)
+{
+    QWidget* const parent = host.parent();
+    if (host.lineCount() < 1 || !host.sheet()) {
+        MessageBox::notice(parent, QStringLiteral("无当前导出表格，请查询后再导出！"));
+        return;
+    }
+    const QString path = choosePdfPath(parent, QStringLiteral("批量导出PDF"), proposedName);
+    if (path.isEmpty()) {
+        return;
+    }
+    SheetPdfWriter writer(path, host.sheet()->title()->text());
+    if (!writer.open()) {
+        reportFailure(parent, path, writer.errorString());
+        return;
+    }
+    int line = 0;
+    switch (drawBatch(host, writer, qMax(0, host.selectedLine()), line)) {
+    case BatchEnd::Cancelled:
+        MessageBox::notice(parent, QStringLiteral("批量导出已取消，没有生成文件。"));
+        return;
+    case BatchEnd::Unreadable:
+        MessageBox::warning(parent,
+                            QStringLiteral("第 %1 页（%2）无法读取该记录。\n批量导出已停止，没有生成文件。")
+                                .arg(QString::number(writer.pageCount() + 1), host.textOfLine(line)));
+        return;
+    case BatchEnd::Drawn:
+        break;
+    }
+    if (!writer.commit()) {
+        reportFailure(parent, path, writer.errorString());
+        return;
+    }
+    MessageBox::notice(
+        parent, QStringLiteral("已导出 %1 页到文件“%2”。").arg(writer.pageCount()).arg(shownPath(path)));
+}
+
+} // namespace brenvoll

@@ -1,0 +1,64 @@
+#pragma once
+// Sheets as the pages of one PDF file: A4, each page drawn as the sheet is
+// printed (SheetDrawing), the paper's edge standing for the printable area.
+// The file appears under its name only when it is complete: it is written
+// under a temporary name beside it and renamed at the end, so that a
+// cancelled or failed export leaves no file behind and a file of that name
+// that was there before stays as it was.
+#include "SheetDrawing.h"
+
+#include <QBuffer>
+#include <QPainter>
+#include <QSaveFile>
+#include <QString>
+
+#include <memory>
+
+class QPdfWriter;
+
+namespace brenvoll {
+
+class SheetPdfWriter
+{
+public:
+    // `title` is the document's title that readers show.
+    SheetPdfWriter(const QString& path, const QString& title);
+    ~SheetPdfWriter();
+
+    // Creates the temporary file; false when the folder takes no file.
+    bool open();
+    void addPage(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+    int pageCount() const { return m_pages; }
+    // Ends the document, writes it out and puts it under its name. Without
+    // it the writer leaves nothing behind.
+    bool commit();
+    // Why open() or commit() failed, for the operator.
+    QString errorString() const { return m_error; }
+
+private:
+    QString failure(const QString& what) const;
+
+    QString m_title;
+    QSaveFile m_file;
+    QBuffer m_buffer;
+    std::unique_ptr<QPdfWriter> m_writer;
+    QPainter m_painter;
+    QString m_error;
+    int m_pages = 0;
+};
+
+// The PDF as readers should see it: Qt's text maps repaired for the sheet's
+// font (see PdfTextMap.h).
+QByteArray readableSheetPdf(const QByteArray& file);
+// Repairs a PDF file that Qt wrote for a sheet in place; false when it cannot
+// be read or rewritten.
+bool makeSheetPdfReadable(const QString& path);
+
+// The file name proposed for a sheet: the name and the examination date,
+// "张三_2026-12-07.pdf", with `fallbackDate` for an empty date and the sheet's
+// name for an empty name. Characters that file names cannot hold become "_".
+QString proposedPdfName(const QString& name, const QString& date, const QString& fallbackDate);
+// The path chosen in the save dialog with ".pdf" added when it is missing.
+QString withPdfSuffix(const QString& path);
+
+} // namespace brenvoll

@@ -122,9 +122,8 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     MessageBox::setAnswerMode(true);
-    const QStringList arguments = QCoreApplication::arguments().mid(1);
-    if (arguments.size() == 3 && arguments[0] == QLatin1String("--memory")) {
-        return memoryChild(arguments[1], arguments[2]);
+    if (const auto child = bench::memoryChildArguments()) {
+        return memoryChild(child->first, child->second);
     }
 
     const QString db = bench::benchDatabase(argc, argv);

@@ -70,6 +70,17 @@ inline double childPeakMb(const QStringList& arguments)
     return peak;
 }
 
+// A child is run as "PROGRAM --memory WHAT DATABASE": its WHAT and DATABASE,
+// or nothing in the parent.
+inline std::optional<std::pair<QString, QString>> memoryChildArguments()
+{
+    const QStringList arguments = QCoreApplication::arguments();
+    if (arguments.size() == 4 && arguments[1] == QLatin1String("--memory")) {
+        return std::pair(arguments[2], arguments[3]);
+    }
+    return std::nullopt;
+}
+
 // Prints the child's figure as its last line.
 inline void reportPeak()
 {

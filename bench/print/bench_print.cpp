@@ -10,7 +10,8 @@
 //           reads the record into the sheet) against printing;
 //   drawn   the same sheets, already loaded and captured beforehand, only
 //           printed.
-// The batch must cost under 1.5 times the drawn run.
+// The batch must cost under 1.5 times the drawn run; its target is at most
+// 1.1 times, in processor time, which the neighbours' load moves least.
 //
 // Then the batch export into one PDF file against drawing the same sheets:
 //   export  the menu command 批量导出PDF… from line 0 to the last (read each
@@ -18,6 +19,7 @@
 //   draw    the sheets captured above drawn as the pages of one PDF document
 //           in memory, nothing else.
 // The export must cost at most 1.5 times the drawing.
+#include "BenchTarget.h"
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
@@ -259,6 +261,10 @@ int main(int argc, char** argv)
     std::printf("export / drawing, processor  %.3f\n", exportCpuMs / drawCpuMs);
     std::printf("TARGET batch PDF export: %.2fx drawing (goal 1.5x): %s\n", exportRatio,
                 exportOk ? "ok" : "MISSED");
+    const QString what =
+        QStringLiteral("batch printing %1 sheets (batch / drawing the pre-loaded sheets, processor time)")
+            .arg(count);
+    const bool met = bench::ratioTarget(qPrintable(what), batchCpuMs / drawnCpuMs, 1.1);
     PrintTarget::useDefaultPrinter();
-    return ratio < 1.5 && batchPages == count && drawnPages == count && exportOk ? 0 : 2;
+    return met && ratio < 1.5 && batchPages == count && drawnPages == count && exportOk ? 0 : 2;
 }

@@ -2,26 +2,22 @@
 
 #include "Database.h"
 #include "FolderPath.h"
+#include "OwnConnection.h"
+#include "ProgramPaths.h"
+#include "StagedFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QStandardPaths>
-#include <QUrl>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
-#include <fcntl.h>
 #include <sqlite3.h>
 #include <sys/stat.h>
-#include <unistd.h>
-#include <utility>
+#include <thread>
 
 namespace brenvoll {
 
@@ -36,231 +32,51 @@ void setError(QString* error, const QString& text)
     }
 }
 
-// The operator's reading of a failed file system call.
-QString osReason(int err)
-{
-    switch (err) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("没有写入权限");
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return QStringLiteral("磁盘已满");
-    case EROFS:
-        return QStringLiteral("磁盘是只读的");
-    case ENOENT:
-        return QStringLiteral("文件夹不存在");
-    case ENOTDIR:
-        return QStringLiteral("路径中有一个同名文件，不是文件夹");
-    case EEXIST:
-    case EISDIR:
-        return QStringLiteral("备份位置被一个同名的文件夹或文件占着");
-    case EIO:
-        return QStringLiteral("磁盘读写出错");
-    case ELOOP:
-        return QStringLiteral("备份文件夹是一个指向别处的链接，不是文件夹");
-    default:
-        return QString::fromLocal8Bit(std::strerror(err));
-    }
-}
-
 QString fileReason(const QFileDevice& file, int err)
 {
     if (err != 0) {
-        return osReason(err);
+        return fileSystemReason(err);
     }
     return file.errorString();
 }
 
-// A connection of its own to one database file, removed when it goes.
-class OwnConnection
+// Why SQLite's full integrity check of the database on `connection` fails;
+// empty when it passes. `couldRun` tells a check that found damage from one
+// that could not be made at all.
+QString integrityFailure(const OwnConnection& connection, bool* couldRun = nullptr)
 {
-public:
-    OwnConnection(const QString& path, bool readOnly)
-    {
-        static int serial = 0;
-        m_name = QStringLiteral("brenvoll-backup-%1").arg(++serial);
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_name);
-        QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
-        // Never create a missing file; a writable source lets SQLite roll back
-        // a journal left by an interrupted write before anything is read.
-        url.setQuery(readOnly ? QStringLiteral("mode=ro") : QStringLiteral("mode=rw"));
-        db.setDatabaseName(url.toString(QUrl::FullyEncoded));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_URI;QSQLITE_BUSY_TIMEOUT=5000"));
-        if (!db.open()) {
-            m_error = Database::describe(db.lastError());
-        }
+    QString failure = connection.error();
+    QVariant checked;
+    const bool ran = connection.isOpen() &&
+                     connection.queryOne(QStringLiteral("PRAGMA integrity_check"), checked, &failure);
+    if (couldRun) {
+        *couldRun = ran;
     }
-    ~OwnConnection() { QSqlDatabase::removeDatabase(m_name); }
-    OwnConnection(const OwnConnection&) = delete;
-    OwnConnection& operator=(const OwnConnection&) = delete;
-
-    bool isOpen() const { return m_error.isNull(); }
-    QString error() const { return m_error; }
-    QSqlDatabase db() const { return QSqlDatabase::database(m_name, false); }
-
-private:
-    QString m_name;
-    QString m_error;
-};
-
-bool queryOne(const QSqlDatabase& db, const QString& sql, QVariant& value, QString* error)
-{
-    QSqlQuery query(db);
-    if (!query.exec(sql) || !query.next()) {
-        setError(error, Database::describe(query.lastError()));
-        return false;
+    if (!ran) {
+        return QStringLiteral("无法读取数据库（%1）").arg(failure);
     }
-    value = query.value(0);
-    return true;
+    if (checked.toString() != QLatin1String("ok")) {
+        return QStringLiteral("数据库没有通过完整性检查（%1）").arg(checked.toString());
+    }
+    return {};
 }
 
-// The folder a copy goes into, opened once: every name is then looked up in
-// that very folder, and a link planted at the folder's own name is refused
-// instead of followed.
-class Folder
-{
-public:
-    explicit Folder(const QString& path)
-    {
-        const QByteArray name = QFile::encodeName(path);
-        m_fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-        m_errno = m_fd < 0 ? errno : 0;
-        struct stat info
-        {
-        };
-        if (m_errno == ENOTDIR && ::lstat(name.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
-            m_errno = ELOOP;
-        }
-    }
-    ~Folder()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-    }
-    Folder(const Folder&) = delete;
-    Folder& operator=(const Folder&) = delete;
-
-    int fd() const { return m_fd; }
-    int openErrno() const { return m_errno; }
-
-private:
-    int m_fd = -1;
-    int m_errno = 0;
-};
-
-// A copy written into a file of its own: created new under a name no one
-// else uses (never through a link or over a file that is already there),
-// readable and writable by its owner only, synced, then renamed over the
-// final name, which replaces whatever had that name (a link included)
-// without touching what it pointed to. Removed again unless committed.
-class StagedFile
-{
-public:
-    StagedFile(const Folder& folder, const QString& finalName)
-        : m_folder(folder.fd()), m_final(QFile::encodeName(finalName))
-    {
-        for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-            m_name = m_final + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
-            m_fd = ::openat(m_folder, m_name.constData(),
-                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-            m_errno = m_fd < 0 ? errno : 0;
-            if (m_fd < 0 && m_errno != EEXIST) {
-                break;
-            }
-        }
-        m_created = m_fd >= 0;
-        // The umask may have taken more away; a mode set on the open file
-        // cannot land on anything else.
-        if (m_fd >= 0 && ::fchmod(m_fd, S_IRUSR | S_IWUSR) != 0) {
-            fail();
-            ::close(std::exchange(m_fd, -1));
-        }
-    }
-    ~StagedFile()
-    {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        if (m_created && !m_committed) {
-            ::unlinkat(m_folder, m_name.constData(), 0);
-        }
-    }
-    StagedFile(const StagedFile&) = delete;
-    StagedFile& operator=(const StagedFile&) = delete;
-
-    bool isOpen() const { return m_fd >= 0; }
-    // The operator's reading of the first failure.
-    QString error() const { return osReason(m_errno); }
-
-    bool write(const char* data, qint64 size)
-    {
-        while (size > 0) {
-            const ssize_t written = ::write(m_fd, data, size_t(size));
-            if (written < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return fail();
-            }
-            data += written;
-            size -= written;
-        }
-        return true;
-    }
-
-    bool commit()
-    {
-        if (::fsync(m_fd) != 0) {
-            return fail();
-        }
-        const int fd = std::exchange(m_fd, -1);
-        if (::close(fd) != 0 ||
-            ::renameat(m_folder, m_name.constData(), m_folder, m_final.constData()) != 0) {
-            return fail();
-        }
-        m_committed = true;
-        ::fsync(m_folder); // the new name outlives a power cut
-        return true;
-    }
-
-private:
-    bool fail()
-    {
-        m_errno = errno;
-        return false;
-    }
-
-    int m_folder;
-    QByteArray m_final;
-    QByteArray m_name;
-    int m_fd = -1;
-    int m_errno = 0;
-    bool m_created = false;
-    bool m_committed = false;
-};
-
-// Copies the first `bytes` of the database file into a new file `name` of
-// `folder`. The file is read through the engine's own handle: a descriptor of
-// our own on it, once closed, would drop every lock this process holds on the
-// file, the program's connection's included. Returns why it failed, empty
-// when the copy is in place.
-QString copyPages(const QSqlDatabase& db, qint64 bytes, const Folder& folder, const QString& name)
+// Copies `pageCount` pages of the database file into `out`. The file is read
+// through the engine's own handle: a descriptor of our own on it, once
+// closed, would drop every lock this process holds on the file, the
+// program's connection's included. Returns why it failed, empty when the
+// pages are written.
+QString copyPages(const QSqlDatabase& db, qint64 pageSize, qint64 pageCount, StagedFile& out,
+                  const Backup::Progress& progress)
 {
     sqlite3_file* file = nullptr;
     sqlite3* handle = Database::handle(db);
     if (!handle || sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
-        !file || !file->pMethods) {
+        !file || !file->pMethods || pageSize <= 0) {
         return QStringLiteral("无法读取数据库文件");
     }
-    StagedFile out(folder, name);
-    if (!out.isOpen()) {
-        return out.error();
-    }
-    QByteArray chunk(kChunkBytes, Qt::Uninitialized);
+    const qint64 bytes = pageSize * pageCount;
+    QByteArray chunk(int(std::max(pageSize, kChunkBytes / pageSize * pageSize)), Qt::Uninitialized);
     for (qint64 offset = 0; offset < bytes; offset += chunk.size()) {
         const int size = int(std::min<qint64>(chunk.size(), bytes - offset));
         const int rc = file->pMethods->xRead(file, chunk.data(), size, offset);
@@ -270,8 +86,11 @@ QString copyPages(const QSqlDatabase& db, qint64 bytes, const Folder& folder, co
         if (!out.write(chunk.constData(), size)) {
             return out.error();
         }
+        if (progress) {
+            progress((offset + size) / pageSize, pageCount);
+        }
     }
-    return out.commit() ? QString() : out.error();
+    return {};
 }
 
 } // namespace
@@ -281,60 +100,87 @@ QString Backup::dayFolderName(const QDate& day)
     return QString::number(day.day()) + QStringLiteral("日");
 }
 
+QString Backup::folderOf(const QString& setting)
+{
+    return setting.trimmed().isEmpty() ? QDir::homePath() : setting;
+}
+
 QString Backup::dayFolder(const QString& backupFolder, const QDate& day)
 {
-    QString path = backupFolder + QDir::separator() + dayFolderName(day);
+    QString path = folderOf(backupFolder) + QDir::separator() + dayFolderName(day);
     path.replace(u'\\', QDir::separator()).replace(u'/', QDir::separator());
     return path;
 }
 
 QStringList Backup::run(const QString& backupFolder, const QDate& day, const QString& databaseFile,
-                        const QString& programFile)
+                        const QString& programFile, const Progress& progress)
 {
-    QString folder = dayFolder(backupFolder, day);
+    return copy(prepare(backupFolder, day, databaseFile, programFile), progress);
+}
+
+Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
+                            const QString& programFile)
+{
+    Job job{dayFolder(backupFolder, day), databaseFile, programFile, {}, false, false, false, {}};
     // An ordinary file of the day folder's name blocks the folder; it is left
     // alone and the failure is told below.
-    if (!QFileInfo(folder).isFile()) {
-        createFolderPath(folder);
+    if (!QFileInfo(job.folder).isFile()) {
+        createFolderPath(job.folder);
     }
-    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(folder));
-    if (!QFileInfo(folder).isDir()) {
-        return {QStringLiteral("无法创建备份文件夹“%1”，数据库和程序文件都没有备份。").arg(shown)};
+    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(job.folder));
+    if (!QFileInfo(job.folder).isDir()) {
+        job.failures << QStringLiteral("无法创建备份文件夹“%1”，数据库和程序文件都没有备份。").arg(shown);
+        return job;
     }
-
-    QStringList failures;
-    QString error;
-    const QString databaseName = QFileInfo(databaseFile).fileName();
     // A file put at the program's database path while it ran (another
     // database, an older copy) is not the day's records and must not take
     // the place of the day's earlier backup.
     const bool programsOwn = Database::isOpen() && QFileInfo(databaseFile).absoluteFilePath() ==
                                                        QFileInfo(Database::filePath()).absoluteFilePath();
+    QString error;
     if (Database::engine() == Database::Engine::PostgreSQL) {
-        if (!dumpServer(QDir(folder).filePath(QStringLiteral("数据库.dump")), &error)) {
-            failures << QStringLiteral("数据库没有备份到“%1”：%2。").arg(shown, error);
-        }
+        job.dumpServer = true;
+        job.server = serverEnvironment();
     } else if (programsOwn && !Database::checkFile(&error)) {
-        failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3").arg(databaseName, shown, error);
-    } else if (!copyDatabase(databaseFile, QDir(folder).filePath(databaseName), &error)) {
+        job.failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3")
+                            .arg(QFileInfo(databaseFile).fileName(), shown, error);
+    } else {
+        job.copyDatabase = true;
+    }
+    job.folderReady = true;
+    return job;
+}
+
+QStringList Backup::copy(const Job& job, const Progress& progress)
+{
+    QStringList failures = job.failures;
+    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(job.folder));
+    QString error;
+    const QString databaseName = QFileInfo(job.databaseFile).fileName();
+    if (job.dumpServer &&
+        !dumpServer(job.server, QDir(job.folder).filePath(QStringLiteral("数据库.dump")), &error)) {
+        failures << QStringLiteral("数据库没有备份到“%1”：%2。").arg(shown, error);
+    }
+    if (job.copyDatabase &&
+        !copyDatabase(job.databaseFile, QDir(job.folder).filePath(databaseName), &error, progress)) {
         failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3。").arg(databaseName, shown, error);
     }
-    const QString programName = QFileInfo(programFile).fileName();
-    if (!copyFile(programFile, QDir(folder).filePath(programName), &error)) {
+    // The drafts of unsaved sheets go beside the database, copied the same way.
+    const QString drafts = draftsPath(job.databaseFile);
+    const QString draftsName = QFileInfo(drafts).fileName();
+    if (job.folderReady && QFileInfo(drafts).isFile() &&
+        !copyDatabase(drafts, QDir(job.folder).filePath(draftsName), &error)) {
+        failures << QStringLiteral("未保存表格的草稿“%1”没有备份到“%2”：%3。").arg(draftsName, shown, error);
+    }
+    const QString programName = QFileInfo(job.programFile).fileName();
+    if (job.folderReady && !copyFile(job.programFile, QDir(job.folder).filePath(programName), &error)) {
         failures << QStringLiteral("程序文件“%1”没有备份到“%2”：%3。").arg(programName, shown, error);
     }
     return failures;
 }
 
-bool Backup::dumpServer(const QString& target, QString* error)
+QProcessEnvironment Backup::serverEnvironment()
 {
-    const QString pgDump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
-    if (pgDump.isEmpty()) {
-        if (error) {
-            *error = QStringLiteral("找不到 pg_dump 程序（请安装 postgresql-client）");
-        }
-        return false;
-    }
     const QSqlDatabase db = Database::connection();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("PGHOST"), db.hostName());
@@ -349,29 +195,48 @@ bool Backup::dumpServer(const QString& target, QString* error)
             environment.insert(QStringLiteral("PGSSLMODE"), option.section(u'=', 1));
         }
     }
-    // Written whole under a name of its own, then renamed over the target.
-    const QString temporary =
-        target + QStringLiteral(".new-") + QString::number(QRandomGenerator::global()->generate());
-    QProcess dump;
-    dump.setProcessEnvironment(environment);
-    dump.setProcessChannelMode(QProcess::MergedChannels);
-    dump.start(pgDump, {QStringLiteral("--format=custom"), QStringLiteral("--file=") + temporary});
-    const bool done = dump.waitForFinished(30 * 60 * 1000);
-    const QString output = QString::fromLocal8Bit(dump.readAll()).trimmed();
-    if (!done || dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
-        QFile::remove(temporary);
-        if (error) {
-            *error = QStringLiteral("pg_dump 失败（%1）").arg(output.isEmpty() ? dump.errorString() : output);
-        }
+    return environment;
+}
+
+bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& target, QString* error)
+{
+    const QString pgDump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
+    if (pgDump.isEmpty()) {
+        setError(error, QStringLiteral("找不到 pg_dump 程序（请安装 postgresql-client）"));
         return false;
     }
-    QFile::setPermissions(temporary, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (::rename(QFile::encodeName(temporary).constData(), QFile::encodeName(target).constData()) != 0) {
-        const QString reason = QString::fromLocal8Bit(std::strerror(errno));
-        QFile::remove(temporary);
-        if (error) {
-            *error = reason;
+    // pg_dump writes to its output; the file is ours, written as every
+    // backup file is.
+    StagedFile out(target, S_IRUSR | S_IWUSR);
+    if (!out.isOpen()) {
+        setError(error, out.error());
+        return false;
+    }
+    QProcess dump;
+    dump.setProcessEnvironment(environment);
+    dump.start(pgDump, {QStringLiteral("--format=custom")});
+    if (!dump.waitForStarted()) {
+        setError(error, QStringLiteral("无法启动 pg_dump（%1）").arg(dump.errorString()));
+        return false;
+    }
+    bool written = true;
+    while (dump.state() != QProcess::NotRunning || dump.bytesAvailable() > 0) {
+        if (dump.bytesAvailable() == 0) {
+            dump.waitForReadyRead(1000);
+            continue;
         }
+        const QByteArray chunk = dump.read(1 << 20);
+        written = written && out.write(chunk.constData(), chunk.size());
+    }
+    dump.waitForFinished(-1);
+    const QString output = QString::fromLocal8Bit(dump.readAllStandardError()).trimmed();
+    if (dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
+        setError(error,
+                 QStringLiteral("pg_dump 失败（%1）").arg(output.isEmpty() ? dump.errorString() : output));
+        return false;
+    }
+    if (!written || !out.commit()) {
+        setError(error, out.error());
         return false;
     }
     return true;
@@ -383,18 +248,30 @@ QString Backup::failureMessage(const QStringList& failures)
            QStringLiteral("\n请在“综合设置”中选择一个可以写入的数据备份文件夹。");
 }
 
-bool Backup::copyDatabase(const QString& source, const QString& target, QString* error)
+bool Backup::copyDatabase(const QString& source, const QString& target, QString* error,
+                          const Progress& progress)
+{
+    StagedFile out(target, S_IRUSR | S_IWUSR);
+    if (!writeDatabase(source, out, error, progress)) {
+        return false;
+    }
+    if (!out.publish()) {
+        setError(error, out.error());
+        return false;
+    }
+    return true;
+}
+
+bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* error, const Progress& progress)
 {
     if (!QFileInfo(source).isFile()) {
         setError(error, QStringLiteral("找不到数据库文件“%1”").arg(QDir::toNativeSeparators(source)));
         return false;
     }
-    const Folder folder(QFileInfo(target).absolutePath());
-    if (folder.fd() < 0) {
-        setError(error, osReason(folder.openErrno()));
+    if (!out.isOpen()) {
+        setError(error, out.error());
         return false;
     }
-
     OwnConnection connection(source, false);
     if (!connection.isOpen()) {
         setError(error, QStringLiteral("无法打开数据库（%1）").arg(connection.error()));
@@ -409,24 +286,39 @@ bool Backup::copyDatabase(const QString& source, const QString& target, QString*
         return false;
     }
     QString failure;
-    QVariant checked;
     QVariant journalMode;
     QVariant pageSize;
     QVariant pageCount;
-    if (!queryOne(db, QStringLiteral("PRAGMA integrity_check"), checked, &failure) ||
-        !queryOne(db, QStringLiteral("PRAGMA journal_mode"), journalMode, &failure) ||
-        !queryOne(db, QStringLiteral("PRAGMA page_size"), pageSize, &failure) ||
-        !queryOne(db, QStringLiteral("PRAGMA page_count"), pageCount, &failure)) {
+    if (!connection.queryOne(QStringLiteral("PRAGMA journal_mode"), journalMode, &failure) ||
+        !connection.queryOne(QStringLiteral("PRAGMA page_size"), pageSize, &failure) ||
+        !connection.queryOne(QStringLiteral("PRAGMA page_count"), pageCount, &failure)) {
         failure = QStringLiteral("无法读取数据库（%1）").arg(failure);
-    } else if (checked.toString() != QLatin1String("ok")) {
-        failure = QStringLiteral("数据库没有通过完整性检查（%1）").arg(checked.toString());
     } else if (journalMode.toString().compare(u"wal", Qt::CaseInsensitive) == 0) {
         // Part of such a database lies in its log, which a copy of the file
         // would miss.
         failure = QStringLiteral("数据库使用预写日志，无法复制");
     } else {
-        failure = copyPages(db, pageSize.toLongLong() * pageCount.toLongLong(), folder,
-                            QFileInfo(target).fileName());
+        // The check runs beside the copy, on a second connection of this
+        // process: it shares the read lock held here, so it sees the very
+        // pages being copied, and no write can come between the two.
+        QString checkFailure;
+        bool checkRan = false;
+        std::thread checker([&] {
+            const OwnConnection second(source, true, 0);
+            checkFailure = integrityFailure(second, &checkRan);
+        });
+        failure = copyPages(db, pageSize.toLongLong(), pageCount.toLongLong(), out, progress);
+        if (failure.isEmpty() && !out.sync()) { // while the check goes on
+            failure = out.error();
+        }
+        checker.join();
+        if (failure.isEmpty() && !checkRan) {
+            checkFailure = integrityFailure(connection); // in the copy's own transaction
+        }
+        // Damage found tells the operator more than the failed read it caused.
+        if (!checkFailure.isEmpty() && (checkRan || failure.isEmpty())) {
+            failure = checkFailure;
+        }
     }
     db.rollback();
     if (!failure.isEmpty()) {
@@ -445,12 +337,9 @@ bool Backup::copyFile(const QString& source, const QString& target, QString* err
                             .arg(QDir::toNativeSeparators(source), fileReason(in, errno)));
         return false;
     }
-    const Folder folder(QFileInfo(target).absolutePath());
-    if (folder.fd() < 0) {
-        setError(error, osReason(folder.openErrno()));
-        return false;
-    }
-    StagedFile out(folder, QFileInfo(target).fileName());
+    // A program copy stays runnable by its owner, so that a restored copy runs.
+    const bool runnable = in.permissions().testFlag(QFileDevice::ExeOwner);
+    StagedFile out(target, S_IRUSR | S_IWUSR | (runnable ? S_IXUSR : 0));
     if (!out.isOpen()) {
         setError(error, out.error());
         return false;
@@ -481,7 +370,7 @@ bool Backup::checkDatabase(const QString& path, QString* error)
         return false;
     }
     QVariant result;
-    if (!queryOne(connection.db(), QStringLiteral("PRAGMA integrity_check"), result, error)) {
+    if (!connection.queryOne(QStringLiteral("PRAGMA integrity_check"), result, error)) {
         return false;
     }
     if (result.toString() != QLatin1String("ok")) {

@@ -3,46 +3,85 @@
 // file are copied into the day folder ("7日" on the 7th) of the backup folder,
 // so that the copies rotate over a month.
 #include <QDate>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace brenvoll {
+
+class StagedFile;
 
 class Backup
 {
 public:
+    // Pages copied so far and pages in all; called on the copying thread.
+    using Progress = std::function<void(qint64 done, qint64 total)>;
+
     // "7日" for the 7th of any month.
     static QString dayFolderName(const QDate& day);
-    // The backup folder with the day folder below it, platform separators.
+    // The folder backups go into for the stored setting: the setting itself,
+    // or the user's home folder when it is empty (the root of the file
+    // system is not the user's to write).
+    static QString folderOf(const QString& setting);
+    // The backup folder (as folderOf()) with the day folder below it,
+    // platform separators.
     static QString dayFolder(const QString& backupFolder, const QDate& day);
 
     // Creates the day folder (and every missing level above it) and copies
-    // `databaseFile` and `programFile` into it under their own names (with a
-    // server, a dump of its database as 数据库.dump in place of the file). Returns
-    // one operator-readable line per failed step; empty when both copies are
+    // `databaseFile` and `programFile` into it under their own names, and the
+    // drafts file beside the database (draftsPath()) when there is one. With a
+    // server, a dump of its database, 数据库.dump, takes the database file's
+    // place (`databaseFile` then only names where this workstation keeps its
+    // drafts). Returns one operator-readable line per failed step; empty when
+    // every copy is
     // in place. The program's own database is not copied once its file was
     // deleted, moved away or replaced while the program ran.
     static QStringList run(const QString& backupFolder, const QDate& day, const QString& databaseFile,
-                           const QString& programFile);
+                           const QString& programFile, const Progress& progress = {});
+
+    // run() in two halves for a caller that copies on a thread of its own:
+    // prepare() on the thread of the program's connection, copy() on any.
+    struct Job
+    {
+        QString folder; // the day folder, created
+        QString databaseFile;
+        QString programFile;
+        QStringList failures;       // what prepare() found
+        bool folderReady = false;   // the program file and the drafts are copied
+        bool copyDatabase = false;  // and the database too
+        bool dumpServer = false;    // a dump of the server database instead
+        QProcessEnvironment server; // pg_dump's connection to it
+    };
+    static Job prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
+                       const QString& programFile);
+    static QStringList copy(const Job& job, const Progress& progress = {});
 
     // The one message that tells the operator what `run` could not do.
     static QString failureMessage(const QStringList& failures);
 
-    // Every file is written under a new name of its own in the target's
-    // folder and renamed over the target once whole and synced: a link or a
-    // file already at the target's name is replaced, never written through,
-    // and an earlier target survives any failure. The target's folder must
-    // not itself be a link. Copies are readable and writable by their owner
-    // only.
+    // Every file is written as a StagedFile: a link or a file already at the
+    // target's name is replaced, never written through, and an earlier target
+    // survives any failure. Database copies are readable and writable by
+    // their owner only; a program copy keeps its owner's right to run it.
 
     // Writes a consistent copy of the SQLite database `source` to `target`:
     // checked for integrity and read page by page inside one read
     // transaction of its own (so never in the middle of a write, and with a
     // pending journal rolled back first).
-    static bool copyDatabase(const QString& source, const QString& target, QString* error = nullptr);
-    // A pg_dump custom-format file of the server database in use (restored
-    // with pg_restore), written under a temporary name and renamed.
-    static bool dumpServer(const QString& target, QString* error = nullptr);
+    static bool copyDatabase(const QString& source, const QString& target, QString* error = nullptr,
+                             const Progress& progress = {});
+    // The same copy into `out`, synced but not yet published.
+    static bool writeDatabase(const QString& source, StagedFile& out, QString* error = nullptr,
+                              const Progress& progress = {});
+    // pg_dump's environment for the server database in use: host, port,
+    // database, user and, when brenvoll.ini holds them, password and sslmode.
+    static QProcessEnvironment serverEnvironment();
+    // A pg_dump custom-format file of the server database that `environment`
+    // names (restored with pg_restore), written as every backup file is.
+    static bool dumpServer(const QProcessEnvironment& environment, const QString& target,
+                           QString* error = nullptr);
     // Copies an ordinary file.
     static bool copyFile(const QString& source, const QString& target, QString* error = nullptr);
 

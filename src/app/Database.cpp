@@ -316,42 +316,50 @@ QString Database::containsText(const QString& column)
            QStringLiteral(" || '%' escape ''");
 }
 
-namespace {
-bool readSqliteRows(const QByteArray& sql, const QStringList& params, int columns,
-                    const Database::TextRow& row, QString* error)
+QByteArrayView Database::Row::text(int column) const
 {
-    sqlite3* db = Database::handle();
-    sqlite3_stmt* statement = nullptr;
-    int rc = sqlite3_prepare_v2(db, sql.constData(), -1, &statement, nullptr);
-    for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
-        const QByteArray text = Database::storable(params[i]).toUtf8();
-        rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    if (m_statement) {
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(m_statement, column));
+        return QByteArrayView(text, sqlite3_column_bytes(m_statement, column));
     }
-    std::vector<const char*> texts(columns);
-    std::vector<int> sizes(columns);
-    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
-        rc = sqlite3_step(statement);
-        if (rc != SQLITE_ROW) {
-            break;
-        }
-        for (int c = 0; c < columns; ++c) {
-            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, c));
-            texts[c] = text ? text : "";
-            sizes[c] = text ? sqlite3_column_bytes(statement, c) : 0;
-        }
-        row(texts.data(), sizes.data());
-    }
-    if (rc != SQLITE_DONE && error) {
-        *error = Database::describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
-    }
-    sqlite3_finalize(statement);
-    return rc == SQLITE_DONE;
+    return QByteArrayView(PQgetvalue(m_result, m_row, column), PQgetlength(m_result, m_row, column));
 }
 
-bool readServerRows(QByteArray sql, const QStringList& params, int columns, const Database::TextRow& row,
-                    QString* error)
+qint64 Database::Row::integer(int column) const
 {
-    const QVariant handle = Database::connection().driver()->handle();
+    return m_statement ? sqlite3_column_int64(m_statement, column) : text(column).toLongLong();
+}
+
+bool Database::readSqliteRows(const char* sql, const QStringList& params,
+                              const std::function<bool(const Row&)>& visit, QString* error)
+{
+    sqlite3* db = handle();
+    sqlite3_stmt* statement = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
+    for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
+        const QByteArray text = storable(params[i]).toUtf8();
+        rc = sqlite3_bind_text(statement, i + 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+    }
+    Row row;
+    row.m_statement = statement;
+    while (rc == SQLITE_OK || rc == SQLITE_ROW) {
+        rc = sqlite3_step(statement);
+        if (rc != SQLITE_ROW || !visit(row)) {
+            break;
+        }
+    }
+    const bool ok = rc == SQLITE_DONE || rc == SQLITE_ROW;
+    if (!ok) {
+        setError(error, describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
+    }
+    sqlite3_finalize(statement);
+    return ok;
+}
+
+bool Database::readServerRows(const char* sql, const QStringList& params,
+                              const std::function<bool(const Row&)>& visit, QString* error)
+{
+    const QVariant handle = connection().driver()->handle();
     // The driver names the handle's type by libpq's struct, pg_conn.
     PGconn* connection =
         qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0
@@ -364,7 +372,7 @@ bool readServerRows(QByteArray sql, const QStringList& params, int columns, cons
     // The program's statements hold no "?" but their placeholders.
     QByteArray numbered;
     int placeholder = 0;
-    for (const char ch : sql) {
+    for (const char ch : QByteArrayView(sql)) {
         if (ch == '?') {
             numbered += '$' + QByteArray::number(++placeholder);
         } else {
@@ -374,24 +382,19 @@ bool readServerRows(QByteArray sql, const QStringList& params, int columns, cons
     std::vector<QByteArray> values;
     std::vector<const char*> pointers;
     for (const QString& param : params) {
-        values.push_back(Database::storable(param).toUtf8());
+        values.push_back(storable(param).toUtf8());
     }
     for (const QByteArray& value : values) {
         pointers.push_back(value.constData());
     }
     PGresult* result = PQexecParams(connection, numbered.constData(), int(pointers.size()), nullptr,
                                     pointers.data(), nullptr, nullptr, 0);
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK && PQnfields(result) >= columns;
+    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
     if (ok) {
-        std::vector<const char*> texts(columns);
-        std::vector<int> sizes(columns);
+        Row row;
+        row.m_result = result;
         const int rows = PQntuples(result);
-        for (int r = 0; r < rows; ++r) {
-            for (int c = 0; c < columns; ++c) {
-                texts[c] = PQgetvalue(result, r, c);
-                sizes[c] = PQgetlength(result, r, c);
-            }
-            row(texts.data(), sizes.data());
+        for (row.m_row = 0; row.m_row < rows && visit(row); ++row.m_row) {
         }
     } else {
         setError(error, QStringLiteral("读取数据库服务器 %1 时出错：%2")
@@ -400,16 +403,15 @@ bool readServerRows(QByteArray sql, const QStringList& params, int columns, cons
     PQclear(result);
     return ok;
 }
-} // namespace
 
-bool Database::readTextRows(const QString& sql, const QStringList& params, int columns, const TextRow& row,
-                            QString* error)
+bool Database::readRows(const char* sql, const QStringList& params,
+                        const std::function<bool(const Row&)>& visit, QString* error)
 {
     if (!checkFile(error)) {
         return false;
     }
-    return engine() == Engine::SQLite ? readSqliteRows(sql.toUtf8(), params, columns, row, error)
-                                      : readServerRows(sql.toUtf8(), params, columns, row, error);
+    return engine() == Engine::SQLite ? readSqliteRows(sql, params, visit, error)
+                                      : readServerRows(sql, params, visit, error);
 }
 
 bool Database::checkFile(QString* error)

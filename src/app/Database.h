@@ -3,6 +3,7 @@
 // PostgreSQL server that brenvoll.ini names. Every read and write of the
 // program goes through it; operator text is always bound as a parameter. The
 // few differences of the two engines stay in the storage layer.
+#include <QByteArrayView>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -12,6 +13,8 @@
 #include <functional>
 
 struct sqlite3;
+struct sqlite3_stmt;
+struct pg_result;
 
 namespace brenvoll {
 
@@ -82,13 +85,6 @@ public:
     // matches only itself, on either engine.
     static QString containsText(const QString& column);
 
-    // Runs a select of text columns for long lists, straight on the engine:
-    // `row` gets every row's columns as UTF-8 (a NULL as empty). `params` are
-    // bound as storable text. False with a reason on failure.
-    using TextRow = std::function<void(const char* const* texts, const int* sizes)>;
-    static bool readTextRows(const QString& sql, const QStringList& params, int columns, const TextRow& row,
-                             QString* error = nullptr);
-
     // False with a reason when the file the connection works on is no longer
     // the file at its path: deleted, moved away or replaced while the program
     // runs. The engine would go on reading the orphaned file and refuse writes
@@ -105,6 +101,27 @@ public:
     static QString describe(const QSqlError& error);
     static QString describe(int sqliteCode, const QString& detail);
 
+    // One row of a result being read: its columns as the engine holds them
+    // (UTF-8; a NULL is the empty text), valid until the read moves on.
+    class Row
+    {
+    public:
+        QByteArrayView text(int column) const;
+        qint64 integer(int column) const;
+
+    private:
+        friend class Database;
+        ::sqlite3_stmt* m_statement = nullptr;
+        ::pg_result* m_result = nullptr;
+        int m_row = 0;
+    };
+    // Runs a read straight on the engine, for results of hundreds of
+    // thousands of rows: binds `params` as storable text and hands over each
+    // row until `row` returns false. False with a reason when the file is gone
+    // or the engine fails.
+    static bool readRows(const char* sql, const QStringList& params,
+                         const std::function<bool(const Row&)>& row, QString* error = nullptr);
+
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.
     static ::sqlite3* handle();
@@ -113,6 +130,10 @@ public:
 
 private:
     static bool verifyServerTables(QString* error, Diagnosis* diagnosis);
+    static bool readSqliteRows(const char* sql, const QStringList& params,
+                               const std::function<bool(const Row&)>& visit, QString* error);
+    static bool readServerRows(const char* sql, const QStringList& params,
+                               const std::function<bool(const Row&)>& visit, QString* error);
 };
 
 } // namespace brenvoll

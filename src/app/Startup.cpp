@@ -7,6 +7,7 @@
 #include "ProgramPaths.h"
 #include "ServerConfig.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/SheetDrafts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -133,6 +134,24 @@ bool openServerDatabase(const QString& folder, const ServerConfig& config)
     return true;
 }
 
+// Sheets typed and not saved in a run that ended without closing (a crash,
+// a power cut): one question, and the list of them on yes.
+void offerUnsavedSheets(MainWindow& mainWindow)
+{
+    const DraftsLeftOpen left = mainWindow.drafts()->takeLeftOpen();
+    if (left.count == 0) {
+        return;
+    }
+    const QString name = left.newest.record[Field::Name];
+    const QString question =
+        QStringLiteral("发现 %1 份未保存的表格（最近：%2 %3），是否现在查看？")
+            .arg(QString::number(left.count), name.isEmpty() ? QStringLiteral("未填姓名") : name,
+                 left.newest.typedAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    if (MessageBox::askYesNo(&mainWindow, question)) {
+        mainWindow.showDrafts();
+    }
+}
+
 // After the login: the main window, created on first use, loads and shows.
 void openMainWindow()
 {
@@ -143,6 +162,7 @@ void openMainWindow()
     }
     mainWindow->loadOnStart();
     mainWindow->show();
+    offerUnsavedSheets(*mainWindow);
 }
 } // namespace
 

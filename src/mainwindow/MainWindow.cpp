@@ -1,9 +1,12 @@
 #include "MainWindow.h"
 
 #include "MainWindowCommands.h"
+#include "SheetDrafts.h"
 #include "app/ButtonKeys.h"
 #include "app/Clock.h"
+#include "app/Database.h"
 #include "app/EncodedText.h"
+#include "app/ProgramPaths.h"
 #include "app/Twips.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/SheetEntry.h"
@@ -53,6 +56,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
     buildViewport(client);
     m_entry = new SheetEntry(m_sheet, this);
+    m_drafts = new SheetDrafts(m_sheet, this);
     m_phrasePanel->setEntry(m_entry);
     buildCommands(*this);
     enterPressesFocusedButton(this);
@@ -141,6 +145,10 @@ void MainWindow::loadOnStart()
     const QDate today = Clock::today();
     m_fromDate->setText(formatDate(oneYearBefore(today)));
     m_toDate->setText(formatDate(today));
+    // With a server, each workstation keeps its drafts beside the program.
+    m_drafts->open(Database::engine() == Database::Engine::PostgreSQL ? databasePath(programFolder())
+                                                                      : Database::filePath());
+    const SheetDrafts::Replacement blank(*m_drafts);
     QPalette boxPalette;
     boxPalette.setColor(QPalette::Base, Qt::white);
     boxPalette.setColor(QPalette::Text, QColor(0, 0, 255));

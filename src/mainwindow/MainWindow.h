@@ -20,8 +20,10 @@ class QScrollBar;
 
 namespace brenvoll {
 
+class DraftsWindow;
 class PhrasePanel;
 class ResultModel;
+class SheetDrafts;
 class SheetEntry;
 class SheetView;
 
@@ -63,12 +65,19 @@ public:
     // Prints the sheet as it stands now on the default printer.
     void printSheet();
 
+    // 找回未保存的表格: the drafts of unsaved sheets, and putting one back on
+    // the sheet as if typed (the selection follows the sheet's record).
+    DraftsWindow* showDrafts();
+    void restoreDraft(qint64 id);
+
     SheetView* sheet() const { return m_sheet; }
     QLineEdit* box(Field field) const;
     ResultModel* results() const { return m_results; }
     // Enter, insertion target and date default of the sheet's boxes.
     SheetEntry* entry() const { return m_entry; }
     PhrasePanel* phrasePanel() const { return m_phrasePanel; }
+    // Keeps the sheet's unsaved typing in the drafts file.
+    SheetDrafts* drafts() const { return m_drafts; }
 
     // The search panel: name and address filters, the first and the last day,
     // and its button; the result list with its count below it.
@@ -135,6 +144,7 @@ private:
     ResultModel* m_results = nullptr;
     SheetEntry* m_entry = nullptr;
     PhrasePanel* m_phrasePanel = nullptr;
+    SheetDrafts* m_drafts = nullptr;
     KeyIssuer m_keys;
     QString m_keyError;                 // why the key box is empty
     std::optional<ExamRecord> m_loaded; // the stored record as the sheet last loaded or saved it

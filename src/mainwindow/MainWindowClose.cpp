@@ -1,10 +1,12 @@
 // Closing the main window: the day's backup, then the end of the program.
 #include "MainWindow.h"
+#include "SheetDrafts.h"
 #include "app/Backup.h"
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
 #include "app/ProgramPaths.h"
+#include "app/ProgressWindow.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 
@@ -15,8 +17,8 @@ namespace brenvoll {
 
 namespace {
 // Backs the database and the program up into today's folder of the backup
-// folder (the settings window's copy, typed or saved); the operator hears once
-// what could not be copied.
+// folder (the settings window's copy, typed or saved; the home folder when it
+// is empty); the operator hears once what could not be copied.
 void backUp()
 {
     const SettingsWindow* settings = SettingsWindow::get();
@@ -25,9 +27,19 @@ void backUp()
         failures << QStringLiteral("无法读取备份文件夹的设置（%1），数据库和程序文件都没有备份。")
                         .arg(settings->loadError());
     } else {
-        const QString database = Database::isOpen() ? Database::filePath() : databasePath(programFolder());
-        failures = Backup::run(settings->backupFolder(), Clock::today(), database,
-                               QCoreApplication::applicationFilePath());
+        // With a server, the file names where this workstation keeps its drafts.
+        const QString database = Database::isOpen() && !Database::filePath().isEmpty()
+                                     ? Database::filePath()
+                                     : databasePath(programFolder());
+        const Backup::Job job = Backup::prepare(settings->backupFolder(), Clock::today(), database,
+                                                QCoreApplication::applicationFilePath());
+        failures = job.failures;
+        // A database of many years takes seconds: the operator sees it go on.
+        if (job.folderReady) {
+            ProgressWindow::run(QStringLiteral("正在备份数据库…"), [&](const Backup::Progress& progress) {
+                failures = Backup::copy(job, progress);
+            });
+        }
     }
     if (!failures.isEmpty()) {
         MessageBox::warning(nullptr, Backup::failureMessage(failures));
@@ -38,6 +50,8 @@ void backUp()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     hide();
+    // The unsaved sheet is kept, and the drafts file is whole for the backup.
+    m_drafts->closeCleanly();
     backUp();
     event->accept();
     endProgram();

@@ -7,8 +7,10 @@
 #include "AboutWindow.h"
 #include "MainWindow.h"
 #include "MainWindowPrint.h"
+#include "SheetDrafts.h"
 #include "app/EncodedText.h"
 #include "app/MessageBox.h"
+#include "app/RestoreWindow.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "app/Twips.h"
@@ -233,11 +235,20 @@ void buildMenus(MainWindow& form)
     item(file, "批量导出PDF…", "", [f] { exportListToPdf(*f); });
     file->addSeparator();
     item(file, "删除", "Ctrl+D", [f] { f->deleteRecord(); });
+    // No shortcut; named by its caption without the dots.
+    QAction* drafts = file->addAction(QStringLiteral("找回未保存的表格…"));
+    drafts->setObjectName(QStringLiteral("找回未保存的表格"));
+    QObject::connect(drafts, &QAction::triggered, f, &MainWindow::showDrafts);
     file->addSeparator();
     item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
 
     QMenu* settings = menu("设置(S)", "设置");
     item(settings, "综合设置", "Ctrl+C", [] { SettingsWindow::showWindow(); });
+    // After a restore the main window starts over on the restored records.
+    item(settings, "恢复备份…", "", [f] {
+        QObject::connect(RestoreWindow::showWindow(), &RestoreWindow::restored, f, &MainWindow::loadOnStart,
+                         Qt::UniqueConnection);
+    });
 
     QMenu* help = menu("帮助(H)", "帮助");
     item(help, "关于", "Ctrl+A", [] { AboutWindow::showWindow(); });
@@ -268,7 +279,9 @@ void runToolbarCommand(MainWindow& form, int index)
         ReportWindow::showWindow();
         break;
     case 6:
-        // At once: no window's closing work runs, so no backup is made.
+        // At once: no window's closing work runs, so no backup is made. The
+        // unsaved sheet is kept all the same.
+        form.drafts()->closeCleanly();
         endProgram();
         break;
     default:

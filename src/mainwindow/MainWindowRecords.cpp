@@ -1,5 +1,6 @@
 // Search, load, save, new record and delete on the main window.
 #include "MainWindow.h"
+#include "SheetDrafts.h"
 #include "app/Clock.h"
 #include "app/MessageBox.h"
 #include "record/RecordStore.h"
@@ -30,7 +31,7 @@ void MainWindow::showCount()
 void MainWindow::search()
 {
     m_results->clear();
-    std::vector<ResultLine> lines;
+    ResultLines lines;
     QString error;
     const SearchFilter filter{m_nameFilter->text(), m_addressFilter->text(), m_fromDate->text(),
                               m_toDate->text()};
@@ -56,6 +57,7 @@ void MainWindow::loadSelectedRecord()
     ExamRecord record;
     QString error;
     if (RecordStore::load(key, record, &error)) {
+        const SheetDrafts::Replacement loading(*m_drafts);
         m_sheet->setRecord(record);
         m_loaded = record;
         return;
@@ -123,13 +125,14 @@ void MainWindow::saveRecord()
         }
         return;
     }
+    m_drafts->saved();
     // Show every record of the saved day, the saved one among them.
     m_results->clear();
     m_nameFilter->clear();
     m_addressFilter->clear();
     m_fromDate->setText(*date);
     m_toDate->setText(*date);
-    std::vector<ResultLine> lines;
+    ResultLines lines;
     if (!RecordStore::listDay(*date, lines, &error)) {
         MessageBox::warning(this, QStringLiteral("记录已保存，但无法刷新列表：") + error);
         return;
@@ -175,6 +178,7 @@ bool MainWindow::writeRecord(ExamRecord& record, QString* error)
 
 void MainWindow::newRecord()
 {
+    const SheetDrafts::Replacement blank(*m_drafts);
     m_sheet->move(m_sheet->x(), 0);
     m_scrollBar->setValue(0);
     // Date and address stay: the next examinee is usually of the same day
@@ -214,6 +218,7 @@ void MainWindow::deleteRecord()
         MessageBox::warning(this, QStringLiteral("记录没有删除：") + error);
         return;
     }
+    const SheetDrafts::Replacement blank(*m_drafts);
     for (const BoxDef& def : FieldMap::boxes()) {
         box(def.field)->clear();
     }

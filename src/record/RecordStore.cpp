@@ -75,18 +75,15 @@ QString dateText(const QString& stored)
 }
 
 // Result lists can hold hundreds of thousands of lines: they are read straight
-// from the engine, each line built from the stored UTF-8 in one conversion.
-bool readLines(const QString& sql, const QStringList& params, std::vector<ResultLine>& lines, QString* error)
+// from the engine into compact storage.
+bool readLines(const QString& sql, const QStringList& params, ResultLines& lines, QString* error)
 {
     lines.clear();
-    QByteArray line;
-    const bool ok = Database::readTextRows(
-        sql, params, 3,
-        [&](const char* const* texts, const int* sizes) {
-            // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
-            line.clear();
-            line.append(texts[0], sizes[0]).append('[').append(texts[1], qMin(sizes[1], 10)).append(']');
-            lines.push_back({QString::fromUtf8(line), QString::fromUtf8(texts[2], sizes[2])});
+    const bool ok = Database::readRows(
+        sql.toUtf8().constData(), params,
+        [&lines](const Database::Row& row) {
+            lines.append(row.text(0), row.text(1), row.text(2));
+            return true;
         },
         error);
     if (!ok) {
@@ -106,8 +103,33 @@ bool fitsPattern(const QString& filter)
 
 } // namespace
 
-RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::vector<ResultLine>& lines,
-                                             QString* error)
+void ResultLines::append(QByteArrayView name, QByteArrayView date, QByteArrayView key)
+{
+    // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
+    m_texts.append({name, date.first(std::min<qsizetype>(date.size(), 10)), key});
+}
+
+QString ResultLines::text(size_t k) const
+{
+    const QByteArrayView name = m_texts.text(qsizetype(k), 0);
+    const QByteArrayView date = m_texts.text(qsizetype(k), 1);
+    QByteArray line;
+    line.reserve(name.size() + date.size() + 2);
+    line.append(name).append('[').append(date).append(']');
+    return QString::fromUtf8(line);
+}
+
+qsizetype ResultLines::find(QByteArrayView key) const
+{
+    for (qsizetype k = 0; k < m_texts.size(); ++k) {
+        if (m_texts.text(k, 2) == key) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+RecordStore::SearchError RecordStore::search(const SearchFilter& filter, ResultLines& lines, QString* error)
 {
     lines.clear();
     const auto from = parseSearchDate(filter.from);
@@ -130,7 +152,7 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, std::ve
     return ok ? SearchError::None : SearchError::Database;
 }
 
-bool RecordStore::listDay(const QString& date, std::vector<ResultLine>& lines, QString* error)
+bool RecordStore::listDay(const QString& date, ResultLines& lines, QString* error)
 {
     return readLines(
         QStringLiteral("select 姓名, 日期, 序列号 from 档案 where 日期 between ? and ? order by 序列号 desc"),

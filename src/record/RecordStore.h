@@ -2,9 +2,11 @@
 // Reading and writing examination records (table 档案). Every operation binds
 // the operator's text as parameters and reports failure with a reason.
 #include "FieldMap.h"
+#include "app/PackedTexts.h"
 
 #include <QString>
 
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -18,6 +20,57 @@ struct ResultLine
 {
     QString text; // 姓名[yyyy-mm-dd]
     QString key;  // 序列号
+};
+
+// The lines of a search, as compact as a list of every record needs: name,
+// date and key of each as the engine holds them, made into a line when read.
+class ResultLines
+{
+public:
+    class const_iterator
+    {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = ResultLine;
+        using difference_type = std::ptrdiff_t;
+        using pointer = void;
+        using reference = ResultLine;
+
+        const_iterator(const ResultLines* lines, size_t k) : m_lines(lines), m_k(k) {}
+        ResultLine operator*() const { return (*m_lines)[m_k]; }
+        const_iterator& operator++()
+        {
+            ++m_k;
+            return *this;
+        }
+        const_iterator operator++(int)
+        {
+            const_iterator before = *this;
+            ++m_k;
+            return before;
+        }
+        bool operator==(const const_iterator& other) const = default;
+
+    private:
+        const ResultLines* m_lines;
+        size_t m_k;
+    };
+
+    // Name, date (a time of day after it is left out) and key of a record.
+    void append(QByteArrayView name, QByteArrayView date, QByteArrayView key);
+    void clear() { m_texts.clear(); }
+    size_t size() const { return size_t(m_texts.size()); }
+    bool empty() const { return m_texts.size() == 0; }
+    ResultLine operator[](size_t k) const { return {text(k), key(k)}; }
+    QString text(size_t k) const; // 姓名[yyyy-mm-dd]
+    QString key(size_t k) const { return m_texts.string(qsizetype(k), 2); }
+    // The first line whose key is `key` (UTF-8), or -1.
+    qsizetype find(QByteArrayView key) const;
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+private:
+    PackedTexts m_texts;
 };
 
 // The latest examination of one person: the newest of the records of a name
@@ -50,10 +103,9 @@ public:
     // Records whose name and address contain the filters and whose date lies in
     // the range (both ends included), newest key first. A filter too long for
     // the engine's patterns is a Database error with a reason.
-    static SearchError search(const SearchFilter& filter, std::vector<ResultLine>& lines,
-                              QString* error = nullptr);
+    static SearchError search(const SearchFilter& filter, ResultLines& lines, QString* error = nullptr);
     // Every record of one day, newest key first (the list after a save).
-    static bool listDay(const QString& date, std::vector<ResultLine>& lines, QString* error = nullptr);
+    static bool listDay(const QString& date, ResultLines& lines, QString* error = nullptr);
 
     // Everyone called `name`, one person per address: for each, the key and
     // date of the latest record (by 日期, then 序列号), the newest first.

@@ -1,7 +1,5 @@
 #include "ResultList.h"
 
-#include <algorithm>
-
 namespace brenvoll {
 
 int ResultModel::rowCount(const QModelIndex& parent) const
@@ -14,17 +12,16 @@ QVariant ResultModel::data(const QModelIndex& index, int role) const
     if (!index.isValid() || index.row() >= int(m_lines.size())) {
         return {};
     }
-    const ResultLine& line = m_lines[size_t(index.row())];
     if (role == Qt::DisplayRole) {
-        return line.text;
+        return m_lines.text(size_t(index.row()));
     }
     if (role == KeyRole) {
-        return line.key;
+        return m_lines.key(size_t(index.row()));
     }
     return {};
 }
 
-void ResultModel::setLines(std::vector<ResultLine>&& lines)
+void ResultModel::setLines(ResultLines&& lines)
 {
     beginResetModel();
     m_lines = std::move(lines);
@@ -38,19 +35,17 @@ void ResultModel::clear()
 
 QString ResultModel::textAt(int k) const
 {
-    return k >= 0 && k < int(m_lines.size()) ? m_lines[size_t(k)].text : QString();
+    return k >= 0 && k < int(m_lines.size()) ? m_lines.text(size_t(k)) : QString();
 }
 
 QString ResultModel::keyAt(int k) const
 {
-    return k >= 0 && k < int(m_lines.size()) ? m_lines[size_t(k)].key : QString();
+    return k >= 0 && k < int(m_lines.size()) ? m_lines.key(size_t(k)) : QString();
 }
 
 int ResultModel::lineOf(const QString& key) const
 {
-    const auto at = std::find_if(m_lines.begin(), m_lines.end(),
-                                 [&key](const ResultLine& line) { return line.key == key; });
-    return key.isEmpty() || at == m_lines.end() ? -1 : int(at - m_lines.begin());
+    return key.isEmpty() ? -1 : int(m_lines.find(key.toUtf8()));
 }
 
 } // namespace brenvoll

@@ -5,8 +5,6 @@
 
 #include <QAbstractListModel>
 
-#include <vector>
-
 namespace brenvoll {
 
 class ResultModel : public QAbstractListModel
@@ -22,7 +20,7 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    void setLines(std::vector<ResultLine>&& lines);
+    void setLines(ResultLines&& lines);
     void clear();
     int count() const { return int(m_lines.size()); }
     QString textAt(int k) const;
@@ -30,7 +28,7 @@ public:
     int lineOf(const QString& key) const; // -1 when no line carries `key`
 
 private:
-    std::vector<ResultLine> m_lines;
+    ResultLines m_lines;
 };
 
 } // namespace brenvoll

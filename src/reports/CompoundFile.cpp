@@ -165,39 +165,29 @@ qint64 fileSize(qint64 streamSize)
     return kSector * (1 + qint64(layoutFor(streamSize).total()));
 }
 
-bool write(QIODevice& device, const QString& name, const QByteArray& stream, const Progress& progress)
+bool write(QIODevice& device, const QString& name, const std::vector<QByteArrayView>& parts)
 {
-    const Layout l = layoutFor(stream.size());
-    const qint64 total = kSector * (1 + qint64(l.total()));
-    qint64 written = 0;
-    auto wrote = [&](qint64 size) {
-        written += size;
-        if (progress) {
-            progress(written, total);
-        }
-    };
-
+    qint64 streamSize = 0;
+    for (const QByteArrayView part : parts) {
+        streamSize += part.size();
+    }
+    const Layout l = layoutFor(streamSize);
     if (!put(device, header(l).bytes().constData(), kSector)) {
         return false;
     }
-    wrote(kSector);
-    constexpr qint64 kChunk = 1 << 20;
-    for (qint64 at = 0; at < stream.size(); at += kChunk) {
-        const qint64 size = std::min(kChunk, stream.size() - at);
-        if (!put(device, stream.constData() + at, size)) {
+    for (const QByteArrayView part : parts) {
+        if (!put(device, part.data(), part.size())) {
             return false;
         }
-        wrote(size);
     }
-    const qint64 padding = qint64(l.streamSectors) * kSector - stream.size();
+    const qint64 padding = qint64(l.streamSectors) * kSector - streamSize;
     if (!put(device, QByteArray(int(padding), '\0').constData(), padding)) {
         return false;
     }
-    const quint32 padded = quint32(paddedSize(stream.size()));
+    const quint32 padded = quint32(paddedSize(streamSize));
     if (!put(device, directory(name, padded).bytes().constData(), kSector)) {
         return false;
     }
-    wrote(padding + kSector);
 
     for (quint32 f = 0; f < l.fatSectors; ++f) {
         Sector fat;
@@ -207,7 +197,6 @@ bool write(QIODevice& device, const QString& name, const QByteArray& stream, con
         if (!put(device, fat.bytes().constData(), kSector)) {
             return false;
         }
-        wrote(kSector);
     }
     for (quint32 d = 0; d < l.difatSectors; ++d) {
         Sector difat;
@@ -222,7 +211,6 @@ bool write(QIODevice& device, const QString& name, const QByteArray& stream, con
         if (!put(device, difat.bytes().constData(), kSector)) {
             return false;
         }
-        wrote(kSector);
     }
     return true;
 }

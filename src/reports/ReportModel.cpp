@@ -4,32 +4,59 @@ namespace brenvoll {
 
 int ReportModel::rowCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : int(m_lines.size());
+    return parent.isValid() ? 0 : count();
 }
 
 QVariant ReportModel::data(const QModelIndex& index, int role) const
 {
-    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= int(m_lines.size())) {
+    if (role != Qt::DisplayRole || !index.isValid() || index.row() >= count()) {
         return {};
     }
-    return m_lines[size_t(index.row())];
+    return lineAt(index.row());
 }
 
-void ReportModel::setLines(std::vector<QString>&& lines)
+ReportQuery::Error ReportModel::load(const ReportFilter& filter, QString* error)
+{
+    clear();
+    PackedTexts rows;
+    const ReportQuery::Error result = ReportQuery::run(
+        filter,
+        [&rows](const ReportColumns& row) {
+            using C = ReportColumns;
+            rows.append({row.cells[C::Number], row.cells[C::Name], row.cells[C::Sex], row.cells[C::Age],
+                         row.cells[C::Conclusion]});
+            return true;
+        },
+        error);
+    if (result == ReportQuery::Error::None) {
+        setRows(std::move(rows));
+    }
+    return result;
+}
+
+void ReportModel::setRows(PackedTexts&& rows)
 {
     beginResetModel();
-    m_lines = std::move(lines);
+    m_rows = std::move(rows);
     endResetModel();
 }
 
 void ReportModel::clear()
 {
-    setLines({});
+    setRows({});
 }
 
 QString ReportModel::lineAt(int k) const
 {
-    return k >= 0 && k < int(m_lines.size()) ? m_lines[size_t(k)] : QString();
+    if (k < 0 || k >= count()) {
+        return {};
+    }
+    return reportLine({m_rows.string(k, 0),
+                       m_rows.string(k, 1),
+                       m_rows.string(k, 2),
+                       m_rows.string(k, 3),
+                       {},
+                       m_rows.string(k, 4)});
 }
 
 } // namespace brenvoll

@@ -1,10 +1,12 @@
 #pragma once
-// The report lines of the report window's list, held as plain texts so that
-// a list of a hundred thousand lines fills and scrolls at once.
+// The report window's list. A report can cover every record of the database:
+// the list keeps only the texts its lines show, packed as the engine gives
+// them, and makes a line when it is drawn.
+#include "ReportQuery.h"
+#include "app/PackedTexts.h"
+
 #include <QAbstractListModel>
 #include <QString>
-
-#include <vector>
 
 namespace brenvoll {
 
@@ -17,13 +19,17 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
 
-    void setLines(std::vector<QString>&& lines);
+    // Replaces the list by the records of the query; on failure the list
+    // stays empty.
+    ReportQuery::Error load(const ReportFilter& filter, QString* error = nullptr);
     void clear();
-    int count() const { return int(m_lines.size()); }
+    int count() const { return int(m_rows.size()); }
     QString lineAt(int k) const;
 
 private:
-    std::vector<QString> m_lines;
+    void setRows(PackedTexts&& rows);
+
+    PackedTexts m_rows; // number, name, sex, age and conclusion of each record
 };
 
 } // namespace brenvoll

@@ -4,7 +4,7 @@
 #include "app/Database.h"
 #include "record/DateRules.h"
 
-#include <QSqlQuery>
+#include <QStringList>
 
 #include <sqlite3.h>
 
@@ -26,47 +26,79 @@ bool fitsPattern(const QString& part)
     const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
     return Database::storable(part).toUtf8().size() + 2 <= limit;
 }
-} // namespace
 
-ReportQuery::Error ReportQuery::run(const ReportFilter& filter, std::vector<ReportRow>& rows, QString* error)
+// The filter's condition, with its three placeholders.
+QString addressMatches()
 {
-    rows.clear();
+    return Database::containsText(QStringLiteral("地址")) + QStringLiteral(" and 日期 between ? and ?");
+}
+
+// Checks the filter and binds it: address, first and last day.
+ReportQuery::Error parameters(const ReportFilter& filter, QStringList& params, QString* error)
+{
     const auto from = parseSearchDate(filter.from);
     const auto to = parseSearchDate(filter.to);
     if (!from || !to) {
-        return Error::BadDate;
+        return ReportQuery::Error::BadDate;
     }
     if (!fitsPattern(filter.address)) {
         if (error) {
             *error = QStringLiteral("查询条件太长，请输入较短的地址。");
         }
-        return Error::Database;
+        return ReportQuery::Error::Database;
     }
-    QSqlQuery query =
-        Database::prepare(QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 where ") +
-                              Database::containsText(QStringLiteral("地址")) +
-                              QStringLiteral(" and 日期 between ? and ? order by 序列号"),
-                          error);
     // Bound as stored, so that an address is found by the text it was saved
     // as; a null text is the empty text, which matches every address.
-    Database::bindText(query, filter.address);
-    query.addBindValue(formatDate(*from));
-    query.addBindValue(formatDate(*to));
-    if (!Database::exec(query, error)) {
-        return Error::Database;
+    params = {filter.address, formatDate(*from), formatDate(*to)};
+    return ReportQuery::Error::None;
+}
+} // namespace
+
+ReportQuery::Error ReportQuery::run(const ReportFilter& filter, const Visit& visit, QString* error)
+{
+    QStringList params;
+    if (const Error checked = parameters(filter, params, error); checked != Error::None) {
+        return checked;
     }
-    while (query.next()) {
-        rows.push_back({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
-                        query.value(3).toString(), query.value(4).toString(), query.value(5).toString()});
+    const QByteArray sql = (QStringLiteral("select \"0\", 姓名, 性别, 年龄, \"1\", \"41\" from 档案 where ") +
+                            addressMatches() + QStringLiteral(" order by 序列号"))
+                               .toUtf8();
+    ReportColumns row;
+    const bool ok = Database::readRows(
+        sql.constData(), params,
+        [&](const Database::Row& result) {
+            for (int c = 0; c < int(row.cells.size()); ++c) {
+                row.cells[size_t(c)] = result.text(c);
+            }
+            return visit(row);
+        },
+        error);
+    return ok ? Error::None : Error::Database;
+}
+
+ReportQuery::Error ReportQuery::extent(const ReportFilter& filter, Extent& extent, QString* error)
+{
+    extent = {};
+    QStringList params;
+    if (const Error checked = parameters(filter, params, error); checked != Error::None) {
+        return checked;
     }
-    if (query.lastError().isValid()) {
-        if (error) {
-            *error = Database::describe(query.lastError());
-        }
-        rows.clear();
-        return Error::Database;
-    }
-    return Error::None;
+    const auto first = [&extent](const Database::Row&) {
+        extent.any = true;
+        return false;
+    };
+    const auto count = [&extent](const Database::Row& row) {
+        extent.most = row.integer(0);
+        return false;
+    };
+    const QByteArray sql =
+        (QStringLiteral("select 1 from 档案 where ") + addressMatches() + QStringLiteral(" limit 1"))
+            .toUtf8();
+    // The date index alone counts the range, without reading a record.
+    const bool ok = Database::readRows(sql.constData(), params, first, error) &&
+                    Database::readRows("select count(*) from 档案 where 日期 between ? and ?", params.mid(1),
+                                       count, error);
+    return ok ? Error::None : Error::Database;
 }
 
 QString padName(const QString& name)

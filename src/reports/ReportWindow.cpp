@@ -184,16 +184,15 @@ void ReportWindow::setCount(qsizetype count)
     m_countLabel->adjustSize();
 }
 
-bool ReportWindow::queryRows(std::vector<ReportRow>& rows)
+ReportFilter ReportWindow::filter() const
 {
-    QString error;
-    const ReportFilter filter{m_addressFilter->text(), m_fromDate->text(), m_toDate->text()};
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    const ReportQuery::Error result = ReportQuery::run(filter, rows, &error);
-    QGuiApplication::restoreOverrideCursor();
+    return {m_addressFilter->text(), m_fromDate->text(), m_toDate->text()};
+}
+
+bool ReportWindow::queried(ReportQuery::Error result, const QString& error)
+{
     switch (result) {
     case ReportQuery::Error::None:
-        setCount(qsizetype(rows.size()));
         return true;
     case ReportQuery::Error::BadDate:
         MessageBox::warning(this, kReportDateMessage);
@@ -207,17 +206,13 @@ bool ReportWindow::queryRows(std::vector<ReportRow>& rows)
 
 void ReportWindow::search()
 {
-    m_report->clear();
-    std::vector<ReportRow> rows;
-    if (!queryRows(rows)) {
-        return;
+    QString error;
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const ReportQuery::Error result = m_report->load(filter(), &error);
+    QGuiApplication::restoreOverrideCursor();
+    if (queried(result, error)) {
+        setCount(m_report->count());
     }
-    std::vector<QString> lines;
-    lines.reserve(rows.size());
-    for (const ReportRow& row : rows) {
-        lines.push_back(reportLine(row));
-    }
-    m_report->setLines(std::move(lines));
 }
 
 void ReportWindow::closeWindow()

@@ -8,7 +8,6 @@
 #include <QWidget>
 
 #include <array>
-#include <vector>
 
 class QGroupBox;
 class QFrame;
@@ -66,14 +65,22 @@ private:
     void buildList();
     void buildInputs();
     QFont reportFont() const;
-    // Runs the report query from the current boxes and shows the count.
-    // False, after telling the operator why, when it could not run.
-    bool queryRows(std::vector<ReportRow>& rows);
+    // The filter in the boxes.
+    ReportFilter filter() const;
+    // True when the query ran; else tells the operator why it did not.
+    bool queried(ReportQuery::Error result, const QString& error);
     void setCount(qsizetype count);
-    // Writes the workbook, showing progress on long runs; `cutCells` gets the
-    // number of texts cut to what a cell holds.
-    bool writeWorkbook(const QString& path, const std::vector<ReportRow>& rows, QString* error,
-                       qsizetype* cutCells);
+    struct Written
+    {
+        ReportQuery::Error queried = ReportQuery::Error::None;
+        bool saved = false;
+        QString error; // why the query or the file failed
+        qsizetype rows = 0;
+        qsizetype cutCells = 0; // texts cut to what a cell holds
+    };
+    // Writes the workbook of the filter's records as they are read, showing
+    // progress against the `expected` number of records on long runs.
+    Written writeWorkbook(const QString& path, const ReportFilter& filter, qint64 expected);
 
     QFrame* m_listPanel = nullptr; // the sunken panel around heads and list
     // Column heads 0, 1, 2, 3 and 5; there is no head 4.

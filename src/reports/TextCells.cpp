@@ -36,6 +36,9 @@ bool isWideChar(char32_t c)
     if (c < 0x1100) {
         return false;
     }
+    if (c >= 0x4E00 && c <= 0x9FFF) {
+        return true; // the common Han characters, most of a clinic's text
+    }
     const auto it = std::upper_bound(std::begin(kWide), std::end(kWide), c,
                                      [](char32_t value, const Range& r) { return value < r.first; });
     return it != std::begin(kWide) && c <= std::prev(it)->last;
@@ -62,6 +65,71 @@ int displayCells(QStringView text)
         const char32_t c = codePointAt(text, i);
         cells += (c >= 0x1100 && isWideChar(c)) ? 2 : 1;
     }
+    return cells;
+}
+
+namespace {
+constexpr char32_t kMalformed = 0xFFFFFFFF;
+
+// The code point at `p` in UTF-8, moving `p` past it; kMalformed for
+// anything but a well-formed sequence, and for a byte order mark, which
+// decoders treat in their own ways.
+char32_t nextCodePoint(const quint8*& p, const quint8* end)
+{
+    if (*p < 0x80) {
+        return *p++;
+    }
+    // Three bytes, as every Chinese character takes: the common case first.
+    if ((*p & 0xF0) == 0xE0 && end - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+        const char32_t c = char32_t(*p & 0x0F) << 12 | char32_t(p[1] & 0x3F) << 6 | char32_t(p[2] & 0x3F);
+        if (c < 0x800 || (c >= 0xD800 && c <= 0xDFFF) || c == 0xFEFF) {
+            return kMalformed;
+        }
+        p += 3;
+        return c;
+    }
+    // Two or four bytes.
+    const int length = *p >= 0xC2 && *p <= 0xDF ? 2 : *p >= 0xF0 && *p <= 0xF4 ? 4 : 0;
+    if (length == 0 || end - p < length) {
+        return kMalformed;
+    }
+    char32_t c = *p & (0x7F >> length);
+    for (int k = 1; k < length; ++k) {
+        if ((p[k] & 0xC0) != 0x80) {
+            return kMalformed;
+        }
+        c = (c << 6) | (p[k] & 0x3F);
+    }
+    if (c < (length == 2 ? 0x80 : 0x10000) || c > 0x10FFFF) {
+        return kMalformed;
+    }
+    p += length;
+    return c;
+}
+} // namespace
+
+int decodeUtf8(QByteArrayView utf8, QString& text)
+{
+    text.resize(utf8.size()); // never fewer bytes than UTF-16 units
+    QChar* out = text.data();
+    int cells = 0;
+    const auto* p = reinterpret_cast<const quint8*>(utf8.data());
+    const auto* end = p + utf8.size();
+    while (p < end) {
+        const char32_t c = nextCodePoint(p, end);
+        if (c == kMalformed) {
+            text = QString::fromUtf8(utf8);
+            return displayCells(text);
+        }
+        if (c > 0xFFFF) {
+            *out++ = QChar::highSurrogate(c);
+            *out++ = QChar::lowSurrogate(c);
+        } else {
+            *out++ = QChar(char16_t(c));
+        }
+        cells += isWideChar(c) ? 2 : 1;
+    }
+    text.truncate(out - text.constData());
     return cells;
 }
 

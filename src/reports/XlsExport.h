@@ -3,31 +3,32 @@
 // its name only when it is complete: it is written under a temporary name
 // and renamed at the end, so a failure never leaves a half-written workbook
 // (nor damages a file of the same name that was there before).
-#include "ReportQuery.h"
-
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <vector>
+#include <span>
 
 namespace brenvoll {
 
 class XlsExport
 {
 public:
-    // Called with the share of the work done, 0 to 100.
-    using Progress = std::function<void(int percent)>;
+    // Takes one row's cell texts (UTF-8), in order.
+    using AddRow = std::function<void(std::span<const QByteArrayView> cells)>;
+    // Hands every row to `add` as it is read; false gives the export up.
+    using Rows = std::function<bool(const AddRow& add)>;
 
-    // False with an operator-readable reason in `error` when the file cannot
-    // be written. Texts longer than a cell holds (32,767 characters) are cut;
-    // `cutCells` gets the number of cells cut.
-    static bool save(const QString& path, const QStringList& header, const std::vector<QStringList>& rows,
-                     QString* error = nullptr, const Progress& progress = {}, qsizetype* cutCells = nullptr);
+    // False when `rows` gave up (nothing is written and `error` is left as
+    // it is), or with an operator-readable reason in `error` when the file
+    // cannot be written. Texts longer than a cell holds (32,767 characters)
+    // are cut; `cutCells` gets the number of cells cut.
+    static bool save(const QString& path, const QStringList& header, const Rows& rows,
+                     QString* error = nullptr, qsizetype* cutCells = nullptr);
 
-    // The report's header and one row of cells per record.
+    // The report's header, over the columns of ReportColumns.
     static QStringList reportHeader();
-    static std::vector<QStringList> reportCells(const std::vector<ReportRow>& rows);
 };
 
 } // namespace brenvoll

@@ -6,10 +6,12 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "app/ProgramPaths.h"
 #include "app/ServerConfig.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "mainwindow/MainWindow.h"
+#include "record/DraftStore.h"
 #include "record/RecordStore.h"
 
 #include <QFile>
@@ -173,28 +175,9 @@ private slots:
 
     void journalLeftByACrashIsRolledBack()
     {
-        // A database as a crash in the middle of a large write leaves it: the
-        // file already holds pages of the unfinished write, its journal the
-        // pages to put back.
         const QStringList committed = phrasesIn(m_folder->databaseFile());
         const QString crashed = target(QStringLiteral("crashed.db"));
-        {
-            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writer"));
-            db.setDatabaseName(m_folder->databaseFile());
-            QVERIFY(db.open());
-            QSqlQuery query(db);
-            QVERIFY(query.exec(QStringLiteral("PRAGMA cache_size = 10")));
-            QVERIFY(query.exec(QStringLiteral("begin")));
-            QVERIFY(query.exec(QStringLiteral("insert into 词库 (常用语) select printf('%.2000c', 'x') "
-                                              "from (with recursive n(i) as (select 1 union all "
-                                              "select i + 1 from n where i < 3000) select i from n)")));
-            QVERIFY(QFileInfo(m_folder->databaseFile() + QStringLiteral("-journal")).size() > 0);
-            QVERIFY(QFile::copy(m_folder->databaseFile(), crashed));
-            QVERIFY(QFile::copy(m_folder->databaseFile() + QStringLiteral("-journal"),
-                                crashed + QStringLiteral("-journal")));
-            QVERIFY(query.exec(QStringLiteral("rollback")));
-        }
-        QSqlDatabase::removeDatabase(QStringLiteral("writer"));
+        QVERIFY(test::crashedMidWrite(m_folder->databaseFile(), crashed));
         QVERIFY(QFileInfo(crashed).size() > QFileInfo(m_folder->databaseFile()).size());
 
         const QString copy = target(QStringLiteral("copy.db"));
@@ -324,6 +307,29 @@ private slots:
         QVERIFY(Backup::checkDatabase(target(QStringLiteral("未保存/备份/7日/数据库.db"))));
         const QString programName = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
         QVERIFY(QFileInfo(target(QStringLiteral("未保存/备份/7日/") + programName)).isFile());
+    }
+
+    void closingKeepsTheUnsavedSheetAndBacksItsDraftUp()
+    {
+        auto* mainWindow = new MainWindow();
+        mainWindow->loadOnStart();
+        mainWindow->show();
+        mainWindow->box(Field::Name)->setText(QStringLiteral("未保存的人"));
+        SettingsWindow::get()->backupFolderBox()->setText(target(QStringLiteral("bk")));
+        QVERIFY(mainWindow->close());
+        QCOMPARE(m_ended, 1);
+        QVERIFY2(m_shownAtEnd.isEmpty(), qPrintable(m_shownAtEnd.value(0).text));
+        const QString copy = target(QStringLiteral("bk/7日/数据库.drafts"));
+        QCOMPARE(QFile::permissions(copy) & ~QFileDevice::Permissions(0x0700), kOwnerOnly);
+        for (const QString& drafts : {draftsPath(m_folder->databaseFile()), copy}) {
+            DraftStore store;
+            QVERIFY(store.open(drafts, Clock::now()));
+            QCOMPARE(store.leftOpen().count, 0); // a clean close
+            std::vector<Draft> kept;
+            QVERIFY(store.list(kept));
+            QCOMPARE(kept.size(), size_t(1));
+            QCOMPARE(kept[0].record[Field::Name], QStringLiteral("未保存的人"));
+        }
     }
 
     void folderTypedAfterAFailedLoadCounts()

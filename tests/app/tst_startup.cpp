@@ -4,18 +4,25 @@
 #include "PgServer.h"
 #include "TestSupport.h"
 #include "app/Database.h"
+#include "app/LoginWindow.h"
 #include "app/MessageBox.h"
+#include "app/ProgramPaths.h"
 #include "app/ServerConfig.h"
 #include "app/Startup.h"
+#include "mainwindow/DraftsWindow.h"
+#include "mainwindow/MainWindow.h"
+#include "record/DraftStore.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTreeWidget>
 
 using namespace brenvoll;
 
@@ -291,6 +298,47 @@ private slots:
             }
             Database::close();
         }
+    }
+
+    void sheetsLeftByACrashAreOfferedAfterTheLogin_data()
+    {
+        QTest::addColumn<bool>("closedCleanly");
+        QTest::newRow("after a crash") << false;
+        QTest::newRow("after a clean close") << true;
+    }
+    void sheetsLeftByACrashAreOfferedAfterTheLogin()
+    {
+        QFETCH(bool, closedCleanly);
+        test::TestFolder folder;
+        {
+            DraftStore drafts;
+            QVERIFY(drafts.open(draftsPath(folder.databaseFile()), QDateTime::currentDateTime()));
+            for (const QString& name : {QStringLiteral("王五"), QStringLiteral("赵六")}) {
+                Draft draft{0, QDateTime(QDate::currentDate(), QTime(9, 15)), {}};
+                draft.record[Field::Name] = name;
+                QVERIFY(drafts.write(draft));
+            }
+            if (closedCleanly) {
+                drafts.closeCleanly();
+            }
+        }
+        QVERIFY(startUp(folder.path()));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        LoginWindow::loaded()->passwordBox()->setText(QStringLiteral("864"));
+        LoginWindow::loaded()->logIn(); // the question is answered yes
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), closedCleanly ? 0 : 1);
+        QCOMPARE(DraftsWindow::loaded() != nullptr, !closedCleanly);
+        if (!closedCleanly) {
+            QCOMPARE(shown[0].text,
+                     QStringLiteral("发现 2 份未保存的表格（最近：赵六 %1 09:15），是否现在查看？")
+                         .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+            QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(DraftsWindow::loaded()->draftList()->topLevelItemCount(), 2);
+        }
+        delete DraftsWindow::loaded();
+        delete MainWindow::instance();
+        delete LoginWindow::loaded();
     }
 };
 

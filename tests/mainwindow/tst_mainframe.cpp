@@ -370,14 +370,16 @@ void MainFrameTest::menuBarAsDesigned()
         QVERIFY(!a->isCheckable());
         QCOMPARE(a->associatedObjects().value(0)->parent()->objectName(), m_form->menuBar()->objectName());
     }
-    // File menu: 新建 复制上次体检 保存 打印 打印预览 导出PDF… 批量导出PDF… | 删除 | 生成报表.
+    // File menu: 新建 复制上次体检 保存 打印 打印预览 导出PDF… 批量导出PDF… | 删除 找回未保存的表格… |
+    // 生成报表.
     const QList<QAction*> file = m_form->menuBar()->actions().first()->menu()->actions();
     QStringList shape;
     for (QAction* a : file) {
         shape << (a->isSeparator() ? QStringLiteral("|") : a->text());
     }
     QCOMPARE(shape.join(u' '),
-             QStringLiteral("新建 复制上次体检 保存 打印 打印预览 导出PDF… 批量导出PDF… | 删除 | 生成报表"));
+             QStringLiteral("新建 复制上次体检 保存 打印 打印预览 导出PDF… 批量导出PDF… | 删除 "
+                            "找回未保存的表格… | 生成报表"));
     // No access keys: the captions carry no mnemonic marker.
     for (QAction* top : m_form->menuBar()->actions()) {
         QVERIFY(!top->text().contains(u'&'));
@@ -428,6 +430,10 @@ void MainFrameTest::windowsOpenOnce()
     QTest::keyClick(m_form, Qt::Key_A, Qt::ControlModifier);
     QCOMPARE(AboutWindow::loaded(), about);
     QCOMPARE(topLevelCount("Form4"), 1);
+
+    action("找回未保存的表格")->trigger();
+    action("找回未保存的表格")->trigger();
+    QCOMPARE(topLevelCount("DraftsWindow"), 1);
 
     // The main window stays usable while they are open.
     QVERIFY(!PrintDialog::loaded()->isModal());

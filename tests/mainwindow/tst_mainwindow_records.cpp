@@ -3,8 +3,10 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "mainwindow/DraftsWindow.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/PersonChooser.h"
+#include "mainwindow/SheetDrafts.h"
 #include "record/RecordStore.h"
 #include "record/ResultList.h"
 #include "record/SheetView.h"
@@ -17,6 +19,7 @@
 #include <QScrollBar>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTreeWidget>
 
 #include <sqlite3.h>
 
@@ -63,6 +66,15 @@ class MainWindowRecordsTest : public QObject
             lines << form().results()->textAt(k);
         }
         return lines;
+    }
+    // The names on the drafts, the one typed last first.
+    QStringList drafted()
+    {
+        QStringList names;
+        for (const Draft& draft : m_form->drafts()->list()) {
+            names << draft.record[Field::Name];
+        }
+        return names;
     }
     void load(const QDateTime& now)
     {
@@ -515,6 +527,79 @@ private slots:
         QCOMPARE(RecordStore::count(), 1);
         QCOMPARE(form().lineCount(), 1);
         QCOMPARE(box(Field::Name)->text(), QStringLiteral("张三"));
+    }
+
+    void typingIsKeptWhenTheSheetIsReplacedUntilSaved()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        store("20160507090000", u"李四", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        QTest::keyClicks(box(Field::Name), "Wang");
+        form().selectLine(0); // 李四 replaces the typed new sheet
+        QCOMPARE(drafted(), QStringList{QStringLiteral("Wang")});
+        box(Field::Conclusion)->setText(QStringLiteral("复查"));
+        form().newRecord();
+        QCOMPARE(drafted(), (QStringList{QStringLiteral("李四"), QStringLiteral("Wang")}));
+
+        // Once typing pauses the draft is written without a replacement, and
+        // typed back to the stored record it goes.
+        form().drafts()->setPause(5);
+        form().selectLine(1); // 张三
+        box(Field::Heart)->setText(QStringLiteral("早搏"));
+        QTRY_COMPARE(drafted().size(), 3);
+        box(Field::Heart)->setText(QStringLiteral("值8"));
+        QTRY_COMPARE(drafted().size(), 2);
+        box(Field::Ecg)->setText(QStringLiteral("窦性心律"));
+        form().saveRecord();
+        QCOMPARE(drafted().size(), 2);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        // Deleting the record on the sheet keeps what was typed on it.
+        form().selectLine(0); // 李四
+        box(Field::Age)->setText(QStringLiteral("61"));
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        form().deleteRecord();
+        QCOMPARE(drafted().size(), 3);
+        QCOMPARE(drafted().front(), QStringLiteral("李四"));
+        QCOMPARE(draftChanges(form().drafts()->list().front().record), QStringLiteral("新记录"));
+    }
+
+    void restoringADraftPutsBackEveryBox()
+    {
+        store("20160507080000", u"张三", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        for (const BoxDef& def : FieldMap::boxes()) {
+            if (def.field != Field::Key) {
+                box(def.field)->setText(def.column + QStringLiteral("的内容"));
+            }
+        }
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-09"));
+        const ExamRecord typed = form().sheet()->record();
+        form().selectLine(0);
+        box(Field::Name)->setText(QStringLiteral("张三丰"));
+        form().newRecord();
+
+        DraftsWindow* window = form().showDrafts();
+        QTreeWidget* list = window->draftList();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        const QStringList columns{QStringLiteral("姓名的内容"), typed.key(),
+                                  QStringLiteral("2016-05-09 08:00"), QStringLiteral("新记录")};
+        for (int column = 0; column < 4; ++column) {
+            QCOMPARE(list->topLevelItem(1)->text(column), columns[column]);
+        }
+        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("姓名"));
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(window->deleteButton(), Qt::LeftButton);
+        QCOMPARE(drafted(), QStringList{QStringLiteral("姓名的内容")});
+        list->setCurrentItem(list->topLevelItem(0));
+        QTest::mouseClick(window->restoreButton(), Qt::LeftButton);
+        QCOMPARE(form().sheet()->record(), typed);
+        QCOMPARE(form().selectedLine(), -1);
+        form().saveRecord();
+        ExamRecord stored;
+        QVERIFY(RecordStore::load(typed.key(), stored));
+        QCOMPARE(stored, typed);
+        QCOMPARE(drafted(), QStringList());
+        QVERIFY(MessageBox::takeShown().isEmpty());
     }
 };
 

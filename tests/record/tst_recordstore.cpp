@@ -16,7 +16,7 @@ qint64 rows(const char* table)
     return q.next() ? q.value(0).toLongLong() : -1;
 }
 
-QStringList keysOf(const std::vector<ResultLine>& lines)
+QStringList keysOf(const ResultLines& lines)
 {
     QStringList keys;
     for (const auto& l : lines) {
@@ -38,6 +38,27 @@ private slots:
         QVERIFY(m_folder->open());
     }
     void cleanup() { m_folder.reset(); }
+
+    // A list of every record is packed into large blocks: lines on both
+    // sides of a block's end, and texts longer than a block, come back whole.
+    void resultLinesKeepEveryText()
+    {
+        const QByteArray huge(3 << 20, 'x');
+        ResultLines lines;
+        for (int i = 0; i < 60000; ++i) {
+            const QByteArray key = QByteArray::number(20160507000000LL + i);
+            lines.append(i % 20000 == 7 ? QByteArrayView(huge) : QByteArrayView("张三"),
+                         "2016-05-07 08:30:00", key);
+        }
+        QCOMPARE(lines.size(), size_t(60000));
+        for (size_t k = 0; k < lines.size(); ++k) {
+            const QString name = k % 20000 == 7 ? QString::fromLatin1(huge) : QStringLiteral("张三");
+            QCOMPARE(lines.text(k), name + QStringLiteral("[2016-05-07]"));
+            QCOMPARE(lines.key(k), QString::number(20160507000000LL + qint64(k)));
+        }
+        QCOMPARE(lines.find("20160507059999"), qsizetype(59999));
+        QCOMPARE(lines.find("2016050705999"), qsizetype(-1));
+    }
 
     void appendOverwriteAndDeleteByKey()
     {
@@ -145,7 +166,7 @@ private slots:
                                                        QString::fromLatin1(d.date),
                                                        QString::fromUtf16(d.address))));
         }
-        std::vector<ResultLine> lines;
+        ResultLines lines;
         QCOMPARE(
             RecordStore::search({{}, {}, QStringLiteral("2016-05-07"), QStringLiteral("2016-05-08")}, lines),
             RecordStore::SearchError::None);
@@ -197,7 +218,7 @@ private slots:
                                                        QStringLiteral("2016-05-07"))));
         }
         const auto found = [](const QString& name) {
-            std::vector<ResultLine> lines;
+            ResultLines lines;
             RecordStore::search({name, {}, QStringLiteral("2016-01-01"), QStringLiteral("2016-12-31")},
                                 lines);
             QStringList texts;
@@ -231,7 +252,7 @@ private slots:
         ExamRecord record =
             test::makeRecord(QStringLiteral("20160507080000"), text, QStringLiteral("2016-05-07"), text);
         QVERIFY(RecordStore::save(record));
-        std::vector<ResultLine> lines;
+        ResultLines lines;
         QCOMPARE(RecordStore::search({text, text, QStringLiteral("2016-01-01"), QStringLiteral("2016-12-31")},
                                      lines),
                  RecordStore::SearchError::None);

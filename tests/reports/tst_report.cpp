@@ -100,6 +100,31 @@ private slots:
         QCOMPARE(displayCells(text), cells);
     }
 
+    // Texts in the database that are not well-formed UTF-8 (written by other
+    // programs) are decoded and measured as Qt decodes them.
+    void utf8AsQtDecodesIt_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("wide and narrow") << QByteArray("A\xe5\xbc\xa0\xc3\xa9\xf0\xa0\x80\x80");
+        QTest::newRow("stray continuation") << QByteArray("a\x80"
+                                                          "b");
+        QTest::newRow("cut sequence") << QByteArray("\xe5\xbc");
+        QTest::newRow("bad lead") << QByteArray("\xff\xfe");
+        QTest::newRow("overlong") << QByteArray("\xc0\xaf\xe0\x80\xaf");
+        QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80");
+        QTest::newRow("past U+10FFFF") << QByteArray("\xf4\x90\x80\x80");
+        QTest::newRow("byte order mark") << QByteArray("\xef\xbb\xbf\xe5\xbc\xa0");
+        QTest::newRow("non-characters") << QByteArray("\xef\xbf\xbe\xef\xbf\xbf");
+    }
+    void utf8AsQtDecodesIt()
+    {
+        QFETCH(QByteArray, bytes);
+        QString text = QStringLiteral("a longer text from before");
+        const int cells = decodeUtf8(bytes, text);
+        QCOMPARE(text, QString::fromUtf8(bytes));
+        QCOMPARE(cells, displayCells(text));
+    }
+
     void cutNeverSplitsACharacter()
     {
         const QString text = QStringLiteral("a") + QString::fromUcs4(U"\U00020000") + QStringLiteral("b");
@@ -271,6 +296,8 @@ private slots:
             rec("20160101090000", "2016-01-01", "东街", "D"),    // before the range
             rec("20160402090000", "2016-04-02", "东街", "E"),    // after the range
             rec("20160401090000", "2016-04-01", "东街3号", "F"), // last day included
+            {"20160331090000", "2016-03-31", "东街4号", "G", "欧阳娜娜", "", "", "",
+             QStringLiteral("长").repeated(300)},
         }));
         ReportWindow* form = openReportWindow();
         form->addressFilter()->setText(QStringLiteral("东街"));
@@ -278,14 +305,21 @@ private slots:
         form->toDate()->setText(QStringLiteral("2016-4-1"));
         form->searchButton()->click();
         QVERIFY(MessageBox::takeShown().isEmpty());
-        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：3"));
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：4"));
         const QStringList lines = listed(form);
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(lines.size(), 4);
         QVERIFY(lines[0].startsWith(QStringLiteral("A ")));
         QVERIFY(lines[0].contains(QStringLiteral("张三")));
         QVERIFY(lines[1].startsWith(QStringLiteral("B ")));
         QVERIFY(lines[1].contains(QStringLiteral("李四")));
-        QVERIFY(lines[2].startsWith(QStringLiteral("F ")));
+        // Empty parts and a conclusion longer than 127 bytes come back whole.
+        QCOMPARE(lines[2], QStringLiteral("G") + blanks(21) + QStringLiteral("欧阳娜娜") + blanks(8 + 14) +
+                               QStringLiteral("长").repeated(300));
+        QVERIFY(lines[3].startsWith(QStringLiteral("F ")));
+        // The list shows the same lines.
+        for (int k = 0; k < lines.size(); ++k) {
+            QCOMPARE(form->report()->index(k).data().toString(), lines[k]);
+        }
 
         // A second query replaces the list.
         form->addressFilter()->setText(QStringLiteral("西"));

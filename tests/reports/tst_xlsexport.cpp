@@ -6,6 +6,7 @@
 #include "reports/Biff8Workbook.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportWindow.h"
+#include "reports/XlsExport.h"
 
 #include <QDir>
 #include <QFile>
@@ -124,6 +125,34 @@ private slots:
         QFETCH(QString, text);
         QFETCH(bool, number);
         QCOMPARE(biff8::numberOf(text).has_value(), number);
+        if (number) {
+            QCOMPARE(*biff8::numberOf(text), text.toDouble());
+        }
+    }
+
+    // Rows are encoded while they are read: when reading gives up half way,
+    // nothing is written and a file of that name stays as it was.
+    void givingUpWritesNothing()
+    {
+        const QString path = m_out->filePath(QStringLiteral("报表.xls"));
+        QFile old(path);
+        QVERIFY(old.open(QIODevice::WriteOnly) && old.write("old") == 3);
+        old.close();
+        QString error = QStringLiteral("untouched");
+        const bool saved = XlsExport::save(
+            path, kHeader,
+            [](const XlsExport::AddRow& add) {
+                for (int i = 0; i < 10000; ++i) {
+                    const QByteArray number = QByteArray::number(i);
+                    add(std::array<QByteArrayView, 2>{number, "正常"});
+                }
+                return false;
+            },
+            &error);
+        QVERIFY(!saved);
+        QCOMPARE(error, QStringLiteral("untouched"));
+        QCOMPARE(filesIn(m_out->path()), QStringList{QStringLiteral("报表.xls")});
+        QCOMPARE(contentOf(path), QByteArray("old"));
     }
 
     void everyCellComesBack()

@@ -16,6 +16,17 @@ QString stampOf(const ExamRecord& record);
 // True when `record` is exactly stampedRecord(its key, its stamp).
 bool isWhole(const ExamRecord& record);
 
+// Typing on a blank sheet: keystroke n adds one character to one of the
+// finding boxes "0" to "42", so that a typed sheet tells how many keystrokes
+// typed it (-1: no count did).
+struct Keystroke
+{
+    Field field;
+    QChar text;
+};
+Keystroke keystroke(int n);
+int keystrokesOf(const ExamRecord& sheet);
+
 // Key number i of a fixed pool of record keys (yyyymmddhhmmss shaped).
 QString poolKey(int i);
 

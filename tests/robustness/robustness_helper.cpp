@@ -19,19 +19,33 @@
 //                              then the shared record loaded and saved with
 //                              stamp "TAG-i/BASE" (BASE the stamp loaded),
 //                              "updated STAMP" or "changed"; then "done"
+//   typist FOLDER SEED         opens the main window (offscreen) and types on
+//                              its blank sheet for ever, keystroke after
+//                              keystroke with short pauses; "key KEY" and
+//                              "ready" first, "drafted N" after each draft
+//                              written when N keystrokes were typed
 //   hold FOLDER MS             takes the database's exclusive lock, says "held",
 //                              and keeps it MS milliseconds (MS < 0: until its
 //                              input closes)
+//   restore FOLDER COPY        restores the backup COPY over the database as
+//                              the window "恢复备份" does; "restored" or
+//                              "failed REASON"
 #include "StampedRecord.h"
 #include "app/Database.h"
+#include "app/MessageBox.h"
 #include "app/ProgramPaths.h"
+#include "app/Restore.h"
 #include "app/ServerConfig.h"
 #include "app/SettingsStore.h"
+#include "mainwindow/MainWindow.h"
+#include "mainwindow/SheetDrafts.h"
 #include "phrases/PhraseStore.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
 
-#include <QCoreApplication>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QRandomGenerator>
 #include <QThread>
 
@@ -185,6 +199,32 @@ int settings(const QString& folder, const QString& tag, int count)
     return 0;
 }
 
+int typist(const QString& folder, quint32 seed)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    MessageBox::setAnswerMode(true);
+    QRandomGenerator rng(seed);
+    MainWindow form;
+    form.loadOnStart();
+    // Some of the typist's pauses are longer: drafts are written at random
+    // moments between keystrokes.
+    form.drafts()->setPause(1 + int(rng.bounded(8u)));
+    int typed = 0;
+    QObject::connect(form.drafts(), &SheetDrafts::changed,
+                     [&typed] { say(QStringLiteral("drafted ") + QString::number(typed)); });
+    say(QStringLiteral("key ") + form.box(Field::Key)->text());
+    say(QStringLiteral("ready"));
+    for (;;) {
+        const robust::Keystroke stroke = robust::keystroke(typed++);
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(stroke.text));
+        QCoreApplication::sendEvent(form.box(stroke.field), &press);
+        QThread::usleep(rng.bounded(4u) == 0 ? rng.bounded(12000u) : 0);
+        QCoreApplication::processEvents();
+    }
+}
+
 int hold(const QString& folder, int milliseconds)
 {
     sqlite3* db = nullptr;
@@ -209,10 +249,29 @@ int hold(const QString& folder, int milliseconds)
     return 0;
 }
 
+int restore(const QString& folder, const QString& copy)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    Restore job(copy, databasePath(folder), QDateTime::currentDateTime());
+    if (!job.prepare() || !job.replace()) {
+        say(QStringLiteral("failed ") + job.error());
+        return 1;
+    }
+    say(QStringLiteral("restored"));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && qstrcmp(argv[1], "typist") == 0) {
+        QApplication app(argc, argv);
+        return typist(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toUInt());
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString command = args.value(1);
@@ -235,7 +294,11 @@ int main(int argc, char** argv)
     if (command == QLatin1String("hold") && args.size() == 4) {
         return hold(folder, args[3].toInt());
     }
-    std::fputs("usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|hold FOLDER ...\n",
+    if (command == QLatin1String("restore") && args.size() == 4) {
+        return restore(folder, args[3]);
+    }
+    std::fputs("usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|typist|hold|restore "
+               "FOLDER ...\n",
                stderr);
     return 2;
 }

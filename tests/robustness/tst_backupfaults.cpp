@@ -5,6 +5,10 @@
 // failed and where, the day's earlier good backup stays as it was, and no
 // half-written file is left beside it. Faults in the engine's own writes do
 // not reach the backup, which writes its copies itself.
+//
+// Faults while a backup is restored over the database: a full or read-only
+// disk under the program folder and another program holding the database.
+// The step that failed is named, and the database stays as it was.
 #include "FaultScenario.h"
 #include "FaultVfs.h"
 #include "SmallDisk.h"
@@ -13,6 +17,8 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "app/ProgramPaths.h"
+#include "app/Restore.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
 #include "mainwindow/MainWindow.h"
@@ -44,6 +50,12 @@ QByteArray contents(const QString& path)
 QStringList entries(const QString& folder)
 {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+bool phraseStored(const QString& phrase)
+{
+    QStringList phrases;
+    return PhraseStore::all(phrases) && phrases.contains(phrase);
 }
 } // namespace
 
@@ -83,8 +95,10 @@ private slots:
     void cleanupTestCase()
     {
         setProgramEnder({});
-        qInfo("backup faults: backups refused with a clear message: %d; calls failed by the file layer: %d",
-              m_refused, test::FaultVfs::injected());
+        qInfo(
+            "backup faults: backups and restores refused with a clear message: %d; calls failed by the file "
+            "layer: %d",
+            m_refused, test::FaultVfs::injected());
     }
     void init()
     {
@@ -208,6 +222,71 @@ private slots:
         }
         QVERIFY(disk.setReadOnly(false));
         expectEarlierBackupKept(day, earlier, earlierProgram, QStringLiteral("brenvoll"));
+    }
+
+    void restoreOnAFullOrReadOnlyDisk_data()
+    {
+        QTest::addColumn<qint64>("leave"); // bytes left free; -1: the disk turns read-only
+        QTest::addColumn<int>("step");
+        QTest::addColumn<QString>("reason");
+        const int keep = int(Restore::Step::KeepCurrent);
+        QTest::newRow("read-only disk") << qint64(-1) << keep << QStringLiteral("磁盘是只读的");
+        QTest::newRow("disk full") << qint64(4096) << keep << QStringLiteral("磁盘已满");
+        QTest::newRow("room for one copy only")
+            << qint64(40960) << int(Restore::Step::WriteChosen) << QStringLiteral("磁盘已满");
+    }
+    void restoreOnAFullOrReadOnlyDisk()
+    {
+        QFETCH(qint64, leave);
+        QFETCH(int, step);
+        QFETCH(QString, reason);
+        robust::SmallDisk disk(1 << 20);
+        if (!disk.isValid()) {
+            QSKIP(qPrintable(disk.why()));
+        }
+        // The program folder lies on the small disk.
+        const QString database = databasePath(disk.path());
+        QVERIFY(QFile::copy(m_folder->databaseFile(), database));
+        QVERIFY(Database::open(connectionString(disk.path())));
+        QVERIFY(PhraseStore::add(QStringLiteral("恢复前的常用语")));
+        const QString copy = m_folder->path() + QStringLiteral("/copy.db");
+        QVERIFY(Backup::copyDatabase(m_folder->databaseFile(), copy));
+        const QByteArray before = contents(database);
+        Database::close(); // a disk with a file open for writing cannot turn read-only
+        QVERIFY(leave < 0 ? disk.setReadOnly(true) : disk.fill(leave));
+        QVERIFY(Database::open(connectionString(disk.path())));
+
+        Restore restore(copy, database, QDateTime(kDay, QTime(9, 0)));
+        QVERIFY(!restore.prepare());
+        QCOMPARE(int(restore.failedStep()), step);
+        QVERIFY2(restore.error().contains(reason), qPrintable(restore.error()));
+        QVERIFY(disk.setReadOnly(false));
+        QCOMPARE(contents(database), before);
+        QVERIFY(phraseStored(QStringLiteral("恢复前的常用语")));
+        for (const QString& name : entries(disk.path())) {
+            QVERIFY2(!name.contains(QStringLiteral(".part")), qPrintable(name));
+        }
+        Database::close();
+        ++m_refused;
+    }
+
+    // Another program holds the database when the copy is to replace it: the
+    // program's connection goes on with the database as it was.
+    void restoreWhileAnotherProgramHoldsTheDatabase()
+    {
+        const QString copy = m_folder->path() + QStringLiteral("/copy.db");
+        QVERIFY(Backup::copyDatabase(m_folder->databaseFile(), copy));
+        QVERIFY(PhraseStore::add(QStringLiteral("备份之后的常用语")));
+        Restore restore(copy, m_folder->databaseFile(), QDateTime(kDay, QTime(9, 0)));
+        QVERIFY(restore.prepare());
+        const QByteArray before = contents(m_folder->databaseFile());
+        FaultScenario fault(FaultScenario::Locked, *m_folder);
+        QVERIFY(fault.begin() && !restore.replace() && fault.end());
+        QCOMPARE(restore.failedStep(), Restore::Step::Replace);
+        QVERIFY2(restore.error().contains(fault.reason()), qPrintable(restore.error()));
+        QCOMPARE(contents(m_folder->databaseFile()), before);
+        QVERIFY(phraseStored(QStringLiteral("备份之后的常用语")));
+        ++m_refused;
     }
 
     // Without the right to write into the backup folder (root may write

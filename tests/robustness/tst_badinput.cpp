@@ -152,7 +152,7 @@ private slots:
         QCOMPARE(back[Field::Conclusion], stored);
         QCOMPARE(back[Field::Name], stored);
         // The stored name is found by the same typed text.
-        std::vector<ResultLine> lines;
+        ResultLines lines;
         QCOMPARE(RecordStore::search({typed, {}, QStringLiteral("1900-01-01"), QStringLiteral("2999-12-31")},
                                      lines),
                  RecordStore::SearchError::None);
@@ -182,7 +182,7 @@ private slots:
                 target = &stored[size_t(i / 2) % stored.size()];
                 filter = {(*target)[Field::Name], (*target)[Field::Address], target->date(), target->date()};
             }
-            std::vector<ResultLine> lines;
+            ResultLines lines;
             QString error;
             const auto result = RecordStore::search(filter, lines, &error);
             QVERIFY2(result != RecordStore::SearchError::Database || !error.isEmpty(),
@@ -475,7 +475,18 @@ private slots:
             }
             std::vector<ReportRow> rows;
             QString error;
-            const auto result = ReportQuery::run(filter, rows, &error);
+            const auto result = ReportQuery::run(
+                filter,
+                [&rows](const ReportColumns& row) {
+                    rows.push_back({{},
+                                    QString::fromUtf8(row.cells[ReportColumns::Name]),
+                                    {},
+                                    {},
+                                    {},
+                                    QString::fromUtf8(row.cells[ReportColumns::Conclusion])});
+                    return true;
+                },
+                &error);
             const bool dates = parseSearchDate(filter.from) && parseSearchDate(filter.to);
             QCOMPARE(result == ReportQuery::Error::BadDate, !dates);
             if (result == ReportQuery::Error::Database) {

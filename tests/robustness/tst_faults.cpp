@@ -130,7 +130,7 @@ private slots:
                           error, fault.reason());
         }
         expectRefused(RecordStore::remove(robust::poolKey(1), &error), error, fault.reason());
-        std::vector<ResultLine> lines;
+        ResultLines lines;
         const auto searched = RecordStore::search(kAllOf2026, lines, &error);
         if (fault.readsFail() || (fault.readsMayFail() && searched != RecordStore::SearchError::None)) {
             QCOMPARE(searched, RecordStore::SearchError::Database);
@@ -241,7 +241,7 @@ private slots:
         QVERIFY(
             !RecordStore::save(robust::stampedRecord(robust::poolKey(10), QStringLiteral("new")), &error));
         QVERIFY2(error.contains(QStringLiteral("数据库文件是只读的，无法写入。")), qPrintable(error));
-        std::vector<ResultLine> lines;
+        ResultLines lines;
         QCOMPARE(RecordStore::search(kAllOf2026, lines, &error), RecordStore::SearchError::None);
         QCOMPARE(int(lines.size()), kStored);
     }

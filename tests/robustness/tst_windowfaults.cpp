@@ -11,13 +11,16 @@
 #include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
+#include "app/ProgramPaths.h"
 #include "app/SettingsStore.h"
 #include "app/SettingsWindow.h"
 #include "mainwindow/MainWindow.h"
+#include "mainwindow/SheetDrafts.h"
 #include "phrases/PhraseLibraryWindow.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
+#include "record/SheetView.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportWindow.h"
 
@@ -331,6 +334,52 @@ private slots:
         form->search();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(form->report()->rowCount(), kStored);
+    }
+
+    // Drafts that cannot be written (a full disk, a read-only folder for the
+    // drafts file) turn drafts off with one warning; typing, loading and
+    // saving go on as before.
+    void draftsThatCannotBeWrittenTurnOffWithOneWarning_data()
+    {
+        QTest::addColumn<bool>("readOnlyFolder");
+        QTest::newRow("disk full") << false;
+        QTest::newRow("read-only folder") << true;
+    }
+    void draftsThatCannotBeWrittenTurnOffWithOneWarning()
+    {
+        QFETCH(bool, readOnlyFolder);
+        robust::SmallDisk disk(4 << 20);
+        if (readOnlyFolder) {
+            if (!disk.isValid()) {
+                QSKIP(qPrintable(disk.why()));
+            }
+            QVERIFY(QFile::copy(m_folder->databaseFile(), databasePath(disk.path())) &&
+                    disk.setReadOnly(true));
+            QVERIFY(Database::open(connectionString(disk.path())));
+        }
+        MainWindow form;
+        form.loadOnStart();
+        form.drafts()->setPause(1);
+        test::FaultVfs::set(readOnlyFolder ? test::FaultVfs::Fault::None : test::FaultVfs::Fault::DiskFull);
+        form.box(Field::Name)->setText(QStringLiteral("甲"));
+        form.newRecord();
+        test::FaultVfs::set(test::FaultVfs::Fault::None);
+        expectMessage(QStringLiteral("无法保存未保存表格的草稿"),
+                      readOnlyFolder ? QStringLiteral("草稿文件所在的文件夹不能写入")
+                                     : QStringLiteral("磁盘已满"));
+        form.box(Field::Name)->setText(QStringLiteral("乙"));
+        QTest::qWait(20);
+        form.selectLine(0);
+        const QString key = form.keyOfLine(0);
+        QCOMPARE(form.sheet()->record(), robust::stampedRecord(key, kBaseStamp));
+        if (!readOnlyFolder) {
+            form.box(Field::Conclusion)->setText(QStringLiteral("复查"));
+            form.saveRecord();
+            ExamRecord saved;
+            QVERIFY(RecordStore::load(key, saved) && saved[Field::Conclusion] == QStringLiteral("复查"));
+        }
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(!form.drafts()->isOn() && form.drafts()->list().empty());
     }
 
     // The export's own file faults: a folder that is not there, a full disk

@@ -7,8 +7,11 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QListWidget>
 #include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 #include <cstdio>
@@ -80,6 +83,27 @@ ExamRecord makeRecord(const QString& key, const QString& name, const QString& da
         record.findings[i] = seed + QString::number(i);
     }
     return record;
+}
+
+bool crashedMidWrite(const QString& source, const QString& target)
+{
+    const QString journal = QStringLiteral("-journal");
+    bool ok = false;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("crashing"));
+        db.setDatabaseName(source);
+        QSqlQuery query(db);
+        ok = db.open() && query.exec(QStringLiteral("PRAGMA cache_size = 10")) &&
+             query.exec(QStringLiteral("begin")) &&
+             query.exec(QStringLiteral("insert into 词库 (常用语) select printf('%.2000c', 'x') from (with "
+                                       "recursive n(i) as (select 1 union all select i + 1 from n where i < "
+                                       "3000) select i from n)")) &&
+             QFileInfo(source + journal).size() > 0 && QFile::copy(source, target) &&
+             QFile::copy(source + journal, target + journal);
+        ok = query.exec(QStringLiteral("rollback")) && ok;
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("crashing"));
+    return ok;
 }
 
 QStringList itemsOf(const QListWidget* list)

@@ -46,6 +46,12 @@ ExamRecord makeRecord(const QString& key, const QString& name, const QString& da
                       const QString& address = QStringLiteral("东街1号"),
                       const QString& seed = QStringLiteral("值"));
 
+// Writes `target` and its journal as a crash in the middle of a large write
+// to the database `source` leaves them: the file already holds pages of the
+// unfinished write, its journal the pages to put back. `source` stays as it
+// was.
+bool crashedMidWrite(const QString& source, const QString& target);
+
 // The texts of a list's items, top to bottom.
 QStringList itemsOf(const QListWidget* list);
 

@@ -1,0 +1,57 @@
+#pragma once
+// A file written whole under a new name of its own in its target's folder and
+// only then renamed over the target, so that the target is at every moment
+// either its earlier self or the new file whole, whatever happens in between
+// (a full disk, a power cut, the process killed).
+#include <QByteArray>
+#include <QString>
+
+#include <sys/types.h>
+
+namespace brenvoll {
+
+// The operator's reading of a failed file system call (an errno value).
+QString fileSystemReason(int err);
+
+class StagedFile
+{
+public:
+    // Creates a new file beside `target`, never through a link or over a file
+    // that is already there, with `mode` whatever the umask. The target's
+    // folder must not itself be a link.
+    StagedFile(const QString& target, mode_t mode);
+    // Removes the file again unless it was published.
+    ~StagedFile();
+    StagedFile(const StagedFile&) = delete;
+    StagedFile& operator=(const StagedFile&) = delete;
+
+    bool isOpen() const { return m_fd >= 0; }
+    // The operator's reading of the first failure.
+    QString error() const { return fileSystemReason(m_errno); }
+    // Where the file lies until it is published.
+    QString path() const;
+
+    bool write(const char* data, qint64 size);
+    // Flushes the file's contents to the disk and closes it.
+    bool sync();
+    // Renames the synced file over the target, replacing whatever had that
+    // name (a link included) without touching what it pointed to, and makes
+    // the new name outlive a power cut.
+    bool publish();
+    // sync() and publish().
+    bool commit() { return sync() && publish(); }
+
+private:
+    bool fail();
+
+    QString m_folderPath;
+    int m_folder = -1;
+    QByteArray m_final;
+    QByteArray m_name;
+    int m_fd = -1;
+    int m_errno = 0;
+    bool m_created = false;
+    bool m_published = false;
+};
+
+} // namespace brenvoll

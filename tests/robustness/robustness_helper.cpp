@@ -13,12 +13,15 @@
 //                              "failed REASON", then "done"
 //   settings FOLDER TAG COUNT  COUNT settings saves (folder "TAG-i", margins
 //                              i); "set TAG-i" or "failed REASON", then "done"
-//   desk FOLDER TAG COUNT      as a workstation, COUNT times: a new record
-//                              under a key issued from the clock (the next
-//                              free one when taken meanwhile), "added KEY";
-//                              then the shared record loaded and saved with
-//                              stamp "TAG-i/BASE" (BASE the stamp loaded),
-//                              "updated STAMP" or "changed"; then "done"
+//   desk FOLDER TAG COUNT      as a workstation on the main window (offscreen),
+//                              COUNT times: 新建 under a key issued from the
+//                              clock, the sheet filled, 保存 (the next free key
+//                              when taken meanwhile), "added KEY"; then the
+//                              shared record found in the list, loaded and
+//                              saved with stamp "TAG-i/BASE" (BASE the stamp
+//                              loaded), "updated STAMP", or "changed" when
+//                              asked whether to overwrite another desk's
+//                              change (answered no); then "done"
 //   typist FOLDER SEED         opens the main window (offscreen) and types on
 //                              its blank sheet for ever, keystroke after
 //                              keystroke with short pauses; "key KEY" and
@@ -31,6 +34,7 @@
 //                              the window "恢复备份" does; "restored" or
 //                              "failed REASON"
 #include "StampedRecord.h"
+#include "app/Clock.h"
 #include "app/Database.h"
 #include "app/MessageBox.h"
 #include "app/ProgramPaths.h"
@@ -42,6 +46,7 @@
 #include "phrases/PhraseStore.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
+#include "record/SheetView.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -127,39 +132,62 @@ int writer(const QString& folder, const QString& tag, int count, bool sameKey)
     return 0;
 }
 
+// The operator's one step on the main window: what it showed, as a line.
+QString outcome(const QString& done)
+{
+    const auto shown = MessageBox::takeShown();
+    MessageBox::setAnswerMode(true); // no answer left queued for the next step
+    return shown.isEmpty() ? done : QStringLiteral("failed ") + shown.constFirst().text;
+}
+
 int desk(const QString& folder, const QString& tag, int count)
 {
     if (!openFolder(folder)) {
         return 1;
     }
+    MessageBox::setAnswerMode(true);
+    // Every desk's clock stands at the same minute: all are issued the same
+    // keys and must move on to free ones.
+    Clock::setFixed(QDateTime(QDate(2026, 3, 1), QTime(8, 0)));
+    MainWindow form;
     say(QStringLiteral("ready"));
     const QString shared = QStringLiteral("20260202000000");
-    KeyIssuer keys;
+    const QString changedQuestion = QStringLiteral("此记录已被其他工作站修改。是否覆盖？");
     for (int i = 0; i < count; ++i) {
-        QString error;
-        RecordStore::SaveResult result = RecordStore::SaveResult::KeyTaken;
-        QString key;
-        while (result == RecordStore::SaveResult::KeyTaken) {
-            key = *keys.tryIssue(QDateTime(QDate(2026, 3, 1), QTime(8, 0)), &RecordStore::isStored);
-            result = RecordStore::insert(robust::stampedRecord(key, tag), &error);
+        // 新建, the sheet filled in, 保存.
+        form.newRecord();
+        form.sheet()->setRecord(robust::stampedRecord(form.box(Field::Key)->text(), tag));
+        form.saveRecord();
+        say(outcome(QStringLiteral("added ") + form.box(Field::Key)->text()));
+
+        // The shared record found in the list, changed, 保存; told of a
+        // change by another desk, the operator keeps the other desk's.
+        form.nameFilter()->clear();
+        form.fromDate()->setText(QStringLiteral("2026-01-01"));
+        form.toDate()->setText(QStringLiteral("2026-12-31"));
+        form.search();
+        int line = 0;
+        while (line < form.lineCount() && form.keyOfLine(line) != shared) {
+            ++line;
         }
-        say(result == RecordStore::SaveResult::Saved ? QStringLiteral("added ") + key
-                                                     : QStringLiteral("failed ") + error);
-        ExamRecord loaded;
-        if (!RecordStore::load(shared, loaded, &error)) {
-            say(QStringLiteral("failed ") + error);
+        form.selectLine(line);
+        const QString stamp =
+            tag + u'-' + QString::number(i) + u'/' + robust::stampOf(form.sheet()->record());
+        if (form.box(Field::Key)->text() != shared) {
+            say(outcome(QStringLiteral("failed the shared record was not loaded")));
             continue;
         }
-        const QString stamp = tag + u'-' + QString::number(i) + u'/' + robust::stampOf(loaded);
-        switch (RecordStore::update(loaded, robust::stampedRecord(shared, stamp), &error)) {
-        case RecordStore::SaveResult::Saved:
+        form.sheet()->setRecord(robust::stampedRecord(shared, stamp));
+        MessageBox::queueAnswer(QMessageBox::No);
+        form.saveRecord();
+        const auto shown = MessageBox::takeShown();
+        MessageBox::setAnswerMode(true);
+        if (shown.isEmpty()) {
             say(QStringLiteral("updated ") + stamp);
-            break;
-        case RecordStore::SaveResult::ChangedElsewhere:
+        } else if (shown.size() == 1 && shown[0].text == changedQuestion) {
             say(QStringLiteral("changed"));
-            break;
-        default:
-            say(QStringLiteral("failed ") + error);
+        } else {
+            say(QStringLiteral("failed ") + shown[0].text);
         }
     }
     say(QStringLiteral("done"));
@@ -272,6 +300,11 @@ int main(int argc, char** argv)
         QApplication app(argc, argv);
         return typist(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toUInt());
     }
+    if (argc == 5 && qstrcmp(argv[1], "desk") == 0) {
+        QApplication app(argc, argv);
+        return desk(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
+                    QByteArray(argv[4]).toInt());
+    }
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString command = args.value(1);
@@ -281,9 +314,6 @@ int main(int argc, char** argv)
     }
     if (command == QLatin1String("writer") && args.size() == 6) {
         return writer(folder, args[3], args[4].toInt(), args[5] == QLatin1String("same"));
-    }
-    if (command == QLatin1String("desk") && args.size() == 5) {
-        return desk(folder, args[3], args[4].toInt());
     }
     if (command == QLatin1String("phrases") && args.size() == 5) {
         return phrases(folder, args[3], args[4].toInt());

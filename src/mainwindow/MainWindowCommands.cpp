@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "MainWindowPrint.h"
 #include "SheetDrafts.h"
+#include "app/Database.h"
 #include "app/EncodedText.h"
 #include "app/MessageBox.h"
 #include "app/RestoreWindow.h"
@@ -246,6 +247,15 @@ void buildMenus(MainWindow& form)
     item(settings, "综合设置", "Ctrl+C", [] { SettingsWindow::showWindow(); });
     // After a restore the main window starts over on the restored records.
     item(settings, "恢复备份…", "", [f] {
+        // A shared database lives on its server: only its administrator
+        // restores it, from a dump, for every desk at once.
+        if (Database::engine() == Database::Engine::PostgreSQL) {
+            MessageBox::notice(f,
+                               QStringLiteral("本机使用数据库服务器 %1 上的共享数据库，不能在这里恢复备份。"
+                                              "备份文件夹中的“数据库.dump”请由管理员用 pg_restore 恢复。")
+                                   .arg(Database::serverName()));
+            return;
+        }
         QObject::connect(RestoreWindow::showWindow(), &RestoreWindow::restored, f, &MainWindow::loadOnStart,
                          Qt::UniqueConnection);
     });

@@ -7,6 +7,7 @@
 #include "app/Database.h"
 #include "app/MessageBox.h"
 #include "app/ProgramPaths.h"
+#include "app/RestoreWindow.h"
 #include "app/ServerConfig.h"
 #include "app/SettingsWindow.h"
 #include "app/Startup.h"
@@ -14,6 +15,7 @@
 #include "record/DraftStore.h"
 #include "record/RecordStore.h"
 
+#include <QAction>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
@@ -398,6 +400,14 @@ private slots:
         QCOMPARE(failures.size(), 1);
         QVERIFY(failures[0].contains(QStringLiteral("pg_dump")));
         QVERIFY(QFileInfo(dump).size() > 0); // the earlier dump stays
+
+        // Restoring is the server administrator's: the window never opens.
+        MainWindow window;
+        window.findChild<QAction*>(QStringLiteral("恢复备份…"))->trigger();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY(shown[0].text.contains(QStringLiteral("pg_restore")));
+        QVERIFY(!RestoreWindow::loaded());
     }
 
     void endProgramMakesNoBackup()

@@ -387,20 +387,64 @@ bool Database::readServerRows(const char* sql, const QStringList& params,
     for (const QByteArray& value : values) {
         pointers.push_back(value.constData());
     }
-    PGresult* result = PQexecParams(connection, numbered.constData(), int(pointers.size()), nullptr,
-                                    pointers.data(), nullptr, nullptr, 0);
-    const bool ok = PQresultStatus(result) == PGRES_TUPLES_OK;
-    if (ok) {
-        Row row;
-        row.m_result = result;
-        const int rows = PQntuples(result);
-        for (row.m_row = 0; row.m_row < rows && visit(row); ++row.m_row) {
+    // Read through a cursor in batches: a result of a million rows never lies
+    // whole in memory, and a reader that stops early leaves the rest unsent.
+    // Inside a transaction of the program the cursor lives in it; otherwise
+    // in a read transaction of its own.
+    static int cursors = 0;
+    const QByteArray cursor = "brenvoll_rows_" + QByteArray::number(++cursors);
+    const bool own = PQtransactionStatus(connection) == PQTRANS_IDLE;
+    QString failure;
+    const auto command = [&](const QByteArray& text) {
+        PGresult* result = PQexec(connection, text.constData());
+        const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+        if (!done && failure.isEmpty()) {
+            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
         }
-    } else {
-        setError(error, QStringLiteral("读取数据库服务器 %1 时出错：%2")
-                            .arg(g_server, QString::fromUtf8(PQerrorMessage(connection)).trimmed()));
+        PQclear(result);
+        return done;
+    };
+    // The whole result is wanted: plan for it, not for its first rows.
+    bool ok =
+        (!own || command("begin transaction read only")) && command("set local cursor_tuple_fraction = 1");
+    if (ok) {
+        const QByteArray declare = "declare " + cursor + " no scroll cursor for " + numbered;
+        PGresult* declared = PQexecParams(connection, declare.constData(), int(pointers.size()), nullptr,
+                                          pointers.data(), nullptr, nullptr, 0);
+        ok = PQresultStatus(declared) == PGRES_COMMAND_OK;
+        if (!ok) {
+            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        }
+        PQclear(declared);
     }
-    PQclear(result);
+    constexpr int kBatch = 20000;
+    const QByteArray fetch = "fetch forward " + QByteArray::number(kBatch) + " from " + cursor;
+    for (bool more = ok; more;) {
+        PGresult* batch = PQexec(connection, fetch.constData());
+        ok = PQresultStatus(batch) == PGRES_TUPLES_OK;
+        if (!ok) {
+            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        }
+        Row row;
+        row.m_result = batch;
+        const int rows = ok ? PQntuples(batch) : 0;
+        more = rows == kBatch;
+        for (row.m_row = 0; row.m_row < rows; ++row.m_row) {
+            if (!visit(row)) {
+                more = false;
+                break;
+            }
+        }
+        PQclear(batch);
+    }
+    if (own) {
+        ok = command(ok ? "commit" : "rollback") && ok;
+    } else if (ok) {
+        ok = command("close " + cursor);
+    }
+    if (!ok) {
+        setError(error, QStringLiteral("读取数据库服务器 %1 时出错：%2").arg(g_server, failure));
+    }
     return ok;
 }
 

@@ -14,6 +14,7 @@ namespace brenvoll {
 namespace {
 const QString kConnectionName = QStringLiteral("brenvoll");
 QString g_path;
+sqlite3* g_second = nullptr;
 
 void setError(QString* error, const QString& text)
 {
@@ -133,6 +134,8 @@ void Database::close()
         }
         QSqlDatabase::removeDatabase(kConnectionName);
     }
+    sqlite3_close_v2(g_second);
+    g_second = nullptr;
     g_path.clear();
 }
 
@@ -255,10 +258,12 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
 bool Database::readRows(const char* sql, const QStringList& params,
                         const std::function<bool(sqlite3_stmt*)>& row, QString* error)
 {
-    if (!checkFile(error)) {
-        return false;
-    }
-    sqlite3* db = handle();
+    return checkFile(error) && readRows(handle(), sql, params, row, error);
+}
+
+bool Database::readRows(sqlite3* db, const char* sql, const QStringList& params,
+                        const std::function<bool(sqlite3_stmt*)>& row, QString* error)
+{
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
     for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
@@ -300,6 +305,26 @@ sqlite3* Database::handle(const QSqlDatabase& db)
         return *static_cast<sqlite3* const*>(v.data());
     }
     return nullptr;
+}
+
+sqlite3* Database::secondHandle()
+{
+    int moved = 0;
+    if (g_second && sqlite3_file_control(g_second, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+        moved) {
+        // Its file was replaced: the one now at the path is the one to read.
+        sqlite3_close_v2(g_second);
+        g_second = nullptr;
+    }
+    if (!g_second && isOpen()) {
+        // Without a busy handler, a lock that is not free fails at once.
+        const QByteArray path = QFileInfo(g_path).absoluteFilePath().toUtf8();
+        if (sqlite3_open_v2(path.constData(), &g_second, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            sqlite3_close_v2(g_second);
+            g_second = nullptr;
+        }
+    }
+    return g_second;
 }
 
 QString Database::describe(const QSqlError& error)

@@ -82,6 +82,10 @@ public:
     // reason when the file is gone or the engine fails.
     static bool readRows(const char* sql, const QStringList& params,
                          const std::function<bool(::sqlite3_stmt*)>& row, QString* error = nullptr);
+    // As above, on the engine handle `db` (either connection), without
+    // checkFile().
+    static bool readRows(::sqlite3* db, const char* sql, const QStringList& params,
+                         const std::function<bool(::sqlite3_stmt*)>& row, QString* error = nullptr);
     // Column `column` of the statement's row as the engine holds it (UTF-8),
     // valid until the statement moves on.
     static QByteArrayView columnText(::sqlite3_stmt* statement, int column);
@@ -91,6 +95,11 @@ public:
     static ::sqlite3* handle();
     // The engine's handle of any open connection.
     static ::sqlite3* handle(const QSqlDatabase& db);
+    // A second connection to the same file, read-only, with a page cache of
+    // its own, for reading beside the program's connection (PairedRead). It
+    // is opened when first asked for and closed with the program's; its reads
+    // never wait for a lock. Null when it cannot be opened.
+    static ::sqlite3* secondHandle();
 };
 
 } // namespace brenvoll

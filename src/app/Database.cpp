@@ -17,6 +17,7 @@ namespace {
 const QString kConnectionName = QStringLiteral("brenvoll");
 QString g_path;
 QString g_server; // host:port when connected to a server
+sqlite3* g_second = nullptr;
 
 void setError(QString* error, const QString& text)
 {
@@ -235,6 +236,8 @@ void Database::close()
         }
         QSqlDatabase::removeDatabase(kConnectionName);
     }
+    sqlite3_close_v2(g_second);
+    g_second = nullptr;
     g_path.clear();
     g_server.clear();
 }
@@ -330,10 +333,9 @@ qint64 Database::Row::integer(int column) const
     return m_statement ? sqlite3_column_int64(m_statement, column) : text(column).toLongLong();
 }
 
-bool Database::readSqliteRows(const char* sql, const QStringList& params,
-                              const std::function<bool(const Row&)>& visit, QString* error)
+bool Database::readRows(sqlite3* db, const char* sql, const QStringList& params,
+                        const std::function<bool(const Row&)>& visit, QString* error)
 {
-    sqlite3* db = handle();
     sqlite3_stmt* statement = nullptr;
     int rc = sqlite3_prepare_v2(db, sql, -1, &statement, nullptr);
     for (int i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
@@ -454,7 +456,7 @@ bool Database::readRows(const char* sql, const QStringList& params,
     if (!checkFile(error)) {
         return false;
     }
-    return engine() == Engine::SQLite ? readSqliteRows(sql, params, visit, error)
+    return engine() == Engine::SQLite ? readRows(handle(), sql, params, visit, error)
                                       : readServerRows(sql, params, visit, error);
 }
 
@@ -556,6 +558,26 @@ sqlite3* Database::handle(const QSqlDatabase& db)
         return *static_cast<sqlite3* const*>(v.data());
     }
     return nullptr;
+}
+
+sqlite3* Database::secondHandle()
+{
+    int moved = 0;
+    if (g_second && sqlite3_file_control(g_second, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK &&
+        moved) {
+        // Its file was replaced: the one now at the path is the one to read.
+        sqlite3_close_v2(g_second);
+        g_second = nullptr;
+    }
+    if (!g_second && isOpen() && engine() == Engine::SQLite) {
+        // Without a busy handler, a lock that is not free fails at once.
+        const QByteArray path = QFileInfo(g_path).absoluteFilePath().toUtf8();
+        if (sqlite3_open_v2(path.constData(), &g_second, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+            sqlite3_close_v2(g_second);
+            g_second = nullptr;
+        }
+    }
+    return g_second;
 }
 
 QString Database::describe(const QSqlError& error)

@@ -121,17 +121,24 @@ public:
     // or the engine fails.
     static bool readRows(const char* sql, const QStringList& params,
                          const std::function<bool(const Row&)>& row, QString* error = nullptr);
+    // As above, on the SQLite handle `db` (either connection), without
+    // checkFile().
+    static bool readRows(::sqlite3* db, const char* sql, const QStringList& params,
+                         const std::function<bool(const Row&)>& row, QString* error = nullptr);
 
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.
     static ::sqlite3* handle();
     // The engine's handle of any open connection.
     static ::sqlite3* handle(const QSqlDatabase& db);
+    // A second connection to the same file, read-only, with a page cache of
+    // its own, for reading beside the program's connection (PairedRead). It
+    // is opened when first asked for and closed with the program's; its reads
+    // never wait for a lock. Null when it cannot be opened, and with a server.
+    static ::sqlite3* secondHandle();
 
 private:
     static bool verifyServerTables(QString* error, Diagnosis* diagnosis);
-    static bool readSqliteRows(const char* sql, const QStringList& params,
-                               const std::function<bool(const Row&)>& visit, QString* error);
     static bool readServerRows(const char* sql, const QStringList& params,
                                const std::function<bool(const Row&)>& visit, QString* error);
 };

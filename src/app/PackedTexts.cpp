@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <utility>
 
 namespace brenvoll {
@@ -68,7 +69,11 @@ void PackedTexts::append(std::span<const QByteArrayView> texts)
 
 QByteArrayView PackedTexts::text(qsizetype row, int column) const
 {
-    const char* at = m_rows[size_t(row)];
+    return text(m_rows[size_t(row)], column);
+}
+
+QByteArrayView PackedTexts::text(const char* at, int column)
+{
     for (;;) {
         qsizetype length = 0;
         for (int shift = 0;; shift += 7) {
@@ -83,6 +88,33 @@ QByteArrayView PackedTexts::text(qsizetype row, int column) const
         }
         at += length;
     }
+}
+
+void PackedTexts::mergeDescending(PackedTexts&& other, int column)
+{
+    if (other.m_rows.empty()) {
+        other.clear();
+        return;
+    }
+    if (m_rows.empty()) {
+        *this = std::move(other);
+        return;
+    }
+    std::deque<const char*> rows;
+    auto mine = m_rows.cbegin();
+    auto theirs = other.m_rows.cbegin();
+    while (mine != m_rows.cend() && theirs != other.m_rows.cend()) {
+        if (text(*mine, column) < text(*theirs, column)) {
+            rows.push_back(*theirs++);
+        } else {
+            rows.push_back(*mine++);
+        }
+    }
+    rows.insert(rows.end(), mine, m_rows.cend());
+    rows.insert(rows.end(), theirs, other.m_rows.cend());
+    m_rows = std::move(rows);
+    std::move(other.m_blocks.begin(), other.m_blocks.end(), std::back_inserter(m_blocks));
+    other.clear();
 }
 
 void PackedTexts::clear()

@@ -36,9 +36,16 @@ public:
     // Drops every row but keeps the first block, to be filled again without
     // taking fresh memory.
     void rewind();
+    // Takes over the rows of `other`, which is left empty. Both hold their
+    // rows in descending byte order of text `column` (the order of the
+    // engine's "order by ... desc" on text); the rows of both then stand here
+    // in that order, a row of this one before an equal row of `other`. No
+    // text is copied: the blocks of `other` are taken over with its rows.
+    void mergeDescending(PackedTexts&& other, int column);
 
 private:
     char* room(qsizetype bytes);
+    static QByteArrayView text(const char* row, int column);
 
     std::vector<std::unique_ptr<char[]>> m_blocks;
     char* m_next = nullptr; // free space in the last block

@@ -64,6 +64,10 @@ public:
     ResultLine operator[](size_t k) const { return {text(k), key(k)}; }
     QString text(size_t k) const; // 姓名[yyyy-mm-dd]
     QString key(size_t k) const { return m_texts.string(qsizetype(k), 2); }
+    // Takes over the lines of `other`, which is left empty. Both lists are
+    // newest key first (in the engine's byte order of keys), and so is the
+    // merged one. No text is copied.
+    void merge(ResultLines&& other) { m_texts.mergeDescending(std::move(other.m_texts), 2); }
     // The first line whose key is `key` (UTF-8), or -1.
     qsizetype find(QByteArrayView key) const;
     const_iterator begin() const { return {this, 0}; }

@@ -1,10 +1,15 @@
 // Storage of examination records on a real database file.
 #include "TestSupport.h"
 #include "app/Database.h"
+#include "app/PairedRead.h"
 #include "record/RecordStore.h"
 
 #include <QSqlQuery>
 #include <QTest>
+
+#include <atomic>
+#include <sqlite3.h>
+#include <thread>
 
 using namespace brenvoll;
 
@@ -23,6 +28,53 @@ QStringList keysOf(const ResultLines& lines)
         keys << l.key;
     }
     return keys;
+}
+
+QStringList linesOf(const ResultLines& lines)
+{
+    QStringList texts;
+    for (const auto& l : lines) {
+        texts << l.text + u'|' + l.key;
+    }
+    return texts;
+}
+
+// 6000 records over 2016-01-01 to 2016-03-01, whose keys do not follow their
+// dates: keys of different lengths and bytes, names and addresses left NULL,
+// many records on 2016-01-31 (the middle day of the searches), some at a time
+// of that day, and on the day after. 赵 is only on the middle day, 钱 only at
+// its time of day.
+void storeVariedRecords()
+{
+    QSqlQuery q(Database::connection());
+    QVERIFY(q.exec(QStringLiteral(
+        "with recursive n(i) as (select 0 union all select i + 1 from n where i < 5999) "
+        "insert into 档案 (序列号, 姓名, 日期, 地址) select "
+        "case when i % 97 = 0 then 'é' || i when i % 89 = 0 then '~' || i "
+        "else cast(i * 7919 % 100003 as text) end, "
+        "case when i % 11 = 0 then null when i % 13 = 0 then '赵' || i when i % 17 = 0 then '钱' || i "
+        "else substr('张王李', i % 3 + 1, 1) || i end, "
+        "case when i % 13 = 0 then '2016-01-31' when i % 17 = 0 then '2016-01-31 08:30:00' "
+        "when i % 19 = 0 then '2016-02-01' else date('2016-01-01', '+' || (i % 61) || ' days') end, "
+        "case when i % 7 = 0 then null else '东街' || (i % 5) end from n")));
+}
+
+// The search's lines as one read of the engine lists them.
+QStringList oneRead(const SearchFilter& filter)
+{
+    QSqlQuery q(Database::connection());
+    q.prepare(
+        QStringLiteral("select 姓名, substr(日期, 1, 10), 序列号 from 档案 where 姓名 like '%' || ? || "
+                       "'%' and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc"));
+    for (const QString& value : {filter.name, filter.address, filter.from, filter.to}) {
+        q.addBindValue(value.isNull() ? QStringLiteral("") : value);
+    }
+    QStringList texts;
+    for (q.exec(); q.next();) {
+        texts << q.value(0).toString() + u'[' + q.value(1).toString() + QStringLiteral("]|") +
+                     q.value(2).toString();
+    }
+    return texts;
 }
 } // namespace
 
@@ -234,6 +286,113 @@ private slots:
         QCOMPARE(found(QStringLiteral("\\b")), QStringList{QStringLiteral("a\\b")});
         QCOMPARE(found(QStringLiteral("0%")).size(), 1);
         QCOMPARE(found(QStringLiteral("A_N")).size(), 1);
+    }
+
+    // A long search is read in two halves of its days at the same time; the
+    // merged list is the one a single read gives, line for line.
+    void searchReadInHalvesListsAsOneRead()
+    {
+        if (test::onServer()) {
+            QSKIP("a server database is read on one connection");
+        }
+        storeVariedRecords();
+        const QString from = QStringLiteral("2016-01-05");
+        const QString to = QStringLiteral("2016-02-27");
+        const SearchFilter filters[] = {
+            {{}, {}, QStringLiteral("2015-01-01"), QStringLiteral("2017-01-01")},
+            {{}, {}, from, to},
+            {QStringLiteral("张"), {}, from, to},
+            {{}, QStringLiteral("东街3"), from, to},
+            {QStringLiteral("赵"), {}, from, to}, // later half empty
+            {QStringLiteral("钱"), {}, from, to}, // earlier half empty
+            {QStringLiteral("孙"), {}, from, to}, // both empty
+        };
+        for (const SearchFilter& filter : filters) {
+            const int paired = PairedRead::completed();
+            ResultLines lines;
+            QCOMPARE(RecordStore::search(filter, lines), RecordStore::SearchError::None);
+            QCOMPARE(PairedRead::completed(), paired + 1);
+            QCOMPARE(linesOf(lines), oneRead(filter));
+        }
+    }
+
+    // Whenever the second connection cannot read at once, the program's
+    // connection reads alone, and the list is the whole one all the same.
+    void searchReadsAloneWhenSecondConnectionCannot()
+    {
+        if (test::onServer()) {
+            QSKIP("a server database is read on one connection");
+        }
+        storeVariedRecords();
+        const SearchFilter all{{}, {}, QStringLiteral("2016-01-01"), QStringLiteral("2016-03-01")};
+        const QStringList whole = oneRead(all);
+        ResultLines lines;
+        const int paired = PairedRead::completed();
+
+        // Another connection holds the file locked for a moment.
+        std::atomic_int locked = -1;
+        std::jthread holder([&] {
+            sqlite3* other = nullptr;
+            sqlite3_open(m_folder->databaseFile().toUtf8().constData(), &other);
+            locked = sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK;
+            locked.notify_one();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sqlite3_close_v2(other);
+        });
+        locked.wait(-1);
+        QCOMPARE(locked.load(), 1);
+        QCOMPARE(RecordStore::search(all, lines), RecordStore::SearchError::None);
+        holder.join();
+        QCOMPARE(linesOf(lines), whole);
+
+        // A write-ahead log lets each reader keep a state of its own.
+        QSqlQuery wal(Database::connection());
+        QVERIFY(wal.exec(QStringLiteral("PRAGMA journal_mode = WAL")) && wal.next());
+        QCOMPARE(wal.value(0).toString(), QStringLiteral("wal"));
+        wal.finish();
+        QCOMPARE(RecordStore::search(all, lines), RecordStore::SearchError::None);
+        QCOMPARE(linesOf(lines), whole);
+        QCOMPARE(PairedRead::completed(), paired);
+    }
+
+    // Both halves read one state of the database while another connection
+    // renames every record again and again: a list never mixes two names.
+    void concurrentWriterNeverTearsTheList()
+    {
+        if (test::onServer()) {
+            QSKIP("a server database is read on one connection");
+        }
+        storeVariedRecords();
+        QVERIFY(QSqlQuery(Database::connection()).exec(QStringLiteral("update 档案 set 姓名 = 'v0'")));
+        const SearchFilter all{{}, {}, QStringLiteral("2016-01-01"), QStringLiteral("2016-03-01")};
+        const size_t count = size_t(oneRead(all).size());
+        std::jthread writer([&](std::stop_token stop) {
+            sqlite3* other = nullptr;
+            sqlite3_open(m_folder->databaseFile().toUtf8().constData(), &other);
+            sqlite3_busy_timeout(other, 10000);
+            for (int k = 1; !stop.stop_requested(); ++k) {
+                const QByteArray sql = "update 档案 set 姓名 = 'v" + QByteArray::number(k) + '\'';
+                sqlite3_exec(other, sql.constData(), nullptr, nullptr, nullptr);
+            }
+            sqlite3_close_v2(other);
+        });
+        const int paired = PairedRead::completed();
+        QSet<QString> names;
+        for (int round = 0; round < 40; ++round) {
+            ResultLines lines;
+            QCOMPARE(RecordStore::search(all, lines), RecordStore::SearchError::None);
+            QSet<QString> listed;
+            for (size_t k = 0; k < lines.size(); ++k) {
+                listed.insert(lines.text(k).section(u'[', 0, 0));
+            }
+            QCOMPARE(lines.size(), count);
+            QCOMPARE(listed.size(), 1);
+            names += listed;
+        }
+        writer.request_stop();
+        writer.join();
+        QVERIFY(names.size() > 1);
+        QVERIFY(PairedRead::completed() > paired);
     }
 
     void hostileFilterTextIsOnlyData_data()

@@ -3,7 +3,8 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/bench_print [records, default 1000]
 //
-// Three runs over the same list, one after the other in one process:
+// Three runs over the same list in one process (batch and drawn three times
+// each in turn, the best of each counting):
 //   batch   the print dialog's batch from line 0 to the last (select, load,
 //           print each page as its own job), as the operator starts it;
 //   split   the same steps timed apart: loading (selecting the line, which
@@ -156,18 +157,29 @@ int main(int argc, char** argv)
     PrintTarget::usePdfFolder(out);
 
     // The batch as the operator starts it.
-    main.selectLine(-1);
+    struct Run
+    {
+        double ms = 0;
+        double cpuMs = 0;
+        int pages = 0;
+    };
     QElapsedTimer timer;
+    const auto batchRun = [&] {
+        clearFolder(out);
+        PrintTarget::usePdfFolder(out);
+        main.selectLine(-1);
+        timer.restart();
+        const double cpu = cpuMs();
+        PrintDialog* dialog = showPrintDialog(main);
+        dialog->batchOption()->setChecked(true);
+        dialog->printAsChosen();
+        const Run run{timer.nsecsElapsed() / 1e6, cpuMs() - cpu, jobsIn(out)};
+        // The closed dialog goes, as it does before the operator opens the next.
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return run;
+    };
     timer.start();
-    double cpu = cpuMs();
-    PrintDialog* dialog = showPrintDialog(main);
-    dialog->batchOption()->setChecked(true);
-    dialog->printAsChosen();
-    const double batchMs = timer.nsecsElapsed() / 1e6;
-    const double batchCpuMs = cpuMs() - cpu;
-    const int batchPages = jobsIn(out);
-    const auto shown = MessageBox::takeShown();
-
+    double cpu = 0;
     // The same steps, loading and printing timed apart.
     clearFolder(out);
     PrintTarget::usePdfFolder(out);
@@ -190,16 +202,34 @@ int main(int argc, char** argv)
         main.selectLine(i);
         sheets.push_back(snapshotOf(*main.sheet()));
     }
-    clearFolder(out);
-    PrintTarget::usePdfFolder(out);
-    timer.restart();
-    cpu = cpuMs();
-    for (const SheetSnapshot& sheet : sheets) {
-        printSheet(sheet, left, top);
+    const auto drawnRun = [&] {
+        clearFolder(out);
+        PrintTarget::usePdfFolder(out);
+        timer.restart();
+        const double cpu = cpuMs();
+        for (const SheetSnapshot& sheet : sheets) {
+            printSheet(sheet, left, top);
+        }
+        return Run{timer.nsecsElapsed() / 1e6, cpuMs() - cpu, jobsIn(out)};
+    };
+    // The two in turn, three times each: caches warmed by one side serve the
+    // other, and each side's best run counts.
+    Run batch{1e300, 1e300, 0};
+    Run drawn{1e300, 1e300, 0};
+    QList<MessageBox::Shown> shown;
+    for (int round = 0; round < 3; ++round) {
+        const Run b = batchRun();
+        shown += MessageBox::takeShown();
+        const Run d = drawnRun();
+        batch = {std::min(batch.ms, b.ms), std::min(batch.cpuMs, b.cpuMs), b.pages};
+        drawn = {std::min(drawn.ms, d.ms), std::min(drawn.cpuMs, d.cpuMs), d.pages};
     }
-    const double drawnMs = timer.nsecsElapsed() / 1e6;
-    const double drawnCpuMs = cpuMs() - cpu;
-    const int drawnPages = jobsIn(out);
+    const double batchMs = batch.ms;
+    const double batchCpuMs = batch.cpuMs;
+    const int batchPages = batch.pages;
+    const double drawnMs = drawn.ms;
+    const double drawnCpuMs = drawn.cpuMs;
+    const int drawnPages = drawn.pages;
 
     // The batch export into one PDF, and the same sheets only drawn.
     const QString pdf = folder.filePath(QStringLiteral("batch.pdf"));

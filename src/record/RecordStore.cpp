@@ -280,29 +280,35 @@ bool RecordStore::latestByAddress(const QString& name, std::vector<LatestExam>& 
 
 bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 {
-    QSqlQuery query = Database::prepare(QStringLiteral("select * from 档案 where 序列号 = ?"), error);
-    Database::bindText(query, key);
-    if (!Database::exec(query, error)) {
-        return false;
-    }
-    if (!query.next()) {
-        if (error) {
-            *error = query.lastError().isValid() ? Database::describe(query.lastError())
-                                                 : QStringLiteral("这条记录已不存在。");
+    // Every box's column named, in the field map's order: read by position,
+    // straight from the engine.
+    static const QByteArray sql = [] {
+        QStringList columns;
+        for (const BoxDef& box : FieldMap::boxes()) {
+            columns << quoted(box.column);
         }
-        return false;
+        return (QStringLiteral("select ") + columns.join(u',') +
+                QStringLiteral(" from 档案 where 序列号 = ?"))
+            .toUtf8();
+    }();
+    const QList<BoxDef>& boxes = FieldMap::boxes();
+    bool found = false;
+    const bool ok = Database::readRows(
+        sql.constData(), {key},
+        [&](const Database::Row& row) {
+            for (qsizetype i = 0; i < boxes.size(); ++i) {
+                // A NULL (never written by this program) shows as an empty box.
+                const QString value = QString::fromUtf8(row.text(int(i)));
+                record[boxes[i].field] = boxes[i].field == Field::ExamDate ? dateText(value) : value;
+            }
+            found = true;
+            return false;
+        },
+        error);
+    if (ok && !found && error) {
+        *error = QStringLiteral("这条记录已不存在。");
     }
-    const QSqlRecord row = query.record();
-    for (const BoxDef& box : FieldMap::boxes()) {
-        const int column = row.indexOf(box.column);
-        // A NULL (never written by this program) shows as an empty box.
-        QString value = column < 0 ? QString() : query.value(column).toString();
-        if (box.set == BoxSet::Identifying && box.index == 3) {
-            value = dateText(value);
-        }
-        record[box.field] = value;
-    }
-    return true;
+    return ok && found;
 }
 
 bool RecordStore::save(const ExamRecord& record, QString* error)

@@ -23,15 +23,25 @@ namespace {
 QString g_pdfFolder;
 int g_pdfJobs = 0;
 
+// Screen pixels back to twips: a widget where the field map put it keeps the
+// designed figure exactly. The resolution is asked for once per sheet.
 struct Scale
 {
-    const SheetView& view;
-    double twips(int px, double designed, int dpi) const
+    explicit Scale(const SheetView& sheet) : view(sheet), dpiX(sheet.logicalDpiX()), dpiY(sheet.logicalDpiY())
     {
-        return view.px(designed) == px ? designed : px * 1440.0 / dpi;
     }
-    double x(int px, double designed) const { return twips(px, designed, view.logicalDpiX()); }
-    double y(int px, double designed) const { return twips(px, designed, view.logicalDpiY()); }
+    const SheetView& view;
+    const int dpiX;
+    const int dpiY;
+    double x(int px, double designed) const
+    {
+        return qRound(designed * dpiX / 1440.0) == px ? designed : px * 1440.0 / dpiX;
+    }
+    double y(int px, double designed) const
+    {
+        // The sheet places its widgets by the horizontal resolution in both directions.
+        return qRound(designed * dpiX / 1440.0) == px ? designed : px * 1440.0 / dpiY;
+    }
 };
 
 FontDef fontOf(const QWidget& widget)

@@ -319,6 +319,13 @@ QString Database::containsText(const QString& column)
            QStringLiteral(" || '%' escape ''");
 }
 
+bool Database::fitsPattern(const QString& text)
+{
+    sqlite3* db = handle();
+    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
+    return storable(text).toUtf8().size() + 2 <= limit;
+}
+
 QByteArrayView Database::Row::text(int column) const
 {
     if (m_statement) {

@@ -84,6 +84,10 @@ public:
     // the letters A to Z match either case while every other character
     // matches only itself, on either engine.
     static QString containsText(const QString& column);
+    // Whether `text` fits that condition: the engine refuses patterns longer
+    // than its limit (50000 bytes unless built otherwise) with a message no
+    // operator understands.
+    static bool fitsPattern(const QString& text);
 
     // False with a reason when the file the connection works on is no longer
     // the file at its path: deleted, moved away or replaced while the program

@@ -2,20 +2,9 @@
 
 #include "app/Database.h"
 
-#include <sqlite3.h>
-
 namespace brenvoll {
 
 namespace {
-// The engine refuses "like" patterns longer than its limit with a message no
-// operator understands.
-bool fitsPattern(const QString& part)
-{
-    sqlite3* db = Database::handle();
-    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
-    return Database::storable(part).toUtf8().size() + 2 <= limit;
-}
-
 bool readPhrases(QSqlQuery& query, QStringList& phrases, QString* error)
 {
     if (!Database::exec(query, error)) {
@@ -38,7 +27,7 @@ bool PhraseStore::all(QStringList& phrases, QString* error)
 bool PhraseStore::matching(const QString& part, QStringList& phrases, QString* error)
 {
     phrases.clear();
-    if (!fitsPattern(part)) {
+    if (!Database::fitsPattern(part)) {
         if (error) {
             *error = QStringLiteral("查询条件太长，请输入较短的常用语。");
         }

@@ -7,8 +7,6 @@
 #include <QSet>
 #include <QSqlRecord>
 
-#include <sqlite3.h>
-
 namespace brenvoll {
 
 namespace {
@@ -181,15 +179,6 @@ bool readDays(QByteArrayView filter, const QStringList& params, const QString& f
                      lines, error);
 }
 
-// The engine refuses "like" patterns longer than its limit (50000 bytes
-// unless built otherwise) with a message no operator understands.
-bool fitsPattern(const QString& filter)
-{
-    sqlite3* db = Database::handle();
-    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
-    return Database::storable(filter).toUtf8().size() + 2 <= limit;
-}
-
 } // namespace
 
 void ResultLines::append(QByteArrayView name, QByteArrayView date, QByteArrayView key)
@@ -226,7 +215,7 @@ RecordStore::SearchError RecordStore::search(const SearchFilter& filter, ResultL
     if (!from || !to) {
         return SearchError::BadDate;
     }
-    if (!fitsPattern(filter.name) || !fitsPattern(filter.address)) {
+    if (!Database::fitsPattern(filter.name) || !Database::fitsPattern(filter.address)) {
         if (error) {
             *error = QStringLiteral("查询条件太长，请输入较短的姓名或地址。");
         }

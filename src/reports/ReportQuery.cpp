@@ -6,8 +6,6 @@
 
 #include <QStringList>
 
-#include <sqlite3.h>
-
 namespace brenvoll {
 
 const QString kReportDateMessage = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
@@ -16,15 +14,6 @@ namespace {
 QString fitted(const QString& value, int width)
 {
     return leftChars(value + QString(width, u' '), width);
-}
-
-// The engine refuses "like" patterns longer than its limit with a message no
-// operator understands.
-bool fitsPattern(const QString& part)
-{
-    sqlite3* db = Database::handle();
-    const int limit = db ? sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, -1) : 50000;
-    return Database::storable(part).toUtf8().size() + 2 <= limit;
 }
 
 // The filter's condition, with its three placeholders.
@@ -41,7 +30,7 @@ ReportQuery::Error parameters(const ReportFilter& filter, QStringList& params, Q
     if (!from || !to) {
         return ReportQuery::Error::BadDate;
     }
-    if (!fitsPattern(filter.address)) {
+    if (!Database::fitsPattern(filter.address)) {
         if (error) {
             *error = QStringLiteral("查询条件太长，请输入较短的地址。");
         }

@@ -21,17 +21,17 @@
 //           in memory, nothing else.
 // The export must cost at most 1.5 times the drawing.
 #include "BenchTarget.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/ProgramPaths.h"
-#include "app/SettingsStore.h"
-#include "app/SettingsWindow.h"
+#include "base/Clock.h"
+#include "base/ProgramPaths.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowPrint.h"
 #include "print/PrintDialog.h"
 #include "print/SheetPrinter.h"
-#include "record/SheetView.h"
+#include "settings/SettingsStore.h"
+#include "settings/SettingsWindow.h"
+#include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -17,13 +17,13 @@
 //       is first filled from DATABASE (generated when missing) by brenvoll-migrate
 #include "BenchDatabase.h"
 #include "BenchTarget.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/PairedRead.h"
-#include "app/ServerConfig.h"
+#include "base/Clock.h"
 #include "mainwindow/MainWindow.h"
-#include "record/SheetView.h"
+#include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "storage/PairedRead.h"
+#include "storage/ServerConfig.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

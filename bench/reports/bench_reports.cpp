@@ -13,13 +13,13 @@
 //   (generates build/bench-data/big.db when no DATABASE is given)
 #include "BenchDatabase.h"
 #include "BenchTarget.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/ProgramPaths.h"
+#include "base/ProgramPaths.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportQuery.h"
 #include "reports/ReportWindow.h"
 #include "reports/XlsExport.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -1,9 +1,9 @@
 #include "AboutWindow.h"
 
 #include "MainWindowCommands.h"
-#include "app/EncodedText.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
+#include "base/EncodedText.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
 
 #include <QIcon>
 #include <QLabel>

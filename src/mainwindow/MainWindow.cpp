@@ -1,17 +1,17 @@
 #include "MainWindow.h"
 
 #include "MainWindowCommands.h"
-#include "SheetDrafts.h"
-#include "app/ButtonKeys.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/EncodedText.h"
-#include "app/ProgramPaths.h"
-#include "app/Twips.h"
+#include "base/Clock.h"
+#include "base/EncodedText.h"
+#include "base/ProgramPaths.h"
+#include "drafts/SheetDrafts.h"
 #include "phrases/PhrasePanel.h"
-#include "phrases/SheetEntry.h"
-#include "record/ResultList.h"
-#include "record/SheetView.h"
+#include "record/ResultModel.h"
+#include "sheet/SheetEntry.h"
+#include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "ui/ButtonKeys.h"
+#include "ui/Twips.h"
 
 #include <QFrame>
 #include <QLabel>

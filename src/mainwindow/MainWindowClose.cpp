@@ -1,14 +1,14 @@
 // Closing the main window: the day's backup, then the end of the program.
 #include "MainWindow.h"
-#include "SheetDrafts.h"
-#include "app/Backup.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/ProgramPaths.h"
-#include "app/ProgressWindow.h"
-#include "app/SettingsWindow.h"
-#include "app/Startup.h"
+#include "backup/Backup.h"
+#include "backup/ProgressWindow.h"
+#include "base/Clock.h"
+#include "base/ProgramPaths.h"
+#include "drafts/SheetDrafts.h"
+#include "settings/SettingsWindow.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
+#include "ui/ProgramEnd.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>

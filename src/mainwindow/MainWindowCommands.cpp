@@ -7,15 +7,15 @@
 #include "AboutWindow.h"
 #include "MainWindow.h"
 #include "MainWindowPrint.h"
-#include "SheetDrafts.h"
-#include "app/Database.h"
-#include "app/EncodedText.h"
-#include "app/MessageBox.h"
-#include "app/RestoreWindow.h"
-#include "app/SettingsWindow.h"
-#include "app/Startup.h"
-#include "app/Twips.h"
+#include "backup/RestoreWindow.h"
+#include "base/EncodedText.h"
+#include "drafts/SheetDrafts.h"
 #include "reports/ReportWindow.h"
+#include "settings/SettingsWindow.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
+#include "ui/ProgramEnd.h"
+#include "ui/Twips.h"
 
 #include <QApplication>
 #include <QFrame>

@@ -1,9 +1,9 @@
 // The drafts of unsaved sheets on the main window: the window that lists them
 // and putting one back on the sheet.
-#include "DraftsWindow.h"
 #include "MainWindow.h"
-#include "SheetDrafts.h"
-#include "app/MessageBox.h"
+#include "drafts/DraftsWindow.h"
+#include "drafts/SheetDrafts.h"
+#include "ui/MessageBox.h"
 
 #include <QLineEdit>
 

@@ -3,7 +3,7 @@
 // the viewport positions are millimetres.
 #include "MainWindow.h"
 #include "WindowLayout.h"
-#include "record/SheetView.h"
+#include "sheet/SheetView.h"
 
 #include <QCoreApplication>
 #include <QFrame>

@@ -2,13 +2,13 @@
 #include "MainWindowPrint.h"
 
 #include "MainWindow.h"
-#include "app/Clock.h"
-#include "app/MessageBox.h"
+#include "base/Clock.h"
 #include "print/PrintDialog.h"
 #include "print/SheetExport.h"
 #include "print/SheetPdf.h"
 #include "print/SheetPrinter.h"
-#include "record/ResultList.h"
+#include "record/ResultModel.h"
+#include "ui/MessageBox.h"
 
 #include <QLineEdit>
 #include <QPointer>

@@ -1,11 +1,11 @@
 // Search, load, save, new record and delete on the main window.
 #include "MainWindow.h"
-#include "SheetDrafts.h"
-#include "app/Clock.h"
-#include "app/MessageBox.h"
+#include "base/Clock.h"
+#include "drafts/SheetDrafts.h"
 #include "record/RecordStore.h"
-#include "record/ResultList.h"
-#include "record/SheetView.h"
+#include "record/ResultModel.h"
+#include "sheet/SheetView.h"
+#include "ui/MessageBox.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // 复制上次体检: a resident's yearly re-examination starts from the last one.
 #include "MainWindow.h"
 #include "PersonChooser.h"
-#include "app/Clock.h"
-#include "app/MessageBox.h"
+#include "base/Clock.h"
 #include "record/Reexamination.h"
-#include "record/SheetView.h"
+#include "sheet/SheetView.h"
+#include "ui/MessageBox.h"
 
 #include <QLineEdit>
 

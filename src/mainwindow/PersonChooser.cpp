@@ -1,6 +1,6 @@
 #include "PersonChooser.h"
 
-#include "app/Twips.h"
+#include "ui/Twips.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

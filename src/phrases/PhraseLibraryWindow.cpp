@@ -1,10 +1,10 @@
 #include "PhraseLibraryWindow.h"
 
 #include "PhraseStore.h"
-#include "app/ButtonKeys.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
 #include "record/DateRules.h"
+#include "ui/ButtonKeys.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
 
 #include <QLabel>
 #include <QLineEdit>

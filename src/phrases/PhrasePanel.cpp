@@ -2,8 +2,8 @@
 
 #include "PhraseLibraryWindow.h"
 #include "PhraseStore.h"
-#include "SheetEntry.h"
-#include "app/Twips.h"
+#include "sheet/SheetEntry.h"
+#include "ui/Twips.h"
 
 #include <QFrame>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "PhraseStore.h"
 
-#include "app/Database.h"
+#include "storage/Database.h"
 
 namespace brenvoll {
 

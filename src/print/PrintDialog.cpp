@@ -2,10 +2,10 @@
 
 #include "BatchProgress.h"
 #include "SheetPrinter.h"
-#include "app/ButtonKeys.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
-#include "record/SheetView.h"
+#include "sheet/SheetView.h"
+#include "ui/ButtonKeys.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
 
 #include <QFrame>
 #include <QIcon>

@@ -3,11 +3,11 @@
 #include "BatchProgress.h"
 #include "SheetPdf.h"
 #include "SheetPrinter.h"
-#include "app/Clock.h"
-#include "app/MessageBox.h"
+#include "base/Clock.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
-#include "record/SheetView.h"
+#include "sheet/SheetView.h"
+#include "ui/MessageBox.h"
 
 #include <QDir>
 #include <QFileInfo>

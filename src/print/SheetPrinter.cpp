@@ -1,9 +1,9 @@
 #include "SheetPrinter.h"
 
 #include "SheetPdf.h"
-#include "app/SettingsStore.h"
-#include "app/SettingsWindow.h"
-#include "record/SheetView.h"
+#include "settings/SettingsStore.h"
+#include "settings/SettingsWindow.h"
+#include "sheet/SheetView.h"
 
 #include <QDir>
 #include <QLabel>

@@ -1,8 +1,8 @@
 #include "RecordStore.h"
 
 #include "DateRules.h"
-#include "app/Database.h"
-#include "app/PairedRead.h"
+#include "storage/Database.h"
+#include "storage/PairedRead.h"
 
 #include <QSet>
 #include <QSqlRecord>

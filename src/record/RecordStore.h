@@ -2,7 +2,7 @@
 // Reading and writing examination records (table 档案). Every operation binds
 // the operator's text as parameters and reports failure with a reason.
 #include "FieldMap.h"
-#include "app/PackedTexts.h"
+#include "base/PackedTexts.h"
 
 #include <QString>
 

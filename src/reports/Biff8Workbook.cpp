@@ -1,7 +1,7 @@
 #include "Biff8Workbook.h"
 
 #include "TextCells.h"
-#include "app/PackedTexts.h"
+#include "base/PackedTexts.h"
 
 #include <QHashFunctions>
 #include <QSysInfo>

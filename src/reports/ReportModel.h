@@ -3,7 +3,7 @@
 // the list keeps only the texts its lines show, packed as the engine gives
 // them, and makes a line when it is drawn.
 #include "ReportQuery.h"
-#include "app/PackedTexts.h"
+#include "base/PackedTexts.h"
 
 #include <QAbstractListModel>
 #include <QString>

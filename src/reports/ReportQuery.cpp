@@ -1,8 +1,8 @@
 #include "ReportQuery.h"
 
 #include "TextCells.h"
-#include "app/Database.h"
 #include "record/DateRules.h"
+#include "storage/Database.h"
 
 #include <QStringList>
 

@@ -1,11 +1,11 @@
 #include "ReportWindow.h"
 
 #include "ReportModel.h"
-#include "app/ButtonKeys.h"
-#include "app/Clock.h"
-#include "app/MessageBox.h"
-#include "app/Twips.h"
+#include "base/Clock.h"
 #include "record/DateRules.h"
+#include "ui/ButtonKeys.h"
+#include "ui/MessageBox.h"
+#include "ui/Twips.h"
 
 #include <QFrame>
 #include <QGroupBox>

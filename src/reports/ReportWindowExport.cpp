@@ -1,8 +1,8 @@
 // The report window's export to an Excel workbook.
 #include "ReportWindow.h"
 #include "XlsExport.h"
-#include "app/MessageBox.h"
 #include "record/DateRules.h"
+#include "ui/MessageBox.h"
 
 #include <QDir>
 #include <QFileInfo>

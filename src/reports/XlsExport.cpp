@@ -2,7 +2,7 @@
 
 #include "Biff8Workbook.h"
 #include "CompoundFile.h"
-#include "app/PackedTexts.h"
+#include "base/PackedTexts.h"
 
 #include <QSaveFile>
 

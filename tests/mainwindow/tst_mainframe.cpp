@@ -2,14 +2,14 @@
 // scrolling, the toolbar, the menu bar with its shortcuts, one window of each
 // kind, and the about window.
 #include "TestSupport.h"
-#include "app/EncodedText.h"
-#include "app/MessageBox.h"
-#include "app/SettingsWindow.h"
+#include "base/EncodedText.h"
 #include "mainwindow/AboutWindow.h"
 #include "mainwindow/MainWindow.h"
 #include "print/PrintDialog.h"
-#include "record/SheetView.h"
 #include "reports/ReportWindow.h"
+#include "settings/SettingsWindow.h"
+#include "sheet/SheetView.h"
+#include "ui/MessageBox.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,15 +1,15 @@
 // Searching, opening, saving, starting and deleting records in the main window.
 #include "TestSupport.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "mainwindow/DraftsWindow.h"
+#include "base/Clock.h"
+#include "drafts/DraftsWindow.h"
+#include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/PersonChooser.h"
-#include "mainwindow/SheetDrafts.h"
 #include "record/RecordStore.h"
-#include "record/ResultList.h"
-#include "record/SheetView.h"
+#include "record/ResultModel.h"
+#include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,10 +1,10 @@
 // The phrase library editor with the real main window beside it.
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
-#include "app/Database.h"
 #include "phrases/PhraseLibraryWindow.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
+#include "storage/Database.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -4,9 +4,9 @@
 #include "TestSupport.h"
 #include "phrases/PhrasePanel.h"
 #include "phrases/PhraseStore.h"
-#include "phrases/SheetEntry.h"
 #include "record/DateRules.h"
-#include "record/SheetView.h"
+#include "sheet/SheetEntry.h"
+#include "sheet/SheetView.h"
 
 #include <QLabel>
 #include <QLineEdit>

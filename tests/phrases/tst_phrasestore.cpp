@@ -1,7 +1,7 @@
 // The phrase library on a real copy of the delivered database.
 #include "TestSupport.h"
-#include "app/Database.h"
 #include "phrases/PhraseStore.h"
+#include "storage/Database.h"
 
 #include <QTest>
 

@@ -3,17 +3,17 @@
 // the PDF files of the real print path.
 #include "PdfText.h"
 #include "TestSupport.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/SettingsWindow.h"
+#include "base/Clock.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowPrint.h"
 #include "print/PrintDialog.h"
 #include "print/SheetPrinter.h"
 #include "record/RecordStore.h"
-#include "record/ResultList.h"
-#include "record/SheetView.h"
+#include "record/ResultModel.h"
+#include "settings/SettingsWindow.h"
+#include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QDir>

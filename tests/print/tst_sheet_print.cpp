@@ -2,14 +2,14 @@
 // from the PDF that the real print path writes (A4, full page).
 #include "PdfText.h"
 #include "TestSupport.h"
-#include "app/Clock.h"
-#include "app/EncodedText.h"
-#include "app/MessageBox.h"
-#include "app/SettingsWindow.h"
+#include "base/Clock.h"
+#include "base/EncodedText.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowPrint.h"
 #include "print/SheetPrinter.h"
-#include "record/SheetView.h"
+#include "settings/SettingsWindow.h"
+#include "sheet/SheetView.h"
+#include "ui/MessageBox.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 // Storage of examination records on a real database file.
 #include "TestSupport.h"
-#include "app/Database.h"
-#include "app/PairedRead.h"
 #include "record/RecordStore.h"
+#include "storage/Database.h"
+#include "storage/PairedRead.h"
 
 #include <QSqlQuery>
 #include <QTest>

@@ -1,7 +1,7 @@
 #include "ReportTestSupport.h"
 
 #include "TestSupport.h"
-#include "app/Database.h"
+#include "storage/Database.h"
 
 #include <QJsonDocument>
 #include <QProcess>

@@ -1,13 +1,13 @@
 // The report window: report lines, the name rule, the query and the window.
 #include "ReportTestSupport.h"
 #include "TestSupport.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
+#include "base/Clock.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportQuery.h"
 #include "reports/ReportWindow.h"
 #include "reports/TextCells.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
 
 #include <QLabel>
 #include <QLineEdit>

@@ -1,12 +1,12 @@
 // The export of the report to an .xls workbook, read back by xlrd.
 #include "ReportTestSupport.h"
 #include "TestSupport.h"
-#include "app/Clock.h"
-#include "app/MessageBox.h"
+#include "base/Clock.h"
 #include "reports/Biff8Workbook.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportWindow.h"
 #include "reports/XlsExport.h"
+#include "ui/MessageBox.h"
 
 #include <QDir>
 #include <QFile>

@@ -3,7 +3,7 @@
 #include "FaultVfs.h"
 #include "HelperProcess.h"
 #include "TestSupport.h"
-#include "app/Database.h"
+#include "storage/Database.h"
 
 #include <QFile>
 

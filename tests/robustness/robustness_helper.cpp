@@ -34,19 +34,19 @@
 //                              the window "恢复备份" does; "restored" or
 //                              "failed REASON"
 #include "StampedRecord.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/ProgramPaths.h"
-#include "app/Restore.h"
-#include "app/ServerConfig.h"
-#include "app/SettingsStore.h"
+#include "backup/Restore.h"
+#include "base/Clock.h"
+#include "base/ProgramPaths.h"
+#include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
-#include "mainwindow/SheetDrafts.h"
 #include "phrases/PhraseStore.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
-#include "record/SheetView.h"
+#include "settings/SettingsStore.h"
+#include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "storage/ServerConfig.h"
+#include "ui/MessageBox.h"
 
 #include <QApplication>
 #include <QKeyEvent>

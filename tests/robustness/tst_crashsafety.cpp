@@ -11,11 +11,11 @@
 #include "HelperProcess.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
-#include "app/Backup.h"
-#include "app/Database.h"
-#include "app/ProgramPaths.h"
-#include "record/DraftStore.h"
+#include "backup/Backup.h"
+#include "base/ProgramPaths.h"
+#include "drafts/DraftStore.h"
 #include "record/RecordStore.h"
+#include "storage/Database.h"
 
 #include <QDir>
 #include <QElapsedTimer>

@@ -8,13 +8,13 @@
 #include "HelperProcess.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
-#include "app/Clock.h"
-#include "app/Database.h"
-#include "app/MessageBox.h"
-#include "app/SettingsStore.h"
+#include "base/Clock.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordStore.h"
-#include "record/SheetView.h"
+#include "settings/SettingsStore.h"
+#include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
 
 #include <QLineEdit>
 #include <QSqlQuery>

@@ -3,7 +3,7 @@
 // by their owner only (the program copy also runnable by its owner), whatever
 // the umask of the one who runs it.
 #include "TestSupport.h"
-#include "app/Backup.h"
+#include "backup/Backup.h"
 
 #include <QDir>
 #include <QFile>

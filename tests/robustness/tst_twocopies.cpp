@@ -6,11 +6,11 @@
 #include "PgServer.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
-#include "app/Database.h"
-#include "app/ServerConfig.h"
-#include "app/SettingsStore.h"
 #include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
+#include "settings/SettingsStore.h"
+#include "storage/Database.h"
+#include "storage/ServerConfig.h"
 
 #include <QFile>
 #include <QSet>

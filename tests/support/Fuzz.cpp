@@ -1,6 +1,6 @@
 #include "Fuzz.h"
 
-#include "app/Database.h"
+#include "storage/Database.h"
 
 #include <QSqlQuery>
 #include <QTest>

@@ -1,9 +1,9 @@
 #include "TestSupport.h"
 
 #include "PgServer.h"
-#include "app/Database.h"
-#include "app/ProgramPaths.h"
-#include "app/ServerConfig.h"
+#include "base/ProgramPaths.h"
+#include "storage/Database.h"
+#include "storage/ServerConfig.h"
 
 #include <QApplication>
 #include <QFile>

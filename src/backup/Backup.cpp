@@ -1,0 +1,383 @@
+#include "Backup.h"
+
+#include "FolderPath.h"
+#include "base/ProgramPaths.h"
+#include "base/StagedFile.h"
+#include "storage/Database.h"
+#include "storage/OwnConnection.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QStandardPaths>
+
+#include <algorithm>
+#include <cerrno>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <thread>
+
+namespace brenvoll {
+
+namespace {
+
+constexpr qint64 kChunkBytes = 1 << 20;
+
+void setError(QString* error, const QString& text)
+{
+    if (error) {
+        *error = text;
+    }
+}
+
+QString fileReason(const QFileDevice& file, int err)
+{
+    if (err != 0) {
+        return fileSystemReason(err);
+    }
+    return file.errorString();
+}
+
+// Why SQLite's full integrity check of the database on `connection` fails;
+// empty when it passes. `couldRun` tells a check that found damage from one
+// that could not be made at all.
+QString integrityFailure(const OwnConnection& connection, bool* couldRun = nullptr)
+{
+    QString failure = connection.error();
+    QVariant checked;
+    const bool ran = connection.isOpen() &&
+                     connection.queryOne(QStringLiteral("PRAGMA integrity_check"), checked, &failure);
+    if (couldRun) {
+        *couldRun = ran;
+    }
+    if (!ran) {
+        return QStringLiteral("无法读取数据库（%1）").arg(failure);
+    }
+    if (checked.toString() != QLatin1String("ok")) {
+        return QStringLiteral("数据库没有通过完整性检查（%1）").arg(checked.toString());
+    }
+    return {};
+}
+
+// Copies `pageCount` pages of the database file into `out`. The file is read
+// through the engine's own handle: a descriptor of our own on it, once
+// closed, would drop every lock this process holds on the file, the
+// program's connection's included. Returns why it failed, empty when the
+// pages are written.
+QString copyPages(const QSqlDatabase& db, qint64 pageSize, qint64 pageCount, StagedFile& out,
+                  const Backup::Progress& progress)
+{
+    sqlite3_file* file = nullptr;
+    sqlite3* handle = Database::handle(db);
+    if (!handle || sqlite3_file_control(handle, "main", SQLITE_FCNTL_FILE_POINTER, &file) != SQLITE_OK ||
+        !file || !file->pMethods || pageSize <= 0) {
+        return QStringLiteral("无法读取数据库文件");
+    }
+    const qint64 bytes = pageSize * pageCount;
+    QByteArray chunk(int(std::max(pageSize, kChunkBytes / pageSize * pageSize)), Qt::Uninitialized);
+    for (qint64 offset = 0; offset < bytes; offset += chunk.size()) {
+        const int size = int(std::min<qint64>(chunk.size(), bytes - offset));
+        const int rc = file->pMethods->xRead(file, chunk.data(), size, offset);
+        if (rc != SQLITE_OK) {
+            return QStringLiteral("无法读取数据库（%1）").arg(Database::describe(rc, {}));
+        }
+        if (!out.write(chunk.constData(), size)) {
+            return out.error();
+        }
+        if (progress) {
+            progress((offset + size) / pageSize, pageCount);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+QString Backup::dayFolderName(const QDate& day)
+{
+    return QString::number(day.day()) + QStringLiteral("日");
+}
+
+QString Backup::folderOf(const QString& setting)
+{
+    return setting.trimmed().isEmpty() ? QDir::homePath() : setting;
+}
+
+QString Backup::dayFolder(const QString& backupFolder, const QDate& day)
+{
+    QString path = folderOf(backupFolder) + QDir::separator() + dayFolderName(day);
+    path.replace(u'\\', QDir::separator()).replace(u'/', QDir::separator());
+    return path;
+}
+
+QStringList Backup::run(const QString& backupFolder, const QDate& day, const QString& databaseFile,
+                        const QString& programFile, const Progress& progress)
+{
+    return copy(prepare(backupFolder, day, databaseFile, programFile), progress);
+}
+
+Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
+                            const QString& programFile)
+{
+    Job job{dayFolder(backupFolder, day), databaseFile, programFile, {}, false, false, false, {}};
+    // An ordinary file of the day folder's name blocks the folder; it is left
+    // alone and the failure is told below.
+    if (!QFileInfo(job.folder).isFile()) {
+        createFolderPath(job.folder);
+    }
+    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(job.folder));
+    if (!QFileInfo(job.folder).isDir()) {
+        job.failures << QStringLiteral("无法创建备份文件夹“%1”，数据库和程序文件都没有备份。").arg(shown);
+        return job;
+    }
+    // A file put at the program's database path while it ran (another
+    // database, an older copy) is not the day's records and must not take
+    // the place of the day's earlier backup.
+    const bool programsOwn = Database::isOpen() && QFileInfo(databaseFile).absoluteFilePath() ==
+                                                       QFileInfo(Database::filePath()).absoluteFilePath();
+    QString error;
+    if (Database::engine() == Database::Engine::PostgreSQL) {
+        job.dumpServer = true;
+        job.server = serverEnvironment();
+    } else if (programsOwn && !Database::checkFile(&error)) {
+        job.failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3")
+                            .arg(QFileInfo(databaseFile).fileName(), shown, error);
+    } else {
+        job.copyDatabase = true;
+    }
+    job.folderReady = true;
+    return job;
+}
+
+QStringList Backup::copy(const Job& job, const Progress& progress)
+{
+    QStringList failures = job.failures;
+    const QString shown = QDir::toNativeSeparators(QDir::cleanPath(job.folder));
+    QString error;
+    const QString databaseName = QFileInfo(job.databaseFile).fileName();
+    if (job.dumpServer &&
+        !dumpServer(job.server, QDir(job.folder).filePath(QStringLiteral("数据库.dump")), &error)) {
+        failures << QStringLiteral("数据库没有备份到“%1”：%2。").arg(shown, error);
+    }
+    if (job.copyDatabase &&
+        !copyDatabase(job.databaseFile, QDir(job.folder).filePath(databaseName), &error, progress)) {
+        failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3。").arg(databaseName, shown, error);
+    }
+    // The drafts of unsaved sheets go beside the database, copied the same way.
+    const QString drafts = draftsPath(job.databaseFile);
+    const QString draftsName = QFileInfo(drafts).fileName();
+    if (job.folderReady && QFileInfo(drafts).isFile() &&
+        !copyDatabase(drafts, QDir(job.folder).filePath(draftsName), &error)) {
+        failures << QStringLiteral("未保存表格的草稿“%1”没有备份到“%2”：%3。").arg(draftsName, shown, error);
+    }
+    const QString programName = QFileInfo(job.programFile).fileName();
+    if (job.folderReady && !copyFile(job.programFile, QDir(job.folder).filePath(programName), &error)) {
+        failures << QStringLiteral("程序文件“%1”没有备份到“%2”：%3。").arg(programName, shown, error);
+    }
+    return failures;
+}
+
+QProcessEnvironment Backup::serverEnvironment()
+{
+    const QSqlDatabase db = Database::connection();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("PGHOST"), db.hostName());
+    environment.insert(QStringLiteral("PGPORT"), QString::number(db.port()));
+    environment.insert(QStringLiteral("PGDATABASE"), db.databaseName());
+    environment.insert(QStringLiteral("PGUSER"), db.userName());
+    if (!db.password().isEmpty()) {
+        environment.insert(QStringLiteral("PGPASSWORD"), db.password());
+    }
+    for (const QString& option : db.connectOptions().split(u';')) {
+        if (option.startsWith(QLatin1String("sslmode="))) {
+            environment.insert(QStringLiteral("PGSSLMODE"), option.section(u'=', 1));
+        }
+    }
+    return environment;
+}
+
+bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& target, QString* error)
+{
+    const QString pgDump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
+    if (pgDump.isEmpty()) {
+        setError(error, QStringLiteral("找不到 pg_dump 程序（请安装 postgresql-client）"));
+        return false;
+    }
+    // pg_dump writes to its output; the file is ours, written as every
+    // backup file is.
+    StagedFile out(target, S_IRUSR | S_IWUSR);
+    if (!out.isOpen()) {
+        setError(error, out.error());
+        return false;
+    }
+    QProcess dump;
+    dump.setProcessEnvironment(environment);
+    dump.start(pgDump, {QStringLiteral("--format=custom")});
+    if (!dump.waitForStarted()) {
+        setError(error, QStringLiteral("无法启动 pg_dump（%1）").arg(dump.errorString()));
+        return false;
+    }
+    bool written = true;
+    while (dump.state() != QProcess::NotRunning || dump.bytesAvailable() > 0) {
+        if (dump.bytesAvailable() == 0) {
+            dump.waitForReadyRead(1000);
+            continue;
+        }
+        const QByteArray chunk = dump.read(1 << 20);
+        written = written && out.write(chunk.constData(), chunk.size());
+    }
+    dump.waitForFinished(-1);
+    const QString output = QString::fromLocal8Bit(dump.readAllStandardError()).trimmed();
+    if (dump.exitStatus() != QProcess::NormalExit || dump.exitCode() != 0) {
+        setError(error,
+                 QStringLiteral("pg_dump 失败（%1）").arg(output.isEmpty() ? dump.errorString() : output));
+        return false;
+    }
+    if (!written || !out.commit()) {
+        setError(error, out.error());
+        return false;
+    }
+    return true;
+}
+
+QString Backup::failureMessage(const QStringList& failures)
+{
+    return QStringLiteral("数据备份没有完成：\n") + failures.join(u'\n') +
+           QStringLiteral("\n请在“综合设置”中选择一个可以写入的数据备份文件夹。");
+}
+
+bool Backup::copyDatabase(const QString& source, const QString& target, QString* error,
+                          const Progress& progress)
+{
+    StagedFile out(target, S_IRUSR | S_IWUSR);
+    if (!writeDatabase(source, out, error, progress)) {
+        return false;
+    }
+    if (!out.publish()) {
+        setError(error, out.error());
+        return false;
+    }
+    return true;
+}
+
+bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* error, const Progress& progress)
+{
+    if (!QFileInfo(source).isFile()) {
+        setError(error, QStringLiteral("找不到数据库文件“%1”").arg(QDir::toNativeSeparators(source)));
+        return false;
+    }
+    if (!out.isOpen()) {
+        setError(error, out.error());
+        return false;
+    }
+    OwnConnection connection(source, false);
+    if (!connection.isOpen()) {
+        setError(error, QStringLiteral("无法打开数据库（%1）").arg(connection.error()));
+        return false;
+    }
+    QSqlDatabase db = connection.db();
+    // Everything below happens inside one read transaction: no write can
+    // change the file while it is checked and copied, and a journal left by
+    // an interrupted write is rolled back at its first read.
+    if (!db.transaction()) {
+        setError(error, QStringLiteral("无法读取数据库（%1）").arg(Database::describe(db.lastError())));
+        return false;
+    }
+    QString failure;
+    QVariant journalMode;
+    QVariant pageSize;
+    QVariant pageCount;
+    if (!connection.queryOne(QStringLiteral("PRAGMA journal_mode"), journalMode, &failure) ||
+        !connection.queryOne(QStringLiteral("PRAGMA page_size"), pageSize, &failure) ||
+        !connection.queryOne(QStringLiteral("PRAGMA page_count"), pageCount, &failure)) {
+        failure = QStringLiteral("无法读取数据库（%1）").arg(failure);
+    } else if (journalMode.toString().compare(u"wal", Qt::CaseInsensitive) == 0) {
+        // Part of such a database lies in its log, which a copy of the file
+        // would miss.
+        failure = QStringLiteral("数据库使用预写日志，无法复制");
+    } else {
+        // The check runs beside the copy, on a second connection of this
+        // process: it shares the read lock held here, so it sees the very
+        // pages being copied, and no write can come between the two.
+        QString checkFailure;
+        bool checkRan = false;
+        std::thread checker([&] {
+            const OwnConnection second(source, true, 0);
+            checkFailure = integrityFailure(second, &checkRan);
+        });
+        failure = copyPages(db, pageSize.toLongLong(), pageCount.toLongLong(), out, progress);
+        if (failure.isEmpty() && !out.sync()) { // while the check goes on
+            failure = out.error();
+        }
+        checker.join();
+        if (failure.isEmpty() && !checkRan) {
+            checkFailure = integrityFailure(connection); // in the copy's own transaction
+        }
+        // Damage found tells the operator more than the failed read it caused.
+        if (!checkFailure.isEmpty() && (checkRan || failure.isEmpty())) {
+            failure = checkFailure;
+        }
+    }
+    db.rollback();
+    if (!failure.isEmpty()) {
+        setError(error, failure);
+        return false;
+    }
+    return true;
+}
+
+bool Backup::copyFile(const QString& source, const QString& target, QString* error)
+{
+    QFile in(source);
+    errno = 0;
+    if (!in.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("无法读取“%1”（%2）")
+                            .arg(QDir::toNativeSeparators(source), fileReason(in, errno)));
+        return false;
+    }
+    // A program copy stays runnable by its owner, so that a restored copy runs.
+    const bool runnable = in.permissions().testFlag(QFileDevice::ExeOwner);
+    StagedFile out(target, S_IRUSR | S_IWUSR | (runnable ? S_IXUSR : 0));
+    if (!out.isOpen()) {
+        setError(error, out.error());
+        return false;
+    }
+    QByteArray chunk;
+    while (!(chunk = in.read(kChunkBytes)).isEmpty()) {
+        if (!out.write(chunk.constData(), chunk.size())) {
+            setError(error, out.error());
+            return false;
+        }
+    }
+    if (in.error() != QFileDevice::NoError) {
+        setError(error, QStringLiteral("读取“%1”时出错").arg(QDir::toNativeSeparators(source)));
+        return false;
+    }
+    if (!out.commit()) {
+        setError(error, out.error());
+        return false;
+    }
+    return true;
+}
+
+bool Backup::checkDatabase(const QString& path, QString* error)
+{
+    OwnConnection connection(path, true);
+    if (!connection.isOpen()) {
+        setError(error, connection.error());
+        return false;
+    }
+    QVariant result;
+    if (!connection.queryOne(QStringLiteral("PRAGMA integrity_check"), result, error)) {
+        return false;
+    }
+    if (result.toString() != QLatin1String("ok")) {
+        setError(error, result.toString());
+        return false;
+    }
+    return true;
+}
+
+} // namespace brenvoll

@@ -1,0 +1,220 @@
+#include "LoginWindow.h"
+
+#include "record/DateRules.h"
+#include "settings/SettingsStore.h"
+#include "ui/ButtonKeys.h"
+#include "ui/MessageBox.h"
+#include "ui/ProgramEnd.h"
+#include "ui/Twips.h"
+
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+
+namespace brenvoll {
+
+namespace {
+// The password the clinic receives the program with.
+const QString kFactoryPassword = QStringLiteral("864");
+
+// A small padlock beside the product name.
+QPixmap padlock(int size)
+{
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    painter.setPen(QPen(QColor(0, 0, 192), s * 0.09));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawArc(QRectF(s * 0.28, s * 0.08, s * 0.44, s * 0.5), 0, 180 * 16);
+    painter.drawLine(QPointF(s * 0.28, s * 0.33), QPointF(s * 0.28, s * 0.45));
+    painter.drawLine(QPointF(s * 0.72, s * 0.33), QPointF(s * 0.72, s * 0.45));
+    QLinearGradient body(0, s * 0.45, 0, s * 0.95);
+    body.setColorAt(0, QColor(250, 205, 90));
+    body.setColorAt(1, QColor(200, 140, 30));
+    painter.setPen(QPen(QColor(120, 80, 10), 1));
+    painter.setBrush(body);
+    painter.drawRoundedRect(QRectF(s * 0.15, s * 0.45, s * 0.7, s * 0.5), s * 0.08, s * 0.08);
+    painter.setBrush(QColor(90, 60, 10));
+    painter.drawEllipse(QPointF(s * 0.5, s * 0.64), s * 0.06, s * 0.06);
+    return pixmap;
+}
+
+// A thin band under the product name.
+QPixmap band(int width, int height)
+{
+    QPixmap pixmap(width, height);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    QLinearGradient gradient(0, 0, width, 0);
+    gradient.setColorAt(0, QColor(0, 0, 192));
+    gradient.setColorAt(1, QColor(0, 0, 192, 0));
+    painter.fillRect(pixmap.rect(), gradient);
+    return pixmap;
+}
+} // namespace
+
+QPointer<LoginWindow> LoginWindow::s_instance;
+
+LoginWindow* LoginWindow::showWindow()
+{
+    if (!s_instance) {
+        s_instance = new LoginWindow();
+        s_instance->load();
+    }
+    s_instance->show();
+    s_instance->raise();
+    s_instance->activateWindow();
+    return s_instance;
+}
+
+LoginWindow* LoginWindow::loaded()
+{
+    return s_instance;
+}
+
+LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent)
+{
+    // Every control keeps its designed name as its object name.
+    setObjectName(QStringLiteral("Form5"));
+    setWindowTitle(QStringLiteral("登录"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    setFixedSize(twips::toPx(this, 4545), twips::toPx(this, 2670));
+
+    m_padlock = new QLabel(this);
+    m_padlock->setObjectName(QStringLiteral("Image1"));
+    twips::place(m_padlock, 120, 300, 480, 480);
+    m_padlock->setPixmap(padlock(m_padlock->width()));
+
+    m_productName = new QLabel(QStringLiteral("Brenvoll"), this);
+    m_productName->setObjectName(QStringLiteral("Label2"));
+    QFont title;
+    title.setFamilies(
+        {QStringLiteral("楷体_GB2312"), QStringLiteral("KaiTi"), QStringLiteral("Noto Serif CJK SC")});
+    title.setPointSizeF(15.75);
+    title.setBold(true);
+    m_productName->setFont(title);
+    twips::placeLabel(m_productName, 660, 360, 3795, 315);
+
+    m_titleBand = new QLabel(this);
+    m_titleBand->setObjectName(QStringLiteral("Image2"));
+    twips::place(m_titleBand, 660, 780, 3795, 30);
+    m_titleBand->setPixmap(band(m_titleBand->width(), qMax(1, m_titleBand->height())));
+
+    m_promptLabel = new QLabel(QStringLiteral("请输入登录密码"), this);
+    m_promptLabel->setObjectName(QStringLiteral("lblVersion"));
+    twips::placeLabel(m_promptLabel, 300, 1080, 1260, 180);
+
+    m_factoryPasswordHint = new QLabel(QStringLiteral("(原始密码：864)"), this);
+    m_factoryPasswordHint->setObjectName(QStringLiteral("Label1"));
+    QPalette hint = m_factoryPasswordHint->palette();
+    hint.setColor(QPalette::WindowText, QColor(0, 0, 192));
+    m_factoryPasswordHint->setPalette(hint);
+    twips::placeLabel(m_factoryPasswordHint, 1620, 1080, 1350, 180);
+
+    m_passwordBox = new QLineEdit(this);
+    m_passwordBox->setObjectName(QStringLiteral("Text1"));
+    m_passwordBox->setEchoMode(QLineEdit::Password);
+    m_passwordBox->setStyleSheet(QStringLiteral("QLineEdit { lineedit-password-character: 42; }"));
+    m_passwordBox->setMaxLength(15);
+    m_passwordBox->setAttribute(Qt::WA_InputMethodEnabled, false);
+    twips::place(m_passwordBox, 300, 1440, 3915, 315);
+    m_passwordBox->installEventFilter(this);
+
+    m_okButton = new QPushButton(QStringLiteral("确  定"), this);
+    m_okButton->setObjectName(QStringLiteral("Command1"));
+    twips::place(m_okButton, 1800, 2040, 1155, 375);
+    connect(m_okButton, &QPushButton::clicked, this, &LoginWindow::logIn);
+
+    m_cancelButton = new QPushButton(QStringLiteral("取  消"), this);
+    m_cancelButton->setObjectName(QStringLiteral("Command2"));
+    twips::place(m_cancelButton, 3060, 2040, 1155, 375);
+    connect(m_cancelButton, &QPushButton::clicked, this, &LoginWindow::cancel);
+
+    // Enter in the box is handled there; on a button it presses that button.
+    enterPressesFocusedButton(this);
+    setTabOrder(m_passwordBox, m_cancelButton);
+    setTabOrder(m_cancelButton, m_okButton);
+    m_passwordBox->setFocus();
+}
+
+void LoginWindow::load()
+{
+    twips::centreOnScreen(this);
+    readStoredPassword();
+}
+
+bool LoginWindow::readStoredPassword()
+{
+    Settings settings;
+    QString error;
+    if (SettingsStore::read(settings, &error)) {
+        m_storedPassword = settings.password;
+        m_readError = QString();
+    } else {
+        m_storedPassword.clear();
+        m_readError = error.isEmpty() ? QStringLiteral("数据库操作失败。") : error;
+    }
+    // The hint stays only while the factory password is stored unchanged.
+    m_factoryPasswordHint->setVisible(m_readError.isNull() && m_storedPassword == kFactoryPassword);
+    return m_readError.isNull();
+}
+
+bool LoginWindow::matches(const QString& typed, const QString& stored)
+{
+    return trimBlanks(typed).toLower() == trimBlanks(stored).toLower();
+}
+
+void LoginWindow::logIn()
+{
+    // Without the settings record there is no password to compare with: nobody
+    // is let in. A record that was busy at load may be readable now.
+    if (!m_readError.isNull() && !readStoredPassword()) {
+        MessageBox::warning(this, QStringLiteral("无法读取数据库，不能登录。\n原因：") + m_readError);
+        return;
+    }
+    if (!matches(m_passwordBox->text(), m_storedPassword)) {
+        MessageBox::notice(this, QStringLiteral("密码错误！"));
+        return;
+    }
+    hide();
+    emit loggedIn();
+}
+
+void LoginWindow::cancel()
+{
+    close();
+}
+
+void LoginWindow::reject()
+{
+    close();
+}
+
+void LoginWindow::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    if (s_instance == this) {
+        s_instance.clear();
+    }
+    endProgram();
+}
+
+bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_passwordBox && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            logIn();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+} // namespace brenvoll

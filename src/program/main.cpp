@@ -1,0 +1,16 @@
+#include "Startup.h"
+#include "base/ProgramPaths.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[])
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Brenvoll"));
+    QApplication::setApplicationVersion(QStringLiteral("2.0"));
+    brenvoll::installTranslations();
+    if (!brenvoll::startUp(brenvoll::programFolder())) {
+        return 0;
+    }
+    return QApplication::exec();
+}

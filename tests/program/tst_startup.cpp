@@ -1,0 +1,346 @@
+// Start-up refuses to run without its database file, and tells a damaged
+// file from one that is only in use or not permitted.
+#include "FaultVfs.h"
+#include "PgServer.h"
+#include "TestSupport.h"
+#include "base/ProgramPaths.h"
+#include "drafts/DraftStore.h"
+#include "drafts/DraftsWindow.h"
+#include "mainwindow/MainWindow.h"
+#include "program/LoginWindow.h"
+#include "program/Startup.h"
+#include "storage/Database.h"
+#include "storage/ServerConfig.h"
+#include "ui/MessageBox.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace brenvoll;
+
+namespace {
+int visibleWindows()
+{
+    int count = 0;
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        count += w->isVisible() ? 1 : 0;
+    }
+    return count;
+}
+} // namespace
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { test::FaultVfs::install(); }
+    void init() { MessageBox::setAnswerMode(true); }
+    void cleanup()
+    {
+        test::FaultVfs::set(test::FaultVfs::Fault::None);
+        Database::close();
+    }
+
+    void missingDatabase_data()
+    {
+        QTest::addColumn<bool>("folderOfThatName");
+        QTest::newRow("no file") << false;
+        QTest::newRow("folder named 数据库.db") << true;
+    }
+    void missingDatabase()
+    {
+        QFETCH(bool, folderOfThatName);
+        QTemporaryDir dir;
+        if (folderOfThatName) {
+            QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("数据库.db")));
+        }
+        QVERIFY(!startUp(dir.path()));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].text, QStringLiteral("数据库文件丢失，请到作者主页下载完整版本！"));
+        QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
+        const QStringList opened = Shell::takeOpened();
+        QCOMPARE(opened.size(), 1);
+        QVERIFY(opened[0].endsWith(QStringLiteral("web/missing-database.html")));
+        QCOMPARE(visibleWindows(), 0);
+        QVERIFY(!Database::isOpen());
+    }
+
+    void damagedDatabaseIsRecognised_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("truncated") << 0;
+        QTest::newRow("garbage") << 1;
+        QTest::newRow("another database") << 2;
+        QTest::newRow("a text file") << 3;
+    }
+    void damagedDatabaseIsRecognised()
+    {
+        QFETCH(int, damage);
+        test::TestFolder folder;
+        QVERIFY(folder.isValid());
+        QFile file(folder.databaseFile());
+        if (damage == 0) {
+            QVERIFY(file.resize(file.size() / 2 + 100));
+        } else {
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            if (damage == 1) {
+                QByteArray junk(40000, '\0');
+                for (int i = 0; i < junk.size(); ++i) {
+                    junk[i] = char((i * 7919) % 251);
+                }
+                file.write(junk);
+            } else if (damage == 3) {
+                file.write("体检记录\n张三,男,45\n");
+            }
+            file.close();
+            if (damage == 2) { // an SQLite database of another program
+                QSqlDatabase other =
+                    QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+                other.setDatabaseName(folder.databaseFile());
+                QVERIFY(other.open());
+                QSqlQuery(other).exec(QStringLiteral("create table notes (text)"));
+                other.close();
+                other = QSqlDatabase();
+                QSqlDatabase::removeDatabase(QStringLiteral("other"));
+            }
+        }
+        QVERIFY(!startUp(folder.path()));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QVERIFY2(shown[0].text.contains(QStringLiteral("已损坏")), qPrintable(shown[0].text));
+        QVERIFY(shown[0].text.contains(QStringLiteral("日期文件夹")));
+        QCOMPARE(visibleWindows(), 0);
+        QVERIFY(!Database::isOpen());
+    }
+
+    // A whole file that another program holds, or that is read-only while
+    // an interrupted write waits to be rolled back, is no damage: copying a
+    // backup over it would lose every record since that backup.
+    void inUseOrReadOnlyIsNoDamage_data()
+    {
+        QTest::addColumn<bool>("readOnly");
+        QTest::addColumn<QString>("says");
+        QTest::addColumn<QString>("engineSays");
+        QTest::newRow("locked by another connection")
+            << false << QStringLiteral("数据库正被其他程序使用，请关闭其他程序后再试。") << "locked";
+        QTest::newRow("read-only with a pending journal")
+            << true << QStringLiteral("这个文件是只读的，程序没有写入它的权限。") << "readonly";
+    }
+    void inUseOrReadOnlyIsNoDamage()
+    {
+        QFETCH(bool, readOnly);
+        QFETCH(QString, says);
+        QFETCH(QString, engineSays);
+        test::TestFolder folder;
+        QVERIFY(folder.isValid());
+        const QString file = folder.databaseFile();
+        {
+            QSqlDatabase other =
+                QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other"));
+            other.setDatabaseName(file);
+            QVERIFY(other.open());
+            QSqlQuery query(other);
+            if (readOnly) { // a write cut off half way: pages in the file, the old ones in the journal
+                QVERIFY(query.exec(QStringLiteral("PRAGMA cache_size = 10")));
+                QVERIFY(query.exec(QStringLiteral("begin")));
+                QVERIFY(
+                    query.exec(QStringLiteral("insert into 词库 (常用语) select printf('%.2000c', 'x') from "
+                                              "(with recursive n(i) as (select 1 union all select i + 1 "
+                                              "from n where i < 3000) select i from n)")));
+                const QString crashed = folder.path() + QStringLiteral("/crashed");
+                QVERIFY(QFile::copy(file, crashed) && QFile::copy(file + "-journal", crashed + "-journal"));
+                QVERIFY(query.exec(QStringLiteral("rollback")));
+                other.close();
+                QVERIFY(QFile::remove(file) && QFile::rename(crashed, file));
+                QVERIFY(QFile::rename(crashed + "-journal", file + "-journal"));
+                // The file modes do not bind an administrator; the file layer does.
+                QVERIFY(QFile::setPermissions(file, QFileDevice::ReadOwner));
+                test::FaultVfs::set(test::FaultVfs::Fault::ReadOnly);
+            } else {
+                QVERIFY(query.exec(QStringLiteral("begin exclusive")));
+            }
+            QVERIFY(!startUp(folder.path()));
+            other = QSqlDatabase();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("other"));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::Warning);
+        QVERIFY2(shown[0].text.contains(says) && shown[0].text.contains(file) &&
+                     shown[0].text.contains(engineSays),
+                 qPrintable(shown[0].text));
+        QVERIFY2(!shown[0].text.contains(QStringLiteral("损坏")) &&
+                     !shown[0].text.contains(QStringLiteral("备份")),
+                 qPrintable(shown[0].text));
+        QVERIFY(!Database::isOpen());
+        QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
+    void qtsOwnButtonsSpeakChinese()
+    {
+        installTranslations();
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("提示"), QStringLiteral("?"),
+                        QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text().remove(u'&'), QStringLiteral("是(Y)"));
+        QCOMPARE(box.button(QMessageBox::No)->text().remove(u'&'), QStringLiteral("否(N)"));
+    }
+
+    void presentDatabaseOpensTheProgram()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.isValid());
+        QVERIFY(startUp(folder.path()));
+        QVERIFY(Database::isOpen());
+        QVERIFY(visibleWindows() >= 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            w->close();
+        }
+    }
+
+    // brenvoll.ini chooses a server; what cannot be used is named with the
+    // server and the reason, and there is no login.
+    void serverChosenByTheConfigFile_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("usable") << QString() << QString();
+        QTest::newRow("no server at the port")
+            << QStringLiteral("port=1") << QStringLiteral("服务器没有响应");
+        QTest::newRow("no such database")
+            << QStringLiteral("name=没有") << QStringLiteral("服务器上没有数据库“没有”");
+        QTest::newRow("no such user")
+            << QStringLiteral("user=nobody") << QStringLiteral("服务器上没有用户“nobody”");
+        QTest::newRow("no tables") << QStringLiteral("empty") << QStringLiteral("缺少数据表");
+        QTest::newRow("unknown driver")
+            << QStringLiteral("driver=oracle") << QStringLiteral("driver=oracle 无法识别");
+    }
+    void serverChosenByTheConfigFile()
+    {
+        QFETCH(QString, change);
+        QFETCH(QString, message);
+        QString conninfo;
+        if (change == QLatin1String("empty")) {
+            BRENVOLL_PG_DATABASE(empty);
+            conninfo = empty;
+        } else {
+            BRENVOLL_PG_PROGRAM_DATABASE(tables);
+            conninfo = tables;
+        }
+        QTemporaryDir dir; // no 数据库.db: the server replaces it
+        QString config = test::PgServer::shared().configText(conninfo);
+        if (change.contains(u'=')) {
+            config.remove(QRegularExpression(u'^' + change.section(u'=', 0, 0) + QStringLiteral("=[^\n]*\n"),
+                                             QRegularExpression::MultilineOption));
+            config += change + u'\n';
+        }
+        QFile file(serverConfigPath(dir.path()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(config.toUtf8());
+        file.close();
+        const QString server =
+            test::PgServer::shared().socketFolder() + u':' +
+            QString::number(change == QLatin1String("port=1") ? 1 : test::PgServer::shared().port());
+
+        QCOMPARE(startUp(dir.path()), message.isEmpty());
+        const auto shown = MessageBox::takeShown();
+        if (message.isEmpty()) {
+            QVERIFY(shown.isEmpty());
+            QCOMPARE(Database::engine(), Database::Engine::PostgreSQL);
+            QVERIFY(visibleWindows() >= 1);
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                w->close();
+            }
+            return;
+        }
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(message), qPrintable(shown[0].text));
+        if (!change.startsWith(QLatin1String("driver"))) {
+            QVERIFY2(shown[0].text.contains(server), qPrintable(shown[0].text));
+        }
+        QCOMPARE(visibleWindows(), 0);
+        QVERIFY(!Database::isOpen());
+    }
+
+    // A password others can read is pointed out once, naming the file,
+    // before the login.
+    void passwordReadableByOthersIsPointedOut()
+    {
+        BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+        QTemporaryDir dir;
+        QFile file(serverConfigPath(dir.path()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(
+            (test::PgServer::shared().configText(conninfo) + QStringLiteral("password=秘密\n")).toUtf8());
+        file.close();
+        for (const bool others : {false, true}) {
+            QFile::setPermissions(file.fileName(),
+                                  QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                      (others ? QFileDevice::ReadOther : QFileDevice::Permissions()));
+            QVERIFY(startUp(dir.path()));
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), others ? 1 : 0);
+            if (others) {
+                QVERIFY(shown[0].text.contains(file.fileName()));
+            }
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                w->close();
+            }
+            Database::close();
+        }
+    }
+
+    void sheetsLeftByACrashAreOfferedAfterTheLogin_data()
+    {
+        QTest::addColumn<bool>("closedCleanly");
+        QTest::newRow("after a crash") << false;
+        QTest::newRow("after a clean close") << true;
+    }
+    void sheetsLeftByACrashAreOfferedAfterTheLogin()
+    {
+        QFETCH(bool, closedCleanly);
+        test::TestFolder folder;
+        {
+            DraftStore drafts;
+            QVERIFY(drafts.open(draftsPath(folder.databaseFile()), QDateTime::currentDateTime()));
+            for (const QString& name : {QStringLiteral("王五"), QStringLiteral("赵六")}) {
+                Draft draft{0, QDateTime(QDate::currentDate(), QTime(9, 15)), {}};
+                draft.record[Field::Name] = name;
+                QVERIFY(drafts.write(draft));
+            }
+            if (closedCleanly) {
+                drafts.closeCleanly();
+            }
+        }
+        QVERIFY(startUp(folder.path()));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        LoginWindow::loaded()->passwordBox()->setText(QStringLiteral("864"));
+        LoginWindow::loaded()->logIn(); // the question is answered yes
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), closedCleanly ? 0 : 1);
+        QCOMPARE(DraftsWindow::loaded() != nullptr, !closedCleanly);
+        if (!closedCleanly) {
+            QCOMPARE(shown[0].text,
+                     QStringLiteral("发现 2 份未保存的表格（最近：赵六 %1 09:15），是否现在查看？")
+                         .arg(QDate::currentDate().toString(QStringLiteral("yyyy-MM-dd"))));
+            QCOMPARE(shown[0].buttons, QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(DraftsWindow::loaded()->draftList()->topLevelItemCount(), 2);
+        }
+        delete DraftsWindow::loaded();
+        delete MainWindow::instance();
+        delete LoginWindow::loaded();
+    }
+};
+
+QTEST_MAIN(TestStartup)
+#include "tst_startup.moc"

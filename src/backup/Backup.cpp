@@ -16,7 +16,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <sqlite3.h>
-#include <sys/stat.h>
 #include <thread>
 
 namespace brenvoll {
@@ -207,7 +206,7 @@ bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& t
     }
     // pg_dump writes to its output; the file is ours, written as every
     // backup file is.
-    StagedFile out(target, S_IRUSR | S_IWUSR);
+    StagedFile out(target, FileMode::OwnerOnly);
     if (!out.isOpen()) {
         setError(error, out.error());
         return false;
@@ -251,7 +250,7 @@ QString Backup::failureMessage(const QStringList& failures)
 bool Backup::copyDatabase(const QString& source, const QString& target, QString* error,
                           const Progress& progress)
 {
-    StagedFile out(target, S_IRUSR | S_IWUSR);
+    StagedFile out(target, FileMode::OwnerOnly);
     if (!writeDatabase(source, out, error, progress)) {
         return false;
     }
@@ -339,7 +338,7 @@ bool Backup::copyFile(const QString& source, const QString& target, QString* err
     }
     // A program copy stays runnable by its owner, so that a restored copy runs.
     const bool runnable = in.permissions().testFlag(QFileDevice::ExeOwner);
-    StagedFile out(target, S_IRUSR | S_IWUSR | (runnable ? S_IXUSR : 0));
+    StagedFile out(target, runnable ? FileMode::OwnerOnlyRunnable : FileMode::OwnerOnly);
     if (!out.isOpen()) {
         setError(error, out.error());
         return false;

@@ -12,9 +12,6 @@
 #include <QSqlQuery>
 
 #include <algorithm>
-#include <cerrno>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace brenvoll {
 
@@ -163,7 +160,7 @@ bool Restore::prepare(const Backup::Progress& progress)
     if (!Backup::copyDatabase(m_database, m_safetyCopy, &error, half(0))) {
         return fail(Step::KeepCurrent, error);
     }
-    m_staged = std::make_unique<StagedFile>(m_database, S_IRUSR | S_IWUSR);
+    m_staged = std::make_unique<StagedFile>(m_database, FileMode::OwnerOnly);
     if (!Backup::writeDatabase(m_copy, *m_staged, &error, half(1))) {
         m_staged.reset();
         return fail(Step::WriteChosen, error);
@@ -215,9 +212,9 @@ bool Restore::lockAndReplace(QString& error)
     bool done = false;
     // What is left of a journal now belongs to no write: nothing may find it
     // beside the new file.
-    const QByteArray journal = QFile::encodeName(m_database + QStringLiteral("-journal"));
-    if (::unlink(journal.constData()) != 0 && errno != ENOENT) {
-        error = QStringLiteral("无法删除数据库的日志文件（%1）").arg(fileSystemReason(errno));
+    int err = 0;
+    if (!removeFileIfPresent(m_database + QStringLiteral("-journal"), &err)) {
+        error = QStringLiteral("无法删除数据库的日志文件（%1）").arg(fileSystemReason(err));
     } else if (!m_staged->publish()) {
         error = m_staged->error();
     } else {

@@ -14,36 +14,7 @@
 
 namespace brenvoll {
 
-QString fileSystemReason(int err)
-{
-    switch (err) {
-    case EACCES:
-    case EPERM:
-        return QStringLiteral("没有写入权限");
-    case ENOSPC:
-#ifdef EDQUOT
-    case EDQUOT:
-#endif
-        return QStringLiteral("磁盘已满");
-    case EROFS:
-        return QStringLiteral("磁盘是只读的");
-    case ENOENT:
-        return QStringLiteral("文件夹不存在");
-    case ENOTDIR:
-        return QStringLiteral("路径中有一个同名文件，不是文件夹");
-    case EEXIST:
-    case EISDIR:
-        return QStringLiteral("备份位置被一个同名的文件夹或文件占着");
-    case EIO:
-        return QStringLiteral("磁盘读写出错");
-    case ELOOP:
-        return QStringLiteral("备份文件夹是一个指向别处的链接，不是文件夹");
-    default:
-        return QString::fromLocal8Bit(std::strerror(err));
-    }
-}
-
-StagedFile::StagedFile(const QString& target, mode_t mode)
+StagedFile::StagedFile(const QString& target, FileMode access)
     : m_folderPath(QFileInfo(target).absolutePath()), m_final(QFile::encodeName(QFileInfo(target).fileName()))
 {
     // The folder is opened once: every name is then looked up in that very
@@ -61,6 +32,8 @@ StagedFile::StagedFile(const QString& target, mode_t mode)
         }
         return;
     }
+    const mode_t mode =
+        access == FileMode::OwnerOnlyRunnable ? (S_IRUSR | S_IWUSR | S_IXUSR) : (S_IRUSR | S_IWUSR);
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
         m_name = m_final + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
         m_fd = ::openat(m_folder, m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,

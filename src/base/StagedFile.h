@@ -3,23 +3,20 @@
 // only then renamed over the target, so that the target is at every moment
 // either its earlier self or the new file whole, whatever happens in between
 // (a full disk, a power cut, the process killed).
+#include "FileSystem.h"
+
 #include <QByteArray>
 #include <QString>
 
-#include <sys/types.h>
-
 namespace brenvoll {
-
-// The operator's reading of a failed file system call (an errno value).
-QString fileSystemReason(int err);
 
 class StagedFile
 {
 public:
     // Creates a new file beside `target`, never through a link or over a file
-    // that is already there, with `mode` whatever the umask. The target's
+    // that is already there, with `access` whatever the umask. The target's
     // folder must not itself be a link.
-    StagedFile(const QString& target, mode_t mode);
+    StagedFile(const QString& target, FileMode access);
     // Removes the file again unless it was published.
     ~StagedFile();
     StagedFile(const StagedFile&) = delete;

@@ -1,5 +1,6 @@
 #include "DraftStore.h"
 
+#include "base/FileSystem.h"
 #include "record/RecordStore.h"
 #include "storage/Database.h"
 
@@ -9,10 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace brenvoll {
 
@@ -138,19 +136,9 @@ bool DraftStore::open(const QString& path, const QDateTime& now, QString* error)
     const QByteArray name = QFile::encodeName(path);
     // Created here, owner only, so that the engine's own files beside it
     // (which take its mode) are owner only too: drafts hold health data.
-    const int fd =
-        ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, S_IRUSR | S_IWUSR);
-    if (fd >= 0) {
-        const bool owned = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-        const int err = errno;
-        ::close(fd);
-        if (!owned) {
-            ::unlink(name.constData());
-            setError(error, osReason(err));
-            return false;
-        }
-    } else if (errno != EEXIST) {
-        setError(error, osReason(errno));
+    int err = 0;
+    if (!createOwnerOnlyFile(path, &err)) {
+        setError(error, osReason(err));
         return false;
     }
     if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {

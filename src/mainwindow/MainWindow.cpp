@@ -6,6 +6,7 @@
 #include "base/ProgramPaths.h"
 #include "drafts/SheetDrafts.h"
 #include "phrases/PhrasePanel.h"
+#include "record/DateRules.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetEntry.h"
 #include "sheet/SheetView.h"

@@ -1,8 +1,8 @@
 #pragma once
 // The main window: search panel and result list on the left, the phrase panel
 // below them, and the examination sheet on its A4 page in the grey viewport.
-#include "record/DateRules.h"
 #include "record/FieldMap.h"
+#include "record/RecordKey.h"
 #include "record/RecordStore.h"
 
 #include <QMainWindow>

@@ -7,6 +7,7 @@
 #include "print/SheetExport.h"
 #include "print/SheetPdf.h"
 #include "print/SheetPrinter.h"
+#include "record/DateRules.h"
 #include "record/ResultModel.h"
 #include "ui/MessageBox.h"
 

@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 #include "base/Clock.h"
 #include "drafts/SheetDrafts.h"
+#include "record/DateRules.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"

@@ -2,6 +2,7 @@
 #include "MainWindow.h"
 #include "PersonChooser.h"
 #include "base/Clock.h"
+#include "base/TextRules.h"
 #include "record/Reexamination.h"
 #include "sheet/SheetView.h"
 #include "ui/MessageBox.h"

@@ -1,7 +1,7 @@
 #include "PhraseLibraryWindow.h"
 
 #include "PhraseStore.h"
-#include "record/DateRules.h"
+#include "base/TextRules.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/Twips.h"

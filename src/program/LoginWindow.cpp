@@ -1,6 +1,6 @@
 #include "LoginWindow.h"
 
-#include "record/DateRules.h"
+#include "base/TextRules.h"
 #include "settings/SettingsStore.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"

@@ -1,7 +1,7 @@
 // The report window's export to an Excel workbook.
 #include "ReportWindow.h"
 #include "XlsExport.h"
-#include "record/DateRules.h"
+#include "base/TextRules.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "SettingsWindow.h"
 
 #include "SettingsStore.h"
-#include "record/DateRules.h"
+#include "base/TextRules.h"
 #include "storage/Database.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"

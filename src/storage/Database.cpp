@@ -1,6 +1,6 @@
 #include "Database.h"
 
-#include "ServerConfig.h"
+#include "DatabaseState.h"
 #include "base/ProgramPaths.h"
 
 #include <QDir>
@@ -13,10 +13,10 @@
 
 namespace brenvoll {
 
-namespace {
+namespace database {
 const QString kConnectionName = QStringLiteral("brenvoll");
 QString g_path;
-QString g_server; // host:port when connected to a server
+QString g_server;
 sqlite3* g_second = nullptr;
 
 void setError(QString* error, const QString& text)
@@ -25,121 +25,9 @@ void setError(QString* error, const QString& text)
         *error = text;
     }
 }
+} // namespace database
 
-// SQLite's primary result codes, as the driver reports them.
-enum SqliteCode
-{
-    Perm = 3,
-    Busy = 5,
-    Locked = 6,
-    NoMem = 7,
-    ReadOnly = 8,
-    IoErr = 10,
-    Corrupt = 11,
-    Full = 13,
-    CantOpen = 14,
-    NotADb = 26,
-};
-
-void setDiagnosis(Database::Diagnosis* diagnosis, Database::Trouble trouble, const QString& engineText = {})
-{
-    if (diagnosis) {
-        *diagnosis = {trouble, engineText};
-    }
-}
-
-void setDiagnosis(Database::Diagnosis* diagnosis, const QSqlError& error)
-{
-    if (diagnosis) {
-        *diagnosis = Database::diagnose(error);
-    }
-}
-
-// A server's refusal in the operator's words: SQLSTATE classes and the
-// messages of a failed connection.
-QString serverReason(const QSqlError& error)
-{
-    const QString code = error.nativeErrorCode();
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    if (code.startsWith(QLatin1String("08")) ||
-        text.contains(QLatin1String("server closed the connection")) ||
-        text.contains(QLatin1String("no connection to the server"))) {
-        return QStringLiteral("与数据库服务器 %1 的连接已中断，请检查网络后重新启动程序。").arg(g_server);
-    }
-    if (code == QLatin1String("23505")) {
-        return QStringLiteral("这个序列号已被使用。");
-    }
-    if (code == QLatin1String("53100")) {
-        return QStringLiteral("数据库服务器的磁盘已满，无法写入。");
-    }
-    if (code == QLatin1String("40P01") || code == QLatin1String("55P03") || code == QLatin1String("40001")) {
-        return QStringLiteral("数据库正被其他工作站使用，请稍后再试。");
-    }
-    if (code == QLatin1String("42501")) {
-        return QStringLiteral("数据库服务器上的这个用户没有所需的权限。");
-    }
-    return {};
-}
-
-QString connectReason(const QString& text, const ServerConfig& config)
-{
-    if (text.contains(QLatin1String("password authentication failed")) ||
-        text.contains(QLatin1String("no password supplied")) ||
-        text.contains(QLatin1String("authentication failed"))) {
-        return QStringLiteral("服务器拒绝登录，用户名“%1”或密码不正确").arg(config.user);
-    }
-    if (text.contains(QLatin1String("database \"")) && text.contains(QLatin1String("does not exist"))) {
-        return QStringLiteral("服务器上没有数据库“%1”").arg(config.name);
-    }
-    if (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist"))) {
-        return QStringLiteral("服务器上没有用户“%1”").arg(config.user);
-    }
-    if (text.contains(QLatin1String("pg_hba.conf"))) {
-        return QStringLiteral("服务器不允许这台电脑以用户“%1”登录").arg(config.user);
-    }
-    return QStringLiteral("服务器没有响应（没有运行、地址或端口不对，或网络不通）");
-}
-} // namespace
-
-Database::Diagnosis Database::diagnose(const QSqlError& error)
-{
-    if (!error.isValid()) {
-        return {};
-    }
-    if (engine() == Engine::PostgreSQL) {
-        const QString code = error.nativeErrorCode();
-        const bool inUse = code == QLatin1String("40P01") || code == QLatin1String("55P03");
-        const QString engineText = error.databaseText().trimmed();
-        return {inUse ? Trouble::InUse : Trouble::Other,
-                engineText.isEmpty() ? error.text().trimmed() : engineText};
-    }
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
-    Trouble trouble = Trouble::Other;
-    if (ok) {
-        switch (code) {
-        case Busy:
-        case Locked:
-            trouble = Trouble::InUse;
-            break;
-        case ReadOnly:
-            trouble = Trouble::ReadOnly;
-            break;
-        case CantOpen:
-        case Perm:
-            trouble = Trouble::NotPermitted;
-            break;
-        case Corrupt:
-        case NotADb:
-            trouble = Trouble::Damaged;
-            break;
-        default:
-            break;
-        }
-    }
-    const QString engineText = error.databaseText().trimmed();
-    return {trouble, engineText.isEmpty() ? error.text().trimmed() : engineText};
-}
+using namespace database;
 
 bool Database::open(const QString& connection, QString* error, Diagnosis* diagnosis)
 {
@@ -177,43 +65,6 @@ bool Database::open(const QString& connection, QString* error, Diagnosis* diagno
         return false;
     }
     pragma.exec(QStringLiteral("PRAGMA synchronous = FULL"));
-    return true;
-}
-
-bool Database::openServer(const ServerConfig& config, QString* error)
-{
-    close();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnectionName);
-    if (!db.isValid()) {
-        setError(error, QStringLiteral(
-                            "无法连接数据库服务器 %1：本机缺少 PostgreSQL 数据库驱动（libqt6sql6-psql）。")
-                            .arg(config.server()));
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(kConnectionName);
-        return false;
-    }
-    db.setHostName(config.host);
-    db.setPort(config.port);
-    db.setDatabaseName(config.name);
-    db.setUserName(config.user);
-    if (config.password) {
-        db.setPassword(*config.password);
-    }
-    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=brenvoll")};
-    if (!config.sslmode.isEmpty()) {
-        options << QStringLiteral("sslmode=") + config.sslmode;
-    }
-    db.setConnectOptions(options.join(u';'));
-    if (!db.open()) {
-        const QString text = db.lastError().databaseText().simplified();
-        setError(error, QStringLiteral("无法连接数据库服务器 %1：%2。\n（%3）")
-                            .arg(config.server(), connectReason(text, config),
-                                 text.isEmpty() ? db.lastError().text() : text));
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(kConnectionName);
-        return false;
-    }
-    g_server = config.server();
     return true;
 }
 
@@ -365,98 +216,6 @@ bool Database::readRows(sqlite3* db, const char* sql, const QStringList& params,
     return ok;
 }
 
-bool Database::readServerRows(const char* sql, const QStringList& params,
-                              const std::function<bool(const Row&)>& visit, QString* error)
-{
-    const QVariant handle = connection().driver()->handle();
-    // The driver names the handle's type by libpq's struct, pg_conn.
-    PGconn* connection =
-        qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0
-            ? *static_cast<PGconn* const*>(handle.data())
-            : nullptr;
-    if (!connection) {
-        setError(error, QStringLiteral("数据库没有打开。"));
-        return false;
-    }
-    // The program's statements hold no "?" but their placeholders.
-    QByteArray numbered;
-    int placeholder = 0;
-    for (const char ch : QByteArrayView(sql)) {
-        if (ch == '?') {
-            numbered += '$' + QByteArray::number(++placeholder);
-        } else {
-            numbered += ch;
-        }
-    }
-    std::vector<QByteArray> values;
-    std::vector<const char*> pointers;
-    for (const QString& param : params) {
-        values.push_back(storable(param).toUtf8());
-    }
-    for (const QByteArray& value : values) {
-        pointers.push_back(value.constData());
-    }
-    // Read through a cursor in batches: a result of a million rows never lies
-    // whole in memory, and a reader that stops early leaves the rest unsent.
-    // Inside a transaction of the program the cursor lives in it; otherwise
-    // in a read transaction of its own.
-    static int cursors = 0;
-    const QByteArray cursor = "brenvoll_rows_" + QByteArray::number(++cursors);
-    const bool own = PQtransactionStatus(connection) == PQTRANS_IDLE;
-    QString failure;
-    const auto command = [&](const QByteArray& text) {
-        PGresult* result = PQexec(connection, text.constData());
-        const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
-        if (!done && failure.isEmpty()) {
-            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
-        }
-        PQclear(result);
-        return done;
-    };
-    // The whole result is wanted: plan for it, not for its first rows.
-    bool ok =
-        (!own || command("begin transaction read only")) && command("set local cursor_tuple_fraction = 1");
-    if (ok) {
-        const QByteArray declare = "declare " + cursor + " no scroll cursor for " + numbered;
-        PGresult* declared = PQexecParams(connection, declare.constData(), int(pointers.size()), nullptr,
-                                          pointers.data(), nullptr, nullptr, 0);
-        ok = PQresultStatus(declared) == PGRES_COMMAND_OK;
-        if (!ok) {
-            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
-        }
-        PQclear(declared);
-    }
-    constexpr int kBatch = 20000;
-    const QByteArray fetch = "fetch forward " + QByteArray::number(kBatch) + " from " + cursor;
-    for (bool more = ok; more;) {
-        PGresult* batch = PQexec(connection, fetch.constData());
-        ok = PQresultStatus(batch) == PGRES_TUPLES_OK;
-        if (!ok) {
-            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
-        }
-        Row row;
-        row.m_result = batch;
-        const int rows = ok ? PQntuples(batch) : 0;
-        more = rows == kBatch;
-        for (row.m_row = 0; row.m_row < rows; ++row.m_row) {
-            if (!visit(row)) {
-                more = false;
-                break;
-            }
-        }
-        PQclear(batch);
-    }
-    if (own) {
-        ok = command(ok ? "commit" : "rollback") && ok;
-    } else if (ok) {
-        ok = command("close " + cursor);
-    }
-    if (!ok) {
-        setError(error, QStringLiteral("读取数据库服务器 %1 时出错：%2").arg(g_server, failure));
-    }
-    return ok;
-}
-
 bool Database::readRows(const char* sql, const QStringList& params,
                         const std::function<bool(const Row&)>& visit, QString* error)
 {
@@ -528,28 +287,6 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
     return true;
 }
 
-bool Database::verifyServerTables(QString* error, Diagnosis* diagnosis)
-{
-    QSqlQuery tables(connection());
-    if (!tables.exec(
-            QStringLiteral("select count(*) from information_schema.tables where "
-                           "table_schema = current_schema() and table_name in ('档案', '设置', '词库')")) ||
-        !tables.next()) {
-        setError(error, QStringLiteral("无法读取数据库服务器 %1 上的数据库：%2")
-                            .arg(g_server, describe(tables.lastError())));
-        setDiagnosis(diagnosis, tables.lastError());
-        return false;
-    }
-    if (tables.value(0).toInt() != 3) {
-        setError(error, QStringLiteral("数据库服务器 %1 上的数据库“%2”缺少数据表，"
-                                       "请先用 brenvoll-mkdb --postgresql 建立。")
-                            .arg(g_server, connection().databaseName()));
-        setDiagnosis(diagnosis, Trouble::Other);
-        return false;
-    }
-    return true;
-}
-
 sqlite3* Database::handle()
 {
     return isOpen() ? handle(connection()) : nullptr;
@@ -585,62 +322,6 @@ sqlite3* Database::secondHandle()
         }
     }
     return g_second;
-}
-
-QString Database::describe(const QSqlError& error)
-{
-    if (engine() == Engine::PostgreSQL) {
-        const QString detail = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
-                                                                        : error.databaseText().trimmed();
-        const QString reason = serverReason(error);
-        if (reason.isEmpty()) {
-            return detail.isEmpty() ? QStringLiteral("数据库操作失败。") : detail;
-        }
-        return detail.isEmpty() ? reason : reason + QStringLiteral("（") + detail + QStringLiteral("）");
-    }
-    bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok);
-    return describe(ok ? code : -1, error.text().trimmed());
-}
-
-QString Database::describe(int sqliteCode, const QString& detail)
-{
-    const bool ok = sqliteCode >= 0;
-    const int code = sqliteCode & 0xFF;
-    QString reason;
-    if (ok) {
-        switch (code) {
-        case Busy:
-        case Locked:
-            reason = QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
-            break;
-        case ReadOnly:
-            reason = QStringLiteral("数据库文件是只读的，无法写入。");
-            break;
-        case Full:
-            reason = QStringLiteral("磁盘已满，无法写入数据库。");
-            break;
-        case IoErr:
-            reason = QStringLiteral("读写数据库文件时出错（磁盘或文件系统错误）。");
-            break;
-        case Corrupt:
-        case NotADb:
-            reason = QStringLiteral("数据库文件已损坏或不是本程序的数据库。");
-            break;
-        case CantOpen:
-            reason = QStringLiteral("无法打开数据库文件。");
-            break;
-        case NoMem:
-            reason = QStringLiteral("内存不足。");
-            break;
-        default:
-            break;
-        }
-    }
-    if (reason.isEmpty()) {
-        return detail.isEmpty() ? QStringLiteral("数据库操作失败。") : detail;
-    }
-    return detail.isEmpty() ? reason : reason + QStringLiteral("（") + detail + QStringLiteral("）");
 }
 
 } // namespace brenvoll

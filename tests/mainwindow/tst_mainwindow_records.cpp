@@ -5,6 +5,7 @@
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/PersonChooser.h"
+#include "record/DateRules.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"

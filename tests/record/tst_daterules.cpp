@@ -1,5 +1,6 @@
 // Date texts and record keys.
 #include "record/DateRules.h"
+#include "record/RecordKey.h"
 
 #include <QTest>
 

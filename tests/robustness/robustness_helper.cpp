@@ -40,7 +40,6 @@
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
 #include "phrases/PhraseStore.h"
-#include "record/DateRules.h"
 #include "record/RecordStore.h"
 #include "settings/SettingsStore.h"
 #include "sheet/SheetView.h"

@@ -7,6 +7,7 @@
 #include "StampedRecord.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
+#include "base/TextRules.h"
 #include "mainwindow/MainWindow.h"
 #include "phrases/PhraseLibraryWindow.h"
 #include "phrases/PhraseStore.h"

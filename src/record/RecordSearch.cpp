@@ -1,0 +1,121 @@
+#include "RecordSearch.h"
+
+#include "DateRules.h"
+#include "base/TextRules.h"
+#include "storage/Database.h"
+#include "storage/ListRead.h"
+
+#include <QSet>
+#include <QSqlQuery>
+
+namespace brenvoll {
+
+namespace {
+
+// Result lists can hold hundreds of thousands of lines: they are read straight
+// from the engine into compact storage.
+bool appendLine(ResultLines& lines, const Database::Row& row)
+{
+    lines.append(row.text(0), row.text(1), row.text(2));
+    return true;
+}
+
+// The lines of the records whose 日期 lies in [from, to] and that meet
+// `conditions` (each ending in " and ", or nothing) with `params`, newest
+// key first.
+bool readDays(const QByteArray& conditions, const QStringList& params, const QString& from, const QString& to,
+              ResultLines& lines, QString* error)
+{
+    const ListQuery query{"姓名, 日期, 序列号", "档案", conditions, params, "日期", from, to, "序列号 desc"};
+    return ListRead::into(query, lines, &appendLine, error);
+}
+
+} // namespace
+
+void ResultLines::append(QByteArrayView name, QByteArrayView date, QByteArrayView key)
+{
+    // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
+    m_texts.append({name, date.first(std::min<qsizetype>(date.size(), 10)), key});
+}
+
+QString ResultLines::text(size_t k) const
+{
+    const QByteArrayView name = m_texts.text(qsizetype(k), 0);
+    const QByteArrayView date = m_texts.text(qsizetype(k), 1);
+    QByteArray line;
+    line.reserve(name.size() + date.size() + 2);
+    line.append(name).append('[').append(date).append(']');
+    return QString::fromUtf8(line);
+}
+
+qsizetype ResultLines::find(QByteArrayView key) const
+{
+    for (qsizetype k = 0; k < m_texts.size(); ++k) {
+        if (m_texts.text(k, 2) == key) {
+            return k;
+        }
+    }
+    return -1;
+}
+
+RecordSearch::SearchError RecordSearch::search(const SearchFilter& filter, ResultLines& lines, QString* error)
+{
+    lines.clear();
+    const auto from = parseSearchDate(filter.from);
+    const auto to = parseSearchDate(filter.to);
+    if (!from || !to) {
+        return SearchError::BadDate;
+    }
+    if (!Database::fitsPattern(filter.name) || !Database::fitsPattern(filter.address)) {
+        if (error) {
+            *error = QStringLiteral("查询条件太长，请输入较短的姓名或地址。");
+        }
+        return SearchError::Database;
+    }
+    const QByteArray matches = (Database::containsText(QStringLiteral("姓名")) + QStringLiteral(" and ") +
+                                Database::containsText(QStringLiteral("地址")) + QStringLiteral(" and "))
+                                   .toUtf8();
+    const bool ok =
+        readDays(matches, {filter.name, filter.address}, formatDate(*from), formatDate(*to), lines, error);
+    return ok ? SearchError::None : SearchError::Database;
+}
+
+bool RecordSearch::listDay(const QString& date, ResultLines& lines, QString* error)
+{
+    return readDays({}, {}, date, date, lines, error);
+}
+
+bool RecordSearch::latestByAddress(const QString& name, std::vector<LatestExam>& people, QString* error)
+{
+    people.clear();
+    const QString trimmed = trimBlanks(name);
+    if (trimmed.isEmpty()) {
+        return true;
+    }
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("select 地址, 日期, 序列号 from 档案 where trim(姓名) = ? "
+                                         "order by 日期 desc, 序列号 desc"),
+                          error);
+    Database::bindText(query, trimmed);
+    if (!Database::exec(query, error)) {
+        return false;
+    }
+    QSet<QString> seen;
+    while (query.next()) {
+        const QString address = trimBlanks(query.value(0).toString());
+        if (!seen.contains(address)) {
+            seen.insert(address);
+            people.push_back({address, query.value(1).toString().left(10), query.value(2).toString()});
+        }
+    }
+    if (query.lastError().isValid()) {
+        if (error) {
+            *error = Database::describe(query.lastError());
+        }
+        people.clear();
+        return false;
+    }
+    return true;
+}
+
+} // namespace brenvoll

@@ -1,0 +1,37 @@
+#pragma once
+// What the parts of Database share: the one connection's name and state, and
+// how failures are reported. Only the storage layer's own files include it.
+#include "Database.h"
+
+#include <QSqlError>
+#include <QString>
+
+struct sqlite3;
+
+namespace brenvoll::database {
+
+extern const QString kConnectionName;
+extern QString g_path;
+extern QString g_server; // host:port when connected to a server
+extern ::sqlite3* g_second;
+
+// SQLite's primary result codes, as the driver reports them.
+enum SqliteCode
+{
+    Perm = 3,
+    Busy = 5,
+    Locked = 6,
+    NoMem = 7,
+    ReadOnly = 8,
+    IoErr = 10,
+    Corrupt = 11,
+    Full = 13,
+    CantOpen = 14,
+    NotADb = 26,
+};
+
+void setError(QString* error, const QString& text);
+void setDiagnosis(Database::Diagnosis* diagnosis, Database::Trouble trouble, const QString& engineText = {});
+void setDiagnosis(Database::Diagnosis* diagnosis, const QSqlError& error);
+
+} // namespace brenvoll::database

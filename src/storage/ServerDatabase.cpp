@@ -1,0 +1,188 @@
+// The server engine's parts of Database: connecting to a PostgreSQL server,
+// reading long results through a cursor, and checking the tables there.
+#include "Database.h"
+#include "DatabaseState.h"
+#include "ServerConfig.h"
+
+#include <QSqlDriver>
+
+#include <libpq-fe.h>
+#include <vector>
+
+namespace brenvoll {
+
+using namespace database;
+
+namespace {
+QString connectReason(const QString& text, const ServerConfig& config)
+{
+    if (text.contains(QLatin1String("password authentication failed")) ||
+        text.contains(QLatin1String("no password supplied")) ||
+        text.contains(QLatin1String("authentication failed"))) {
+        return QStringLiteral("服务器拒绝登录，用户名“%1”或密码不正确").arg(config.user);
+    }
+    if (text.contains(QLatin1String("database \"")) && text.contains(QLatin1String("does not exist"))) {
+        return QStringLiteral("服务器上没有数据库“%1”").arg(config.name);
+    }
+    if (text.contains(QLatin1String("role \"")) && text.contains(QLatin1String("does not exist"))) {
+        return QStringLiteral("服务器上没有用户“%1”").arg(config.user);
+    }
+    if (text.contains(QLatin1String("pg_hba.conf"))) {
+        return QStringLiteral("服务器不允许这台电脑以用户“%1”登录").arg(config.user);
+    }
+    return QStringLiteral("服务器没有响应（没有运行、地址或端口不对，或网络不通）");
+}
+} // namespace
+
+bool Database::openServer(const ServerConfig& config, QString* error)
+{
+    close();
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnectionName);
+    if (!db.isValid()) {
+        setError(error, QStringLiteral(
+                            "无法连接数据库服务器 %1：本机缺少 PostgreSQL 数据库驱动（libqt6sql6-psql）。")
+                            .arg(config.server()));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(kConnectionName);
+        return false;
+    }
+    db.setHostName(config.host);
+    db.setPort(config.port);
+    db.setDatabaseName(config.name);
+    db.setUserName(config.user);
+    if (config.password) {
+        db.setPassword(*config.password);
+    }
+    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=brenvoll")};
+    if (!config.sslmode.isEmpty()) {
+        options << QStringLiteral("sslmode=") + config.sslmode;
+    }
+    db.setConnectOptions(options.join(u';'));
+    if (!db.open()) {
+        const QString text = db.lastError().databaseText().simplified();
+        setError(error, QStringLiteral("无法连接数据库服务器 %1：%2。\n（%3）")
+                            .arg(config.server(), connectReason(text, config),
+                                 text.isEmpty() ? db.lastError().text() : text));
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(kConnectionName);
+        return false;
+    }
+    g_server = config.server();
+    return true;
+}
+
+bool Database::readServerRows(const char* sql, const QStringList& params,
+                              const std::function<bool(const Row&)>& visit, QString* error)
+{
+    const QVariant handle = connection().driver()->handle();
+    // The driver names the handle's type by libpq's struct, pg_conn.
+    PGconn* connection =
+        qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0
+            ? *static_cast<PGconn* const*>(handle.data())
+            : nullptr;
+    if (!connection) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return false;
+    }
+    // The program's statements hold no "?" but their placeholders.
+    QByteArray numbered;
+    int placeholder = 0;
+    for (const char ch : QByteArrayView(sql)) {
+        if (ch == '?') {
+            numbered += '$' + QByteArray::number(++placeholder);
+        } else {
+            numbered += ch;
+        }
+    }
+    std::vector<QByteArray> values;
+    std::vector<const char*> pointers;
+    for (const QString& param : params) {
+        values.push_back(storable(param).toUtf8());
+    }
+    for (const QByteArray& value : values) {
+        pointers.push_back(value.constData());
+    }
+    // Read through a cursor in batches: a result of a million rows never lies
+    // whole in memory, and a reader that stops early leaves the rest unsent.
+    // Inside a transaction of the program the cursor lives in it; otherwise
+    // in a read transaction of its own.
+    static int cursors = 0;
+    const QByteArray cursor = "brenvoll_rows_" + QByteArray::number(++cursors);
+    const bool own = PQtransactionStatus(connection) == PQTRANS_IDLE;
+    QString failure;
+    const auto command = [&](const QByteArray& text) {
+        PGresult* result = PQexec(connection, text.constData());
+        const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
+        if (!done && failure.isEmpty()) {
+            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        }
+        PQclear(result);
+        return done;
+    };
+    // The whole result is wanted: plan for it, not for its first rows.
+    bool ok =
+        (!own || command("begin transaction read only")) && command("set local cursor_tuple_fraction = 1");
+    if (ok) {
+        const QByteArray declare = "declare " + cursor + " no scroll cursor for " + numbered;
+        PGresult* declared = PQexecParams(connection, declare.constData(), int(pointers.size()), nullptr,
+                                          pointers.data(), nullptr, nullptr, 0);
+        ok = PQresultStatus(declared) == PGRES_COMMAND_OK;
+        if (!ok) {
+            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        }
+        PQclear(declared);
+    }
+    constexpr int kBatch = 20000;
+    const QByteArray fetch = "fetch forward " + QByteArray::number(kBatch) + " from " + cursor;
+    for (bool more = ok; more;) {
+        PGresult* batch = PQexec(connection, fetch.constData());
+        ok = PQresultStatus(batch) == PGRES_TUPLES_OK;
+        if (!ok) {
+            failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        }
+        Row row;
+        row.m_result = batch;
+        const int rows = ok ? PQntuples(batch) : 0;
+        more = rows == kBatch;
+        for (row.m_row = 0; row.m_row < rows; ++row.m_row) {
+            if (!visit(row)) {
+                more = false;
+                break;
+            }
+        }
+        PQclear(batch);
+    }
+    if (own) {
+        ok = command(ok ? "commit" : "rollback") && ok;
+    } else if (ok) {
+        ok = command("close " + cursor);
+    }
+    if (!ok) {
+        setError(error, QStringLiteral("读取数据库服务器 %1 时出错：%2").arg(g_server, failure));
+    }
+    return ok;
+}
+
+bool Database::verifyServerTables(QString* error, Diagnosis* diagnosis)
+{
+    QSqlQuery tables(connection());
+    if (!tables.exec(
+            QStringLiteral("select count(*) from information_schema.tables where "
+                           "table_schema = current_schema() and table_name in ('档案', '设置', '词库')")) ||
+        !tables.next()) {
+        setError(error, QStringLiteral("无法读取数据库服务器 %1 上的数据库：%2")
+                            .arg(g_server, describe(tables.lastError())));
+        setDiagnosis(diagnosis, tables.lastError());
+        return false;
+    }
+    if (tables.value(0).toInt() != 3) {
+        setError(error, QStringLiteral("数据库服务器 %1 上的数据库“%2”缺少数据表，"
+                                       "请先用 brenvoll-mkdb --postgresql 建立。")
+                            .arg(g_server, connection().databaseName()));
+        setDiagnosis(diagnosis, Trouble::Other);
+        return false;
+    }
+    return true;
+}
+
+} // namespace brenvoll

@@ -3,9 +3,11 @@
 #include "ProgressWindow.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
+#include "settings/CurrentSettings.h"
 #include "settings/SettingsWindow.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QCoreApplication>
@@ -52,14 +54,11 @@ QPointer<RestoreWindow> RestoreWindow::s_instance;
 
 RestoreWindow* RestoreWindow::showWindow()
 {
-    if (!s_instance) {
-        s_instance = new RestoreWindow();
-        s_instance->fill();
-    }
-    s_instance->show();
-    s_instance->raise();
-    s_instance->activateWindow();
-    return s_instance;
+    return showSingleWindow(s_instance, [] {
+        auto* window = new RestoreWindow();
+        window->fill();
+        return window;
+    });
 }
 
 RestoreWindow* RestoreWindow::loaded()
@@ -120,7 +119,7 @@ void RestoreWindow::stopChecking()
 
 void RestoreWindow::fill()
 {
-    const QString backupFolder = Backup::folderOf(SettingsWindow::get()->backupFolder());
+    const QString backupFolder = Backup::folderOf(CurrentSettings::get().backupFolder());
     QStringList folders{QDir::toNativeSeparators(backupFolder)};
     if (QFileInfo(backupFolder).canonicalFilePath() != QFileInfo(QDir::homePath()).canonicalFilePath()) {
         folders << QDir::toNativeSeparators(QDir::homePath());
@@ -222,6 +221,9 @@ void RestoreWindow::restoreLine(int row)
     // A settings copy loaded only to be read belongs to the old database.
     if (SettingsWindow* settings = SettingsWindow::loaded(); settings && !settings->isVisible()) {
         delete settings;
+    }
+    if (!SettingsWindow::loaded()) {
+        CurrentSettings::drop();
     }
     emit restored();
     MessageBox::notice(this, QStringLiteral("已恢复 %1 的备份。").arg(shownTime(copy)));

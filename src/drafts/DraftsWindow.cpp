@@ -3,6 +3,7 @@
 #include "SheetDrafts.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QHBoxLayout>
@@ -28,14 +29,10 @@ DraftsWindow* DraftsWindow::showWindow(SheetDrafts& drafts)
     if (s_instance && s_instance->m_drafts != &drafts) {
         delete s_instance;
     }
-    if (!s_instance) {
-        s_instance = new DraftsWindow(drafts);
-    }
-    s_instance->refresh();
-    s_instance->show();
-    s_instance->raise();
-    s_instance->activateWindow();
-    return s_instance;
+    DraftsWindow* window = singleWindow(s_instance, [&drafts] { return new DraftsWindow(drafts); });
+    window->refresh();
+    bringToFront(window);
+    return window;
 }
 
 DraftsWindow* DraftsWindow::loaded()

@@ -3,6 +3,7 @@
 #include "MainWindowCommands.h"
 #include "base/EncodedText.h"
 #include "ui/MessageBox.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QIcon>
@@ -16,13 +17,7 @@ QPointer<AboutWindow> AboutWindow::s_instance;
 
 AboutWindow* AboutWindow::showWindow()
 {
-    if (!s_instance) {
-        s_instance = new AboutWindow();
-    }
-    s_instance->show();
-    s_instance->raise();
-    s_instance->activateWindow();
-    return s_instance;
+    return showSingleWindow(s_instance, [] { return new AboutWindow(); });
 }
 
 AboutWindow* AboutWindow::loaded()

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "MainWindowCommands.h"
+#include "backup/CloseBackup.h"
 #include "base/Clock.h"
 #include "base/EncodedText.h"
 #include "base/ProgramPaths.h"
@@ -12,8 +13,10 @@
 #include "sheet/SheetView.h"
 #include "storage/Database.h"
 #include "ui/ButtonKeys.h"
+#include "ui/ProgramEnd.h"
 #include "ui/Twips.h"
 
+#include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -164,6 +167,17 @@ void MainWindow::loadOnStart()
     fillPhraseList();
     // The operator starts typing at the name.
     box(Field::Name)->setFocus(Qt::OtherFocusReason);
+}
+
+// Closing the main window: the day's backup, then the end of the program.
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    hide();
+    // The unsaved sheet is kept, and the drafts file is whole for the backup.
+    m_drafts->closeCleanly();
+    backUpOnClose();
+    event->accept();
+    endProgram();
 }
 
 } // namespace brenvoll

@@ -1,6 +1,7 @@
 // Search, load, save, new record and delete on the main window.
 #include "MainWindow.h"
 #include "base/Clock.h"
+#include "drafts/DraftsWindow.h"
 #include "drafts/SheetDrafts.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
@@ -225,6 +226,29 @@ void MainWindow::deleteRecord()
     }
     search();
     newRecord();
+}
+
+// The drafts of unsaved sheets: the window that lists them and putting one
+// back on the sheet.
+
+DraftsWindow* MainWindow::showDrafts()
+{
+    DraftsWindow* window = DraftsWindow::showWindow(*m_drafts);
+    connect(window, &DraftsWindow::restoreRequested, this, &MainWindow::restoreDraft, Qt::UniqueConnection);
+    return window;
+}
+
+void MainWindow::restoreDraft(qint64 id)
+{
+    QString error;
+    if (!m_drafts->restore(id, &error)) {
+        MessageBox::warning(this, QStringLiteral("无法恢复这份表格：") + error);
+        return;
+    }
+    // The highlighted line is the sheet's record, or none for a new one, so
+    // that delete and print act on what the sheet shows.
+    selectShownRecord();
+    box(Field::Name)->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace brenvoll

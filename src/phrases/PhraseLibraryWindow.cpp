@@ -4,6 +4,7 @@
 #include "base/TextRules.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QLabel>
@@ -17,14 +18,11 @@ QPointer<PhraseLibraryWindow> PhraseLibraryWindow::s_instance;
 
 PhraseLibraryWindow* PhraseLibraryWindow::showWindow()
 {
-    if (!s_instance) {
-        s_instance = new PhraseLibraryWindow();
-        s_instance->loadOnOpen();
-    }
-    s_instance->show();
-    s_instance->raise();
-    s_instance->activateWindow();
-    return s_instance;
+    return showSingleWindow(s_instance, [] {
+        auto* window = new PhraseLibraryWindow();
+        window->loadOnOpen();
+        return window;
+    });
 }
 
 PhraseLibraryWindow* PhraseLibraryWindow::loaded()

@@ -5,6 +5,7 @@
 #include "sheet/SheetView.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QFrame>
@@ -31,14 +32,10 @@ QPointer<PrintDialog> PrintDialog::s_instance;
 
 PrintDialog* PrintDialog::showWindow(const PrintHost& host)
 {
-    if (!s_instance) {
-        s_instance = new PrintDialog();
-    }
-    s_instance->m_host = host;
-    s_instance->show();
-    s_instance->raise();
-    s_instance->activateWindow();
-    return s_instance;
+    PrintDialog* dialog = singleWindow(s_instance, [] { return new PrintDialog(); });
+    dialog->m_host = host;
+    bringToFront(dialog);
+    return dialog;
 }
 
 PrintDialog* PrintDialog::loaded()

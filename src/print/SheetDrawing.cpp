@@ -1,5 +1,7 @@
 #include "SheetDrawing.h"
 
+#include "record/SheetText.h"
+
 #include <QFont>
 #include <QFontMetricsF>
 #include <QPaintDevice>

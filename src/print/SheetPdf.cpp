@@ -1,6 +1,7 @@
 #include "SheetPdf.h"
 
 #include "PdfTextMap.h"
+#include "record/SheetText.h"
 
 #include <QCoreApplication>
 #include <QFile>

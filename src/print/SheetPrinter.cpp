@@ -1,8 +1,7 @@
 #include "SheetPrinter.h"
 
 #include "SheetPdf.h"
-#include "settings/SettingsStore.h"
-#include "settings/SettingsWindow.h"
+#include "settings/CurrentSettings.h"
 #include "sheet/SheetView.h"
 
 #include <QDir>
@@ -188,9 +187,8 @@ PrintOutcome printShownSheet(const SheetView& view)
 
 PrintMargins printMargins()
 {
-    const SettingsWindow* settings = SettingsWindow::get();
-    return PrintMargins{SettingsStore::marginTwips(settings->leftMarginText()),
-                        SettingsStore::marginTwips(settings->topMarginText())};
+    const CurrentSettings& settings = CurrentSettings::get();
+    return PrintMargins{settings.leftMarginTwips(), settings.topMarginTwips()};
 }
 
 std::unique_ptr<QPrinter> sheetPagePrinter()

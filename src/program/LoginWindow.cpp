@@ -5,6 +5,7 @@
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/ProgramEnd.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QCloseEvent>
@@ -63,14 +64,11 @@ QPointer<LoginWindow> LoginWindow::s_instance;
 
 LoginWindow* LoginWindow::showWindow()
 {
-    if (!s_instance) {
-        s_instance = new LoginWindow();
-        s_instance->load();
-    }
-    s_instance->show();
-    s_instance->raise();
-    s_instance->activateWindow();
-    return s_instance;
+    return showSingleWindow(s_instance, [] {
+        auto* window = new LoginWindow();
+        window->load();
+        return window;
+    });
 }
 
 LoginWindow* LoginWindow::loaded()

@@ -5,6 +5,7 @@
 #include "record/DateRules.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QFrame>
@@ -21,14 +22,11 @@ QPointer<ReportWindow> ReportWindow::s_instance;
 
 ReportWindow* ReportWindow::showWindow()
 {
-    if (!s_instance) {
-        s_instance = new ReportWindow();
-        s_instance->loadOnStart();
-    }
-    s_instance->show();
-    s_instance->raise();
-    s_instance->activateWindow();
-    return s_instance;
+    return showSingleWindow(s_instance, [] {
+        auto* window = new ReportWindow();
+        window->loadOnStart();
+        return window;
+    });
 }
 
 ReportWindow* ReportWindow::loaded()

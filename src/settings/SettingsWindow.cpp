@@ -1,10 +1,12 @@
 #include "SettingsWindow.h"
 
+#include "CurrentSettings.h"
 #include "SettingsStore.h"
 #include "base/TextRules.h"
 #include "storage/Database.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
+#include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
 #include <QCloseEvent>
@@ -28,26 +30,32 @@ QPointer<SettingsWindow> SettingsWindow::s_instance;
 
 SettingsWindow* SettingsWindow::get()
 {
-    if (!s_instance) {
-        s_instance = new SettingsWindow();
-        s_instance->load();
-    }
-    return s_instance;
+    return singleWindow(s_instance, [] {
+        auto* window = new SettingsWindow();
+        window->load();
+        return window;
+    });
 }
 
 SettingsWindow* SettingsWindow::showWindow()
 {
     SettingsWindow* window = get();
-    if (!window->isVisible() && !window->m_loadError.isNull()) {
-        window->load(); // the database may be readable again
+    if (!window->isVisible() && !CurrentSettings::get().readError().isNull()) {
+        window->load(true); // the database may be readable again
     }
-    if (!window->m_loadError.isNull()) {
-        MessageBox::warning(window, QStringLiteral("无法读取设置。\n原因：") + window->m_loadError);
+    if (const QString error = CurrentSettings::get().readError(); !error.isNull()) {
+        MessageBox::warning(window, QStringLiteral("无法读取设置。\n原因：") + error);
     }
-    window->show();
-    window->raise();
-    window->activateWindow();
+    bringToFront(window);
     return window;
+}
+
+SettingsWindow::~SettingsWindow()
+{
+    // A window deleted without closing takes its copy along, too.
+    if (s_instance == this) {
+        CurrentSettings::drop();
+    }
 }
 
 SettingsWindow* SettingsWindow::loaded()
@@ -65,6 +73,7 @@ SettingsWindow::SettingsWindow(QWidget* parent) : QDialog(parent)
     buildPasswordFrame();
     buildMarginFrame();
     buildFolderFrame();
+    mirrorIntoCopy();
 
     m_saveButton = named(new QPushButton(QStringLiteral("保 存"), this), "Command2");
     twips::place(m_saveButton, 2460, 4260, 1035, 375);
@@ -132,28 +141,40 @@ void SettingsWindow::buildFolderFrame()
     m_browseButton = named(new QPushButton(QStringLiteral("浏览"), m_folderFrame), "Command1");
     twips::place(m_browseButton, 3540, 360, 795, 375);
     connect(m_browseButton, &QPushButton::clicked, this, &SettingsWindow::browseForFolder);
-    connect(m_backupFolderBox, &QLineEdit::textEdited, this, [this] { m_folderTyped = true; });
+    connect(m_backupFolderBox, &QLineEdit::textEdited, this, [this] {
+        if (s_instance == this) {
+            CurrentSettings::folderTyped();
+        }
+    });
 }
 
-void SettingsWindow::load()
+void SettingsWindow::load(bool fresh)
 {
     twips::centreOnScreen(this);
-    Settings settings;
-    QString error;
-    m_folderTyped = false;
-    if (SettingsStore::read(settings, &error)) {
-        m_loadError = QString();
-        m_backupFolderBox->setText(settings.folder);
-        m_leftMarginBox->setText(settings.leftMargin);
-        m_topMarginBox->setText(settings.topMargin);
-    } else {
-        // No invented values: with the record unreadable there is no folder
-        // and the margins count as 0.
-        m_loadError = error.isEmpty() ? QStringLiteral("数据库操作失败。") : error;
-        m_backupFolderBox->clear();
-        m_leftMarginBox->clear();
-        m_topMarginBox->clear();
-    }
+    const CurrentSettings& settings = fresh ? CurrentSettings::reload() : CurrentSettings::get();
+    m_backupFolderBox->setText(settings.backupFolder());
+    m_leftMarginBox->setText(settings.leftMarginText());
+    m_topMarginBox->setText(settings.topMarginText());
+}
+
+// What is typed into the loaded window is the program's copy at once.
+void SettingsWindow::mirrorIntoCopy()
+{
+    const auto mirror = [this](QLineEdit* box, void (*set)(const QString&)) {
+        connect(box, &QLineEdit::textChanged, this, [this, set](const QString& text) {
+            if (s_instance == this) {
+                set(text);
+            }
+        });
+    };
+    mirror(m_backupFolderBox, &CurrentSettings::setBackupFolder);
+    mirror(m_leftMarginBox, &CurrentSettings::setLeftMarginText);
+    mirror(m_topMarginBox, &CurrentSettings::setTopMarginText);
+}
+
+QString SettingsWindow::loadError() const
+{
+    return CurrentSettings::get().loadError();
 }
 
 QString SettingsWindow::backupFolder() const
@@ -180,7 +201,7 @@ void SettingsWindow::browseForFolder()
     // No trailing separator, except for a root.
     const QString path = QDir::toNativeSeparators(QDir::cleanPath(chosen));
     m_backupFolderBox->setText(path);
-    m_folderTyped = true;
+    CurrentSettings::folderTyped();
     m_backupFolderBox->setCursorPosition(int(path.size()));
     m_backupFolderBox->setFocus();
 }
@@ -248,6 +269,7 @@ void SettingsWindow::closeEvent(QCloseEvent* event)
     // reader loads a fresh one from the table.
     if (s_instance == this) {
         s_instance.clear();
+        CurrentSettings::drop();
     }
     event->accept();
 }

@@ -1,9 +1,9 @@
 #pragma once
-// The settings window "综合设置". Its backup folder and its left and top
-// margin boxes are the program's in-memory copy of the settings record:
-// reading them through get() loads the window hidden, what is typed into an
-// open window counts at once, saved or not, and unloading the window (save,
-// exit, password change, close) drops the copy.
+// The settings window "综合设置". While it is loaded, its backup folder and
+// its left and top margin boxes are the program's in-memory copy of the
+// settings record (CurrentSettings): what is typed into it counts at once,
+// saved or not, and unloading the window (save, exit, password change,
+// close) drops the copy.
 #include <QDialog>
 #include <QPointer>
 
@@ -24,6 +24,7 @@ public:
     static SettingsWindow* showWindow();
     // The loaded window or null.
     static SettingsWindow* loaded();
+    ~SettingsWindow() override;
 
     QString backupFolder() const;
     QString leftMarginText() const;
@@ -33,7 +34,7 @@ public:
     // null again once the operator has typed or chosen a backup folder in
     // the window: that folder is then the window's copy, saved or not, and
     // the backup on close goes by it.
-    QString loadError() const { return m_folderTyped ? QString() : m_loadError; }
+    QString loadError() const;
 
     // 浏览: picks the backup folder in the platform's folder browser.
     void browseForFolder();
@@ -64,8 +65,10 @@ private:
     void buildPasswordFrame();
     void buildMarginFrame();
     void buildFolderFrame();
-    // Centres the window and fills the boxes from the settings record.
-    void load();
+    // Centres the window and fills the boxes from the program's copy of the
+    // settings record, read from the table afresh when `fresh`.
+    void load(bool fresh = false);
+    void mirrorIntoCopy();
 
     // 数据备份文件夹
     QGroupBox* m_folderFrame = nullptr;
@@ -87,8 +90,6 @@ private:
     QPushButton* m_saveButton = nullptr;
     QPushButton* m_exitButton = nullptr;
 
-    QString m_loadError;
-    bool m_folderTyped = false; // since the last load
     static QPointer<SettingsWindow> s_instance;
 };
 

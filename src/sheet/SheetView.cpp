@@ -1,5 +1,6 @@
 #include "SheetView.h"
 
+#include "record/SheetText.h"
 #include "record/ValueFlags.h"
 #include "ui/Twips.h"
 

@@ -1,37 +1,33 @@
-// Closing the main window: the day's backup, then the end of the program.
-#include "MainWindow.h"
-#include "backup/Backup.h"
-#include "backup/ProgressWindow.h"
+#include "CloseBackup.h"
+
+#include "Backup.h"
+#include "ProgressWindow.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
-#include "drafts/SheetDrafts.h"
-#include "settings/SettingsWindow.h"
+#include "settings/CurrentSettings.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
-#include "ui/ProgramEnd.h"
 
-#include <QCloseEvent>
 #include <QCoreApplication>
 
 namespace brenvoll {
 
-namespace {
 // Backs the database and the program up into today's folder of the backup
-// folder (the settings window's copy, typed or saved; the home folder when it
-// is empty); the operator hears once what could not be copied.
-void backUp()
+// folder (the program's copy of the settings, typed or saved; the home
+// folder when it is empty); the operator hears once what could not be copied.
+void backUpOnClose()
 {
-    const SettingsWindow* settings = SettingsWindow::get();
+    const CurrentSettings& settings = CurrentSettings::get();
     QStringList failures;
-    if (!settings->loadError().isNull()) {
+    if (!settings.loadError().isNull()) {
         failures << QStringLiteral("无法读取备份文件夹的设置（%1），数据库和程序文件都没有备份。")
-                        .arg(settings->loadError());
+                        .arg(settings.loadError());
     } else {
         // With a server, the file names where this workstation keeps its drafts.
         const QString database = Database::isOpen() && !Database::filePath().isEmpty()
                                      ? Database::filePath()
                                      : databasePath(programFolder());
-        const Backup::Job job = Backup::prepare(settings->backupFolder(), Clock::today(), database,
+        const Backup::Job job = Backup::prepare(settings.backupFolder(), Clock::today(), database,
                                                 QCoreApplication::applicationFilePath());
         failures = job.failures;
         // A database of many years takes seconds: the operator sees it go on.
@@ -44,17 +40,6 @@ void backUp()
     if (!failures.isEmpty()) {
         MessageBox::warning(nullptr, Backup::failureMessage(failures));
     }
-}
-} // namespace
-
-void MainWindow::closeEvent(QCloseEvent* event)
-{
-    hide();
-    // The unsaved sheet is kept, and the drafts file is whole for the backup.
-    m_drafts->closeCleanly();
-    backUp();
-    event->accept();
-    endProgram();
 }
 
 } // namespace brenvoll

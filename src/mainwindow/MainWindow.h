@@ -2,7 +2,7 @@
 // The main window: search panel and result list on the left, the phrase panel
 // below them, and the examination sheet on its A4 page in the grey viewport.
 #include "record/FieldMap.h"
-#include "record/RecordKey.h"
+#include "record/RecordSaver.h"
 #include "record/RecordStore.h"
 
 #include <QMainWindow>
@@ -116,10 +116,6 @@ private:
     // A fresh key into the key box, or an empty box and a message when no
     // key could be told free.
     void issueKey();
-    // Writes the sheet's record: a new sheet's is added (under the next free
-    // key when its key was taken meanwhile), a loaded one is overwritten only
-    // as the operator decides when another workstation changed or deleted it.
-    bool writeRecord(ExamRecord& record, QString* error);
     int px(double twips) const;
     // A new sheet started from the stored record `key`; nothing changes when
     // it cannot be read.
@@ -145,10 +141,9 @@ private:
     SheetEntry* m_entry = nullptr;
     PhrasePanel* m_phrasePanel = nullptr;
     SheetDrafts* m_drafts = nullptr;
-    KeyIssuer m_keys;
-    QString m_keyError;                 // why the key box is empty
-    std::optional<ExamRecord> m_loaded; // the stored record as the sheet last loaded or saved it
-    bool m_restoringSelection = false;  // a selection change that loads nothing
+    RecordSaver m_saver; // the save policy, the key issuing and the record as last loaded or saved
+    QString m_keyError;  // why the key box is empty
+    bool m_restoringSelection = false; // a selection change that loads nothing
 };
 
 } // namespace brenvoll

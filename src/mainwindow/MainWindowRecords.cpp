@@ -1,6 +1,5 @@
 // Search, load, save, new record and delete on the main window.
 #include "MainWindow.h"
-#include "base/Clock.h"
 #include "drafts/DraftsWindow.h"
 #include "drafts/SheetDrafts.h"
 #include "record/DateRules.h"
@@ -61,7 +60,7 @@ void MainWindow::loadSelectedRecord()
     if (RecordStore::load(key, record, &error)) {
         const SheetDrafts::Replacement loading(*m_drafts);
         m_sheet->setRecord(record);
-        m_loaded = record;
+        m_saver.setLoaded(record);
         return;
     }
     // The sheet keeps the record it showed; a highlighted line of another
@@ -120,12 +119,31 @@ void MainWindow::saveRecord()
     }
     ExamRecord record = m_sheet->record();
     record[Field::ExamDate] = *date;
-    QString error;
-    if (!writeRecord(record, &error)) {
-        if (!error.isEmpty()) {
-            MessageBox::warning(this, QStringLiteral("记录没有保存：") + error);
+    const RecordSaver::Outcome outcome = m_saver.save(record, [this](RecordSaver::Question question) {
+        return MessageBox::askYesNo(this, question == RecordSaver::Question::ChangedElsewhere
+                                              ? QStringLiteral("此记录已被其他工作站修改。是否覆盖？")
+                                              : QStringLiteral("此记录已被其他工作站删除。是否重新保存？"));
+    });
+    switch (outcome.status) {
+    case RecordSaver::Status::Saved:
+        break;
+    case RecordSaver::Status::Declined:
+        return;
+    case RecordSaver::Status::NoKey:
+        box(Field::Key)->clear();
+        m_keyError = outcome.error;
+        MessageBox::warning(this, kKeyMessage + outcome.error);
+        return;
+    case RecordSaver::Status::Failed:
+        if (!outcome.error.isEmpty()) {
+            MessageBox::warning(this, QStringLiteral("记录没有保存：") + outcome.error);
         }
         return;
+    }
+    // A new sheet whose key another workstation took was saved under the
+    // next free one: the sheet shows it.
+    if (box(Field::Key)->text() != m_saver.stored()->key()) {
+        box(Field::Key)->setText(m_saver.stored()->key());
     }
     m_drafts->saved();
     // Show every record of the saved day, the saved one among them.
@@ -135,47 +153,12 @@ void MainWindow::saveRecord()
     m_fromDate->setText(*date);
     m_toDate->setText(*date);
     ResultLines lines;
+    QString error;
     if (!RecordStore::listDay(*date, lines, &error)) {
         MessageBox::warning(this, QStringLiteral("记录已保存，但无法刷新列表：") + error);
         return;
     }
     m_results->setLines(std::move(lines));
-}
-
-bool MainWindow::writeRecord(ExamRecord& record, QString* error)
-{
-    using Result = RecordStore::SaveResult;
-    Result result = Result::Failed;
-    if (m_loaded && m_loaded->key() == record.key()) {
-        result = RecordStore::update(*m_loaded, record, error);
-        if (result == Result::ChangedElsewhere) {
-            if (!MessageBox::askYesNo(this, QStringLiteral("此记录已被其他工作站修改。是否覆盖？"))) {
-                return false;
-            }
-            result = RecordStore::save(record, error) ? Result::Saved : Result::Failed;
-        } else if (result == Result::DeletedElsewhere) {
-            if (!MessageBox::askYesNo(this, QStringLiteral("此记录已被其他工作站删除。是否重新保存？"))) {
-                return false;
-            }
-            result = RecordStore::save(record, error) ? Result::Saved : Result::Failed;
-        }
-    } else {
-        // Another workstation may have stored a record under this key since
-        // it was issued: the sheet takes the next free one.
-        while ((result = RecordStore::insert(record, error)) == Result::KeyTaken) {
-            issueKey();
-            if (box(Field::Key)->text().isEmpty()) {
-                error->clear(); // issueKey() told the operator
-                return false;
-            }
-            record[Field::Key] = box(Field::Key)->text();
-        }
-    }
-    if (result != Result::Saved) {
-        return false;
-    }
-    m_loaded = RecordStore::asStored(record);
-    return true;
 }
 
 void MainWindow::newRecord()
@@ -198,7 +181,7 @@ void MainWindow::newRecord()
 void MainWindow::issueKey()
 {
     QString error;
-    const auto key = m_keys.tryIssue(Clock::now(), &RecordStore::isStored, &error);
+    const auto key = m_saver.issueKey(&error);
     box(Field::Key)->setText(key.value_or(QString()));
     m_keyError = key ? QString() : error;
     if (!key) {

@@ -2,6 +2,7 @@
 // window's save, browse and password change, on a real copy of the database.
 #include "TabStops.h"
 #include "TestSupport.h"
+#include "settings/CurrentSettings.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
 #include "storage/Database.h"
@@ -68,6 +69,7 @@ private slots:
     void cleanup()
     {
         delete SettingsWindow::loaded();
+        CurrentSettings::drop();
         flushDeletes();
         m_folder.reset();
     }
@@ -115,6 +117,45 @@ private slots:
         QCOMPARE(SettingsStore::marginTwips(SettingsWindow::get()->leftMarginText()),
                  double(float(15 * 56.7)));
         QCOMPARE(SettingsStore::marginTwips(SettingsWindow::get()->topMarginText()), 0.0);
+    }
+
+    // Printing, the backup and restore read the copy without loading the
+    // window; the window, once loaded, edits that same copy.
+    void copyReadWithoutTheWindow()
+    {
+        CurrentSettings::drop();
+        QCOMPARE(CurrentSettings::get().backupFolder(), QStringLiteral("/备份/体检"));
+        QCOMPARE(CurrentSettings::get().leftMarginTwips(), SettingsStore::marginTwips(QStringLiteral("12")));
+        QVERIFY(!SettingsWindow::loaded());
+        store(QStringLiteral("864"), QStringLiteral("/else"), QStringLiteral("1"), QStringLiteral("2"));
+        QCOMPARE(CurrentSettings::get().topMarginText(), QStringLiteral("20"));
+
+        SettingsWindow* window = SettingsWindow::showWindow();
+        QCOMPARE(window->topMarginBox()->text(), QStringLiteral("20"));
+        window->topMarginBox()->setText(QStringLiteral("7"));
+        QCOMPARE(CurrentSettings::get().topMarginText(), QStringLiteral("7"));
+        QTest::mouseClick(window->exitButton(), Qt::LeftButton);
+        QVERIFY(!CurrentSettings::isLoaded());
+        QCOMPARE(CurrentSettings::get().topMarginText(), QStringLiteral("2"));
+        QCOMPARE(CurrentSettings::get().backupFolder(), QStringLiteral("/else"));
+    }
+
+    // With the record unreadable the copy has no folder and says why, until
+    // the operator types one: that folder is then the copy's.
+    void folderTypedAfterAFailedRead()
+    {
+        runSql(QStringLiteral("delete from 设置"));
+        QVERIFY(!CurrentSettings::reload().readError().isNull());
+        QVERIFY(!CurrentSettings::get().loadError().isNull());
+        QCOMPARE(CurrentSettings::get().backupFolder(), QString());
+        QCOMPARE(CurrentSettings::get().leftMarginTwips(), 0.0);
+
+        SettingsWindow* window = SettingsWindow::showWindow();
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QTest::keyClicks(window->backupFolderBox(), QStringLiteral("/typed"));
+        QCOMPARE(CurrentSettings::get().loadError(), QString());
+        QCOMPARE(CurrentSettings::get().backupFolder(), QStringLiteral("/typed"));
+        QCOMPARE(window->loadError(), QString());
     }
 
     void readingLoadsHidden()

@@ -37,3 +37,11 @@ if(BRENVOLL_CLANG_FORMAT)
         ${PROJECT_SOURCE_DIR}/tools/*.cpp ${PROJECT_SOURCE_DIR}/bench/*.cpp)
     add_test(NAME clang_format COMMAND ${BRENVOLL_CLANG_FORMAT} --dry-run --Werror ${BRENVOLL_FORMATTED_SOURCES})
 endif()
+
+# Every folder of src/ stands above all that it uses: no include against the
+# layers, no include loop between classes or between folders.
+find_package(Python3 COMPONENTS Interpreter)
+if(Python3_Interpreter_FOUND)
+    add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/check-layers.py
+                                 ${PROJECT_SOURCE_DIR}/src)
+endif()

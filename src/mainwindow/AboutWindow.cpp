@@ -1,6 +1,6 @@
 #include "AboutWindow.h"
 
-#include "MainWindowCommands.h"
+#include "Icons.h"
 #include "base/EncodedText.h"
 #include "ui/MessageBox.h"
 #include "ui/SingleWindow.h"

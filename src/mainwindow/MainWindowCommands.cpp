@@ -5,6 +5,7 @@
 #include "MainWindowCommands.h"
 
 #include "AboutWindow.h"
+#include "Icons.h"
 #include "MainWindow.h"
 #include "MainWindowPrint.h"
 #include "backup/RestoreWindow.h"
@@ -26,18 +27,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-// Resources of a static library are registered by hand.
-static void registerMainWindowResources()
-{
-    Q_INIT_RESOURCE(mainwindow);
-}
-
 namespace brenvoll {
-
-void initIcons()
-{
-    registerMainWindowResources();
-}
 
 namespace {
 

@@ -5,9 +5,6 @@ namespace brenvoll {
 
 class MainWindow;
 
-// Makes the program's icons (":/mainwindow/icons/...") available.
-void initIcons();
-
 // Fills the toolbar band with its buttons and gives the window its menu bar.
 void buildCommands(MainWindow& form);
 

@@ -56,12 +56,12 @@ extern const QString kNoPrinterMessage;
 // the top-left corner of the printable area.
 PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
 
-// Prints what `view` shows now with the margins of the settings window's
-// fields (loading that window hidden if needed).
+// Prints what `view` shows now with the margins of the program's copy of the
+// settings (CurrentSettings).
 PrintOutcome printShownSheet(const SheetView& view);
 
-// The print margins (twips) as the settings window's fields hold them now,
-// typed but unsaved values included (loading that window hidden if needed).
+// The print margins (twips) as the program's copy of the settings holds them
+// now: typed into the settings window, saved or not, or read from 设置.
 struct PrintMargins
 {
     double left = 0;

@@ -18,7 +18,8 @@ class SettingsWindow : public QDialog
 {
     Q_OBJECT
 public:
-    // The loaded window, loading it hidden (fields filled from 设置) if needed.
+    // The loaded window, loading it hidden (boxes filled from the program's copy of
+    // the settings, read from 设置 when there is none) if needed.
     static SettingsWindow* get();
     // Shows the window (loading it if needed) and brings it to the front.
     static SettingsWindow* showWindow();

@@ -45,3 +45,14 @@ if(Python3_Interpreter_FOUND)
     add_test(NAME layers COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/tools/check-layers.py
                                  ${PROJECT_SOURCE_DIR}/src)
 endif()
+
+# The sources of src/ pass the checks in .clang-tidy: tools/tidy.sh checks the
+# files changed in the working tree and in the last commit (all of them with
+# BRENVOLL_TIDY_ALL=1) and fails on any finding.
+find_program(BRENVOLL_CLANG_TIDY NAMES clang-tidy-14 clang-tidy)
+if(BRENVOLL_CLANG_TIDY)
+    add_test(NAME clang_tidy COMMAND bash ${PROJECT_SOURCE_DIR}/tools/tidy.sh ${CMAKE_BINARY_DIR})
+    set_tests_properties(clang_tidy PROPERTIES
+        TIMEOUT 1800
+        ENVIRONMENT "CLANG_TIDY=${BRENVOLL_CLANG_TIDY}")
+endif()

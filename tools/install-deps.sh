@@ -12,7 +12,7 @@ packages=(
     poppler-utils
     python3 python3-xlrd python3-xlwt
     xdg-utils
-    clang-format
+    clang-format clang-tidy
     qt6-svg-dev
     libqt6svg6
     postgresql libpq-dev libqt6sql6-psql

@@ -45,7 +45,7 @@ public:
 
 private:
     char* room(qsizetype bytes);
-    static QByteArrayView text(const char* row, int column);
+    static QByteArrayView text(const char* at, int column);
 
     std::vector<std::unique_ptr<char[]>> m_blocks;
     char* m_next = nullptr; // free space in the last block

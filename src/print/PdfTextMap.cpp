@@ -56,7 +56,7 @@ QByteArray nextLine(const QByteArray& file, qsizetype& pos)
     while (end < file.size() && file[end] != '\r' && file[end] != '\n') {
         ++end;
     }
-    const QByteArray line = file.mid(pos, end - pos).trimmed();
+    QByteArray line = file.mid(pos, end - pos).trimmed();
     pos = end;
     return line;
 }

@@ -42,7 +42,7 @@ QString choosePdfPath(QWidget* parent, const QString& title, const QString& name
     if (chosen.trimmed().isEmpty()) {
         return {};
     }
-    const QString path = withPdfSuffix(chosen);
+    QString path = withPdfSuffix(chosen);
     g_lastFolder = QFileInfo(path).absolutePath();
     if (QFileInfo::exists(path) &&
         !MessageBox::askYesNo(parent, QStringLiteral("文件“%1”已存在，要替换它吗？").arg(shownPath(path)))) {

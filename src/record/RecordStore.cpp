@@ -36,7 +36,7 @@ const QString& upsertSql()
 const QString& insertSql()
 {
     static const QString sql = []() -> QString {
-        const QString upsert = upsertSql();
+        const QString& upsert = upsertSql();
         return upsert.left(upsert.indexOf(QStringLiteral(" on conflict"))) +
                QStringLiteral(" on conflict(序列号) do nothing");
     }();

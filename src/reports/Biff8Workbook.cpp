@@ -245,7 +245,7 @@ private:
         const int cells = ascii ? int(utf8.size()) : decodeUtf8(utf8, m_text);
         const qsizetype length = ascii ? utf8.size() : m_text.size();
         const bool wide = !ascii && needsWideChars(m_text);
-        const int unit = wide ? 2 : 1;
+        const qsizetype unit = wide ? 2 : 1;
         // The header and the first character share a record; a surrogate
         // pair is kept whole.
         if (used() + 3 + 2 * unit > kMaxBody) {

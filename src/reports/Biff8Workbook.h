@@ -25,7 +25,7 @@ constexpr qsizetype kMaxCellUnits = 32767;
 // integer and 15 significant digits). Phone and ID numbers with leading
 // zeros, long digit strings and dates stay text.
 std::optional<double> numberOf(const QString& text);
-std::optional<double> numberOf(QByteArrayView utf8);
+std::optional<double> numberOf(QByteArrayView text);
 
 // Column width in 1/256 of a digit of the default font for text `cells`
 // half-width cells wide (Excel pads 5 pixels to 7-pixel digits).

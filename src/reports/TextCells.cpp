@@ -39,8 +39,8 @@ bool isWideChar(char32_t c)
     if (c >= 0x4E00 && c <= 0x9FFF) {
         return true; // the common Han characters, most of a clinic's text
     }
-    const auto it = std::upper_bound(std::begin(kWide), std::end(kWide), c,
-                                     [](char32_t value, const Range& r) { return value < r.first; });
+    const auto* const it = std::upper_bound(std::begin(kWide), std::end(kWide), c,
+                                            [](char32_t value, const Range& r) { return value < r.first; });
     return it != std::begin(kWide) && c <= std::prev(it)->last;
 }
 

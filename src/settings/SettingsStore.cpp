@@ -125,7 +125,7 @@ double prefixedNumber(QStringView text)
     }
     quint64 value = 0;
     for (qsizetype i = 2; i < text.size(); ++i) {
-        const int digit =
+        const qsizetype digit =
             text[i].unicode() < 128 ? QStringLiteral("0123456789ABCDEF").indexOf(text[i].toUpper()) : -1;
         if (digit < 0 || digit >= base) {
             break;

@@ -121,14 +121,14 @@ public:
     };
     // Runs a read straight on the engine, for results of hundreds of
     // thousands of rows: binds `params` as storable text and hands over each
-    // row until `row` returns false. False with a reason when the file is gone
+    // row until `visit` returns false. False with a reason when the file is gone
     // or the engine fails.
     static bool readRows(const char* sql, const QStringList& params,
-                         const std::function<bool(const Row&)>& row, QString* error = nullptr);
+                         const std::function<bool(const Row&)>& visit, QString* error = nullptr);
     // As above, on the SQLite handle `db` (either connection), without
     // checkFile().
     static bool readRows(::sqlite3* db, const char* sql, const QStringList& params,
-                         const std::function<bool(const Row&)>& row, QString* error = nullptr);
+                         const std::function<bool(const Row&)>& visit, QString* error = nullptr);
 
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.

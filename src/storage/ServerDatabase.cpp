@@ -99,6 +99,7 @@ bool Database::readServerRows(const char* sql, const QStringList& params,
     for (const QString& param : params) {
         values.push_back(storable(param).toUtf8());
     }
+    pointers.reserve(values.size());
     for (const QByteArray& value : values) {
         pointers.push_back(value.constData());
     }

@@ -328,7 +328,10 @@ void MainFrameTest::faceIsAtRestBeforeTheCommand()
 void MainFrameTest::exitEndsTheEventLoopWithoutClosing()
 {
     bool closed = false;
-    connect(m_form, &QObject::destroyed, this, [&closed] { closed = true; });
+    // The connection ends with this function: cleanup() deletes the window
+    // after `closed` is gone.
+    QObject watch;
+    connect(m_form, &QObject::destroyed, &watch, [&closed] { closed = true; });
     QEventLoop loop;
     QTimer::singleShot(0, this, [this] { QTest::mouseClick(cover(6), Qt::LeftButton); });
     QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); });

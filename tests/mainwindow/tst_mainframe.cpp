@@ -22,6 +22,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <memory>
+
 using namespace brenvoll;
 
 namespace {
@@ -93,14 +95,14 @@ private:
     void resizeOuter(int widthTwips, int heightTwips);
     double pageTopPx() const;
 
-    test::TestFolder* m_folder = nullptr;
+    std::unique_ptr<test::TestFolder> m_folder;
     MainWindow* m_form = nullptr;
 };
 
 void MainFrameTest::initTestCase()
 {
     MessageBox::setAnswerMode(true);
-    m_folder = new test::TestFolder;
+    m_folder = std::make_unique<test::TestFolder>();
     QVERIFY(m_folder->isValid());
     QVERIFY(m_folder->open());
 }

@@ -10,6 +10,10 @@ function(brenvoll_add_test name)
     if(NOT ARG_TIMEOUT)
         set(ARG_TIMEOUT 300)
     endif()
+    if(BRENVOLL_SANITIZE)
+        # Sanitized code runs slower; the limit is for a hung test, not a slow one.
+        math(EXPR ARG_TIMEOUT "${ARG_TIMEOUT} * 2")
+    endif()
     set_tests_properties(${name} PROPERTIES
         TIMEOUT ${ARG_TIMEOUT}
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=96;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false")

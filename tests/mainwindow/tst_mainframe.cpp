@@ -22,6 +22,8 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <memory>
+
 using namespace brenvoll;
 
 namespace {
@@ -93,14 +95,14 @@ private:
     void resizeOuter(int widthTwips, int heightTwips);
     double pageTopPx() const;
 
-    test::TestFolder* m_folder = nullptr;
+    std::unique_ptr<test::TestFolder> m_folder;
     MainWindow* m_form = nullptr;
 };
 
 void MainFrameTest::initTestCase()
 {
     MessageBox::setAnswerMode(true);
-    m_folder = new test::TestFolder;
+    m_folder = std::make_unique<test::TestFolder>();
     QVERIFY(m_folder->isValid());
     QVERIFY(m_folder->open());
 }
@@ -328,7 +330,10 @@ void MainFrameTest::faceIsAtRestBeforeTheCommand()
 void MainFrameTest::exitEndsTheEventLoopWithoutClosing()
 {
     bool closed = false;
-    connect(m_form, &QObject::destroyed, this, [&closed] { closed = true; });
+    // The connection ends with this function: cleanup() deletes the window
+    // after `closed` is gone.
+    QObject watch;
+    connect(m_form, &QObject::destroyed, &watch, [&closed] { closed = true; });
     QEventLoop loop;
     QTimer::singleShot(0, this, [this] { QTest::mouseClick(cover(6), Qt::LeftButton); });
     QTimer::singleShot(5000, &loop, [&loop] { loop.exit(1); });

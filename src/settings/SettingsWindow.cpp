@@ -141,11 +141,6 @@ void SettingsWindow::buildFolderFrame()
     m_browseButton = named(new QPushButton(QStringLiteral("浏览"), m_folderFrame), "Command1");
     twips::place(m_browseButton, 3540, 360, 795, 375);
     connect(m_browseButton, &QPushButton::clicked, this, &SettingsWindow::browseForFolder);
-    connect(m_backupFolderBox, &QLineEdit::textEdited, this, [this] {
-        if (s_instance == this) {
-            CurrentSettings::folderTyped();
-        }
-    });
 }
 
 void SettingsWindow::load(bool fresh)
@@ -170,6 +165,11 @@ void SettingsWindow::mirrorIntoCopy()
     mirror(m_backupFolderBox, &CurrentSettings::setBackupFolder);
     mirror(m_leftMarginBox, &CurrentSettings::setLeftMarginText);
     mirror(m_topMarginBox, &CurrentSettings::setTopMarginText);
+    connect(m_backupFolderBox, &QLineEdit::textEdited, this, [this] {
+        if (s_instance == this) {
+            CurrentSettings::folderTyped();
+        }
+    });
 }
 
 QString SettingsWindow::loadError() const

@@ -34,7 +34,10 @@ cd build-sanitize
 # The tests run the tools of this build (their paths are compiled in): make
 # sure those are sanitized too.
 for program in bin/brenvoll-mkdb bin/brenvoll-migrate tests/brenvoll_robustness_helper; do
-    if ! ldd "$program" | grep -q libasan; then
+    # Read the whole list first: with pipefail, grep -q stopping at its first
+    # match could end ldd with SIGPIPE and fail a sanitized build.
+    libraries=$(ldd "$program")
+    if [[ $libraries != *libasan* ]]; then
         echo "$program is not built with the sanitizers" >&2
         exit 1
     fi

@@ -1,5 +1,6 @@
 #include "ValueFlags.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 namespace brenvoll {
@@ -27,6 +28,58 @@ QString withoutBlanks(const QString& text)
         --end;
     }
     return text.mid(begin, end - begin);
+}
+
+bool isBloodPressure(Field field)
+{
+    return field == Field::SystolicPressure || field == Field::DiastolicPressure;
+}
+
+// A laboratory's own flag after a value.
+bool isMark(QChar c)
+{
+    return c == u'↑' || c == u'↓' || c == u'H' || c == u'L' || c == u'h' || c == u'l';
+}
+
+// A unit as compared: letter case, blanks, the sign of multiplication and the
+// power of ten left out ("×10^9/L", "x10^9/l" and "×10^/L" alike).
+QString unitKey(const QString& unit)
+{
+    static const QRegularExpression power(QStringLiteral("\\^\\d*"));
+    QString key = unit.normalized(QString::NormalizationForm_KC).toLower();
+    key.remove(u' ');
+    key.replace(power, QStringLiteral("^"));
+    if (key.startsWith(u'×') || key.startsWith(u'x') || key.startsWith(u'*')) {
+        key.remove(0, 1);
+    }
+    return key;
+}
+
+bool isUnit(const QString& typed, const QString& unit)
+{
+    return !unit.isEmpty() && unitKey(typed) == unitKey(unit);
+}
+
+// A blood pressure against the limit from which it is high: Above when it
+// reaches it, Within when it stays below and for an empty text.
+RangeReading pressureReading(const QString& text, double high)
+{
+    if (withoutBlanks(text).isEmpty()) {
+        return RangeReading::Within;
+    }
+    const auto value = readLabValue(text, QStringLiteral("mmHg"));
+    if (!value) {
+        return RangeReading::Unreadable;
+    }
+    switch (value->bound) {
+    case LabValue::Bound::Exact:
+        return value->number >= high ? RangeReading::Above : RangeReading::Within;
+    case LabValue::Bound::Above:
+        return value->number >= high ? RangeReading::Above : RangeReading::Unreadable;
+    case LabValue::Bound::Below:
+        return value->number <= high ? RangeReading::Within : RangeReading::Unreadable;
+    }
+    return RangeReading::Unreadable;
 }
 
 bool isPositive(const QString& text)
@@ -65,34 +118,99 @@ std::optional<double> sheetNumber(const QString& text)
     return digits.toDouble();
 }
 
-bool hasValueCheck(Field field)
+std::optional<LabValue> readLabValue(const QString& text, const QString& unit)
 {
-    return field == Field::SystolicPressure || field == Field::DiastolicPressure || isUrineTest(field) ||
-           FieldMap::referenceRange(field).has_value();
+    QString rest = text.normalized(QString::NormalizationForm_KC).trimmed();
+    LabValue value;
+    if (rest.startsWith(u'<') || rest.startsWith(u'>')) {
+        value.bound = rest.startsWith(u'<') ? LabValue::Bound::Below : LabValue::Bound::Above;
+        rest = rest.mid(1).trimmed();
+    }
+    qsizetype digits = 0;
+    while (digits < rest.size() && ((rest[digits] >= u'0' && rest[digits] <= u'9') || rest[digits] == u'.')) {
+        ++digits;
+    }
+    const auto number = sheetNumber(rest.first(digits));
+    if (!number) {
+        return std::nullopt;
+    }
+    value.number = *number;
+    rest = rest.mid(digits).trimmed();
+    const auto unitOrNothing = [&unit](const QString& part) { return part.isEmpty() || isUnit(part, unit); };
+    if (unitOrNothing(rest)) {
+        return value;
+    }
+    if (isMark(rest.front()) && unitOrNothing(rest.mid(1).trimmed())) {
+        return value;
+    }
+    if (isMark(rest.back()) && unitOrNothing(rest.chopped(1).trimmed())) {
+        return value;
+    }
+    return std::nullopt;
 }
 
-QString valueFlag(Field field, const QString& text)
+std::optional<RangeReading> readAgainstRange(const QString& text, const ReferenceRange& range)
+{
+    if (withoutBlanks(text).isEmpty()) {
+        return std::nullopt;
+    }
+    const auto value = readLabValue(text, range.unit);
+    if (!value) {
+        return RangeReading::Unreadable;
+    }
+    const double x = value->number;
+    switch (value->bound) {
+    case LabValue::Bound::Exact:
+        return x > range.high  ? RangeReading::Above
+               : x < range.low ? RangeReading::Below
+                               : RangeReading::Within;
+    case LabValue::Bound::Above:
+        return x >= range.high ? RangeReading::Above : RangeReading::Unreadable;
+    case LabValue::Bound::Below:
+        if (x <= range.low) {
+            return RangeReading::Below;
+        }
+        return range.low <= 0 && x <= range.high ? RangeReading::Within : RangeReading::Unreadable;
+    }
+    return RangeReading::Unreadable;
+}
+
+bool hasValueCheck(Field field)
+{
+    return isBloodPressure(field) || isUrineTest(field) || FieldMap::referenceRange(field).has_value();
+}
+
+ValueFlag valueFlag(Field field, const QString& text)
 {
     if (isUrineTest(field)) {
-        return isPositive(text) ? QStringLiteral("阳性") : QString();
+        return isPositive(text) ? ValueFlag{ValueFlag::Kind::Outstanding, QStringLiteral("阳性")}
+                                : ValueFlag{};
     }
-    const auto value = sheetNumber(text);
-    if (!value) {
-        return {};
-    }
-    if (field == Field::SystolicPressure || field == Field::DiastolicPressure) {
+    const ValueFlag unreadable{ValueFlag::Kind::Unreadable, QStringLiteral("无法判断是否超出参考范围")};
+    if (isBloodPressure(field)) {
         const double high = field == Field::SystolicPressure ? kHighSystolic : kHighDiastolic;
-        return *value >= high ? QStringLiteral("血压偏高") : QString();
+        switch (pressureReading(text, high)) {
+        case RangeReading::Above:
+            return {ValueFlag::Kind::Outstanding, QStringLiteral("血压偏高")};
+        case RangeReading::Unreadable:
+            return unreadable;
+        default:
+            return {};
+        }
     }
     const auto& range = FieldMap::referenceRange(field);
     if (!range) {
         return {};
     }
-    if (*value > range->high) {
-        return QStringLiteral("高于参考范围 ") + range->text;
-    }
-    if (*value < range->low) {
-        return QStringLiteral("低于参考范围 ") + range->text;
+    switch (readAgainstRange(text, *range).value_or(RangeReading::Within)) {
+    case RangeReading::Above:
+        return {ValueFlag::Kind::Outstanding, QStringLiteral("高于参考范围 ") + range->text};
+    case RangeReading::Below:
+        return {ValueFlag::Kind::Outstanding, QStringLiteral("低于参考范围 ") + range->text};
+    case RangeReading::Unreadable:
+        return unreadable;
+    case RangeReading::Within:
+        break;
     }
     return {};
 }

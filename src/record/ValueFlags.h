@@ -1,8 +1,30 @@
 #pragma once
 // Values that call for the examiner's attention: a laboratory value outside
 // the reference range its caption prints, a high blood pressure, a positive
-// urine test. They are pointed out on screen only; the record and the printed
-// sheet hold the text as typed.
+// urine test; and values that cannot be checked, so that an unchecked value
+// is never taken for a normal one. They are pointed out on screen only; the
+// record and the printed sheet hold the text as typed.
+//
+// How a laboratory value is read (readLabValue), blanks around each part
+// ignored, half- and full-width characters alike:
+// - a number: digits with at most one decimal point ("12.5", "１２．５");
+// - before it, "<" or ">" where the instrument only says the value lies below
+//   or above what it can measure ("<0.1", ">33.3");
+// - after it, the mark of the laboratory's own flag, an arrow or H or L
+//   ("12.5↑", "12.5H", "3.1L"), and the unit, when it is the unit the caption
+//   prints ("12.5 mmol/L", "12.5 mmol/L↑"; letter case, blanks, "x" or "*" for
+//   "×" and the power of ten after "10^" do not matter). The laboratory's mark
+//   is read past: the number is judged against the sheet's own range.
+// Any other text, or a number in another unit, is not a value.
+//
+// How a value compares with a range low-high (readAgainstRange):
+// - a number: above when over high, below when under low, else within;
+// - ">x" is above when x is high or more (">33.3" against 0-30), and cannot
+//   be judged otherwise (">3" against 0-30 may lie within or above);
+// - "<x" is below when x is low or less; within when the range starts at 0
+//   and x is at most high, as a laboratory value is never negative ("<0.1"
+//   against 0-1.8); it cannot be judged otherwise;
+// - a text that is not a value cannot be judged.
 #include "FieldMap.h"
 
 #include <QString>
@@ -15,11 +37,54 @@ namespace brenvoll {
 // point ("." or "．"), blanks around them ignored. None for any other text.
 std::optional<double> sheetNumber(const QString& text);
 
+// A laboratory value as typed.
+struct LabValue
+{
+    enum class Bound
+    {
+        Exact,
+        Below, // "<x": the value lies below x
+        Above, // ">x": the value lies above x
+    };
+    double number = 0;
+    Bound bound = Bound::Exact;
+    bool operator==(const LabValue&) const = default;
+};
+
+// The value `text` holds as a laboratory value in `unit` (the unit its
+// caption prints; empty accepts no unit); none when it holds none.
+std::optional<LabValue> readLabValue(const QString& text, const QString& unit);
+
+enum class RangeReading
+{
+    Within,
+    Above,
+    Below,
+    Unreadable, // not a value, or one that the range cannot judge
+};
+
+// How `text`, typed into a box whose caption prints `range`, compares with it;
+// none for an empty text (blanks only). Counting values follows this reading.
+std::optional<RangeReading> readAgainstRange(const QString& text, const ReferenceRange& range);
+
 // Whether the text of box `field` is ever looked at.
 bool hasValueCheck(Field field);
 
-// Why the text of box `field` stands out ("高于参考范围 4.0-10.0",
-// "低于参考范围 4.0-10.0", "血压偏高", "阳性"); empty when it does not.
-QString valueFlag(Field field, const QString& text);
+// What the text of a box calls for.
+struct ValueFlag
+{
+    enum class Kind
+    {
+        None,
+        Outstanding, // outside its range, a high blood pressure, a positive test
+        Unreadable,  // a text in a box of numbers that cannot be checked
+    };
+    Kind kind = Kind::None;
+    // Why ("高于参考范围 4.0-10.0", "低于参考范围 4.0-10.0", "血压偏高", "阳性",
+    // "无法判断是否超出参考范围"); empty for None.
+    QString reason;
+};
+
+ValueFlag valueFlag(Field field, const QString& text);
 
 } // namespace brenvoll

@@ -17,6 +17,8 @@ namespace {
 
 const QColor kBoxText(0, 0, 255);
 const QColor kFlaggedText(Qt::red);
+// A value in a box of numbers that cannot be checked against its range.
+const QColor kUncheckedText(Qt::darkGray);
 
 // One ruling line of the sheet (Line1): a thin solid stroke.
 class SheetLine : public QWidget
@@ -160,14 +162,16 @@ void SheetView::setRecord(const ExamRecord& record)
 void SheetView::showValueFlag(Field field)
 {
     QLineEdit* edit = box(field);
-    const QString flag = valueFlag(field, edit->text());
-    const QColor colour = flag.isEmpty() ? kBoxText : kFlaggedText;
+    const ValueFlag flag = valueFlag(field, edit->text());
+    const QColor colour = flag.kind == ValueFlag::Kind::Outstanding  ? kFlaggedText
+                          : flag.kind == ValueFlag::Kind::Unreadable ? kUncheckedText
+                                                                     : kBoxText;
     if (edit->palette().color(QPalette::Text) != colour) {
         QPalette palette = edit->palette();
         palette.setColor(QPalette::Text, colour);
         edit->setPalette(palette);
     }
-    edit->setToolTip(flag);
+    edit->setToolTip(flag.reason);
 }
 
 void SheetView::setTitle(const QString& title)

@@ -41,8 +41,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Red text and a tooltip while a box holds a value that stands out;
-    // the designed blue otherwise.
+    // Red text and a tooltip while a box holds a value that stands out, grey
+    // text and a tooltip while it holds one that cannot be checked; the
+    // designed blue otherwise.
     void showValueFlag(Field field);
 
     QLabel* m_title = nullptr;

@@ -127,29 +127,82 @@ private slots:
     }
 
     // Typed or loaded, a number outside its caption's range, a high blood
-    // pressure or a positive urine test shows red with its reason; any other
-    // text stays blue.
+    // pressure or a positive urine test shows red with its reason; a text in
+    // a box of numbers that is no number shows grey with the reason that it
+    // went unchecked; any other text stays blue.
     void outstandingValuesAreRedWithAReason()
     {
         const QString above = QStringLiteral("高于参考范围 4.0-10.0");
         const QString high = QStringLiteral("血压偏高");
         const QString positive = QStringLiteral("阳性");
-        const std::tuple<Field, const char16_t*, QString> cases[] = {
-            {Field::WhiteCells, u"4.0", {}},
-            {Field::WhiteCells, u"10", {}},
-            {Field::WhiteCells, u"10.01", above},
-            {Field::WhiteCells, u"3.99", QStringLiteral("低于参考范围 4.0-10.0")},
-            {Field::WhiteCells, u" １２．５", above},
-            {Field::WhiteCells, u"12.5.1", {}},
-            {Field::WhiteCells, u"偏高", {}},
-            {Field::Hdl, u"1.81", QStringLiteral("高于参考范围 1.04-1.8")},
-            {Field::UreaNitrogen, u"3.1", QStringLiteral("低于参考范围 3.2-7.1")},
-            {Field::SystolicPressure, u"140", high},
-            {Field::SystolicPressure, u"139", {}},
-            {Field::DiastolicPressure, u"90", high},
-            {Field::UrineProtein, u"++", positive},
-            {Field::UrineSugar, u"阳性", positive},
-            {Field::UrineKetones, u"-", {}}};
+        checkFlags({{Field::WhiteCells, u"4.0", {}},
+                    {Field::WhiteCells, u"10", {}},
+                    {Field::WhiteCells, u"10.01", above},
+                    {Field::WhiteCells, u"3.99", QStringLiteral("低于参考范围 4.0-10.0")},
+                    {Field::WhiteCells, u" １２．５", above},
+                    {Field::WhiteCells, u"12.5.1", kUnchecked},
+                    {Field::WhiteCells, u"偏高", kUnchecked},
+                    {Field::Hdl, u"1.81", QStringLiteral("高于参考范围 1.04-1.8")},
+                    {Field::UreaNitrogen, u"3.1", QStringLiteral("低于参考范围 3.2-7.1")},
+                    {Field::SystolicPressure, u"140", high},
+                    {Field::SystolicPressure, u"139", {}},
+                    {Field::DiastolicPressure, u"90", high},
+                    {Field::UrineProtein, u"++", positive},
+                    {Field::UrineSugar, u"阳性", positive},
+                    {Field::UrineKetones, u"-", {}}});
+    }
+
+    // A value as laboratories print it is read: "<" or ">" before the number,
+    // an arrow, H or L, or the caption's unit after it; a bound is judged
+    // only where the range decides it. What is still no value shows grey.
+    void markedValuesAreReadAndTheRestShowUnchecked()
+    {
+        const QString glucoseHigh = QStringLiteral("高于参考范围 3.8-6.1");
+        const QString glucoseLow = QStringLiteral("低于参考范围 3.8-6.1");
+        checkFlags({{Field::FastingGlucose, u">33.3", glucoseHigh},
+                    {Field::FastingGlucose, u"＞ 33.3", glucoseHigh},
+                    {Field::FastingGlucose, u"12.5↑", glucoseHigh},
+                    {Field::FastingGlucose, u"12.5H", glucoseHigh},
+                    {Field::FastingGlucose, u"12.5 mmol/L", glucoseHigh},
+                    {Field::FastingGlucose, u"12.5ｍｍｏｌ／ｌ ↑", glucoseHigh},
+                    {Field::FastingGlucose, u"3.0L", glucoseLow},
+                    {Field::FastingGlucose, u"3.0 ↓", glucoseLow},
+                    {Field::FastingGlucose, u"5.0H", {}}, // the sheet's range decides
+                    {Field::FastingGlucose, u"<3.5", glucoseLow},
+                    {Field::FastingGlucose, u"<5", kUnchecked},
+                    {Field::FastingGlucose, u"12.5 mg/dL", kUnchecked}, // another unit
+                    {Field::FastingGlucose, u"12.5↑↑", kUnchecked},
+                    {Field::FastingGlucose, u"未查", kUnchecked},
+                    {Field::FastingGlucose, u"   ", {}},
+                    {Field::Alt, u">40", QStringLiteral("高于参考范围 0-40")},
+                    {Field::Alt, u">3", kUnchecked}, // within or above
+                    {Field::Alt, u"<50", kUnchecked},
+                    {Field::Triglycerides, u"<0.1", {}}, // never negative, so within
+                    {Field::WhiteCells, u"12.5 ×10^9/L", QStringLiteral("高于参考范围 4.0-10.0")},
+                    {Field::SystolicPressure, u"150↑", QStringLiteral("血压偏高")},
+                    {Field::SystolicPressure, u"150 mmHg", QStringLiteral("血压偏高")},
+                    {Field::DiastolicPressure, u"约85", kUnchecked},
+                    {Field::UrineSugar, u"阴性", {}},
+                    {Field::Name, u">33.3", {}}});
+
+        // The reading the counting of values shares, widget-free.
+        const ReferenceRange range{3.8, 6.1, QStringLiteral("mmol/L"), QStringLiteral("3.8-6.1")};
+        QVERIFY(readAgainstRange(QStringLiteral(">6.1"), range) == RangeReading::Above);
+        QVERIFY(readAgainstRange(QStringLiteral("<3.8"), range) == RangeReading::Below);
+        QVERIFY(readAgainstRange(QStringLiteral("6.1 mmol/L"), range) == RangeReading::Within);
+        QVERIFY(readAgainstRange(QStringLiteral("mmol/L"), range) == RangeReading::Unreadable);
+        QVERIFY(!readAgainstRange(QString(), range));
+        QVERIFY(readLabValue(QStringLiteral("< 0.1"), {}) == (LabValue{0.1, LabValue::Bound::Below}));
+        QVERIFY(!readLabValue(QStringLiteral("0.1U/L"), {}));
+    }
+
+private:
+    const QString kUnchecked = QStringLiteral("无法判断是否超出参考范围");
+
+    // Each text, typed and loaded, shows its reason as tooltip: red for a
+    // value that stands out, grey for one that went unchecked, blue else.
+    void checkFlags(std::initializer_list<std::tuple<Field, const char16_t*, QString>> cases)
+    {
         SheetView sheet;
         for (const auto& [field, typed, reason] : cases) {
             QLineEdit* box = sheet.box(field);
@@ -165,8 +218,11 @@ private slots:
                     input.setCommitString(text);
                     QApplication::sendEvent(box, &input);
                 }
-                QVERIFY2(box->text() == text && box->toolTip() == reason, qPrintable(text));
-                const QColor colour = reason.isEmpty() ? QColor(0, 0, 255) : QColor(Qt::red);
+                QVERIFY2(box->text() == text && box->toolTip() == reason,
+                         qPrintable(text + QStringLiteral(": ") + box->toolTip()));
+                const QColor colour = reason.isEmpty()       ? QColor(0, 0, 255)
+                                      : reason == kUnchecked ? QColor(Qt::darkGray)
+                                                             : QColor(Qt::red);
                 QVERIFY2(box->palette().color(QPalette::Text) == colour, qPrintable(text));
             }
         }

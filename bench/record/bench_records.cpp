@@ -70,8 +70,8 @@ double shellMs(const QString& db, const QString& sql)
 QString shellSql(const QString& name, const QString& from, const QString& to)
 {
     QString sql = QStringLiteral("select 姓名, 日期, 序列号 from 档案 where ") +
-                  Database::containsText(QStringLiteral("姓名")) + QStringLiteral(" and ") +
-                  Database::containsText(QStringLiteral("地址")) +
+                  Database::containsText(QStringLiteral("coalesce(姓名, '')")) + QStringLiteral(" and ") +
+                  Database::containsText(QStringLiteral("coalesce(地址, '')")) +
                   QStringLiteral(" and 日期 between ? and ? order by 序列号 desc");
     for (const QString& value : {name, QString(), from, to}) {
         sql.replace(sql.indexOf(u'?'), 1, u'\'' + value + u'\'');

@@ -72,9 +72,12 @@ RecordSearch::SearchError RecordSearch::search(const SearchFilter& filter, Resul
         }
         return SearchError::Database;
     }
-    const QByteArray matches = (Database::containsText(QStringLiteral("姓名")) + QStringLiteral(" and ") +
-                                Database::containsText(QStringLiteral("地址")) + QStringLiteral(" and "))
-                                   .toUtf8();
+    // A name or address written as null by another program is the empty
+    // text: it never hides a record from a filter that the empty text meets.
+    const QByteArray matches =
+        (Database::containsText(QStringLiteral("coalesce(姓名, '')")) + QStringLiteral(" and ") +
+         Database::containsText(QStringLiteral("coalesce(地址, '')")) + QStringLiteral(" and "))
+            .toUtf8();
     const bool ok =
         readDays(matches, {filter.name, filter.address}, formatDate(*from), formatDate(*to), lines, error);
     return ok ? SearchError::None : SearchError::Database;

@@ -99,8 +99,9 @@ public:
         Database, // the database could not be read
     };
 
-    // Records whose name and address contain the filters and whose date lies in
-    // the range (both ends included), newest key first. A filter too long for
+    // Records whose name and address contain the filters (a missing name or
+    // address is the empty one) and whose date lies in the range (both ends
+    // included), newest key first. A filter too long for
     // the engine's patterns is a Database error with a reason.
     static SearchError search(const SearchFilter& filter, ResultLines& lines, QString* error = nullptr);
     // Every record of one day, newest key first (the list after a save).

@@ -16,10 +16,12 @@ QString fitted(const QString& value, int width)
     return leftChars(value + QString(width, u' '), width);
 }
 
-// The filter's condition, with its three placeholders.
+// The filter's condition, with its three placeholders. An address written
+// as null by another program is the empty address.
 QString addressMatches()
 {
-    return Database::containsText(QStringLiteral("地址")) + QStringLiteral(" and 日期 between ? and ?");
+    return Database::containsText(QStringLiteral("coalesce(地址, '')")) +
+           QStringLiteral(" and 日期 between ? and ?");
 }
 
 // Checks the filter and binds it: address, first and last day.

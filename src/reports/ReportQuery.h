@@ -59,8 +59,8 @@ public:
     // Gets each record in turn; false ends the query early.
     using Visit = std::function<bool(const ReportColumns& row)>;
 
-    // Records whose address contains the filter (a missing address never
-    // matches) and whose date lies in the range, both ends included, in
+    // Records whose address contains the filter (a missing address is the
+    // empty one) and whose date lies in the range, both ends included, in
     // ascending order of 序列号. Records are read straight from the engine
     // and handed over one at a time, so that nothing holds them all.
     static Error run(const ReportFilter& filter, const Visit& visit, QString* error = nullptr);

@@ -63,9 +63,10 @@ void storeVariedRecords()
 QStringList oneRead(const SearchFilter& filter)
 {
     QSqlQuery q(Database::connection());
-    q.prepare(
-        QStringLiteral("select 姓名, substr(日期, 1, 10), 序列号 from 档案 where 姓名 like '%' || ? || "
-                       "'%' and 地址 like '%' || ? || '%' and 日期 between ? and ? order by 序列号 desc"));
+    q.prepare(QStringLiteral(
+        "select 姓名, substr(日期, 1, 10), 序列号 from 档案 where coalesce(姓名, '') like '%' || "
+        "? || '%' and coalesce(地址, '') like '%' || ? || '%' and 日期 between ? and ? "
+        "order by 序列号 desc"));
     for (const QString& value : {filter.name, filter.address, filter.from, filter.to}) {
         q.addBindValue(value.isNull() ? QStringLiteral("") : value);
     }
@@ -286,6 +287,35 @@ private slots:
         QCOMPARE(found(QStringLiteral("\\b")), QStringList{QStringLiteral("a\\b")});
         QCOMPARE(found(QStringLiteral("0%")).size(), 1);
         QCOMPARE(found(QStringLiteral("A_N")).size(), 1);
+    }
+
+    // A name or address that another program left null is the empty text:
+    // every filter that the empty text meets lists its record, on either
+    // engine.
+    void nullNameOrAddressIsTheEmptyText()
+    {
+        QSqlQuery q(Database::connection());
+        QVERIFY(q.exec(QStringLiteral("insert into 档案 (序列号, 姓名, 性别, 年龄, 日期, 地址) values "
+                                      "('20160507080000', null, '男', '40', '2016-05-07', '东街'), "
+                                      "('20160507090000', '张三', '男', '40', '2016-05-07', null), "
+                                      "('20160507100000', null, null, null, '2016-05-07', null)")));
+        const auto found = [](const char16_t* name, const char16_t* address) {
+            ResultLines lines;
+            const auto result =
+                RecordStore::search({QString::fromUtf16(name), QString::fromUtf16(address),
+                                     QStringLiteral("2016-05-07"), QStringLiteral("2016-05-07")},
+                                    lines);
+            return result == RecordStore::SearchError::None ? linesOf(lines)
+                                                            : QStringList{QStringLiteral("failed")};
+        };
+        const QStringList all{QStringLiteral("[2016-05-07]|20160507100000"),
+                              QStringLiteral("张三[2016-05-07]|20160507090000"),
+                              QStringLiteral("[2016-05-07]|20160507080000")};
+        QCOMPARE(found(u"", u""), all);
+        QCOMPARE(found(u"%", u"%"), all); // a wildcard alone meets the empty text
+        QCOMPARE(found(u"张", u""), QStringList{all[1]});
+        QCOMPARE(found(u"", u"东"), QStringList{all[2]});
+        QCOMPARE(found(u"_", u""), QStringList{all[1]}); // one character at least
     }
 
     // A long search is read in two halves of its days at the same time; the

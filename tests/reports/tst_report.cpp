@@ -14,6 +14,7 @@
 #include <QListView>
 #include <QPushButton>
 #include <QScreen>
+#include <QSqlQuery>
 #include <QTest>
 
 using namespace brenvoll;
@@ -353,6 +354,39 @@ private slots:
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(form->report()->count(), count);
         QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：%1").arg(count));
+    }
+
+    // An address (or name) that another program left null is the empty
+    // text: the empty filter lists its record, on either engine, and the
+    // count of a run agrees.
+    void nullAddressIsTheEmptyAddress()
+    {
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        QVERIFY(test::storeAll({rec("20160301090000", "2016-03-01", "东街1号", "A")}));
+        QSqlQuery q(Database::connection());
+        QVERIFY(q.exec(QStringLiteral("insert into 档案 (序列号, 日期, \"0\", 姓名, 地址) values "
+                                      "('20160302090000', '2016-03-02', 'B', '李四', null), "
+                                      "('20160303090000', '2016-03-03', 'C', null, null)")));
+        ReportWindow* form = openReportWindow();
+        form->fromDate()->setText(QStringLiteral("2016-03-01"));
+        form->search();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        const QStringList lines = listed(form);
+        QCOMPARE(form->countLabel()->text(), QStringLiteral("计录数：3"));
+        QCOMPARE(lines.size(), 3);
+        QVERIFY(lines[1].startsWith(QStringLiteral("B ")) && lines[1].contains(QStringLiteral("李四")));
+        QCOMPARE(lines[2], QStringLiteral("C") + blanks(21 + 8 + 14));
+
+        form->addressFilter()->setText(QStringLiteral("东"));
+        form->search();
+        QCOMPARE(listed(form).size(), 1);
+
+        ReportQuery::Extent extent;
+        QCOMPARE(
+            ReportQuery::extent({{}, QStringLiteral("2016-03-02"), QStringLiteral("2016-03-03")}, extent),
+            ReportQuery::Error::None);
+        QVERIFY(extent.any);
     }
 
     void badDatesWarnAndLeaveTheListEmpty_data()

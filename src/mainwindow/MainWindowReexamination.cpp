@@ -9,6 +9,8 @@
 
 #include <QLineEdit>
 
+#include <algorithm>
+
 namespace brenvoll {
 
 namespace {
@@ -19,22 +21,25 @@ const QString kReadMessage = QStringLiteral("无法读取记录：");
 void MainWindow::copyLastExamination()
 {
     // A stored record on the sheet names the person, its address telling
-    // apart namesakes; on a new sheet the name typed does.
+    // apart namesakes, and its sex and age the people of one name at one
+    // address; on a new sheet the name typed does.
     QString name = box(Field::Name)->text();
-    std::optional<QString> address;
+    std::optional<PersonTraits> shownPerson;
     ExamRecord shown;
     if (RecordStore::load(box(Field::Key)->text(), shown)) {
         name = shown[Field::Name];
-        address = trimBlanks(shown[Field::Address]);
+        shownPerson = personTraits(shown[Field::Address], shown[Field::Sex], shown[Field::Age], shown.date());
     }
     std::vector<LatestExam> people;
     QString error;
-    if (!RecordStore::latestByAddress(name, people, &error)) {
+    if (!RecordStore::latestByPerson(name, people, &error)) {
         MessageBox::warning(this, kReadMessage + error);
         return;
     }
-    if (address) {
-        std::erase_if(people, [&address](const LatestExam& person) { return person.address != *address; });
+    if (shownPerson) {
+        std::erase_if(people, [&shownPerson](const LatestExam& person) {
+            return person.address != shownPerson->address;
+        });
     }
     if (people.empty()) {
         MessageBox::notice(this, kNoRecordMessage);
@@ -44,7 +49,16 @@ void MainWindow::copyLastExamination()
         startNextExamination(people.front().key);
         return;
     }
-    auto* chooser = new PersonChooser(trimBlanks(name), people, this);
+    // The person of the record shown comes highlighted.
+    int current = 0;
+    if (shownPerson) {
+        const auto same = std::ranges::find_if(people, [&shownPerson](const LatestExam& person) {
+            return samePerson(personTraits(person.address, person.sex, person.age, person.date),
+                              *shownPerson);
+        });
+        current = same == people.end() ? 0 : int(same - people.begin());
+    }
+    auto* chooser = new PersonChooser(trimBlanks(name), people, current, this);
     connect(chooser, &PersonChooser::chosen, this, &MainWindow::startNextExamination);
     chooser->open();
 }

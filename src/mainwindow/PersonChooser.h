@@ -1,7 +1,8 @@
 #pragma once
-// The choice between several people of one name: one line per address with
-// the date of that person's latest examination. Enter, a double-click or 确定
-// chooses the highlighted person; 取消 or closing chooses no one.
+// The choice between several people of one name: one line per person with
+// the address, sex and age of that person's latest examination and its date.
+// Enter, a double-click or 确定 chooses the highlighted person; 取消 or
+// closing chooses no one.
 #include "record/RecordStore.h"
 
 #include <QDialog>
@@ -17,7 +18,9 @@ class PersonChooser : public QDialog
 {
     Q_OBJECT
 public:
-    PersonChooser(const QString& name, const std::vector<LatestExam>& people, QWidget* parent = nullptr);
+    // `current` is the line highlighted first.
+    PersonChooser(const QString& name, const std::vector<LatestExam>& people, int current = 0,
+                  QWidget* parent = nullptr);
 
     QListWidget* personList() const { return m_list; }
     QPushButton* okButton() const { return m_ok; }

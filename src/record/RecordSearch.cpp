@@ -1,12 +1,14 @@
 #include "RecordSearch.h"
 
 #include "DateRules.h"
+#include "Reexamination.h"
 #include "base/TextRules.h"
 #include "storage/Database.h"
 #include "storage/ListRead.h"
 
-#include <QSet>
 #include <QSqlQuery>
+
+#include <algorithm>
 
 namespace brenvoll {
 
@@ -88,27 +90,41 @@ bool RecordSearch::listDay(const QString& date, ResultLines& lines, QString* err
     return readDays({}, {}, date, date, lines, error);
 }
 
-bool RecordSearch::latestByAddress(const QString& name, std::vector<LatestExam>& people, QString* error)
+bool RecordSearch::latestByPerson(const QString& name, std::vector<LatestExam>& people, QString* error)
 {
     people.clear();
     const QString trimmed = trimBlanks(name);
     if (trimmed.isEmpty()) {
         return true;
     }
-    QSqlQuery query =
-        Database::prepare(QStringLiteral("select 地址, 日期, 序列号 from 档案 where trim(姓名) = ? "
-                                         "order by 日期 desc, 序列号 desc"),
-                          error);
+    QSqlQuery query = Database::prepare(
+        QStringLiteral("select 地址, 性别, 年龄, 日期, 序列号 from 档案 where trim(姓名) = ? "
+                       "order by 日期 desc, 序列号 desc"),
+        error);
     Database::bindText(query, trimmed);
     if (!Database::exec(query, error)) {
         return false;
     }
-    QSet<QString> seen;
+    // Each person's traits gather what the records tell: an older record
+    // may know the age that the latest one left out.
+    std::vector<PersonTraits> known;
     while (query.next()) {
-        const QString address = trimBlanks(query.value(0).toString());
-        if (!seen.contains(address)) {
-            seen.insert(address);
-            people.push_back({address, query.value(1).toString().left(10), query.value(2).toString()});
+        const QString date = query.value(3).toString();
+        const PersonTraits traits = personTraits(query.value(0).toString(), query.value(1).toString(),
+                                                 query.value(2).toString(), date);
+        const auto same = std::ranges::find_if(
+            known, [&traits](const PersonTraits& person) { return samePerson(person, traits); });
+        if (same == known.end()) {
+            known.push_back(traits);
+            people.push_back({traits.address, traits.sex, trimBlanks(query.value(2).toString()),
+                              date.left(10), query.value(4).toString()});
+            continue;
+        }
+        if (same->sex.isEmpty()) {
+            same->sex = traits.sex;
+        }
+        if (!same->birthYear) {
+            same->birthYear = traits.birthYear;
         }
     }
     if (query.lastError().isValid()) {

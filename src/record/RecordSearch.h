@@ -73,10 +73,12 @@ private:
 };
 
 // The latest examination of one person: the newest of the records of a name
-// at one address.
+// that are of one person (samePerson, Reexamination.h).
 struct LatestExam
 {
     QString address; // without surrounding blanks
+    QString sex;     // without surrounding blanks
+    QString age;     // at that examination, without surrounding blanks
     QString date;    // yyyy-mm-dd
     QString key;
 };
@@ -107,12 +109,14 @@ public:
     // Every record of one day, newest key first (the list after a save).
     static bool listDay(const QString& date, ResultLines& lines, QString* error = nullptr);
 
-    // Everyone called `name`, one person per address: for each, the key and
-    // date of the latest record (by 日期, then 序列号), the newest first.
-    // Names and addresses match without their surrounding blanks, as a name
-    // may be stored padded; an empty name matches no one.
-    static bool latestByAddress(const QString& name, std::vector<LatestExam>& people,
-                                QString* error = nullptr);
+    // Everyone called `name`: for each person, the latest record (by 日期,
+    // then 序列号), the newest first. Records are one person's while they
+    // agree on the address and do not tell apart by sex or year of birth
+    // (samePerson), so that a father and his son of one name at one address
+    // are two people. Names match without their surrounding blanks, as a
+    // name may be stored padded; an empty name matches no one.
+    static bool latestByPerson(const QString& name, std::vector<LatestExam>& people,
+                               QString* error = nullptr);
 };
 
 } // namespace brenvoll

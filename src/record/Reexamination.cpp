@@ -2,10 +2,16 @@
 
 #include "DateRules.h"
 #include "ValueFlags.h"
+#include "base/TextRules.h"
+
+#include <cstdlib>
 
 namespace brenvoll {
 
 namespace {
+
+// An age above this is a slip of the keyboard, not a year of birth.
+constexpr double kOldestAge = 150;
 
 QString ageOn(const QString& age, const QString& lastDate, const QDate& today)
 {
@@ -18,6 +24,32 @@ QString ageOn(const QString& age, const QString& lastDate, const QDate& today)
 }
 
 } // namespace
+
+PersonTraits personTraits(const QString& address, const QString& sex, const QString& age, const QString& date)
+{
+    PersonTraits traits{trimBlanks(address), trimBlanks(sex), std::nullopt};
+    QString years = trimBlanks(age);
+    if (years.endsWith(u'岁')) {
+        years.chop(1);
+    }
+    const auto number = sheetNumber(years);
+    const auto examined = parseSearchDate(date.left(10));
+    if (number && *number <= kOldestAge && examined) {
+        traits.birthYear = examined->year() - int(*number);
+    }
+    return traits;
+}
+
+bool samePerson(const PersonTraits& a, const PersonTraits& b)
+{
+    if (a.address != b.address) {
+        return false;
+    }
+    if (!a.sex.isEmpty() && !b.sex.isEmpty() && a.sex != b.sex) {
+        return false;
+    }
+    return !a.birthYear || !b.birthYear || std::abs(*a.birthYear - *b.birthYear) <= 1;
+}
 
 int wholeYearsBetween(const QDate& from, const QDate& to)
 {

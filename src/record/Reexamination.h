@@ -4,6 +4,9 @@
 #include "FieldMap.h"
 
 #include <QDate>
+#include <QString>
+
+#include <optional>
 
 namespace brenvoll {
 
@@ -12,6 +15,25 @@ namespace brenvoll {
 // the age one year on for every whole year since the last examination when it
 // is a number, else as it stands; the date `today`. Every other box is empty.
 ExamRecord nextExamination(const ExamRecord& last, const QDate& today);
+
+// Who a record says its person is, to tell apart people of one name at one
+// address (a father and his son): the sex, and the year of birth that the age
+// and the examination date give.
+struct PersonTraits
+{
+    QString address;              // without surrounding blanks
+    QString sex;                  // without surrounding blanks; empty when not known
+    std::optional<int> birthYear; // none when the age or the date is no number
+};
+
+// The traits of a record with these texts; an age may end in "岁".
+PersonTraits personTraits(const QString& address, const QString& sex, const QString& age,
+                          const QString& date);
+
+// Whether two records may be of one person: the same address, and they do not
+// disagree on the sex, nor on the year of birth by more than one year (an age
+// given before or after the birthday of the year moves it by one).
+bool samePerson(const PersonTraits& a, const PersonTraits& b);
 
 // The whole years from `from` to `to` (birthday rule; 29 February counts its
 // year on 28 February); 0 when `to` is not later.

@@ -60,6 +60,16 @@ class MainWindowRecordsTest : public QObject
         QVERIFY(RecordStore::save(test::makeRecord(QString::fromLatin1(key), QString::fromUtf16(name),
                                                    QString::fromLatin1(date), QString::fromUtf16(address))));
     }
+    // A record of 张三 with the sex and age given.
+    void storePerson(const char* key, const char16_t* sex, const char16_t* age, const char* date,
+                     const char16_t* address)
+    {
+        ExamRecord record = test::makeRecord(QString::fromLatin1(key), QStringLiteral("张三"),
+                                             QString::fromLatin1(date), QString::fromUtf16(address));
+        record[Field::Sex] = QString::fromUtf16(sex);
+        record[Field::Age] = QString::fromUtf16(age);
+        QVERIFY(RecordStore::save(record));
+    }
     QStringList listed()
     {
         QStringList lines;
@@ -435,7 +445,8 @@ private slots:
         ExamRecord latest = test::makeRecord(QStringLiteral("20200101080000"), QStringLiteral("张三  "),
                                              QStringLiteral("2025-06-01"), QStringLiteral("东街"));
         QVERIFY(RecordStore::save(latest));
-        store("20260101080000", u"张三", "2019-06-01"); // newer key, older examination
+        // Newer key, older examination; its age gives the same year of birth.
+        storePerson("20260101080000", u"男", u"39", "2019-06-01", u"东街");
         store("20260102080000", u"张三", "2019-07-01", u"西街");
         load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
         form().show();
@@ -496,7 +507,10 @@ private slots:
         PersonChooser* dialog = chooser();
         QVERIFY(dialog);
         QCOMPARE(test::itemsOf(dialog->personList()),
-                 (QStringList{QStringLiteral("西街[2025-03-01]"), QStringLiteral("东街[2025-01-01]")}));
+                 (QStringList{QStringLiteral("西街，男，45岁[2025-03-01]"),
+                              QStringLiteral("东街，男，45岁[2025-01-01]")}));
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("promptLabel"))->text(),
+                 QStringLiteral("有多位“张三”的体检记录，请选择此人的地址："));
         QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
         QCOMPARE(form().sheet()->record(), before);
 
@@ -513,6 +527,63 @@ private slots:
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, first);
         QCOMPARE(box(Field::Address)->text(), QStringLiteral("西街"));
         QCOMPARE(RecordStore::count(), 2);
+    }
+
+    // A father and his son of one name at one address, and a woman of it,
+    // are three people: their records disagree on the sex or on the year of
+    // birth (age and date) by more than a year. Each gets a line with address,
+    // sex, age and date; the person of a record shown comes highlighted, and
+    // the choice starts from that person's own latest record.
+    void copyLastExaminationTellsApartPeopleAtOneAddress()
+    {
+        storePerson("20250501080000", u"男", u"70", "2025-05-01", u"东街");  // father, born 1955
+        storePerson("20240501080000", u"男", u"68", "2024-05-01", u"东街");  // father, 1956: one year off
+        storePerson("20240601080000", u"男", u"40", "2024-06-01", u"东街");  // son, born 1984
+        storePerson("20230101080000", u"女", u"40", "2023-01-01", u"东街 "); // born 1983
+        storePerson("20220101080000", u"男", u"41", "2022-01-01", u"西街");
+        load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
+        form().show();
+        QVERIFY(QTest::qWaitForWindowActive(&form()));
+        const QStringList lines{
+            QStringLiteral("东街，男，70岁[2025-05-01]"), QStringLiteral("东街，男，40岁[2024-06-01]"),
+            QStringLiteral("东街，女，40岁[2023-01-01]"), QStringLiteral("西街，男，41岁[2022-01-01]")};
+        auto chooser = [this]() -> PersonChooser* {
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the last one closed
+            form().copyLastExamination();
+            auto* dialog = form().findChild<PersonChooser*>();
+            return dialog && QTest::qWaitForWindowExposed(dialog) ? dialog : nullptr;
+        };
+
+        box(Field::Name)->setText(QStringLiteral("张三")); // typed: everyone of the name
+        PersonChooser* dialog = chooser();
+        QVERIFY(dialog);
+        QCOMPARE(test::itemsOf(dialog->personList()), lines);
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("promptLabel"))->text(),
+                 QStringLiteral("有多位“张三”的体检记录，请按地址、性别和年龄选择此人："));
+        QCOMPARE(dialog->personList()->currentRow(), 0);
+        QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
+
+        // The son's record shown: the people of its address, the son highlighted.
+        form().fromDate()->setText(QStringLiteral("2000-01-01"));
+        form().search();
+        QCOMPARE(form().results()->textAt(1), QStringLiteral("张三[2024-06-01]"));
+        form().selectLine(1);
+        QVERIFY(dialog = chooser());
+        QCOMPARE(test::itemsOf(dialog->personList()), lines.mid(0, 3));
+        QCOMPARE(dialog->personList()->currentRow(), 1);
+        QTest::keyClick(dialog->personList(), Qt::Key_Return);
+        QCOMPARE(box(Field::Age)->text(), QStringLiteral("42")); // 40 two whole years on
+        QCOMPARE(box(Field::Sex)->text(), QStringLiteral("男"));
+        QCOMPARE(box(Field::Address)->text(), QStringLiteral("东街"));
+
+        // The father's older record shown: his latest is highlighted.
+        form().selectLine(2); // 2024-05-01, aged 68
+        QVERIFY(dialog = chooser());
+        QCOMPARE(dialog->personList()->currentRow(), 0);
+        QTest::keyClick(dialog->personList(), Qt::Key_Return);
+        QCOMPARE(box(Field::Age)->text(), QStringLiteral("71"));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(RecordStore::count(), 5);
     }
 
     void failedDeleteIsReportedAndKeepsEverything()

@@ -82,6 +82,11 @@ RangeReading pressureReading(const QString& text, double high)
     return RangeReading::Unreadable;
 }
 
+ValueFlag unreadableFlag()
+{
+    return {ValueFlag::Kind::Unreadable, QStringLiteral("无法判断是否超出参考范围")};
+}
+
 bool isPositive(const QString& text)
 {
     QString t = withoutBlanks(text);
@@ -186,14 +191,13 @@ ValueFlag valueFlag(Field field, const QString& text)
         return isPositive(text) ? ValueFlag{ValueFlag::Kind::Outstanding, QStringLiteral("阳性")}
                                 : ValueFlag{};
     }
-    const ValueFlag unreadable{ValueFlag::Kind::Unreadable, QStringLiteral("无法判断是否超出参考范围")};
     if (isBloodPressure(field)) {
         const double high = field == Field::SystolicPressure ? kHighSystolic : kHighDiastolic;
         switch (pressureReading(text, high)) {
         case RangeReading::Above:
             return {ValueFlag::Kind::Outstanding, QStringLiteral("血压偏高")};
         case RangeReading::Unreadable:
-            return unreadable;
+            return unreadableFlag();
         default:
             return {};
         }
@@ -208,7 +212,7 @@ ValueFlag valueFlag(Field field, const QString& text)
     case RangeReading::Below:
         return {ValueFlag::Kind::Outstanding, QStringLiteral("低于参考范围 ") + range->text};
     case RangeReading::Unreadable:
-        return unreadable;
+        return unreadableFlag();
     case RangeReading::Within:
         break;
     }

@@ -109,6 +109,12 @@ private:
     void buildViewport(QWidget* client);
     void applyLayout();
     void scrollPage(int value);
+    // Turns the scroll bar until the whole of `box` is in the viewport.
+    void bringIntoView(const QWidget* box);
+    // Where the top of `box` of the sheet stands in the viewport at bar value `value`.
+    int boxTopAt(int value, const QWidget* box) const;
+    // A turn of the wheel by `angle` (120 a notch) over the page or its bar.
+    void turnWheel(int angle);
     void showCount();
     // After a failed load: the selection goes back to the line of the record
     // the sheet still shows (none for a new sheet).
@@ -144,6 +150,7 @@ private:
     RecordSaver m_saver; // the save policy, the key issuing and the record as last loaded or saved
     QString m_keyError;  // why the key box is empty
     bool m_restoringSelection = false; // a selection change that loads nothing
+    double m_wheelRest = 0;            // bar steps of a wheel turn not made yet
 };
 
 } // namespace brenvoll

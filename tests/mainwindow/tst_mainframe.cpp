@@ -74,6 +74,7 @@ private slots:
     void resizeKeepsPageAndBarInStep();
     void newRecordBringsThePageToTheTop();
     void wheelOverThePageScrolls();
+    void sheetFollowsTheFocusOnASmallScreen();
 
     void toolbarPressLooksSunkenAndReleaseRuns();
     void rightButtonAndReleaseOffTheButtonRun();
@@ -272,6 +273,63 @@ void MainFrameTest::wheelOverThePageScrolls()
     turn(120);
     QCOMPARE(m_form->scrollBar()->value(), 0);
     QCOMPARE(pageTopPx(), 0.0);
+}
+
+void MainFrameTest::sheetFollowsTheFocusOnASmallScreen()
+{
+    // 1366 x 768 pixels outside, a common desk screen: the lower sheet lies
+    // below the viewport.
+    resizeOuter(20490, 11520);
+    QVERIFY(m_form->scrollBar()->isEnabled());
+    const QWidget* inside = m_form->page()->parentWidget();
+    auto inView = [inside](const QWidget* box) {
+        const QRect r(box->mapTo(inside, QPoint(0, 0)), box->size());
+        return r.top() >= 0 && r.bottom() < inside->height();
+    };
+    const QList<const BoxDef*> order = FieldMap::tabOrder();
+    QLineEdit* last = m_form->box(order.last()->field);
+    QVERIFY(!inView(last));
+
+    // Enter walks down the sheet; every box it reaches is wholly in view.
+    m_form->box(order.first()->field)->setFocus(Qt::MouseFocusReason);
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QLineEdit* box = m_form->box(order.at(i)->field);
+        QCOMPARE(QApplication::focusWidget(), box);
+        QVERIFY2(inView(box), qPrintable(box->objectName()));
+    }
+    QVERIFY(m_form->scrollBar()->value() > 0);
+    const int bottomValue = m_form->scrollBar()->value();
+
+    // A phrase clicked while the sheet was scrolled away brings its box back.
+    m_form->scrollBar()->setValue(0);
+    QVERIFY(!inView(last));
+    QListWidget* phrases = m_form->phraseList();
+    m_form->fillPhraseList();
+    QVERIFY(phrases->count() > 0);
+    QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
+                      phrases->visualItemRect(phrases->item(0)).center());
+    QCOMPARE(QApplication::focusWidget(), last);
+    QVERIFY(inView(last));
+    QCOMPARE(m_form->scrollBar()->value(), bottomValue); // the same few steps, not the bottom of the bar
+
+    // Back up the sheet with Shift+Tab: the first box comes back into view.
+    for (qsizetype i = order.size() - 1; i > 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY2(inView(QApplication::focusWidget()), qPrintable(QApplication::focusWidget()->objectName()));
+    }
+    QCOMPARE(QApplication::focusWidget(), m_form->box(order.first()->field));
+
+    // One notch of the wheel moves the page by about three lines of the sheet's text.
+    m_form->scrollBar()->setValue(0);
+    const int line = m_form->box(Field::Name)->fontMetrics().lineSpacing();
+    const QPointF at = m_form->viewport()->rect().center();
+    QWheelEvent notch(at, m_form->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_form->viewport(), &notch);
+    const double step = mmPx((297 - m_form->viewport()->height() * 15.0 / 56.6667) / 90);
+    QVERIFY2(qAbs(-pageTopPx() - 3 * line) <= step / 2 + 1,
+             qPrintable(QStringLiteral("%1 px for a %2 px line").arg(-pageTopPx()).arg(line)));
 }
 
 void MainFrameTest::toolbarPressLooksSunkenAndReleaseRuns()

@@ -20,6 +20,7 @@ class QScrollBar;
 
 namespace brenvoll {
 
+class DeskLine;
 class DraftsWindow;
 class PhrasePanel;
 class ResultModel;
@@ -97,6 +98,8 @@ public:
     QFrame* viewport() const { return m_viewport; }
     QWidget* page() const { return m_page; }
     QScrollBar* scrollBar() const { return m_scrollBar; }
+    // The line in the toolbar band naming the database this desk works on.
+    DeskLine* deskLine() const { return m_deskLine; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -142,6 +145,7 @@ private:
     QWidget* m_page = nullptr;             // Picture3
     SheetView* m_sheet = nullptr;          // Picture5
     QScrollBar* m_scrollBar = nullptr;     // VScroll1
+    DeskLine* m_deskLine = nullptr;
 
     ResultModel* m_results = nullptr;
     SheetEntry* m_entry = nullptr;

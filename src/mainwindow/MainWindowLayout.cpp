@@ -221,15 +221,17 @@ void MainWindow::bringIntoView(const QWidget* box)
     if (!m_scrollBar->isEnabled()) {
         return; // the whole page is in view
     }
-    const int inView = m_page->parentWidget()->height();
+    // Half a box of room above and below it shows its caption whole as well.
+    const int room = box->height() / 2;
+    const int inView = m_page->parentWidget()->height() - room;
     int value = m_scrollBar->value();
     // The fewest steps that show the whole box; a box taller than the
     // viewport shows its top.
-    while (value > m_scrollBar->minimum() && boxTopAt(value, box) < 0) {
+    while (value > m_scrollBar->minimum() && boxTopAt(value, box) < room) {
         --value;
     }
     while (value < m_scrollBar->maximum() && boxTopAt(value, box) + box->height() > inView &&
-           boxTopAt(value + 1, box) >= 0) {
+           boxTopAt(value + 1, box) >= room) {
         ++value;
     }
     m_scrollBar->setValue(value);

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "DeskLine.h"
 #include "MainWindowCommands.h"
 #include "backup/CloseBackup.h"
 #include "base/Clock.h"
@@ -63,6 +64,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_drafts = new SheetDrafts(m_sheet, this);
     m_phrasePanel->setEntry(m_entry);
     buildCommands(*this);
+    // Right of the last toolbar button (退出, up to 8115 twips).
+    m_deskLine = new DeskLine(m_toolbar, 8400);
     enterPressesFocusedButton(this);
 }
 
@@ -162,6 +165,7 @@ void MainWindow::loadOnStart()
         edit->setPalette(boxPalette);
     }
     m_sheet->setTitle(sheetTitle());
+    m_deskLine->showDesk(DatabasePlace::current());
     search();
     issueKey();
     fillPhraseList();

@@ -20,6 +20,7 @@ class QScrollBar;
 
 namespace brenvoll {
 
+class DeskLine;
 class DraftsWindow;
 class PhrasePanel;
 class ResultModel;
@@ -97,6 +98,8 @@ public:
     QFrame* viewport() const { return m_viewport; }
     QWidget* page() const { return m_page; }
     QScrollBar* scrollBar() const { return m_scrollBar; }
+    // The line in the toolbar band naming the database this desk works on.
+    DeskLine* deskLine() const { return m_deskLine; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -109,6 +112,12 @@ private:
     void buildViewport(QWidget* client);
     void applyLayout();
     void scrollPage(int value);
+    // Turns the scroll bar until the whole of `box` is in the viewport.
+    void bringIntoView(const QWidget* box);
+    // Where the top of `box` of the sheet stands in the viewport at bar value `value`.
+    int boxTopAt(int value, const QWidget* box) const;
+    // A turn of the wheel by `angle` (120 a notch) over the page or its bar.
+    void turnWheel(int angle);
     void showCount();
     // After a failed load: the selection goes back to the line of the record
     // the sheet still shows (none for a new sheet).
@@ -136,6 +145,7 @@ private:
     QWidget* m_page = nullptr;             // Picture3
     SheetView* m_sheet = nullptr;          // Picture5
     QScrollBar* m_scrollBar = nullptr;     // VScroll1
+    DeskLine* m_deskLine = nullptr;
 
     ResultModel* m_results = nullptr;
     SheetEntry* m_entry = nullptr;
@@ -144,6 +154,7 @@ private:
     RecordSaver m_saver; // the save policy, the key issuing and the record as last loaded or saved
     QString m_keyError;  // why the key box is empty
     bool m_restoringSelection = false; // a selection change that loads nothing
+    double m_wheelRest = 0;            // bar steps of a wheel turn not made yet
 };
 
 } // namespace brenvoll

@@ -1,16 +1,19 @@
 // The main window's layout and the scrolling of the sheet: the grey viewport
 // holds the scroll bar and the white A4 page, which carries the sheet. Inside
-// the viewport positions are millimetres.
+// the viewport positions are millimetres. The page moves only in the scroll
+// bar's steps: the wheel and a box receiving the focus turn the bar.
 #include "MainWindow.h"
 #include "WindowLayout.h"
 #include "sheet/SheetView.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QFrame>
 #include <QListWidget>
 #include <QResizeEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+#include <functional>
 
 namespace brenvoll {
 
@@ -28,7 +31,14 @@ public:
     }
 
     QWidget* inside() const { return m_inside; }
-    void setWheelTarget(QScrollBar* bar) { m_bar = bar; }
+    // The wheel over the page and over the scroll bar goes to `turn`, with the
+    // vertical angle turned (120 a notch, positive away from the operator).
+    void setWheelHandler(QScrollBar* bar, std::function<void(int)> turn)
+    {
+        m_bar = bar;
+        m_turn = std::move(turn);
+        m_bar->installEventFilter(this);
+    }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
@@ -37,19 +47,36 @@ protected:
         m_inside->setGeometry(contentsRect());
     }
 
-    // The wheel over the page moves the scroll bar, which then moves the page.
     void wheelEvent(QWheelEvent* event) override
     {
-        if (m_bar && m_bar->isEnabled()) {
-            QCoreApplication::sendEvent(m_bar, event);
-            return;
+        if (!turnWheel(event)) {
+            QFrame::wheelEvent(event);
         }
-        QFrame::wheelEvent(event);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_bar && event->type() == QEvent::Wheel) {
+            return turnWheel(static_cast<QWheelEvent*>(event));
+        }
+        return QFrame::eventFilter(watched, event);
     }
 
 private:
+    bool turnWheel(QWheelEvent* event)
+    {
+        const int angle = event->angleDelta().y();
+        if (!m_bar || !m_bar->isEnabled() || !m_turn || angle == 0) {
+            return false;
+        }
+        m_turn(angle);
+        event->accept();
+        return true;
+    }
+
     QWidget* m_inside;
     QScrollBar* m_bar = nullptr;
+    std::function<void(int)> m_turn;
 };
 
 double pxPerMm(const QWidget* w)
@@ -120,7 +147,10 @@ void MainWindow::buildViewport(QWidget* client)
     // Dragging the thumb moves the page as it goes (tracking), like a click.
     m_scrollBar->setTracking(true);
     connect(m_scrollBar, &QScrollBar::valueChanged, this, &MainWindow::scrollPage);
-    viewport->setWheelTarget(m_scrollBar);
+    viewport->setWheelHandler(m_scrollBar, [this](int angle) { turnWheel(angle); });
+    // Enter, Tab, a click or a phrase that puts the focus into a box out of
+    // view brings the box into view.
+    connect(m_sheet, &SheetView::boxFocused, this, [this](Field field) { bringIntoView(box(field)); });
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event)
@@ -177,6 +207,59 @@ void MainWindow::scrollPage(int value)
     if (top) {
         m_page->move(m_page->x(), mmToPx(this, *top));
     }
+}
+
+int MainWindow::boxTopAt(int value, const QWidget* box) const
+{
+    const auto top =
+        WindowLayout::scrolledPageTop(pxToTwips(this, m_viewport->height()), value, m_scrollBar->maximum());
+    return (top ? mmToPx(this, *top) : m_page->y()) + box->mapTo(m_page, QPoint(0, 0)).y();
+}
+
+void MainWindow::bringIntoView(const QWidget* box)
+{
+    if (!m_scrollBar->isEnabled()) {
+        return; // the whole page is in view
+    }
+    // Half a box of room above and below it shows its caption whole as well.
+    const int room = box->height() / 2;
+    const int inView = m_page->parentWidget()->height() - room;
+    int value = m_scrollBar->value();
+    // The fewest steps that show the whole box; a box taller than the
+    // viewport shows its top.
+    while (value > m_scrollBar->minimum() && boxTopAt(value, box) < room) {
+        --value;
+    }
+    while (value < m_scrollBar->maximum() && boxTopAt(value, box) + box->height() > inView &&
+           boxTopAt(value + 1, box) >= room) {
+        ++value;
+    }
+    m_scrollBar->setValue(value);
+}
+
+void MainWindow::turnWheel(int angle)
+{
+    // A notch moves the page by the bar's steps that come nearest to the
+    // system's wheel lines (three unless set otherwise) of the sheet's text.
+    const auto top = [this](int value) {
+        return WindowLayout::scrolledPageTop(pxToTwips(this, m_viewport->height()), value,
+                                             m_scrollBar->maximum())
+            .value_or(0);
+    };
+    const double stepPx = (top(0) - top(1)) * pxPerMm(this);
+    const int linePx = box(Field::Name)->fontMetrics().lineSpacing();
+    const int lines = qMax(1, QApplication::wheelScrollLines());
+    const int stepsPerNotch =
+        stepPx > 0 ? qBound(1, qRound(lines * linePx / stepPx), m_scrollBar->maximum()) : 1;
+    // Fine wheels send parts of a notch; they add up. A turn the other way
+    // starts afresh.
+    if ((angle > 0) != (m_wheelRest > 0)) {
+        m_wheelRest = 0;
+    }
+    m_wheelRest += angle * stepsPerNotch / 120.0;
+    const int steps = int(m_wheelRest);
+    m_wheelRest -= steps;
+    m_scrollBar->setValue(m_scrollBar->value() - steps);
 }
 
 } // namespace brenvoll

@@ -30,13 +30,48 @@ PhraseList::PhraseList(QWidget* parent) : QListWidget(parent)
     connect(this, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) { emit chosen(row(item)); });
 }
 
+void PhraseList::enterFromFilter()
+{
+    m_browsed = true;
+    setFocus(Qt::TabFocusReason);
+    setCurrentRow(0);
+}
+
 void PhraseList::keyPressEvent(QKeyEvent* event)
 {
     const int before = currentRow();
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        if (before >= 0) {
+            emit chosen(before);
+        }
+        event->accept();
+        return;
+    case Qt::Key_Escape:
+        emit escaped();
+        event->accept();
+        return;
+    case Qt::Key_Up:
+        if (m_browsed && before <= 0) {
+            emit leftUpwards();
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
     QListWidget::keyPressEvent(event);
-    if (currentRow() != before && currentRow() >= 0) {
+    if (!m_browsed && currentRow() != before && currentRow() >= 0) {
         emit chosen(currentRow());
     }
+}
+
+void PhraseList::focusOutEvent(QFocusEvent* event)
+{
+    m_browsed = false;
+    QListWidget::focusOutEvent(event);
 }
 
 PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
@@ -90,6 +125,7 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     m_phraseFilter->setMaxLength(kFilterLength);
     twips::place(m_phraseFilter, 300, 30, 1155, 225);
     connect(m_phraseFilter, &QLineEdit::textChanged, this, &PhrasePanel::filterPhrases);
+    m_phraseFilter->installEventFilter(this);
 
     m_editLink = new QLabel(QStringLiteral("编辑词库"), this);
     m_editLink->setObjectName(QStringLiteral("Label24"));
@@ -106,6 +142,9 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     m_phraseList->setSelectionMode(QAbstractItemView::SingleSelection);
     twips::place(m_phraseList, 60, 6840, 2355, 3300);
     connect(m_phraseList, &PhraseList::chosen, this, &PhrasePanel::insertChosenPhrase);
+    connect(m_phraseList, &PhraseList::escaped, this, &PhrasePanel::returnToSheet);
+    connect(m_phraseList, &PhraseList::leftUpwards, m_phraseFilter,
+            [this] { m_phraseFilter->setFocus(Qt::BacktabFocusReason); });
 
     // Below the search panel and the result list that share its column.
     lower();
@@ -155,6 +194,15 @@ void PhrasePanel::insertChosenPhrase(int row)
     }
 }
 
+void PhrasePanel::returnToSheet()
+{
+    if (m_entry && m_entry->target()) {
+        m_entry->target()->setFocus(Qt::OtherFocusReason);
+    } else {
+        m_phraseFilter->setFocus(Qt::OtherFocusReason);
+    }
+}
+
 PhraseLibraryWindow* PhrasePanel::openLibrary()
 {
     PhraseLibraryWindow* editor = PhraseLibraryWindow::showWindow();
@@ -168,6 +216,11 @@ bool PhrasePanel::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == parentWidget() && event->type() == QEvent::Resize) {
         resize(width(), parentWidget()->height());
+    } else if (watched == m_phraseFilter && event->type() == QEvent::KeyPress &&
+               static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down && m_phraseList->count() > 0) {
+        // From the filter down into the phrases it left.
+        m_phraseList->enterFromFilter();
+        return true;
     } else if (watched == m_editLink && event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton && m_editLink->rect().contains(mouse->position().toPoint())) {

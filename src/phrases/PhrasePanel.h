@@ -15,19 +15,34 @@ class PhraseLibraryWindow;
 class SheetEntry;
 
 // The phrase list. A phrase counts as chosen when it is clicked, also when it
-// was already the current one, or when a key moves the current row to it;
-// focus arriving in the list is no choice.
+// was already the current one, when Enter is pressed on it, or when a key
+// moves the current row to it; focus arriving in the list is no choice. The
+// list entered from the filter box with Down is browsed with the keys instead:
+// they only move the current row, until Enter chooses it.
 class PhraseList : public QListWidget
 {
     Q_OBJECT
 public:
     explicit PhraseList(QWidget* parent = nullptr);
 
+    // The focus arrives from the filter box, on the first phrase.
+    void enterFromFilter();
+    // Whether the keys browse the list (it was entered from the filter box).
+    bool isBrowsed() const { return m_browsed; }
+
 signals:
     void chosen(int row);
+    // Escape: back to the sheet without a phrase.
+    void escaped();
+    // Up on the first phrase while browsing: back to the filter box.
+    void leftUpwards();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+
+private:
+    bool m_browsed = false;
 };
 
 class PhrasePanel : public QWidget
@@ -48,6 +63,8 @@ public:
     void showWholeLibrary();
     // Puts the phrase in `row` of the list into the insertion target.
     void insertChosenPhrase(int row);
+    // The focus goes back to the insertion target, else to the filter box.
+    void returnToSheet();
     // Opens the library editor ("编辑词库" link); the list follows every change
     // made there.
     PhraseLibraryWindow* openLibrary();

@@ -1,19 +1,25 @@
 // The main window's frame with real widgets: the layout put on the controls,
 // scrolling, the toolbar, the menu bar with its shortcuts, one window of each
 // kind, and the about window.
+#include "PgServer.h"
 #include "TestSupport.h"
 #include "base/EncodedText.h"
 #include "mainwindow/AboutWindow.h"
+#include "mainwindow/DeskLine.h"
 #include "mainwindow/MainWindow.h"
 #include "print/PrintDialog.h"
 #include "reports/ReportWindow.h"
 #include "settings/SettingsWindow.h"
 #include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "storage/ServerConfig.h"
 #include "ui/MessageBox.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDir>
+#include <QFile>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -74,6 +80,8 @@ private slots:
     void resizeKeepsPageAndBarInStep();
     void newRecordBringsThePageToTheTop();
     void wheelOverThePageScrolls();
+    void sheetFollowsTheFocusOnASmallScreen();
+    void deskLineNamesTheDatabase();
 
     void toolbarPressLooksSunkenAndReleaseRuns();
     void rightButtonAndReleaseOffTheButtonRun();
@@ -272,6 +280,120 @@ void MainFrameTest::wheelOverThePageScrolls()
     turn(120);
     QCOMPARE(m_form->scrollBar()->value(), 0);
     QCOMPARE(pageTopPx(), 0.0);
+}
+
+void MainFrameTest::sheetFollowsTheFocusOnASmallScreen()
+{
+    // 1366 x 768 pixels outside, a common desk screen: the lower sheet lies
+    // below the viewport.
+    resizeOuter(20490, 11520);
+    QVERIFY(m_form->scrollBar()->isEnabled());
+    const QWidget* inside = m_form->page()->parentWidget();
+    auto inView = [inside](const QWidget* box) {
+        const QRect r(box->mapTo(inside, QPoint(0, 0)), box->size());
+        return r.top() >= 0 && r.bottom() < inside->height();
+    };
+    const QList<const BoxDef*> order = FieldMap::tabOrder();
+    QLineEdit* last = m_form->box(order.last()->field);
+    QVERIFY(!inView(last));
+
+    // Enter walks down the sheet; every box it reaches is wholly in view.
+    m_form->box(order.first()->field)->setFocus(Qt::MouseFocusReason);
+    for (qsizetype i = 1; i < order.size(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QLineEdit* box = m_form->box(order.at(i)->field);
+        QCOMPARE(QApplication::focusWidget(), box);
+        QVERIFY2(inView(box), qPrintable(box->objectName()));
+    }
+    QVERIFY(m_form->scrollBar()->value() > 0);
+    const int bottomValue = m_form->scrollBar()->value();
+
+    // A phrase clicked while the sheet was scrolled away brings its box back.
+    m_form->scrollBar()->setValue(0);
+    QVERIFY(!inView(last));
+    QListWidget* phrases = m_form->phraseList();
+    m_form->fillPhraseList();
+    QVERIFY(phrases->count() > 0);
+    QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
+                      phrases->visualItemRect(phrases->item(0)).center());
+    QCOMPARE(QApplication::focusWidget(), last);
+    QVERIFY(inView(last));
+    QCOMPARE(m_form->scrollBar()->value(), bottomValue); // the same few steps, not the bottom of the bar
+
+    // Back up the sheet with Shift+Tab: the first box comes back into view.
+    for (qsizetype i = order.size() - 1; i > 0; --i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Backtab, Qt::ShiftModifier);
+        QVERIFY2(inView(QApplication::focusWidget()), qPrintable(QApplication::focusWidget()->objectName()));
+    }
+    QCOMPARE(QApplication::focusWidget(), m_form->box(order.first()->field));
+
+    // One notch of the wheel moves the page by about three lines of the sheet's text.
+    m_form->scrollBar()->setValue(0);
+    const int line = m_form->box(Field::Name)->fontMetrics().lineSpacing();
+    const QPointF at = m_form->viewport()->rect().center();
+    QWheelEvent notch(at, m_form->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(m_form->viewport(), &notch);
+    const double step = mmPx((297 - m_form->viewport()->height() * 15.0 / 56.6667) / 90);
+    QVERIFY2(qAbs(-pageTopPx() - 3 * line) <= step / 2 + 1,
+             qPrintable(QStringLiteral("%1 px for a %2 px line").arg(-pageTopPx()).arg(line)));
+}
+
+void MainFrameTest::deskLineNamesTheDatabase()
+{
+    // On a file: its whole path while there is room, in the toolbar band
+    // right of its buttons, over none of them.
+    m_form->loadOnStart();
+    QTRY_VERIFY(m_form->toolbar()->width() > qRound(twipsPx(15000)));
+    DeskLine* line = m_form->deskLine();
+    QCOMPARE(line->parentWidget(), m_form->toolbar());
+    const QString path = QDir::toNativeSeparators(m_folder->databaseFile());
+    QCOMPARE(line->text(), QStringLiteral("数据库：本机文件 ") + path);
+    QVERIFY(line->isVisible());
+    QVERIFY(m_form->toolbar()->rect().contains(line->geometry()));
+    QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
+    for (QFrame* face :
+         m_form->toolbar()->findChildren<QFrame*>(QRegularExpression(QStringLiteral("^Picture4_")))) {
+        QVERIFY2(!face->geometry().intersects(line->geometry()), qPrintable(face->objectName()));
+    }
+    QCOMPARE(m_form->centralWidget()->height(), m_form->height() - m_form->menuBar()->height());
+
+    // A narrow window shortens the path at its front, by whole folders, and
+    // keeps the file's name and the operator's name whole.
+    const QFontMetrics metrics = line->fontMetrics();
+    const DatabasePlace file{false, QStringLiteral("/home/desk/很长的文件夹名字/另一个文件夹/数据库.db")};
+    const QString shortest = QStringLiteral("数据库：本机文件 …/数据库.db　操作员：张三");
+    QCOMPARE(deskLineText(file, QStringLiteral("张三"), metrics, metrics.horizontalAdvance(shortest)),
+             shortest);
+    const QString twoFolders = QStringLiteral("数据库：本机文件 …/另一个文件夹/数据库.db");
+    QCOMPARE(deskLineText(file, QString(), metrics, metrics.horizontalAdvance(twoFolders) + 5), twoFolders);
+    resizeOuter(12000, 12000); // the band's free part is shorter than the path
+    QVERIFY(line->width() > 0);
+    QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
+    QVERIFY2(line->text().startsWith(QStringLiteral("数据库：本机文件 …")), qPrintable(line->text()));
+    QVERIFY(line->text().endsWith(QStringLiteral("/数据库.db")));
+    QCOMPARE(line->toolTip(), QStringLiteral("数据库：本机文件 ") + path);
+
+    // On a server: host:port/name.
+    BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+    const auto backToTheFile = qScopeGuard([this] {
+        Database::close();
+        QVERIFY(m_folder->open());
+    });
+    QTemporaryDir desk;
+    QFile ini(serverConfigPath(desk.path()));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write(test::PgServer::shared().configText(conninfo).toUtf8());
+    ini.close();
+    QString error;
+    const auto config = readServerConfig(desk.path(), &error);
+    QVERIFY2(config, qPrintable(error));
+    QVERIFY2(Database::openServer(*config, &error), qPrintable(error));
+    resizeOuter(40000, 12000);
+    line->showDesk(DatabasePlace::current());
+    QCOMPARE(line->text(),
+             QStringLiteral("数据库：服务器 %1:%2/%3").arg(config->host).arg(config->port).arg(config->name));
+    QVERIFY(conninfo.contains(QStringLiteral("dbname=") + config->name));
 }
 
 void MainFrameTest::toolbarPressLooksSunkenAndReleaseRuns()

@@ -174,6 +174,63 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), ear);
     }
 
+    // The keyboard alone: Down from the filter into the list, Down to browse,
+    // Enter to insert as a click does, Escape to go back without a phrase.
+    void keyboardAloneReachesThePhrases()
+    {
+        auto press = [](Qt::Key key) { QTest::keyClick(QApplication::focusWidget(), key); };
+        QLineEdit* other = box(Field::SurgicalOther);
+        other->setText(QStringLiteral("左右"));
+        QTest::mouseClick(other, Qt::LeftButton, {}, QPoint(2, other->height() / 2));
+        other->setCursorPosition(1);
+
+        filterBox()->setFocus(Qt::MouseFocusReason);
+        filterBox()->clear();
+        test::MainWindowFixture::typeText(filterBox(), QStringLiteral("常"));
+        QStringList matching;
+        for (const QString& phrase : m_all) {
+            if (phrase.contains(u'常')) {
+                matching << phrase;
+            }
+        }
+        QVERIFY(matching.size() >= 2);
+        QCOMPARE(itemsOf(list()), matching);
+        press(Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), list());
+        QCOMPARE(list()->currentRow(), 0);
+        press(Qt::Key_Down); // browsing: no phrase goes in yet
+        QCOMPARE(QApplication::focusWidget(), list());
+        QCOMPARE(list()->currentRow(), 1);
+        QCOMPARE(other->text(), QStringLiteral("左右"));
+        press(Qt::Key_Return);
+        QCOMPARE(other->text(), QStringLiteral("左") + matching.at(1) + QStringLiteral("右"));
+        QCOMPARE(QApplication::focusWidget(), other);
+        QCOMPARE(other->cursorPosition(), 1 + int(matching.at(1).size()));
+
+        // Escape: back in the box, nothing inserted, the caret where it was.
+        const QString before = other->text();
+        filterBox()->setFocus(Qt::MouseFocusReason);
+        press(Qt::Key_Down);
+        press(Qt::Key_Down);
+        press(Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), other);
+        QCOMPARE(other->text(), before);
+        QCOMPARE(other->cursorPosition(), 1 + int(matching.at(1).size()));
+
+        // Up from the first phrase returns to the filter; Enter there on the
+        // first phrase inserts it.
+        filterBox()->setFocus(Qt::MouseFocusReason);
+        press(Qt::Key_Down);
+        press(Qt::Key_Up);
+        QCOMPARE(QApplication::focusWidget(), filterBox());
+        QCOMPARE(other->text(), before);
+        press(Qt::Key_Down);
+        press(Qt::Key_Enter);
+        QCOMPARE(QApplication::focusWidget(), other);
+        QVERIFY(other->text().contains(matching.at(0)));
+        filterBox()->clear();
+    }
+
     void phraseIntoTheDateBoxGivesToday()
     {
         QLineEdit* date = box(Field::ExamDate);

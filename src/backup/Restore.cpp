@@ -88,10 +88,11 @@ QString notDesigned(const OwnConnection& connection)
     }
     QVariant keys;
     QString error;
-    if (!connection.queryOne(QStringLiteral("select count(*) from pragma_index_list('档案') i "
-                                            "where i.\"unique\" and (select group_concat(k.name) from "
-                                            "pragma_index_info(i.name) k) = '序列号'"),
-                             keys, &error)) {
+    if (!connection.queryOne(
+            QStringLiteral("select count(*) from pragma_index_list('档案') i "
+                           "where i.\"unique\" and not i.partial and (select group_concat(k.name) from "
+                           "pragma_index_info(i.name) k) = '序列号'"),
+            keys, &error)) {
         return firstLine(error);
     }
     if (keys.toInt() == 0) {

@@ -1,6 +1,7 @@
 #include "Backup.h"
 
 #include "FolderPath.h"
+#include "base/FolderLock.h"
 #include "base/ProgramPaths.h"
 #include "base/StagedFile.h"
 #include "storage/Database.h"
@@ -10,7 +11,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -39,15 +42,16 @@ QString fileReason(const QFileDevice& file, int err)
     return file.errorString();
 }
 
-// Why SQLite's full integrity check of the database on `connection` fails;
-// empty when it passes. `couldRun` tells a check that found damage from one
-// that could not be made at all.
-QString integrityFailure(const OwnConnection& connection, bool* couldRun = nullptr)
+// Why the check of the database on `connection` fails; empty when it
+// passes. `couldRun` tells a check that found damage from one that could not
+// be made at all.
+QString integrityFailure(const OwnConnection& connection, Backup::Check check, bool* couldRun = nullptr)
 {
     QString failure = connection.error();
     QVariant checked;
-    const bool ran = connection.isOpen() &&
-                     connection.queryOne(QStringLiteral("PRAGMA integrity_check"), checked, &failure);
+    const QString pragma = check == Backup::Check::Full ? QStringLiteral("PRAGMA integrity_check")
+                                                        : QStringLiteral("PRAGMA quick_check");
+    const bool ran = connection.isOpen() && connection.queryOne(pragma, checked, &failure);
     if (couldRun) {
         *couldRun = ran;
     }
@@ -92,6 +96,29 @@ QString copyPages(const QSqlDatabase& db, qint64 pageSize, qint64 pageCount, Sta
     return {};
 }
 
+// Copies the database on `connection`, which is in write-ahead-log mode,
+// into `out` through the engine: VACUUM INTO reads the file and its log as
+// one snapshot and writes an ordinary database file (with a rollback
+// journal) into the staged file, which it finds empty. The copy is then
+// checked on a connection of its own. Returns why it failed, empty when the
+// copy is written and synced.
+QString copyThroughEngine(const OwnConnection& connection, StagedFile& out, Backup::Check check)
+{
+    QSqlQuery vacuum(connection.db());
+    if (!vacuum.prepare(QStringLiteral("VACUUM INTO ?"))) {
+        return QStringLiteral("无法读取数据库（%1）").arg(Database::describe(vacuum.lastError()));
+    }
+    vacuum.addBindValue(out.path());
+    if (!vacuum.exec()) {
+        return QStringLiteral("无法读取数据库（%1）").arg(Database::describe(vacuum.lastError()));
+    }
+    if (!out.sync()) {
+        return out.error();
+    }
+    const OwnConnection copy(out.path(), true);
+    return integrityFailure(copy, check);
+}
+
 } // namespace
 
 QString Backup::dayFolderName(const QDate& day)
@@ -120,7 +147,7 @@ QStringList Backup::run(const QString& backupFolder, const QDate& day, const QSt
 Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                             const QString& programFile)
 {
-    Job job{dayFolder(backupFolder, day), databaseFile, programFile, {}, false, false, false, {}};
+    Job job{dayFolder(backupFolder, day), databaseFile, programFile, {}, false, false, false, {}, {}};
     // An ordinary file of the day folder's name blocks the folder; it is left
     // alone and the failure is told below.
     if (!QFileInfo(job.folder).isFile()) {
@@ -131,6 +158,12 @@ Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const
         job.failures << QStringLiteral("无法创建备份文件夹“%1”，数据库和程序文件都没有备份。").arg(shown);
         return job;
     }
+    job.folderLock = std::make_shared<FolderLock>(job.folder);
+    job.folderLock->removeLeftovers(
+        {QRegularExpression::escape(QFileInfo(databaseFile).fileName()),
+         QRegularExpression::escape(QFileInfo(draftsPath(databaseFile)).fileName()),
+         QRegularExpression::escape(QStringLiteral("数据库.dump")),
+         QRegularExpression::escape(QFileInfo(programFile).fileName())});
     // A file put at the program's database path while it ran (another
     // database, an older copy) is not the day's records and must not take
     // the place of the day's earlier backup.
@@ -160,15 +193,17 @@ QStringList Backup::copy(const Job& job, const Progress& progress)
         !dumpServer(job.server, QDir(job.folder).filePath(QStringLiteral("数据库.dump")), &error)) {
         failures << QStringLiteral("数据库没有备份到“%1”：%2。").arg(shown, error);
     }
-    if (job.copyDatabase &&
-        !copyDatabase(job.databaseFile, QDir(job.folder).filePath(databaseName), &error, progress)) {
+    // A copy of sound pages is as sound as its source: the quick check of
+    // every page tells a damaged database, without the time of the full check.
+    if (job.copyDatabase && !copyDatabase(job.databaseFile, QDir(job.folder).filePath(databaseName), &error,
+                                          progress, Check::Quick)) {
         failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3。").arg(databaseName, shown, error);
     }
     // The drafts of unsaved sheets go beside the database, copied the same way.
     const QString drafts = draftsPath(job.databaseFile);
     const QString draftsName = QFileInfo(drafts).fileName();
     if (job.folderReady && QFileInfo(drafts).isFile() &&
-        !copyDatabase(drafts, QDir(job.folder).filePath(draftsName), &error)) {
+        !copyDatabase(drafts, QDir(job.folder).filePath(draftsName), &error, {}, Check::Quick)) {
         failures << QStringLiteral("未保存表格的草稿“%1”没有备份到“%2”：%3。").arg(draftsName, shown, error);
     }
     const QString programName = QFileInfo(job.programFile).fileName();
@@ -248,10 +283,10 @@ QString Backup::failureMessage(const QStringList& failures)
 }
 
 bool Backup::copyDatabase(const QString& source, const QString& target, QString* error,
-                          const Progress& progress)
+                          const Progress& progress, Check check)
 {
     StagedFile out(target, FileMode::OwnerOnly);
-    if (!writeDatabase(source, out, error, progress)) {
+    if (!writeDatabase(source, out, error, progress, check)) {
         return false;
     }
     if (!out.publish()) {
@@ -261,7 +296,8 @@ bool Backup::copyDatabase(const QString& source, const QString& target, QString*
     return true;
 }
 
-bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* error, const Progress& progress)
+bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* error, const Progress& progress,
+                           Check check)
 {
     if (!QFileInfo(source).isFile()) {
         setError(error, QStringLiteral("找不到数据库文件“%1”").arg(QDir::toNativeSeparators(source)));
@@ -288,14 +324,16 @@ bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* erro
     QVariant journalMode;
     QVariant pageSize;
     QVariant pageCount;
+    bool inLog = false;
     if (!connection.queryOne(QStringLiteral("PRAGMA journal_mode"), journalMode, &failure) ||
         !connection.queryOne(QStringLiteral("PRAGMA page_size"), pageSize, &failure) ||
         !connection.queryOne(QStringLiteral("PRAGMA page_count"), pageCount, &failure)) {
         failure = QStringLiteral("无法读取数据库（%1）").arg(failure);
     } else if (journalMode.toString().compare(u"wal", Qt::CaseInsensitive) == 0) {
         // Part of such a database lies in its log, which a copy of the file
-        // would miss.
-        failure = QStringLiteral("数据库使用预写日志，无法复制");
+        // would miss: it is copied through the engine, outside this
+        // transaction (VACUUM runs in none).
+        inLog = true;
     } else {
         // The check runs beside the copy, on a second connection of this
         // process: it shares the read lock held here, so it sees the very
@@ -304,7 +342,7 @@ bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* erro
         bool checkRan = false;
         std::thread checker([&] {
             const OwnConnection second(source, true, 0);
-            checkFailure = integrityFailure(second, &checkRan);
+            checkFailure = integrityFailure(second, check, &checkRan);
         });
         failure = copyPages(db, pageSize.toLongLong(), pageCount.toLongLong(), out, progress);
         if (failure.isEmpty() && !out.sync()) { // while the check goes on
@@ -312,7 +350,7 @@ bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* erro
         }
         checker.join();
         if (failure.isEmpty() && !checkRan) {
-            checkFailure = integrityFailure(connection); // in the copy's own transaction
+            checkFailure = integrityFailure(connection, check); // in the copy's own transaction
         }
         // Damage found tells the operator more than the failed read it caused.
         if (!checkFailure.isEmpty() && (checkRan || failure.isEmpty())) {
@@ -320,6 +358,9 @@ bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* erro
         }
     }
     db.rollback();
+    if (inLog) {
+        failure = copyThroughEngine(connection, out, check);
+    }
     if (!failure.isEmpty()) {
         setError(error, failure);
         return false;

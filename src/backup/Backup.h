@@ -8,9 +8,11 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
 namespace brenvoll {
 
+class FolderLock;
 class StagedFile;
 
 class Backup
@@ -43,16 +45,19 @@ public:
 
     // run() in two halves for a caller that copies on a thread of its own:
     // prepare() on the thread of the program's connection, copy() on any.
+    // prepare() also removes what a backup killed in the middle left in the
+    // day folder, unless another backup is writing there.
     struct Job
     {
         QString folder; // the day folder, created
         QString databaseFile;
         QString programFile;
-        QStringList failures;       // what prepare() found
-        bool folderReady = false;   // the program file and the drafts are copied
-        bool copyDatabase = false;  // and the database too
-        bool dumpServer = false;    // a dump of the server database instead
-        QProcessEnvironment server; // pg_dump's connection to it
+        QStringList failures;                   // what prepare() found
+        bool folderReady = false;               // the program file and the drafts are copied
+        bool copyDatabase = false;              // and the database too
+        bool dumpServer = false;                // a dump of the server database instead
+        QProcessEnvironment server;             // pg_dump's connection to it
+        std::shared_ptr<FolderLock> folderLock; // the day folder, held until the copies are made
     };
     static Job prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                        const QString& programFile);
@@ -66,15 +71,30 @@ public:
     // survives any failure. Database copies are readable and writable by
     // their owner only; a program copy keeps its owner's right to run it.
 
+    // How a copy of a database is checked. A copy read page by page inside
+    // one read transaction holds exactly the pages of the source: what it can
+    // hold wrong is damage the source has. Before a restore every page of the
+    // copy is checked and every index against its table (Full); the backup on
+    // close checks that every page of the source is sound, which damage to
+    // the file (a torn or overwritten page, a cut-off file) fails (Quick).
+    enum class Check
+    {
+        Quick,
+        Full,
+    };
+
     // Writes a consistent copy of the SQLite database `source` to `target`:
-    // checked for integrity and read page by page inside one read
+    // checked as `check` says and read page by page inside one read
     // transaction of its own (so never in the middle of a write, and with a
-    // pending journal rolled back first).
+    // pending journal rolled back first). A database in write-ahead-log mode
+    // (the drafts file of a run that did not close cleanly) is copied through
+    // the engine, which reads its log: the copy holds the log's contents and
+    // is an ordinary database file of its own.
     static bool copyDatabase(const QString& source, const QString& target, QString* error = nullptr,
-                             const Progress& progress = {});
+                             const Progress& progress = {}, Check check = Check::Full);
     // The same copy into `out`, synced but not yet published.
     static bool writeDatabase(const QString& source, StagedFile& out, QString* error = nullptr,
-                              const Progress& progress = {});
+                              const Progress& progress = {}, Check check = Check::Full);
     // pg_dump's environment for the server database in use: host, port,
     // database, user and, when brenvoll.ini holds them, password and sslmode.
     static QProcessEnvironment serverEnvironment();

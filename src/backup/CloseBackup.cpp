@@ -2,6 +2,7 @@
 
 #include "Backup.h"
 #include "ProgressWindow.h"
+#include "Restore.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
 #include "settings/CurrentSettings.h"
@@ -30,6 +31,10 @@ void backUpOnClose()
         const Backup::Job job = Backup::prepare(settings.backupFolder(), Clock::today(), database,
                                                 QCoreApplication::applicationFilePath());
         failures = job.failures;
+        // What a restore killed in the middle left beside the database goes too.
+        if (job.copyDatabase) {
+            Restore::removeLeftovers(database);
+        }
         // A database of many years takes seconds: the operator sees it go on.
         if (job.folderReady) {
             ProgressWindow::run(QStringLiteral("正在备份数据库…"), [&](const Backup::Progress& progress) {

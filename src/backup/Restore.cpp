@@ -1,5 +1,6 @@
 #include "Restore.h"
 
+#include "base/FolderLock.h"
 #include "base/ProgramPaths.h"
 #include "base/StagedFile.h"
 #include "storage/Database.h"
@@ -8,16 +9,24 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <utility>
 
 namespace brenvoll {
 
 namespace {
 
 constexpr int kLastDay = 31;
+const QString kSafetyPrefix = QStringLiteral("数据库.恢复前-");
+// The names safetyCopyName() gives, with the number that tells two restores
+// within one second apart.
+const QRegularExpression kSafetyCopyName(QRegularExpression::escape(kSafetyPrefix) +
+                                         QStringLiteral("[0-9]{8}-[0-9]{6}(?:-[0-9]+)?\\.db"));
 
 // A problem as one short line: the integrity check may list many.
 QString firstLine(const QString& text)
@@ -25,26 +34,84 @@ QString firstLine(const QString& text)
     return text.section(u'\n', 0, 0).trimmed();
 }
 
-// The three tables of the program's database, or why they are not there.
-QString tablesProblem(const OwnConnection& connection)
+// The program's three tables and the columns it reads and writes in them
+// (data/schema.sql). A file with other tables of these names is another
+// program's: every search and save would fail on it.
+const QList<std::pair<QString, QStringList>>& designedTables()
 {
-    QVariant tables;
+    static const QList<std::pair<QString, QStringList>> tables = [] {
+        QStringList records{QStringLiteral("姓名"), QStringLiteral("性别"), QStringLiteral("年龄"),
+                            QStringLiteral("日期"), QStringLiteral("地址"), QStringLiteral("序列号")};
+        for (int finding = 0; finding <= 45; ++finding) {
+            records << QString::number(finding);
+        }
+        return QList<std::pair<QString, QStringList>>{
+            {QStringLiteral("档案"), records},
+            {QStringLiteral("设置"),
+             {QStringLiteral("密码"), QStringLiteral("路径"), QStringLiteral("左边距"),
+              QStringLiteral("上边距")}},
+            {QStringLiteral("词库"), {QStringLiteral("常用语")}},
+        };
+    }();
+    return tables;
+}
+
+// The program's three tables with their designed columns, and the record
+// key kept unique (saving relies on it); or why the file is not the
+// program's database.
+QString notDesigned(const OwnConnection& connection)
+{
+    QSqlQuery columns(connection.db());
+    if (!columns.exec(
+            QStringLiteral("select m.name, c.name from sqlite_master m, pragma_table_info(m.name) c "
+                           "where m.type = 'table' and m.name in ('档案', '设置', '词库')"))) {
+        return firstLine(Database::describe(columns.lastError()));
+    }
+    QHash<QString, QSet<QString>> found;
+    while (columns.next()) {
+        found[columns.value(0).toString()].insert(columns.value(1).toString());
+    }
+    if (columns.lastError().isValid()) {
+        return firstLine(Database::describe(columns.lastError()));
+    }
+    for (const auto& [table, designed] : designedTables()) {
+        if (!found.contains(table)) {
+            return QStringLiteral("不是本程序的数据库（缺少数据表）");
+        }
+    }
+    for (const auto& [table, designed] : designedTables()) {
+        for (const QString& column : designed) {
+            if (!found[table].contains(column)) {
+                return QStringLiteral("不是本程序的数据库（数据表“%1”缺少“%2”列）").arg(table, column);
+            }
+        }
+    }
+    QVariant keys;
     QString error;
     if (!connection.queryOne(
-            QStringLiteral("select count(*) from sqlite_master where type = 'table' and name "
-                           "in ('档案', '设置', '词库')"),
-            tables, &error)) {
+            QStringLiteral("select count(*) from pragma_index_list('档案') i "
+                           "where i.\"unique\" and not i.partial and (select group_concat(k.name) from "
+                           "pragma_index_info(i.name) k) = '序列号'"),
+            keys, &error)) {
         return firstLine(error);
     }
-    if (tables.toInt() != 3) {
-        return QStringLiteral("不是本程序的数据库（缺少数据表）");
+    if (keys.toInt() == 0) {
+        return QStringLiteral("不是本程序的数据库（“序列号”不是唯一的）");
     }
     return {};
 }
 
+// A copy of the database at `file`, unless a link stands at its name.
+void addCopy(QList<BackupCopy>& copies, const QFileInfo& file, const QString& dayFolder)
+{
+    if (!file.isSymLink() && file.isFile()) {
+        copies.append({file.absoluteFilePath(), dayFolder, file.lastModified(), file.size()});
+    }
+}
+
 } // namespace
 
-QList<BackupCopy> Restore::find(const QStringList& folders)
+QList<BackupCopy> Restore::find(const QStringList& folders, const QString& databaseFile)
 {
     QList<BackupCopy> copies;
     QSet<QString> seen;
@@ -58,10 +125,19 @@ QList<BackupCopy> Restore::find(const QStringList& folders)
         for (int day = 1; day <= kLastDay; ++day) {
             // January has every day of the month.
             const QDate date(2000, 1, day);
-            const QFileInfo file(QDir(Backup::dayFolder(folder, date)).filePath(databaseName));
-            if (file.isFile()) {
-                copies.append(
-                    {file.absoluteFilePath(), Backup::dayFolderName(date), file.lastModified(), file.size()});
+            const QString dayFolder = Backup::dayFolder(folder, date);
+            if (!QFileInfo(dayFolder).isSymLink()) {
+                addCopy(copies, QFileInfo(QDir(dayFolder).filePath(databaseName)),
+                        Backup::dayFolderName(date));
+            }
+        }
+    }
+    if (!databaseFile.isEmpty()) {
+        const QDir beside = QFileInfo(databaseFile).absoluteDir();
+        const QRegularExpression safetyCopy(QRegularExpression::anchoredPattern(kSafetyCopyName.pattern()));
+        for (const QString& name : beside.entryList({kSafetyPrefix + u'*'}, QDir::Files | QDir::Hidden)) {
+            if (safetyCopy.match(name).hasMatch()) {
+                addCopy(copies, QFileInfo(beside.filePath(name)), QStringLiteral("恢复前"));
             }
         }
     }
@@ -79,7 +155,7 @@ CopyState Restore::inspect(const QString& path, const std::atomic_bool* cancel)
         return state;
     }
     connection.setCancel(cancel);
-    state.problem = tablesProblem(connection);
+    state.problem = notDesigned(connection);
     if (!state.problem.isEmpty()) {
         return state;
     }
@@ -99,8 +175,20 @@ CopyState Restore::inspect(const QString& path, const std::atomic_bool* cancel)
 
 QString Restore::safetyCopyName(const QDateTime& at)
 {
-    return QStringLiteral("数据库.恢复前-") + at.toString(QStringLiteral("yyyyMMdd-hhmmss")) +
-           QStringLiteral(".db");
+    return kSafetyPrefix + at.toString(QStringLiteral("yyyyMMdd-hhmmss")) + QStringLiteral(".db");
+}
+
+namespace {
+// The names a restore writes beside `databaseFile`.
+QStringList restoreTargets(const QString& databaseFile)
+{
+    return {QRegularExpression::escape(QFileInfo(databaseFile).fileName()), kSafetyCopyName.pattern()};
+}
+} // namespace
+
+void Restore::removeLeftovers(const QString& databaseFile)
+{
+    FolderLock(QFileInfo(databaseFile).absolutePath()).removeLeftovers(restoreTargets(databaseFile));
 }
 
 QString Restore::stepName(Step step)
@@ -141,10 +229,10 @@ bool Restore::fail(Step step, const QString& error)
     return false;
 }
 
-QString Restore::missingTables(const QString& path) const
+QString Restore::designProblem(const QString& path) const
 {
     const OwnConnection connection(path, true);
-    return connection.isOpen() ? tablesProblem(connection) : firstLine(connection.error());
+    return connection.isOpen() ? notDesigned(connection) : firstLine(connection.error());
 }
 
 bool Restore::prepare(const Backup::Progress& progress)
@@ -156,6 +244,13 @@ bool Restore::prepare(const Backup::Progress& progress)
         }
         return [&progress, which](qint64 done, qint64 total) { progress(which * total + done, 2 * total); };
     };
+    // A link is never followed: what it points to was never checked as a
+    // backup of this program.
+    if (QFileInfo(m_copy).isSymLink()) {
+        return fail(Step::WriteChosen, QStringLiteral("所选的备份是一个链接，不是备份文件"));
+    }
+    m_folderLock = std::make_unique<FolderLock>(QFileInfo(m_database).absolutePath());
+    m_folderLock->removeLeftovers(restoreTargets(m_database));
     QString error;
     if (!Backup::copyDatabase(m_database, m_safetyCopy, &error, half(0))) {
         return fail(Step::KeepCurrent, error);
@@ -165,7 +260,7 @@ bool Restore::prepare(const Backup::Progress& progress)
         m_staged.reset();
         return fail(Step::WriteChosen, error);
     }
-    error = missingTables(m_staged->path());
+    error = designProblem(m_staged->path());
     if (!error.isEmpty()) {
         m_staged.reset();
         return fail(Step::WriteChosen, error);

@@ -15,13 +15,15 @@
 
 namespace brenvoll {
 
+class FolderLock;
 class StagedFile;
 
-// A copy of the database found in a day folder.
+// A copy of the database found in a day folder, or a database kept beside
+// the program before a restore.
 struct BackupCopy
 {
     QString path;
-    QString dayFolder; // "7日"
+    QString dayFolder; // "7日"; "恢复前" for a database kept before a restore
     QDateTime modified;
     qint64 size = 0;
 };
@@ -38,17 +40,25 @@ class Restore
 {
 public:
     // Every copy of the database in the day folders 1日 … 31日 of `folders`
-    // (a folder named twice is looked at once), newest first.
-    static QList<BackupCopy> find(const QStringList& folders);
+    // (a folder named twice is looked at once) and every database kept
+    // before a restore beside `databaseFile`, newest first. A link (at a
+    // copy's name or a day folder's) is no copy: it is never followed.
+    static QList<BackupCopy> find(const QStringList& folders, const QString& databaseFile = {});
 
     // SQLite's full integrity check of a copy, the program's three tables in
-    // it and its number of records, on a connection of its own (any thread).
-    // Stops early once `*cancel` turns true.
+    // it with their designed columns, and its number of records, on a
+    // connection of its own (any thread). Stops early once `*cancel` turns
+    // true.
     static CopyState inspect(const QString& path, const std::atomic_bool* cancel = nullptr);
 
     // "数据库.恢复前-20260507-183000.db": the name the current database is
     // kept under before a restore at `at`.
     static QString safetyCopyName(const QDateTime& at);
+
+    // Removes what a restore killed in the middle left beside `databaseFile`
+    // (the part files of its two copies), unless another restore is writing
+    // there. A restore does so itself when it starts.
+    static void removeLeftovers(const QString& databaseFile);
 
     // The steps of a restore, as the operator hears of them.
     enum class Step
@@ -83,12 +93,13 @@ public:
 private:
     bool fail(Step step, const QString& error);
     bool lockAndReplace(QString& error);
-    QString missingTables(const QString& path) const;
+    QString designProblem(const QString& path) const;
 
     QString m_copy;
     QString m_database;
     QString m_safetyCopy;
-    std::unique_ptr<StagedFile> m_staged; // the chosen copy, written and synced
+    std::unique_ptr<FolderLock> m_folderLock; // the database's folder, while the copies are written
+    std::unique_ptr<StagedFile> m_staged;     // the chosen copy, written and synced
     Step m_failedStep = Step::None;
     QString m_error;
 };

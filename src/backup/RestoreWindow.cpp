@@ -124,11 +124,16 @@ void RestoreWindow::fill()
     if (QFileInfo(backupFolder).canonicalFilePath() != QFileInfo(QDir::homePath()).canonicalFilePath()) {
         folders << QDir::toNativeSeparators(QDir::homePath());
     }
-    m_copies = Restore::find(folders);
+    // The databases kept before earlier restores lie beside the database:
+    // offered too, a restore can be undone here.
+    const QString database = Database::isOpen() ? Database::filePath() : databasePath(programFolder());
+    m_copies = Restore::find(folders, database);
     m_foldersLabel->setText((m_copies.isEmpty() ? QStringLiteral("没有找到备份。查找的位置：")
                                                 : QStringLiteral("备份所在的位置：")) +
                             folders.join(QStringLiteral("、")) +
-                            QStringLiteral(" 中的日期文件夹（1日 … 31日）"));
+                            QStringLiteral(" 中的日期文件夹（1日 … 31日），以及 ") +
+                            QDir::toNativeSeparators(QFileInfo(database).absolutePath()) +
+                            QStringLiteral(" 中恢复前另存的数据库"));
 
     m_list->setRowCount(int(m_copies.size()));
     for (int row = 0; row < m_copies.size(); ++row) {

@@ -1,8 +1,10 @@
 #pragma once
 // The window "恢复备份": every backup of the database found in the day folders
-// of the backup folder and of the home folder, newest first, each checked on
-// a thread of its own while the window stays usable; a sound one is put back
-// in place of the program's database with its line's "恢复".
+// of the backup folder and of the home folder, and every database kept beside
+// the program before an earlier restore (so that a restore can be undone),
+// newest first, each checked on a thread of its own while the window stays
+// usable; a sound one is put back in place of the program's database with
+// its line's "恢复".
 #include "Restore.h"
 
 #include <QDialog>

@@ -23,6 +23,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <sqlite3.h>
 
 using namespace brenvoll;
 
@@ -332,6 +333,67 @@ private slots:
             QCOMPARE(kept.size(), size_t(1));
             QCOMPARE(kept[0].record[Field::Name], QStringLiteral("未保存的人"));
         }
+    }
+
+    // A drafts file left in its write-ahead log (by a run killed while it
+    // typed, or closed while another program still had the file open) is
+    // copied with what its log holds, as an ordinary database file of its own,
+    // and the backup goes on without a message.
+    void draftsLeftInTheirLogAreBackedUp()
+    {
+        const QString drafts = draftsPath(m_folder->databaseFile());
+        const QString copy = target(QStringLiteral("bk/7日/数据库.drafts"));
+        auto expectCopyHolds = [&](const QString& name) {
+            QCOMPARE(contents(copy).mid(18, 2), QByteArray("\x01\x01")); // no log of its own
+            QVERIFY(!QFileInfo::exists(copy + QStringLiteral("-wal")));
+            DraftStore store;
+            QVERIFY(store.open(copy, Clock::now()));
+            std::vector<Draft> kept;
+            QVERIFY(store.list(kept));
+            QCOMPARE(kept.size(), size_t(1));
+            QCOMPARE(kept[0].record[Field::Name], name);
+        };
+
+        // What a kill leaves: the file and its synced log, the draft in the log.
+        {
+            QTemporaryDir running;
+            const QString live = running.filePath(QStringLiteral("数据库.drafts"));
+            DraftStore store;
+            QVERIFY(store.open(live, Clock::now()));
+            Draft draft;
+            draft.typedAt = Clock::now();
+            draft.record[Field::Name] = QStringLiteral("被中断时的草稿");
+            QVERIFY(store.write(draft));
+            QVERIFY(QFileInfo(live + QStringLiteral("-wal")).size() > 0);
+            QVERIFY(QFile::copy(live, drafts) &&
+                    QFile::copy(live + QStringLiteral("-wal"), drafts + QStringLiteral("-wal")));
+        }
+        QCOMPARE(contents(drafts).mid(18, 2), QByteArray("\x02\x02"));
+        const QStringList failures =
+            Backup::run(target(QStringLiteral("bk")), Clock::today(), m_folder->databaseFile(), m_program);
+        QVERIFY2(failures.isEmpty(), qPrintable(failures.join(u'\n')));
+        expectCopyHolds(QStringLiteral("被中断时的草稿"));
+        for (const QString& suffix : {QString(), QStringLiteral("-wal"), QStringLiteral("-shm")}) {
+            QFile::remove(drafts + suffix);
+        }
+        QVERIFY(!QFileInfo::exists(drafts));
+
+        // Another program keeps the drafts file open: the close cannot take
+        // the file out of its log.
+        auto* mainWindow = new MainWindow();
+        mainWindow->loadOnStart();
+        mainWindow->show();
+        mainWindow->box(Field::Name)->setText(QStringLiteral("另一个程序打开草稿时"));
+        sqlite3* other = nullptr;
+        QVERIFY(sqlite3_open_v2(QFile::encodeName(drafts).constData(), &other, SQLITE_OPEN_READONLY,
+                                nullptr) == SQLITE_OK);
+        QVERIFY(sqlite3_exec(other, "select count(*) from 草稿", nullptr, nullptr, nullptr) == SQLITE_OK);
+        SettingsWindow::get()->backupFolderBox()->setText(target(QStringLiteral("bk")));
+        QVERIFY(mainWindow->close());
+        sqlite3_close_v2(other);
+        QCOMPARE(m_ended, 1);
+        QVERIFY2(m_shownAtEnd.isEmpty(), qPrintable(m_shownAtEnd.value(0).text));
+        expectCopyHolds(QStringLiteral("另一个程序打开草稿时"));
     }
 
     void folderTypedAfterAFailedLoadCounts()

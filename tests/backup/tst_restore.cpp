@@ -3,6 +3,7 @@
 // started over on the restored records. HOME is a temporary folder here.
 #include "TestSupport.h"
 #include "backup/Backup.h"
+#include "backup/CloseBackup.h"
 #include "backup/ProgressWindow.h"
 #include "backup/RestoreWindow.h"
 #include "base/Clock.h"
@@ -15,6 +16,7 @@
 #include "ui/ProgramEnd.h"
 
 #include <QAction>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
@@ -39,6 +41,30 @@ QString nameOf(const QString& key)
 {
     ExamRecord record;
     return RecordStore::load(key, record) ? record[Field::Name] : QString();
+}
+
+// Runs `sql` on the database file at `path`, creating it when missing.
+bool execOn(const QString& path, const QString& sql)
+{
+    sqlite3* db = nullptr;
+    const bool done = sqlite3_open_v2(QFile::encodeName(path).constData(), &db,
+                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) == SQLITE_OK &&
+                      sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK;
+    sqlite3_close_v2(db);
+    return done;
+}
+
+// The texts of the restore window's columns 日期文件夹, 记录数 and 状态, one
+// line per backup, with "+" when its "恢复" can be pressed.
+QStringList linesOf(RestoreWindow* window)
+{
+    QStringList lines;
+    for (int row = 0; row < window->list()->rowCount(); ++row) {
+        lines << window->list()->item(row, 0)->text() + u' ' + window->list()->item(row, 3)->text() + u' ' +
+                     window->list()->item(row, 4)->text() +
+                     (window->restoreButton(row)->isEnabled() ? "+" : "");
+    }
+    return lines;
 }
 } // namespace
 
@@ -182,6 +208,112 @@ private slots:
         QVERIFY(!direct.prepare());
         QCOMPARE(direct.failedStep(), Restore::Step::WriteChosen);
         QCOMPARE(contents(m_folder->databaseFile()), live);
+    }
+
+    // Files that are not the program's database, though they have tables of
+    // its names, are shown as such and cannot be restored, from the window
+    // or directly: the live database stays as it was. A link, at a copy's
+    // name or a day folder's, is not listed and never restored.
+    void foreignFilesAreRefused()
+    {
+        const QString sound = backUp(7);
+        const QString noPhrases = backUp(8);
+        QVERIFY(execOn(noPhrases, QStringLiteral("drop table 词库")));
+        const QString noAddress = backUp(9);
+        QVERIFY(execOn(noAddress, QStringLiteral("alter table 档案 drop column 地址")));
+        auto dayCopy = [this](int day) {
+            const QString folder = Backup::dayFolder(backupFolder(), QDate(2016, 5, day));
+            return QDir().mkpath(folder) ? folder + QStringLiteral("/数据库.db") : QString();
+        };
+        const QString foreign = dayCopy(10);
+        QVERIFY(execOn(foreign, QStringLiteral("create table 档案 (编号, 内容); create table 设置 (键, 值); "
+                                               "create table 词库 (词)")));
+        // Every designed column, but the record key not kept unique.
+        QString tables;
+        QSqlQuery schema(Database::connection());
+        QVERIFY(schema.exec(QStringLiteral("select sql from sqlite_master where type = 'table'")));
+        while (schema.next()) {
+            tables += schema.value(0).toString().replace(QStringLiteral("UNIQUE"), QString()) + u';';
+        }
+        const QString notUnique = dayCopy(12);
+        QVERIFY(execOn(notUnique, tables));
+        QVERIFY(QFile::link(sound, dayCopy(11)));
+        QVERIFY(QFile::link(QFileInfo(sound).path(), Backup::dayFolder(backupFolder(), QDate(2016, 5, 13))));
+        const QByteArray live = contents(m_folder->databaseFile());
+
+        MainWindow window;
+        RestoreWindow* restore = openFromMenu(window, backupFolder());
+        QVERIFY(restore);
+        QStringList lines = linesOf(restore);
+        lines.sort();
+        QCOMPARE(lines,
+                 (QStringList{QStringLiteral("10日  损坏：不是本程序的数据库（数据表“档案”缺少“姓名”列）"),
+                              QStringLiteral("12日  损坏：不是本程序的数据库（“序列号”不是唯一的）"),
+                              QStringLiteral("7日 0 完好+"),
+                              QStringLiteral("8日  损坏：不是本程序的数据库（缺少数据表）"),
+                              QStringLiteral("9日  损坏：不是本程序的数据库（数据表“档案”缺少“地址”列）")}));
+
+        for (const QString& copy : {noPhrases, noAddress, foreign, notUnique, dayCopy(11)}) {
+            QVERIFY2(!Restore::inspect(copy).sound || copy == dayCopy(11), qPrintable(copy));
+            Restore direct(copy, m_folder->databaseFile(), kNow);
+            QVERIFY2(!direct.prepare(), qPrintable(copy));
+            QCOMPARE(direct.failedStep(), Restore::Step::WriteChosen);
+            QVERIFY2(direct.error().contains(copy == dayCopy(11) ? QStringLiteral("链接")
+                                                                 : QStringLiteral("不是本程序的数据库")),
+                     qPrintable(direct.error()));
+            QCOMPARE(contents(m_folder->databaseFile()), live);
+        }
+        QCOMPARE(contents(sound), live); // what the link points to stays as it was
+    }
+
+    // The database kept before a restore is offered in the window too: the
+    // restore is undone there.
+    void aRestoreIsUndoneFromTheWindow()
+    {
+        save(QStringLiteral("20160501080000"), QStringLiteral("张三"));
+        backUp(7);
+        save(QStringLiteral("20160501090000"), QStringLiteral("备份之后加的"));
+        MainWindow window;
+        RestoreWindow* restore = openFromMenu(window, backupFolder());
+        QVERIFY(restore);
+        QCOMPARE(linesOf(restore), QStringList{QStringLiteral("7日 1 完好+")});
+        restore->restoreLine(0);
+        QCOMPARE(RecordStore::count(), 1);
+        delete restore;
+        MessageBox::takeShown();
+
+        restore = openFromMenu(window, backupFolder());
+        QVERIFY(restore);
+        const QStringList lines = linesOf(restore);
+        const qsizetype kept = lines.indexOf(QStringLiteral("恢复前 2 完好+"));
+        QVERIFY2(kept >= 0, qPrintable(lines.join(u'\n')));
+        QCOMPARE(restore->copies()[kept].path,
+                 m_folder->path() + QStringLiteral("/数据库.恢复前-20160507-183005.db"));
+        const QString where = restore->findChild<QLabel*>(QStringLiteral("foldersLabel"))->text();
+        QVERIFY2(where.contains(QDir::toNativeSeparators(m_folder->path())), qPrintable(where));
+        restore->restoreLine(int(kept));
+        QCOMPARE(RecordStore::count(), 2);
+        QCOMPARE(nameOf(QStringLiteral("20160501090000")), QStringLiteral("备份之后加的"));
+    }
+
+    // The backups made on the last and the first day of a month are offered
+    // like every other day's.
+    void lastAndFirstDayOfTheMonthAreOffered()
+    {
+        MainWindow window;
+        window.show();
+        SettingsWindow::get()->backupFolderBox()->setText(backupFolder());
+        for (const QDate day : {QDate(2016, 5, 31), QDate(2016, 6, 1)}) {
+            Clock::setFixed(QDateTime(day, QTime(18, 30)));
+            backUpOnClose();
+            QVERIFY(MessageBox::takeShown().isEmpty());
+        }
+        Clock::setFixed(kNow);
+        RestoreWindow* restore = openFromMenu(window, backupFolder());
+        QVERIFY(restore);
+        QStringList lines = linesOf(restore);
+        lines.sort();
+        QCOMPARE(lines, (QStringList{QStringLiteral("1日 0 完好+"), QStringLiteral("31日 0 完好+")}));
     }
 
     // A journal left beside the database by an interrupted write belongs to

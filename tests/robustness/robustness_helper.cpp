@@ -30,10 +30,18 @@
 //   hold FOLDER MS             takes the database's exclusive lock, says "held",
 //                              and keeps it MS milliseconds (MS < 0: until its
 //                              input closes)
-//   restore FOLDER COPY        restores the backup COPY over the database as
+//   restore FOLDER COPY [later]
+//                              restores the backup COPY over the database as
 //                              the window "恢复备份" does; "restored" or
-//                              "failed REASON"
+//                              "failed REASON". With "later": "ready", and
+//                              the restore once its input closes
+//   backup FOLDER BACKUPFOLDER "ready"; once its input closes, backs the
+//                              database up into the day folder 7日 of
+//                              BACKUPFOLDER (the database standing in for the
+//                              program file too); "backed up" or "failed
+//                              REASON"
 #include "StampedRecord.h"
+#include "backup/Backup.h"
 #include "backup/Restore.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
@@ -69,6 +77,13 @@ void say(const QString& line)
     const QByteArray bytes = line.toUtf8() + '\n';
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+void waitForInputToClose()
+{
+    std::string line;
+    while (std::getline(std::cin, line)) {
+    }
 }
 
 // As the program: the server of the folder's brenvoll.ini, else 数据库.db.
@@ -266,9 +281,7 @@ int hold(const QString& folder, int milliseconds)
     if (milliseconds >= 0) {
         QThread::msleep(ulong(milliseconds));
     } else {
-        std::string line;
-        while (std::getline(std::cin, line)) {
-        }
+        waitForInputToClose();
     }
     sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(db);
@@ -276,18 +289,38 @@ int hold(const QString& folder, int milliseconds)
     return 0;
 }
 
-int restore(const QString& folder, const QString& copy)
+int restore(const QString& folder, const QString& copy, bool later)
 {
     if (!openFolder(folder)) {
         return 1;
     }
     say(QStringLiteral("ready"));
+    if (later) {
+        waitForInputToClose();
+    }
     Restore job(copy, databasePath(folder), QDateTime::currentDateTime());
     if (!job.prepare() || !job.replace()) {
         say(QStringLiteral("failed ") + job.error());
         return 1;
     }
     say(QStringLiteral("restored"));
+    return 0;
+}
+
+int backup(const QString& folder, const QString& backupFolder)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    waitForInputToClose();
+    const QString database = databasePath(folder);
+    const QStringList failures = Backup::run(backupFolder, QDate(2026, 5, 7), database, database);
+    if (!failures.isEmpty()) {
+        say(QStringLiteral("failed ") + failures.join(u' '));
+        return 1;
+    }
+    say(QStringLiteral("backed up"));
     return 0;
 }
 
@@ -323,11 +356,16 @@ int main(int argc, char** argv)
     if (command == QLatin1String("hold") && args.size() == 4) {
         return hold(folder, args[3].toInt());
     }
-    if (command == QLatin1String("restore") && args.size() == 4) {
-        return restore(folder, args[3]);
+    if (command == QLatin1String("restore") &&
+        (args.size() == 4 || args.value(4) == QLatin1String("later"))) {
+        return restore(folder, args[3], args.size() == 5);
     }
-    std::fputs("usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|typist|hold|restore "
-               "FOLDER ...\n",
-               stderr);
+    if (command == QLatin1String("backup") && args.size() == 4) {
+        return backup(folder, args[3]);
+    }
+    std::fputs(
+        "usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|typist|hold|restore|backup "
+        "FOLDER ...\n",
+        stderr);
     return 2;
 }

@@ -9,11 +9,16 @@
 // Faults while a backup is restored over the database: a full or read-only
 // disk under the program folder and another program holding the database.
 // The step that failed is named, and the database stays as it was.
+//
+// A backup or a restore killed in the middle: what it left half written goes
+// at the next one.
 #include "FaultScenario.h"
 #include "FaultVfs.h"
+#include "HelperProcess.h"
 #include "SmallDisk.h"
 #include "TestSupport.h"
 #include "backup/Backup.h"
+#include "backup/CloseBackup.h"
 #include "backup/Restore.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
@@ -30,6 +35,7 @@
 #include <QLineEdit>
 #include <QTest>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 using namespace brenvoll;
@@ -287,6 +293,94 @@ private slots:
         QCOMPARE(contents(m_folder->databaseFile()), before);
         QVERIFY(phraseStored(QStringLiteral("备份之后的常用语")));
         ++m_refused;
+    }
+
+    // A backup and a restore killed while they copy (each waits for the
+    // database another program holds) leave a part file as large as the
+    // database. The next restore removes what a restore left beside the
+    // database, the next backup what a backup left in the day folder: the
+    // program's own part files only, never a link or another file, and never
+    // the part file of a restore still under way.
+    void partFilesOfKilledCopiesAreRemoved()
+    {
+        QTemporaryDir target;
+        const QString backupFolder = target.filePath(QStringLiteral("备份"));
+        const QString day = Backup::dayFolder(backupFolder, kDay);
+        const QString beside = m_folder->path();
+        const QString copy = target.filePath(QStringLiteral("copy.db"));
+        QVERIFY(Backup::copyDatabase(m_folder->databaseFile(), copy));
+        const QStringList parts{QStringLiteral("*.part-*")};
+
+        // Each helper opens the database, then another program takes it.
+        sqlite3* other = nullptr;
+        QVERIFY(sqlite3_open(QFile::encodeName(m_folder->databaseFile()).constData(), &other) == SQLITE_OK);
+        const QList<std::pair<QStringList, QString>> kills{
+            {{QStringLiteral("backup"), beside, backupFolder}, day},
+            {{QStringLiteral("restore"), beside, copy, QStringLiteral("later")}, beside},
+        };
+        for (const auto& [arguments, folder] : kills) {
+            robust::HelperProcess helper(arguments);
+            QVERIFY2(helper.waitForLine(QStringLiteral("ready")), qPrintable(helper.lines().join(u'\n')));
+            QVERIFY(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK);
+            helper.closeInput();
+            const bool copying =
+                QTest::qWaitFor([&] { return !QDir(folder).entryList(parts, QDir::Files).isEmpty(); }, 10000);
+            helper.killHard();
+            QVERIFY(sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr) == SQLITE_OK);
+            QVERIFY2(copying, qPrintable(helper.lines().join(u'\n')));
+        }
+        sqlite3_close_v2(other);
+        const QStringList killedBackup = QDir(day).entryList(parts, QDir::Files);
+        const QStringList killedRestore = QDir(beside).entryList(parts, QDir::Files);
+        QCOMPARE(killedBackup.size(), 1);
+        QVERIFY2(killedBackup[0].startsWith(kDatabaseName + QStringLiteral(".part-")),
+                 qPrintable(killedBackup[0]));
+        QCOMPARE(killedRestore.size(), 1);
+        QVERIFY2(killedRestore[0].startsWith(QStringLiteral("数据库.恢复前-")), qPrintable(killedRestore[0]));
+
+        // Beside them: a link at a part file's name, and files of other names.
+        const QString outside = target.filePath(QStringLiteral("outside.db"));
+        QFile file(outside);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("outside") == 7);
+        file.close();
+        const QStringList others{QStringLiteral("别的.db.part-abc"), QStringLiteral("数据库.db.part-1.txt"),
+                                 QStringLiteral("数据库.db.partial"), QStringLiteral("数据库.db.part-link")};
+        for (const QString& folder : {day, beside}) {
+            for (const QString& name : others.mid(0, 3)) {
+                QFile other(QDir(folder).filePath(name));
+                QVERIFY(other.open(QIODevice::WriteOnly) && other.write("keep") == 4);
+            }
+            QVERIFY(QFile::link(outside, QDir(folder).filePath(others[3])));
+        }
+        auto partsIn = [&](const QString& folder) {
+            QStringList found = QDir(folder).entryList(parts, QDir::Files | QDir::System);
+            for (const QString& name : others) {
+                found.removeOne(name);
+            }
+            return found;
+        };
+
+        Restore running(copy, m_folder->databaseFile(), QDateTime(kDay, QTime(9, 0)));
+        QVERIFY2(running.prepare(), qPrintable(running.error()));
+        const QStringList ownPart = partsIn(beside);
+        QCOMPARE(ownPart.size(), 1);
+        QVERIFY2(ownPart[0].startsWith(kDatabaseName + QStringLiteral(".part-")), qPrintable(ownPart[0]));
+
+        SettingsWindow::get()->backupFolderBox()->setText(backupFolder);
+        backUpOnClose();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(partsIn(day), QStringList());
+        QCOMPARE(partsIn(beside), ownPart);
+        QVERIFY2(running.replace(), qPrintable(running.error()));
+        QCOMPARE(partsIn(beside), QStringList());
+        for (const QString& folder : {day, beside}) {
+            for (const QString& name : others) {
+                QCOMPARE(contents(QDir(folder).filePath(name)),
+                         name == others[3] ? QByteArray("outside") : "keep");
+            }
+            QVERIFY(QFileInfo(QDir(folder).filePath(others[3])).isSymLink());
+        }
+        QCOMPARE(contents(outside), QByteArray("outside"));
     }
 
     // Without the right to write into the backup folder (root may write

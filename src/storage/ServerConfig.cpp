@@ -150,6 +150,13 @@ std::optional<ServerConfig> readServerConfig(const QString& folder, QString* err
     return config;
 }
 
+QString conninfoValue(const QString& value)
+{
+    QString quoted = value;
+    quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
+    return u'\'' + quoted + u'\'';
+}
+
 bool passwordReadableByOthers(const QString& configFile, const ServerConfig& config)
 {
     return config.password && !config.password->isEmpty() &&

@@ -16,21 +16,7 @@ using namespace database;
 namespace {
 // The configuration of the server connected to; meaningful while g_server is set.
 ServerConfig g_serverConfig;
-} // namespace
 
-QString conninfoValue(const QString& value)
-{
-    QString quoted = value;
-    quoted.replace(u'\\', QStringLiteral("\\\\")).replace(u'\'', QStringLiteral("\\'"));
-    return u'\'' + quoted + u'\'';
-}
-
-ServerConfig Database::serverConfig()
-{
-    return g_server.isEmpty() ? ServerConfig{} : g_serverConfig;
-}
-
-namespace {
 QString connectReason(const QString& text, const ServerConfig& config)
 {
     if (text.contains(QLatin1String("password authentication failed")) ||
@@ -50,6 +36,11 @@ QString connectReason(const QString& text, const ServerConfig& config)
     return QStringLiteral("服务器没有响应（没有运行、地址或端口不对，或网络不通）");
 }
 } // namespace
+
+ServerConfig Database::serverConfig()
+{
+    return g_server.isEmpty() ? ServerConfig{} : g_serverConfig;
+}
 
 bool Database::openServer(const ServerConfig& config, QString* error)
 {

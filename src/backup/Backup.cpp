@@ -6,6 +6,7 @@
 #include "base/StagedFile.h"
 #include "storage/Database.h"
 #include "storage/OwnConnection.h"
+#include "storage/ServerConfig.h"
 
 #include <QDir>
 #include <QFile>
@@ -215,19 +216,21 @@ QStringList Backup::copy(const Job& job, const Progress& progress)
 
 QProcessEnvironment Backup::serverEnvironment()
 {
-    const QSqlDatabase db = Database::connection();
+    // Each value in a variable of its own reaches libpq whole: none is read
+    // as a connection string.
+    const ServerConfig server = Database::serverConfig();
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("PGHOST"), db.hostName());
-    environment.insert(QStringLiteral("PGPORT"), QString::number(db.port()));
-    environment.insert(QStringLiteral("PGDATABASE"), db.databaseName());
-    environment.insert(QStringLiteral("PGUSER"), db.userName());
-    if (!db.password().isEmpty()) {
-        environment.insert(QStringLiteral("PGPASSWORD"), db.password());
+    environment.insert(QStringLiteral("PGHOST"), server.host);
+    environment.insert(QStringLiteral("PGPORT"), QString::number(server.port));
+    environment.insert(QStringLiteral("PGDATABASE"), server.name);
+    if (!server.user.isEmpty()) {
+        environment.insert(QStringLiteral("PGUSER"), server.user);
     }
-    for (const QString& option : db.connectOptions().split(u';')) {
-        if (option.startsWith(QLatin1String("sslmode="))) {
-            environment.insert(QStringLiteral("PGSSLMODE"), option.section(u'=', 1));
-        }
+    if (server.password && !server.password->isEmpty()) {
+        environment.insert(QStringLiteral("PGPASSWORD"), *server.password);
+    }
+    if (!server.sslmode.isEmpty()) {
+        environment.insert(QStringLiteral("PGSSLMODE"), server.sslmode);
     }
     return environment;
 }

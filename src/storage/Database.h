@@ -58,6 +58,9 @@ public:
     static Engine engine();
     // "host:port" of the server in use; empty with SQLite.
     static QString serverName();
+    // The configuration of the server in use (for programs such as pg_dump
+    // that connect to it too); empty with SQLite.
+    static ServerConfig serverConfig();
     static bool isOpen();
     static QSqlDatabase connection();
     // The database file in use; empty with a server.

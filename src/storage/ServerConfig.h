@@ -6,6 +6,9 @@
 //   driver=postgresql
 //   host=…  port=…  name=…  user=…  password=… (optional)  sslmode=… (optional)
 //
+// Section and setting names may be written in any letter case; the file may
+// be UTF-8 (with or without a byte-order mark) or UTF-16. A value is all the
+// text after "=" up to the line's end, "," and ";" included (base/IniText.h).
 // Without a password libpq's own sources apply (PGPASSWORD, ~/.pgpass).
 #include <QString>
 
@@ -30,10 +33,15 @@ struct ServerConfig
 QString serverConfigPath(const QString& folder);
 
 // The server chosen by the folder's brenvoll.ini; nothing when there is no
-// such file or it chooses no server (the program then uses 数据库.db). A file
-// that cannot be read or names an unknown driver or an invalid port is an
-// error: `error` says what, and nothing is returned.
+// such file (the program then uses 数据库.db). A file that is there either
+// chooses a server or is an error: `error` names the file and says what is
+// wrong (no [database] section, no driver, a setting misspelled or given
+// twice, an invalid port or sslmode...), and nothing is returned.
 std::optional<ServerConfig> readServerConfig(const QString& folder, QString* error);
+
+// `value` as a libpq connection string holds it: in single quotes, with
+// backslashes and single quotes escaped, so that it stays one value.
+QString conninfoValue(const QString& value);
 
 // True when the file holds a password and other users may read it.
 bool passwordReadableByOthers(const QString& configFile, const ServerConfig& config);

@@ -14,6 +14,9 @@ namespace brenvoll {
 using namespace database;
 
 namespace {
+// The configuration of the server connected to; meaningful while g_server is set.
+ServerConfig g_serverConfig;
+
 QString connectReason(const QString& text, const ServerConfig& config)
 {
     if (text.contains(QLatin1String("password authentication failed")) ||
@@ -34,6 +37,11 @@ QString connectReason(const QString& text, const ServerConfig& config)
 }
 } // namespace
 
+ServerConfig Database::serverConfig()
+{
+    return g_server.isEmpty() ? ServerConfig{} : g_serverConfig;
+}
+
 bool Database::openServer(const ServerConfig& config, QString* error)
 {
     close();
@@ -53,9 +61,12 @@ bool Database::openServer(const ServerConfig& config, QString* error)
     if (config.password) {
         db.setPassword(*config.password);
     }
+    // The driver quotes host, database, user and password itself but splices
+    // its options into the connection string as they are: each value is
+    // quoted here, so that no value can add a setting of its own.
     QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=brenvoll")};
     if (!config.sslmode.isEmpty()) {
-        options << QStringLiteral("sslmode=") + config.sslmode;
+        options << QStringLiteral("sslmode=") + conninfoValue(config.sslmode);
     }
     db.setConnectOptions(options.join(u';'));
     if (!db.open()) {
@@ -68,6 +79,7 @@ bool Database::openServer(const ServerConfig& config, QString* error)
         return false;
     }
     g_server = config.server();
+    g_serverConfig = config;
     return true;
 }
 

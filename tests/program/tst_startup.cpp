@@ -3,6 +3,7 @@
 #include "FaultVfs.h"
 #include "PgServer.h"
 #include "TestSupport.h"
+#include "backup/Backup.h"
 #include "base/ProgramPaths.h"
 #include "drafts/DraftStore.h"
 #include "drafts/DraftsWindow.h"
@@ -18,11 +19,15 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStringEncoder>
 #include <QTest>
 #include <QTreeWidget>
+
+#include <memory>
 
 using namespace brenvoll;
 
@@ -35,6 +40,90 @@ int visibleWindows()
     }
     return count;
 }
+
+void closeWindows()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        w->close();
+    }
+}
+
+QString databaseNameOf(const QString& conninfo)
+{
+    return conninfo.section(QStringLiteral("dbname="), 1).section(u' ', 0, 0);
+}
+
+// `text` as a text editor saves it in `encoding`.
+QByteArray encoded(const QString& text, const QString& encoding)
+{
+    if (encoding == QLatin1String("utf-8 bom")) {
+        return "\xEF\xBB\xBF" + text.toUtf8();
+    }
+    if (encoding.startsWith(QLatin1String("utf-16"))) {
+        const bool little = encoding.startsWith(QLatin1String("utf-16le"));
+        QStringEncoder encoder(little ? QStringConverter::Utf16LE : QStringConverter::Utf16BE);
+        const QByteArray mark = encoding.endsWith(QLatin1String(" bom"))
+                                    ? QByteArray(little ? "\xFF\xFE" : "\xFE\xFF")
+                                    : QByteArray();
+        return mark + QByteArray(encoder(text));
+    }
+    if (encoding == QLatin1String("gb18030")) {
+        QStringEncoder encoder("GB18030");
+        return encoder(text);
+    }
+    return text.toUtf8();
+}
+
+// The database of the program's connection.
+QString currentDatabase()
+{
+    QSqlQuery query(Database::connection());
+    return query.exec(QStringLiteral("select current_database()")) && query.next() ? query.value(0).toString()
+                                                                                   : QString();
+}
+
+// The database that the close-time backup's pg_dump reaches with the
+// program's connection values, as pg_restore names it in the dump; empty
+// when the dump failed.
+QString dumpedDatabase(const QString& folder)
+{
+    const QString file = QDir(folder).filePath(QStringLiteral("数据库.dump"));
+    if (!Backup::dumpServer(Backup::serverEnvironment(), file)) {
+        return {};
+    }
+    QProcess list;
+    list.start(QStringLiteral("pg_restore"), {QStringLiteral("--list"), file});
+    list.waitForFinished();
+    static const QRegularExpression dbname(QStringLiteral("^;\\s*dbname: (\\S+)$"),
+                                           QRegularExpression::MultilineOption |
+                                               QRegularExpression::CaseInsensitiveOption);
+    return dbname.match(QString::fromUtf8(list.readAllStandardOutput())).captured(1);
+}
+
+// The server databases of a test: the one its brenvoll.ini names, another
+// one beside it that no value in the file may lead to, and a role that logs
+// in with a password (the server's own user needs none).
+struct ServerCase
+{
+    QString conninfo;
+    QString name;
+    QString other;
+    QString user;
+
+    // `text` with the test server's values put in.
+    QString configText(QString text) const
+    {
+        const auto& server = test::PgServer::shared();
+        return text.replace(QStringLiteral("%HOST%"), server.socketFolder())
+            .replace(QStringLiteral("%PORT%"), QString::number(server.port()))
+            .replace(QStringLiteral("%NAME%"), name)
+            .replace(QStringLiteral("%OTHER%"), other)
+            .replace(QStringLiteral("%USER%"), user);
+    }
+};
+
+const QString kUsualConfig =
+    QStringLiteral("[database]\ndriver=postgresql\nhost=%HOST%\nport=%PORT%\nname=%NAME%\nuser=%USER%\n");
 } // namespace
 
 class TestStartup : public QObject
@@ -46,6 +135,7 @@ private slots:
     void cleanup()
     {
         test::FaultVfs::set(test::FaultVfs::Fault::None);
+        closeWindows(); // also after a failed check
         Database::close();
     }
 
@@ -300,6 +390,131 @@ private slots:
         }
     }
 
+    // A brenvoll.ini that is there either chooses a usable server or stops
+    // the start-up with one message that names the file and what is wrong;
+    // it never leaves the desk on its own 数据库.db, which the other desks
+    // never see. Spellings a person writes are understood, and a password
+    // with "," and ";" reaches the server whole, and pg_dump too.
+    void configFileChoosesTheServerOrStops_data()
+    {
+        QTest::addColumn<QString>("text");     // %HOST% %PORT% %NAME% %USER% filled in
+        QTest::addColumn<QString>("encoding"); // as saved by a text editor
+        QTest::addColumn<QString>("password"); // of the role %USER% when not empty
+        QTest::addColumn<QString>("message");  // empty: the server database opens
+        const QString usual = kUsualConfig;
+        const auto without = [&](const QString& line) -> QString {
+            return QString(usual).remove(line + u'\n');
+        };
+        QTest::newRow("names in capitals")
+            << QStringLiteral("[Database]\nDriver=PostgreSQL\nHOST=%HOST%\nPort=%PORT%\nName=%NAME%\n"
+                              "USER=%USER%\n")
+            << "utf-8" << QString() << QString();
+        QTest::newRow("byte-order mark, Windows line ends, comments, blanks")
+            << QStringLiteral("; 数据库服务器\r\n[ database ]\r\n# 本机\r\n driver = postgresql \r\n"
+                              "host\t= %HOST%\r\nport=%PORT%\r\n\r\ndbname=%NAME%\r\nuser=%USER%\r\n")
+            << "utf-8 bom" << QString() << QString();
+        QTest::newRow("UTF-16LE") << usual << "utf-16le bom" << QString() << QString();
+        QTest::newRow("UTF-16BE") << usual << "utf-16be bom" << QString() << QString();
+        QTest::newRow("UTF-16LE without its mark") << usual << "utf-16le" << QString() << QString();
+        QTest::newRow("GB18030 comment")
+            << QStringLiteral("; 门诊部的服务器\n") + usual << "gb18030" << QString() << QString();
+        QTest::newRow("password with , and ;") << usual + QStringLiteral("password=a,b;c#d\n") << "utf-8"
+                                               << QStringLiteral("a,b;c#d") << QString();
+        QTest::newRow("password in quotes")
+            << usual + QStringLiteral("password=\" a,b;c \\\"q\\\" \\\\ \"\n") << "utf-16le bom"
+            << QStringLiteral(" a,b;c \"q\" \\ ") << QString();
+        QTest::newRow("wrong password") << usual + QStringLiteral("password=a,b\n") << "utf-8"
+                                        << QStringLiteral("a,b;c") << QStringLiteral("服务器拒绝登录");
+
+        QTest::newRow("empty file") << QString() << "utf-8" << QString()
+                                    << QStringLiteral("未找到 [database] 段");
+        QTest::newRow("no section line") << without(QStringLiteral("[database]")) << "utf-8" << QString()
+                                         << QStringLiteral("未找到 [database] 段");
+        QTest::newRow("section misspelled")
+            << QString(usual).replace(QStringLiteral("[database]"), QStringLiteral("[datebase]")) << "utf-8"
+            << QString() << QStringLiteral("未找到 [database] 段");
+        QTest::newRow("no driver") << without(QStringLiteral("driver=postgresql")) << "utf-8" << QString()
+                                   << QStringLiteral("driver 未填写");
+        QTest::newRow("driver empty")
+            << QString(usual).replace(QStringLiteral("driver=postgresql"), QStringLiteral("Driver="))
+            << "utf-8" << QString() << QStringLiteral("driver 未填写");
+        QTest::newRow("driver sqlite")
+            << QString(usual).replace(QStringLiteral("postgresql"), QStringLiteral("sqlite")) << "utf-8"
+            << QString() << QStringLiteral("driver=sqlite 无法识别");
+        QTest::newRow("setting misspelled")
+            << QString(usual).replace(QStringLiteral("host="), QStringLiteral("hots=")) << "utf-8"
+            << QString() << QStringLiteral("第 3 行的 hots 无法识别");
+        QTest::newRow("setting twice") << usual + QStringLiteral("Host=localhost\n") << "utf-8" << QString()
+                                       << QStringLiteral("host 填写了两次（第 3 行和第 7 行）");
+        QTest::newRow("no equals sign")
+            << QString(usual).replace(QStringLiteral("host="), QStringLiteral("host ")) << "utf-8"
+            << QString() << QStringLiteral("第 3 行“host ");
+        QTest::newRow("quote not closed") << usual + QStringLiteral("password=\"a,b\n") << "utf-8"
+                                          << QString() << QStringLiteral("第 7 行的值以双引号开头");
+        QTest::newRow("control characters") << usual + QStringLiteral("password=a\x01\n") << "utf-8"
+                                            << QString() << QStringLiteral("编码无法识别");
+        QTest::newRow("invalid sslmode") << usual + QStringLiteral("sslmode=requier\n") << "utf-8"
+                                         << QString() << QStringLiteral("sslmode=requier 不正确");
+    }
+    void configFileChoosesTheServerOrStops()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, encoding);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        runWithConfig(text, encoding, password, message);
+    }
+
+    // Every value of brenvoll.ini stays one value on its way to libpq and
+    // pg_dump: a value with a blank and "dbname=" never takes the desk to
+    // another database of the server.
+    void connectionValuesStayWhole_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<QString>("message");
+        const QString usual = kUsualConfig;
+        const auto with = [&](const QString& key, const QString& value) -> QString {
+            QString text = usual;
+            text.remove(QRegularExpression(u'^' + key + QStringLiteral("=[^\n]*\n"),
+                                           QRegularExpression::MultilineOption));
+            return text + key + u'=' + value + u'\n';
+        };
+        QTest::newRow("sslmode") << with(QStringLiteral("sslmode"), QStringLiteral("disable dbname=%OTHER%"))
+                                 << "utf-8" << QString() << QStringLiteral("不正确");
+        QTest::newRow("name") << with(QStringLiteral("name"), QStringLiteral("%NAME% dbname=%OTHER%"))
+                              << "utf-8" << QString() << QStringLiteral("服务器上没有数据库");
+        QTest::newRow("user") << with(QStringLiteral("user"), QStringLiteral("brenvoll dbname=%OTHER%"))
+                              << "utf-8" << QString() << QStringLiteral("服务器上没有用户");
+        QTest::newRow("host") << with(QStringLiteral("host"), QStringLiteral("%HOST% dbname=%OTHER%"))
+                              << "utf-8" << QString() << QStringLiteral("服务器没有响应");
+        QTest::newRow("password") << with(QStringLiteral("password"), QStringLiteral("x' dbname=%OTHER% \\"))
+                                  << "utf-8" << QStringLiteral("x' dbname=%OTHER% \\") << QString();
+    }
+    void connectionValuesStayWhole()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, encoding);
+        QFETCH(QString, password);
+        QFETCH(QString, message);
+        runWithConfig(text, encoding, password, message);
+        if (QTest::currentTestFailed() || QTest::currentDataTag() != QLatin1String("sslmode")) {
+            return;
+        }
+        // The same value given to the connection by code, past the file's checks.
+        ServerConfig config;
+        config.host = test::PgServer::shared().socketFolder();
+        config.port = test::PgServer::shared().port();
+        config.name = m_server.name;
+        config.user = m_server.user;
+        config.sslmode = m_server.configText(QStringLiteral("disable dbname=%OTHER%"));
+        QString error;
+        const bool opened = Database::openServer(config, &error);
+        QVERIFY2(!opened, qPrintable(currentDatabase()));
+        QVERIFY2(error.contains(QLatin1String("sslmode")), qPrintable(error));
+    }
+
     void sheetsLeftByACrashAreOfferedAfterTheLogin_data()
     {
         QTest::addColumn<bool>("closedCleanly");
@@ -340,6 +555,61 @@ private slots:
         delete MainWindow::instance();
         delete LoginWindow::loaded();
     }
+
+private:
+    // Writes `text` as the folder's brenvoll.ini beside a 数据库.db and starts
+    // the program there: it opens the server database named in the file,
+    // or stops with `message`.
+    void runWithConfig(const QString& text, const QString& encoding, const QString& password,
+                       const QString& message)
+    {
+        BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+        QString other;
+        {
+            BRENVOLL_PG_PROGRAM_DATABASE(otherConninfo);
+            other = databaseNameOf(otherConninfo);
+        }
+        m_server = {conninfo, databaseNameOf(conninfo), other, test::PgServer::shared().user()};
+        static int roles = 0;
+        if (!password.isEmpty()) {
+            m_server.user = QStringLiteral("desk%1").arg(++roles);
+            QString error;
+            QVERIFY2(test::PgServer::shared().createPasswordRole(m_server.user, m_server.configText(password),
+                                                                 &error),
+                     qPrintable(error));
+        }
+        m_folder = std::make_unique<test::TestFolder>();
+        QVERIFY(m_folder->isValid());
+        QFile file(serverConfigPath(m_folder->path()));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(encoded(m_server.configText(text), encoding));
+        file.close();
+        QFile::setPermissions(file.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+
+        const bool started = startUp(m_folder->path());
+        const auto shown = MessageBox::takeShown();
+        if (message.isEmpty()) {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.isEmpty() ? QString() : shown[0].text));
+            QVERIFY(started);
+            QCOMPARE(Database::engine(), Database::Engine::PostgreSQL);
+            QCOMPARE(currentDatabase(), m_server.name);
+            QCOMPARE(dumpedDatabase(m_folder->path()), m_server.name);
+            closeWindows();
+            return;
+        }
+        QVERIFY(!started);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(message), qPrintable(shown[0].text));
+        // A fault of the file itself names the file; one of the server, the server.
+        QVERIFY2(shown[0].text.contains(file.fileName()) ||
+                     shown[0].text.contains(test::PgServer::shared().socketFolder()),
+                 qPrintable(shown[0].text));
+        QCOMPARE(visibleWindows(), 0);
+        QVERIFY(!Database::isOpen());
+    }
+
+    ServerCase m_server;
+    std::unique_ptr<test::TestFolder> m_folder;
 };
 
 QTEST_MAIN(TestStartup)

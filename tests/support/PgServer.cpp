@@ -19,6 +19,7 @@ namespace brenvoll::test {
 namespace {
 const QString kServerUser = QStringLiteral("postgres");
 const QString kClusterUser = QStringLiteral("brenvoll");
+const QString kPasswordGroup = QStringLiteral("password_login");
 
 // Debian keeps the server programs out of PATH, one folder per major version.
 QString serverPrograms()
@@ -101,6 +102,14 @@ PgServer::PgServer()
         m_failure = QStringLiteral("initdb failed: ") + output;
         return;
     }
+    // Members of one role log in with a password, everyone else without.
+    QFile hba(data + QStringLiteral("/pg_hba.conf"));
+    if (!hba.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        hba.write("local all +" + kPasswordGroup.toUtf8() + " scram-sha-256\nlocal all all trust\n") < 0) {
+        m_failure = QStringLiteral("cannot write %1").arg(hba.fileName());
+        return;
+    }
+    hba.close();
     const QString options = QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -p %2 "
                                            "-c fsync=off -c full_page_writes=off")
                                 .arg(m_folder)
@@ -228,15 +237,14 @@ QString PgServer::user() const
     return kClusterUser;
 }
 
-QString PgServer::createDatabase(QString* error)
+bool PgServer::runAdmin(const QStringList& statements, QString* error)
 {
     if (!m_running) {
         if (error) {
             *error = m_failure;
         }
-        return {};
+        return false;
     }
-    const QString name = QStringLiteral("test%1").arg(++m_databases);
     const QString connectionName = QStringLiteral("pgserver-admin");
     bool ok = false;
     {
@@ -245,14 +253,35 @@ QString PgServer::createDatabase(QString* error)
         admin.setPort(m_port);
         admin.setUserName(kClusterUser);
         admin.setDatabaseName(QStringLiteral("postgres"));
-        QSqlQuery create(admin);
-        ok = admin.open() && create.exec(QStringLiteral("create database ") + name);
+        QSqlQuery query(admin);
+        ok = admin.open();
+        for (const QString& statement : statements) {
+            ok = ok && query.exec(statement);
+        }
         if (!ok && error) {
-            *error = admin.lastError().isValid() ? admin.lastError().text() : create.lastError().text();
+            *error = admin.lastError().isValid() ? admin.lastError().text() : query.lastError().text();
         }
     }
     QSqlDatabase::removeDatabase(connectionName);
-    if (!ok) {
+    return ok;
+}
+
+bool PgServer::createPasswordRole(const QString& role, const QString& password, QString* error)
+{
+    QString literal = password;
+    literal.replace(u'\'', QStringLiteral("''"));
+    return runAdmin({QStringLiteral("do $$ begin if not exists (select from pg_roles where rolname = '%1') "
+                                    "then create role %1 nologin; end if; end $$")
+                         .arg(kPasswordGroup),
+                     QStringLiteral("create role %1 login superuser in role %2 password '%3'")
+                         .arg(role, kPasswordGroup, literal)},
+                    error);
+}
+
+QString PgServer::createDatabase(QString* error)
+{
+    const QString name = QStringLiteral("test%1").arg(++m_databases);
+    if (!runAdmin({QStringLiteral("create database ") + name}, error)) {
         return {};
     }
     return QStringLiteral("host=%1 port=%2 dbname=%3 user=%4")

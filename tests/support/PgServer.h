@@ -26,6 +26,9 @@ public:
     QString createDatabase(QString* error = nullptr);
     // A new database with the program's tables, made by brenvoll-mkdb --postgresql.
     QString createProgramDatabase(QString* error = nullptr);
+    // A login role that must give `password` (the cluster's own user needs
+    // none), a superuser of this server; false with `error` on failure.
+    bool createPasswordRole(const QString& role, const QString& password, QString* error = nullptr);
     // The [database] group of a brenvoll.ini for a database of this server.
     QString configText(const QString& conninfo) const;
     QString socketFolder() const;
@@ -37,6 +40,7 @@ public:
 
 private:
     PgServer();
+    bool runAdmin(const QStringList& statements, QString* error);
     bool runAsServerUser(const QString& program, const QStringList& args, QString* output = nullptr);
     void stop();
 

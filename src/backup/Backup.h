@@ -53,6 +53,7 @@ public:
         bool copyDatabase = false;  // and the database too
         bool dumpServer = false;    // a dump of the server database instead
         QProcessEnvironment server; // pg_dump's connection to it
+        bool copyDrafts = true;     // the drafts file too, when there is one
     };
     static Job prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                        const QString& programFile);

@@ -12,19 +12,19 @@
 //
 // Runs. Every run that opens the file is marked in it, and holds a slot of
 // the lock file beside it ("数据库.drafts-lock") for as long as it lives; a
-// draft belongs to the run that wrote it last. A run that closes cleanly
-// unmarks itself. A marked run whose slot nobody holds ended without a clean
-// close (a crash, a power cut, a kill). So, with several copies of the
-// program on one drafts file:
+// draft belongs to the run that wrote it last. A marked run whose slot nobody
+// holds ended without a clean close (a crash, a power cut, a kill). A run
+// that closes cleanly unmarks itself and the runs it found ended so when it
+// started. The rule, with one copy of the program or several on one file:
 // - the drafts of another copy that is still running are neither listed nor
-//   counted here: that copy keeps them;
-// - a run that did not close cleanly is told of by every run that starts
-//   after it, until one of those closes cleanly: after two unclean ends in a
-//   row, both runs' drafts are told, and one copy's clean close never hides
-//   what another copy's crash left;
-// - when some run left drafts that way, leftOpen() counts every draft that
-//   list() shows (the drafts window lists the same), the newest first: the
-//   question at start-up and the drafts window agree.
+//   counted: that copy keeps them;
+// - a run is told (leftOpen()) when drafts were left by marked runs that are
+//   no longer running: every run that ended uncleanly since a run that found
+//   it closed cleanly. After two unclean ends in a row both runs' drafts are
+//   told, and one copy's clean close never hides another copy's crash;
+// - the count told is every draft list() shows, which the drafts window
+//   lists, drafts kept at earlier clean closes among them: the question at
+//   start-up and the window agree on the number.
 #include "base/FileSystem.h"
 #include "record/FieldMap.h"
 

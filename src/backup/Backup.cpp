@@ -148,7 +148,7 @@ QStringList Backup::run(const QString& backupFolder, const QDate& day, const QSt
 Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                             const QString& programFile)
 {
-    Job job{dayFolder(backupFolder, day), databaseFile, programFile, {}, false, false, false, {}, {}};
+    Job job{dayFolder(backupFolder, day), databaseFile, programFile, {}, false, false, false, {}, {}, true};
     // An ordinary file of the day folder's name blocks the folder; it is left
     // alone and the failure is told below.
     if (!QFileInfo(job.folder).isFile()) {
@@ -203,7 +203,7 @@ QStringList Backup::copy(const Job& job, const Progress& progress)
     // The drafts of unsaved sheets go beside the database, copied the same way.
     const QString drafts = draftsPath(job.databaseFile);
     const QString draftsName = QFileInfo(drafts).fileName();
-    if (job.folderReady && QFileInfo(drafts).isFile() &&
+    if (job.folderReady && job.copyDrafts && QFileInfo(drafts).isFile() &&
         !copyDatabase(drafts, QDir(job.folder).filePath(draftsName), &error, {}, Check::Quick)) {
         failures << QStringLiteral("未保存表格的草稿“%1”没有备份到“%2”：%3。").arg(draftsName, shown, error);
     }

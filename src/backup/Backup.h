@@ -58,6 +58,7 @@ public:
         bool dumpServer = false;                // a dump of the server database instead
         QProcessEnvironment server;             // pg_dump's connection to it
         std::shared_ptr<FolderLock> folderLock; // the day folder, held until the copies are made
+        bool copyDrafts = true;                 // the drafts file too, when there is one
     };
     static Job prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                        const QString& programFile);

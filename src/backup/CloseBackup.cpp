@@ -16,7 +16,7 @@ namespace brenvoll {
 // Backs the database and the program up into today's folder of the backup
 // folder (the program's copy of the settings, typed or saved; the home
 // folder when it is empty); the operator hears once what could not be copied.
-void backUpOnClose()
+void backUpOnClose(bool withDrafts)
 {
     const CurrentSettings& settings = CurrentSettings::get();
     QStringList failures;
@@ -28,8 +28,9 @@ void backUpOnClose()
         const QString database = Database::isOpen() && !Database::filePath().isEmpty()
                                      ? Database::filePath()
                                      : databasePath(programFolder());
-        const Backup::Job job = Backup::prepare(settings.backupFolder(), Clock::today(), database,
-                                                QCoreApplication::applicationFilePath());
+        Backup::Job job = Backup::prepare(settings.backupFolder(), Clock::today(), database,
+                                          QCoreApplication::applicationFilePath());
+        job.copyDrafts = withDrafts;
         failures = job.failures;
         // What a restore killed in the middle left beside the database goes too.
         if (job.copyDatabase) {

@@ -82,4 +82,83 @@ bool removeFileIfPresent(const QString& path, int* err)
     return true;
 }
 
+bool identifyFile(const QString& path, FileIdentity& identity, int* err)
+{
+    identity = {};
+    struct stat info = {};
+    if (::lstat(QFile::encodeName(path).constData(), &info) != 0) {
+        const int failure = errno;
+        setErr(err, failure == ENOENT ? 0 : failure);
+        return failure == ENOENT;
+    }
+    identity.exists = true;
+    identity.link = S_ISLNK(info.st_mode);
+    identity.plainFile = S_ISREG(info.st_mode);
+    identity.names = qint64(info.st_nlink);
+    identity.device = quint64(info.st_dev);
+    identity.inode = quint64(info.st_ino);
+    setErr(err, 0);
+    return true;
+}
+
+namespace {
+// One byte of the lock file: open file description locks, which belong to
+// the open file rather than the process, so that two holders in one process
+// exclude each other and closing another descriptor of the file keeps them.
+struct flock slotLock(qint64 slot, short type)
+{
+    struct flock lock = {};
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = off_t(slot);
+    lock.l_len = 1;
+    return lock;
+}
+} // namespace
+
+RunSlots::~RunSlots()
+{
+    close();
+}
+
+bool RunSlots::open(const QString& path, int* err)
+{
+    close();
+    m_fd = ::open(QFile::encodeName(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC,
+                  S_IRUSR | S_IWUSR);
+    if (m_fd < 0) {
+        setErr(err, errno);
+        return false;
+    }
+    setErr(err, 0);
+    return true;
+}
+
+void RunSlots::close()
+{
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
+
+bool RunSlots::take(qint64 slot, int* err)
+{
+    struct flock lock = slotLock(slot, F_WRLCK);
+    if (m_fd < 0 || ::fcntl(m_fd, F_OFD_SETLK, &lock) != 0) {
+        setErr(err, m_fd < 0 ? EBADF : errno);
+        return false;
+    }
+    setErr(err, 0);
+    return true;
+}
+
+bool RunSlots::isTakenElsewhere(qint64 slot) const
+{
+    struct flock lock = slotLock(slot, F_WRLCK);
+    // A slot that cannot be asked about counts as given up: what a run left
+    // is then offered rather than hidden.
+    return m_fd >= 0 && ::fcntl(m_fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 } // namespace brenvoll

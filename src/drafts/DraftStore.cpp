@@ -5,6 +5,9 @@
 #include "storage/Database.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 
 #include <algorithm>
@@ -45,7 +48,46 @@ QString osReason(int err)
     return QString::fromLocal8Bit(std::strerror(err));
 }
 
-// Reads the columns 编号, 时间 and then every box, in that order.
+// The columns a draft is read from, in this order; the boxes follow.
+const QString kDraftColumns = QStringLiteral("编号, 时间, 运行, 原记录, ") + kBoxColumns;
+constexpr int kRunColumn = 2;
+constexpr int kFirstBoxColumn = 4;
+
+// The stored record a draft was typed over, as the text of 原记录: a JSON
+// object of its columns, empty for a new sheet. Null (a draft of an earlier
+// version) tells nothing.
+QString typedOverText(const std::optional<ExamRecord>& record)
+{
+    if (!record) {
+        return QStringLiteral("");
+    }
+    QJsonObject columns;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        columns.insert(box.column, (*record)[box.field]);
+    }
+    return QString::fromUtf8(QJsonDocument(columns).toJson(QJsonDocument::Compact));
+}
+
+void readTypedOver(sqlite3_stmt* statement, int column, Draft& draft)
+{
+    if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
+        draft.typedOverUnknown = true;
+        return;
+    }
+    const QByteArray text(static_cast<const char*>(sqlite3_column_blob(statement, column)),
+                          sqlite3_column_bytes(statement, column));
+    if (text.isEmpty()) {
+        return;
+    }
+    const QJsonObject columns = QJsonDocument::fromJson(text).object();
+    ExamRecord record;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        record[box.field] = columns.value(box.column).toString();
+    }
+    draft.typedOver = record;
+}
+
+// Reads the columns of kDraftColumns.
 Draft draftFrom(sqlite3_stmt* statement)
 {
     Draft draft;
@@ -55,11 +97,17 @@ Draft draftFrom(sqlite3_stmt* statement)
         return data ? QString::fromUtf16(data, sqlite3_column_bytes16(statement, column) / 2) : QString();
     };
     draft.typedAt = QDateTime::fromString(text(1), kTimeFormat);
-    int column = 2;
+    readTypedOver(statement, kRunColumn + 1, draft);
+    int column = kFirstBoxColumn;
     for (const BoxDef& box : FieldMap::boxes()) {
         draft.record[box.field] = text(column++);
     }
     return draft;
+}
+
+bool contains(const std::vector<qint64>& ids, qint64 id)
+{
+    return std::find(ids.begin(), ids.end(), id) != ids.end();
 }
 
 void bindText(sqlite3_stmt* statement, int parameter, const QString& text)
@@ -133,7 +181,7 @@ bool DraftStore::open(const QString& path, const QDateTime& now, QString* error)
 {
     close();
     m_path = path;
-    const QByteArray name = QFile::encodeName(path);
+    m_leftOpen = {};
     // Created here, owner only, so that the engine's own files beside it
     // (which take its mode) are owner only too: drafts hold health data.
     int err = 0;
@@ -141,16 +189,75 @@ bool DraftStore::open(const QString& path, const QDateTime& now, QString* error)
         setError(error, osReason(err));
         return false;
     }
+    if (!openPlainFile(error) || !setUp(now, error)) {
+        close();
+        return false;
+    }
+    return true;
+}
+
+// Opens the file at m_path only as itself. A link put there (to the records
+// database, to any file) would have the engine switch its target to a log of
+// its own, add a table to it and write health data into it; a second name
+// does the same to the file it shares. Looked at before the engine opens
+// it, and what the engine opened is checked before it writes anything, so
+// that a link swapped in meanwhile is found too.
+bool DraftStore::openPlainFile(QString* error)
+{
+    const auto notPlain = [](const QString& file, const FileIdentity& identity) -> QString {
+        const QString name = QFileInfo(file).fileName();
+        if (identity.link) {
+            return QStringLiteral("“%1”是一个指向别处的链接，不是草稿文件本身").arg(name);
+        }
+        if (identity.exists && !identity.plainFile) {
+            return QStringLiteral("“%1”不是普通文件").arg(name);
+        }
+        if (identity.names > 1) {
+            return QStringLiteral("“%1”还有别的文件名（硬链接）").arg(name);
+        }
+        return {};
+    };
+    FileIdentity before;
+    int err = 0;
+    if (!identifyFile(m_path, before, &err)) {
+        setError(error, osReason(err));
+        return false;
+    }
+    QString refused = notPlain(m_path, before);
+    for (const char* suffix : {"-wal", "-shm", "-journal"}) {
+        FileIdentity beside;
+        if (refused.isEmpty() && identifyFile(m_path + QLatin1String(suffix), beside)) {
+            refused = notPlain(m_path + QLatin1String(suffix), beside);
+        }
+    }
+    const QString lockFile = m_path + QStringLiteral("-lock");
+    if (refused.isEmpty() && !m_slots.open(lockFile, &err)) {
+        refused =
+            err == ELOOP ? notPlain(lockFile, FileIdentity{.exists = true, .link = true}) : osReason(err);
+    }
+    if (!refused.isEmpty()) {
+        setError(error, refused);
+        return false;
+    }
+    const QByteArray name = QFile::encodeName(m_path);
     if (sqlite3_open_v2(name.constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         setError(error, reason());
-        close();
+        return false;
+    }
+    // The engine names its file by the path with every link resolved; the
+    // file it holds is still the one at that name.
+    const QByteArray expected =
+        QFile::encodeName(QFileInfo(QFileInfo(m_path).absolutePath()).canonicalFilePath() + u'/' +
+                          QFileInfo(m_path).fileName());
+    int moved = 0;
+    FileIdentity after;
+    sqlite3_file_control(m_db, "main", SQLITE_FCNTL_HAS_MOVED, &moved);
+    if (QByteArray(sqlite3_db_filename(m_db, "main")) != expected || moved != 0 ||
+        !identifyFile(m_path, after) || after != before) {
+        setError(error, notPlain(m_path, FileIdentity{.exists = true, .link = true}));
         return false;
     }
     sqlite3_busy_timeout(m_db, 1000);
-    if (!setUp(now, error)) {
-        close();
-        return false;
-    }
     return true;
 }
 
@@ -160,17 +267,22 @@ bool DraftStore::setUp(const QDateTime& now, QString* error)
     for (const BoxDef& box : FieldMap::boxes()) {
         boxColumns << u'"' + box.column + QStringLiteral("\" text not null");
     }
+    // 未关闭 told the drafts left open before runs were marked; it stays for
+    // the files of that time and is written 0.
     const QString table = QStringLiteral("create table if not exists 草稿 (编号 integer primary key, "
-                                         "时间 text not null, 未关闭 integer not null, ") +
+                                         "时间 text not null, 未关闭 integer not null, 运行 integer, "
+                                         "原记录 text, ") +
                           boxColumns.join(u',') + u')';
-    const QString columns = QStringLiteral("编号, 时间, ") + kBoxColumns;
     // A draft is one append to the log and one sync: durable through a crash
     // or a power cut, and quick enough never to hold up typing.
     if (!run("PRAGMA journal_mode = WAL", error) || !run("PRAGMA synchronous = FULL", error) ||
         !run(table.toUtf8().constData(), error) ||
+        !run("create table if not exists 运行 (编号 integer primary key autoincrement, 开始 text not null)",
+             error) ||
+        !addMissingColumns(error) ||
         !prepare(m_write,
-                 QStringLiteral("insert or replace into 草稿 (编号, 时间, 未关闭, ") + kBoxColumns +
-                     QStringLiteral(") values (?, ?, 1") +
+                 QStringLiteral("insert or replace into 草稿 (编号, 时间, 未关闭, 运行, 原记录, ") +
+                     kBoxColumns + QStringLiteral(") values (?, ?, 0, ?, ?") +
                      QStringLiteral(", ?").repeated(FieldMap::boxes().size()) + u')',
                  error) ||
         !prepare(m_prune,
@@ -179,12 +291,14 @@ bool DraftStore::setUp(const QDateTime& now, QString* error)
                      .arg(kMaxDrafts),
                  error) ||
         !prepare(m_remove, QStringLiteral("delete from 草稿 where 编号 = ?"), error) ||
-        !prepare(m_read, QStringLiteral("select ") + columns + QStringLiteral(" from 草稿 where 编号 = ?"),
+        !prepare(m_read,
+                 QStringLiteral("select ") + kDraftColumns + QStringLiteral(" from 草稿 where 编号 = ?"),
                  error) ||
         !prepare(m_list,
-                 QStringLiteral("select ") + columns +
+                 QStringLiteral("select ") + kDraftColumns +
                      QStringLiteral(" from 草稿 order by 时间 desc, 编号 desc"),
-                 error)) {
+                 error) ||
+        !prepare(m_runs, QStringLiteral("select 编号 from 运行 where 编号 <> ?"), error)) {
         return false;
     }
 
@@ -199,34 +313,123 @@ bool DraftStore::setUp(const QDateTime& now, QString* error)
         setError(error, reason());
         return false;
     }
+    return markRun(now, error) && findLeftOpen(error);
+}
 
-    // The drafts of a run that did not close cleanly are still marked.
-    sqlite3_stmt* newest = nullptr;
-    if (!prepare(newest,
-                 QStringLiteral("select ") + columns +
-                     QStringLiteral(", count(*) over () from 草稿 where 未关闭 = 1 "
-                                    "order by 时间 desc, 编号 desc limit 1"),
-                 error)) {
+// A file written before drafts kept their run and what they were typed over
+// gets the columns, empty.
+bool DraftStore::addMissingColumns(QString* error)
+{
+    sqlite3_stmt* info = nullptr;
+    if (!prepare(info, QStringLiteral("select name from pragma_table_info('草稿')"), error)) {
         return false;
     }
-    m_leftOpen = {};
-    const int rc = sqlite3_step(newest);
-    if (rc == SQLITE_ROW) {
-        m_leftOpen.newest = draftFrom(newest);
-        m_leftOpen.count = sqlite3_column_int(newest, 2 + int(FieldMap::boxes().size()));
+    QStringList present;
+    while (sqlite3_step(info) == SQLITE_ROW) {
+        present << QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info, 0)));
     }
-    sqlite3_finalize(newest);
-    if (rc != SQLITE_ROW && rc != SQLITE_DONE) {
+    sqlite3_finalize(info);
+    return (present.contains(QStringLiteral("运行")) ||
+            run("alter table 草稿 add column 运行 integer", error)) &&
+           (present.contains(QStringLiteral("原记录")) ||
+            run("alter table 草稿 add column 原记录 text", error));
+}
+
+bool DraftStore::markRun(const QDateTime& now, QString* error)
+{
+    if (!run("begin immediate", error)) {
+        return false;
+    }
+    // The drafts that a run of an earlier version left open become those of
+    // one run that ended uncleanly.
+    bool marked = run("insert into 运行 (开始) select '' where exists "
+                      "(select 1 from 草稿 where 运行 is null and 未关闭 = 1)",
+                      error) &&
+                  run("update 草稿 set 运行 = (select max(编号) from 运行), 未关闭 = 0 where 运行 is null "
+                      "and 未关闭 = 1",
+                      error);
+    sqlite3_stmt* insert = nullptr;
+    marked = marked && prepare(insert, QStringLiteral("insert into 运行 (开始) values (?)"), error);
+    if (marked) {
+        bindText(insert, 1, now.toString(kTimeFormat));
+        marked = step(insert);
+        sqlite3_finalize(insert);
+        if (!marked) {
+            setError(error, reason());
+        }
+    }
+    // The slot is taken before the mark is seen: no other run finds this one
+    // marked and not running.
+    int err = 0;
+    if (marked) {
+        m_run = sqlite3_last_insert_rowid(m_db);
+        marked = m_slots.take(m_run, &err);
+        if (!marked) {
+            setError(error, osReason(err));
+        }
+    }
+    if (!marked || !run("commit", error)) {
+        run("rollback", nullptr);
+        m_run = 0;
+        return false;
+    }
+    return true;
+}
+
+bool DraftStore::otherRuns(std::vector<qint64>& live, std::vector<qint64>& ended, QString* error) const
+{
+    live.clear();
+    ended.clear();
+    sqlite3_bind_int64(m_runs, 1, m_run);
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(m_runs)) == SQLITE_ROW) {
+        const qint64 id = sqlite3_column_int64(m_runs, 0);
+        (m_slots.isTakenElsewhere(id) ? live : ended).push_back(id);
+    }
+    sqlite3_reset(m_runs);
+    if (rc != SQLITE_DONE) {
         setError(error, reason());
         return false;
     }
-    // From now on only the drafts of this run count as left open.
-    return run("update 草稿 set 未关闭 = 0 where 未关闭 = 1", error);
+    return true;
+}
+
+bool DraftStore::findLeftOpen(QString* error)
+{
+    m_leftOpen = {};
+    std::vector<qint64> live;
+    if (!otherRuns(live, m_endedRuns, error)) {
+        return false;
+    }
+    bool leftByEnded = false;
+    int count = 0;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(m_list)) == SQLITE_ROW) {
+        const qint64 run = sqlite3_column_int64(m_list, kRunColumn);
+        if (contains(live, run)) {
+            continue;
+        }
+        if (count++ == 0) {
+            m_leftOpen.newest = draftFrom(m_list);
+        }
+        leftByEnded = leftByEnded || contains(m_endedRuns, run);
+    }
+    sqlite3_reset(m_list);
+    if (rc != SQLITE_DONE) {
+        setError(error, reason());
+        return false;
+    }
+    if (leftByEnded) {
+        m_leftOpen.count = count;
+    } else {
+        m_leftOpen = {};
+    }
+    return true;
 }
 
 void DraftStore::close()
 {
-    for (sqlite3_stmt** statement : {&m_write, &m_prune, &m_remove, &m_read, &m_list}) {
+    for (sqlite3_stmt** statement : {&m_write, &m_prune, &m_remove, &m_read, &m_list, &m_runs}) {
         sqlite3_finalize(*statement);
         *statement = nullptr;
     }
@@ -234,6 +437,10 @@ void DraftStore::close()
         sqlite3_close(m_db);
         m_db = nullptr;
     }
+    // Given up only once nothing more is written.
+    m_slots.close();
+    m_run = 0;
+    m_endedRuns.clear();
 }
 
 void DraftStore::closeCleanly()
@@ -241,7 +448,20 @@ void DraftStore::closeCleanly()
     if (!m_db) {
         return;
     }
-    run("update 草稿 set 未关闭 = 0 where 未关闭 = 1", nullptr);
+    // This run and those it told of are unmarked: their drafts stay, listed,
+    // and are no longer told as left open.
+    sqlite3_stmt* unmark = nullptr;
+    if (run("begin immediate", nullptr) &&
+        prepare(unmark, QStringLiteral("delete from 运行 where 编号 = ?"), nullptr)) {
+        bool unmarked = true;
+        m_endedRuns.push_back(m_run);
+        for (const qint64 id : m_endedRuns) {
+            sqlite3_bind_int64(unmark, 1, id);
+            unmarked = step(unmark) && unmarked;
+        }
+        sqlite3_finalize(unmark);
+        run(unmarked ? "commit" : "rollback", nullptr);
+    }
     // Moves the log into the file and removes it.
     run("PRAGMA journal_mode = DELETE", nullptr);
     close();
@@ -262,7 +482,13 @@ bool DraftStore::write(Draft& draft, QString* error)
         sqlite3_bind_null(m_write, 1);
     }
     bindText(m_write, 2, draft.typedAt.toString(kTimeFormat));
-    int parameter = 3;
+    sqlite3_bind_int64(m_write, 3, m_run);
+    if (draft.typedOverUnknown) {
+        sqlite3_bind_null(m_write, 4);
+    } else {
+        bindText(m_write, 4, typedOverText(draft.typedOver));
+    }
+    int parameter = 5;
     for (const BoxDef& box : FieldMap::boxes()) {
         bindText(m_write, parameter++, draft.record[box.field]);
     }
@@ -319,9 +545,16 @@ bool DraftStore::list(std::vector<Draft>& drafts, QString* error) const
         setError(error, QStringLiteral("草稿文件没有打开"));
         return false;
     }
+    std::vector<qint64> live;
+    std::vector<qint64> ended;
+    if (!otherRuns(live, ended, error)) {
+        return false;
+    }
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(m_list)) == SQLITE_ROW) {
-        drafts.push_back(draftFrom(m_list));
+        if (!contains(live, sqlite3_column_int64(m_list, kRunColumn))) {
+            drafts.push_back(draftFrom(m_list));
+        }
     }
     sqlite3_reset(m_list);
     if (rc != SQLITE_DONE) {
@@ -379,6 +612,15 @@ QString draftChanges(const ExamRecord& draft, int few)
         captions << boxCaption(box->field);
     }
     return captions.join(u'、');
+}
+
+QString draftChanges(const Draft& draft, int few)
+{
+    // A new sheet is saved as a new record, whatever is stored under its key.
+    if (!draft.typedOver && !draft.typedOverUnknown) {
+        return QStringLiteral("新记录");
+    }
+    return draftChanges(draft.record, few);
 }
 
 } // namespace brenvoll

@@ -1,9 +1,31 @@
 #pragma once
 // Drafts of sheets that were typed and not saved, kept in a small SQLite file
 // of their own beside the database ("数据库.drafts"), never in the records
-// database. A draft holds the texts of every box, the key among them, and the
-// time it was last typed. The file keeps the newest 50 drafts, and a draft
-// older than 30 days goes when the file is opened.
+// database. A draft holds the texts of every box, the key among them, the
+// time it was last typed, and the stored record the typing began on. The
+// file keeps the newest 50 drafts, and a draft older than 30 days goes when
+// the file is opened.
+//
+// The drafts file is used only as a plain file of its own: a link at its name
+// (or at the name of the engine's files beside it), or a file with a second
+// name, is refused, and nothing is written through it.
+//
+// Runs. Every run that opens the file is marked in it, and holds a slot of
+// the lock file beside it ("数据库.drafts-lock") for as long as it lives; a
+// draft belongs to the run that wrote it last. A marked run whose slot nobody
+// holds ended without a clean close (a crash, a power cut, a kill). A run
+// that closes cleanly unmarks itself and the runs it found ended so when it
+// started. The rule, with one copy of the program or several on one file:
+// - the drafts of another copy that is still running are neither listed nor
+//   counted: that copy keeps them;
+// - a run is told (leftOpen()) when drafts were left by marked runs that are
+//   no longer running: every run that ended uncleanly since a run that found
+//   it closed cleanly. After two unclean ends in a row both runs' drafts are
+//   told, and one copy's clean close never hides another copy's crash;
+// - the count told is every draft list() shows, which the drafts window
+//   lists, drafts kept at earlier clean closes among them: the question at
+//   start-up and the window agree on the number.
+#include "base/FileSystem.h"
 #include "record/FieldMap.h"
 
 #include <QDateTime>
@@ -19,14 +41,27 @@ namespace brenvoll {
 
 struct Draft
 {
+    Draft() = default;
+    // A draft typed on a new sheet.
+    Draft(qint64 id, const QDateTime& typedAt, const ExamRecord& record)
+        : id(id), typedAt(typedAt), record(record)
+    {
+    }
+
     qint64 id = 0; // 0: not written yet
     QDateTime typedAt;
     ExamRecord record;
+    // The stored record the typing began on, as the sheet loaded or saved
+    // it: saving the draft updates that record while it is still stored that
+    // way. None for a new sheet, which is saved as a new record.
+    std::optional<ExamRecord> typedOver;
+    // A draft written before drafts kept what they were typed over.
+    bool typedOverUnknown = false;
     bool operator==(const Draft&) const = default;
 };
 
-// What a run that ended without a clean close left behind: the number of its
-// drafts and the newest of them.
+// What runs that ended without a clean close left behind: the number of
+// drafts to offer (see above) and the newest of them.
 struct DraftsLeftOpen
 {
     int count = 0;
@@ -45,9 +80,9 @@ public:
     DraftStore& operator=(const DraftStore&) = delete;
 
     // Opens the drafts file at `path`, creating it readable and writable by
-    // its owner only when it is missing, and drops every draft typed more
-    // than 30 days before `now`. The drafts written after the last clean
-    // close are told by leftOpen() from then on. False with an
+    // its owner only when it is missing, marks this run in it, and drops
+    // every draft typed more than 30 days before `now`. What runs that ended
+    // uncleanly left is told by leftOpen() from then on. False with an
     // operator-readable reason when the file cannot be used.
     bool open(const QString& path, const QDateTime& now, QString* error = nullptr);
     bool isOpen() const { return m_db != nullptr; }
@@ -59,16 +94,23 @@ public:
     bool write(Draft& draft, QString* error = nullptr);
     bool remove(qint64 id, QString* error = nullptr);
     std::optional<Draft> read(qint64 id, QString* error = nullptr) const;
-    // Every draft, the one typed last first.
+    // Every draft but those of another copy still running, the one typed
+    // last first.
     bool list(std::vector<Draft>& drafts, QString* error = nullptr) const;
 
-    // The end of a run that closes cleanly: its drafts no longer count as
-    // left open, and the file is closed whole in itself (no log beside it),
-    // ready to be copied.
+    // The end of a run that closes cleanly: neither its drafts nor those of
+    // the runs leftOpen() told of count as left open any more, and the file
+    // is closed whole in itself (no log beside it, unless another copy still
+    // has it open), ready to be copied.
     void closeCleanly();
 
 private:
+    bool openPlainFile(QString* error);
     bool setUp(const QDateTime& now, QString* error);
+    bool addMissingColumns(QString* error);
+    bool markRun(const QDateTime& now, QString* error);
+    bool findLeftOpen(QString* error);
+    bool otherRuns(std::vector<qint64>& live, std::vector<qint64>& ended, QString* error) const;
     bool prepare(sqlite3_stmt*& statement, const QString& sql, QString* error);
     bool run(const char* sql, QString* error);
     void close();
@@ -76,12 +118,16 @@ private:
 
     sqlite3* m_db = nullptr;
     QString m_path;
+    RunSlots m_slots;
+    qint64 m_run = 0;                // this run's mark
+    std::vector<qint64> m_endedRuns; // the runs that leftOpen() tells of
     DraftsLeftOpen m_leftOpen;
     sqlite3_stmt* m_write = nullptr;
     sqlite3_stmt* m_prune = nullptr;
     sqlite3_stmt* m_remove = nullptr;
     sqlite3_stmt* m_read = nullptr;
     sqlite3_stmt* m_list = nullptr;
+    sqlite3_stmt* m_runs = nullptr;
 };
 
 // The caption of a box as an operator names it ("姓名", "白细胞", "体检结论"):
@@ -92,5 +138,8 @@ QString boxCaption(Field field);
 // when none is stored, else the captions of the first `few` boxes that
 // differ ("血压、体检结论等"), empty when none does.
 QString draftChanges(const ExamRecord& draft, int few = 3);
+// The same for a draft as saving it would store it: "新记录" for one typed on
+// a new sheet.
+QString draftChanges(const Draft& draft, int few = 3);
 
 } // namespace brenvoll

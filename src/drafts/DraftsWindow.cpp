@@ -101,7 +101,7 @@ void DraftsWindow::refresh()
     for (const Draft& draft : drafts) {
         auto* item = new QTreeWidgetItem(m_list, {draft.record[Field::Name], draft.record.key(),
                                                   draft.typedAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")),
-                                                  draftChanges(draft.record)});
+                                                  draftChanges(draft)});
         item->setData(0, kIdRole, draft.id);
         if (draft.id == chosen) {
             m_list->setCurrentItem(item);

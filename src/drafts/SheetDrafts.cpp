@@ -2,6 +2,7 @@
 
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
+#include "record/RecordSaver.h"
 #include "record/RecordStore.h"
 #include "sheet/SheetView.h"
 #include "ui/MessageBox.h"
@@ -11,8 +12,8 @@
 
 namespace brenvoll {
 
-SheetDrafts::SheetDrafts(SheetView* sheet, QWidget* window)
-    : QObject(window), m_sheet(sheet), m_window(window)
+SheetDrafts::SheetDrafts(SheetView* sheet, RecordSaver& saver, QWidget* window)
+    : QObject(window), m_sheet(sheet), m_saver(saver), m_window(window)
 {
     setObjectName(QStringLiteral("SheetDrafts"));
     m_timer.setSingleShot(true);
@@ -33,6 +34,7 @@ void SheetDrafts::open(const QString& databaseFile)
     const QString path = draftsPath(databaseFile);
     QString error;
     m_on = m_store.open(path, Clock::now(), &error);
+    m_openFailed = !m_on;
     if (!m_on) {
         fail(error);
     }
@@ -97,6 +99,10 @@ void SheetDrafts::keep()
         return;
     }
     m_draft.record = texts;
+    // Saved, the sheet would update the saver's record only under its key.
+    const std::optional<ExamRecord>& stored = m_saver.stored();
+    m_draft.typedOver = stored && stored->key() == texts.key() ? stored : std::nullopt;
+    m_draft.typedOverUnknown = false;
     if (!m_store.write(m_draft, &error)) {
         fail(error);
         return;
@@ -141,7 +147,7 @@ void SheetDrafts::saved()
 bool SheetDrafts::restore(qint64 id, QString* error)
 {
     keep();
-    const std::optional<Draft> draft = m_store.read(id, error);
+    std::optional<Draft> draft = m_store.read(id, error);
     if (!draft) {
         return false;
     }
@@ -149,10 +155,20 @@ bool SheetDrafts::restore(qint64 id, QString* error)
     m_sheet->setRecord(draft->record);
     --m_replacing;
     const QString& key = draft->record.key();
+    if (draft->typedOverUnknown) {
+        ExamRecord stored;
+        if (RecordStore::load(key, stored)) {
+            draft->typedOver = stored;
+        }
+        draft->typedOverUnknown = false;
+    }
     ExamRecord start;
-    if (!RecordStore::load(key, start)) {
-        start = {};
+    if (draft->typedOver) {
+        start = *draft->typedOver;
+        m_saver.setLoaded(*draft->typedOver);
+    } else {
         start[Field::Key] = key;
+        m_saver.setNew();
     }
     m_timer.stop();
     m_unwritten = false;

@@ -2,8 +2,10 @@
 // Keeps what is typed on the sheet and not saved. While the sheet differs
 // from what it held when it was last loaded, saved or started blank, its
 // texts are written to the drafts file once typing pauses, and at once before
-// the sheet is replaced. A drafts file that cannot be written turns drafts
-// off for the rest of the run, told once; nothing else changes.
+// the sheet is replaced, together with the stored record the typing began on
+// (the saver's record, when the sheet carries its key). A drafts file that
+// cannot be written turns drafts off for the rest of the run, told once;
+// nothing else changes.
 #include "DraftStore.h"
 
 #include <QElapsedTimer>
@@ -14,6 +16,7 @@ class QWidget;
 
 namespace brenvoll {
 
+class RecordSaver;
 class SheetView;
 
 class SheetDrafts : public QObject
@@ -25,14 +28,17 @@ public:
     static constexpr int kPauseMs = 2000;
     static constexpr int kLongestMs = 10000;
 
-    // Messages stand over `window`.
-    SheetDrafts(SheetView* sheet, QWidget* window);
+    // `saver` saves the sheet; messages stand over `window`.
+    SheetDrafts(SheetView* sheet, RecordSaver& saver, QWidget* window);
     ~SheetDrafts() override;
 
     // Opens the drafts file beside `databaseFile`.
     void open(const QString& databaseFile);
     // Whether drafts are being written.
     bool isOn() const { return m_on; }
+    // Whether the drafts file could not be used from the start of the run
+    // (the operator was told then).
+    bool openFailed() const { return m_openFailed; }
     const DraftStore& store() const { return m_store; }
 
     // Writes the sheet's draft now when typing since the last write left it
@@ -57,9 +63,13 @@ public:
     // The sheet was stored: its draft goes, and the sheet as stored is the
     // new starting point.
     void saved();
-    // Keeps the sheet, then puts draft `id` on it as if typed: unsaved, and
-    // the record stored under its key (a blank sheet when none is) is its
-    // starting point. False with a reason when the draft cannot be read.
+    // Keeps the sheet, then puts draft `id` on it as if typed: unsaved, with
+    // the stored record it was typed over as its starting point and as the
+    // saver's loaded record, so that saving updates that record (asking first
+    // when it was changed elsewhere meanwhile); a draft of a new sheet saves
+    // as a new record. A draft of an earlier version takes the record stored
+    // under its key now, if any. False with a reason when the draft cannot be
+    // read.
     bool restore(qint64 id, QString* error = nullptr);
     bool remove(qint64 id, QString* error = nullptr);
     // Every draft, the one typed last first.
@@ -87,9 +97,11 @@ private:
     void fail(const QString& reason);
 
     SheetView* m_sheet;
+    RecordSaver& m_saver;
     QWidget* m_window;
     DraftStore m_store;
     bool m_on = false;
+    bool m_openFailed = false;
     bool m_leftOpenTold = false;
     int m_replacing = 0;
     int m_pauseMs = kPauseMs;

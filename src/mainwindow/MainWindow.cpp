@@ -61,7 +61,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 
     buildViewport(client);
     m_entry = new SheetEntry(m_sheet, this);
-    m_drafts = new SheetDrafts(m_sheet, this);
+    m_drafts = new SheetDrafts(m_sheet, m_saver, this);
     m_phrasePanel->setEntry(m_entry);
     buildCommands(*this);
     // Right of the last toolbar button (退出, up to 8115 twips).
@@ -177,9 +177,11 @@ void MainWindow::loadOnStart()
 void MainWindow::closeEvent(QCloseEvent* event)
 {
     hide();
-    // The unsaved sheet is kept, and the drafts file is whole for the backup.
+    // The unsaved sheet is kept, and the drafts file is whole for the backup;
+    // one the run could not use was told of when it started, and stays out.
+    const bool withDrafts = !m_drafts->openFailed();
     m_drafts->closeCleanly();
-    backUpOnClose();
+    backUpOnClose(withDrafts);
     event->accept();
     endProgram();
 }

@@ -45,6 +45,8 @@ public:
     // The stored record as the sheet last loaded or saved it.
     const std::optional<ExamRecord>& stored() const { return m_stored; }
     void setLoaded(const ExamRecord& record) { m_stored = record; }
+    // The sheet is a new one: the next save adds a record.
+    void setNew() { m_stored.reset(); }
 
     // Saves `record`: an update of the stored record when it carries that
     // record's key, else a new record. A new record whose key another

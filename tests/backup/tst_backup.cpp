@@ -396,6 +396,44 @@ private slots:
         expectCopyHolds(QStringLiteral("另一个程序打开草稿时"));
     }
 
+    // A drafts file the run cannot use (damaged, or a link to the records
+    // database) is told of once, when the run starts; the close neither
+    // tells of it again nor backs it up, and the database stays as it was.
+    void unusableDraftsFileIsToldOnceAtStartUp_data()
+    {
+        QTest::addColumn<bool>("link");
+        QTest::newRow("damaged") << false;
+        QTest::newRow("link to the database") << true;
+    }
+    void unusableDraftsFileIsToldOnceAtStartUp()
+    {
+        QFETCH(bool, link);
+        const QString drafts = draftsPath(m_folder->databaseFile());
+        if (link) {
+            QVERIFY(QFile::link(m_folder->databaseFile(), drafts));
+        } else {
+            QFile damaged(drafts);
+            QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, '\x5a')) == 8192);
+        }
+        const QByteArray database = contents(m_folder->databaseFile());
+        auto* mainWindow = new MainWindow();
+        mainWindow->loadOnStart();
+        mainWindow->show();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.startsWith(QStringLiteral("无法保存未保存表格的草稿")) &&
+                     shown[0].text.contains(link ? QStringLiteral("链接") : QStringLiteral("草稿文件已损坏")),
+                 qPrintable(shown[0].text));
+        mainWindow->box(Field::Name)->setText(QStringLiteral("未保存的人"));
+        SettingsWindow::get()->backupFolderBox()->setText(target(QStringLiteral("bk")));
+        QVERIFY(mainWindow->close());
+        QCOMPARE(m_ended, 1);
+        QVERIFY2(m_shownAtEnd.isEmpty(), qPrintable(m_shownAtEnd.value(0).text));
+        QVERIFY(Backup::checkDatabase(target(QStringLiteral("bk/7日/数据库.db"))));
+        QVERIFY(!QFileInfo::exists(target(QStringLiteral("bk/7日/数据库.drafts"))));
+        QCOMPARE(contents(m_folder->databaseFile()), database);
+    }
+
     void folderTypedAfterAFailedLoadCounts()
     {
         QSqlQuery clear = Database::prepare(QStringLiteral("delete from 设置"));

@@ -1,6 +1,7 @@
 // Searching, opening, saving, starting and deleting records in the main window.
 #include "TestSupport.h"
 #include "base/Clock.h"
+#include "base/ProgramPaths.h"
 #include "drafts/DraftsWindow.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
@@ -86,6 +87,23 @@ class MainWindowRecordsTest : public QObject
             names << draft.record[Field::Name];
         }
         return names;
+    }
+    // Puts the draft of the sheet with `key` back on the sheet.
+    void restore(const QString& key)
+    {
+        for (const Draft& draft : m_form->drafts()->list()) {
+            if (draft.record.key() == key) {
+                m_form->restoreDraft(draft.id);
+                QCOMPARE(box(Field::Key)->text(), key);
+                return;
+            }
+        }
+        QFAIL("no draft of that key");
+    }
+    QString storedText(const QString& key, Field field)
+    {
+        ExamRecord stored;
+        return RecordStore::load(key, stored) ? stored[field] : QStringLiteral("(none)");
     }
     void load(const QDateTime& now)
     {
@@ -672,6 +690,93 @@ private slots:
         QCOMPARE(stored, typed);
         QCOMPARE(drafted(), QStringList());
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // A restored draft saves as the sheet it was typed on would have: over
+    // the stored record it was typed over (asking first when another
+    // workstation changed it meanwhile), or as a new record for a new sheet;
+    // in the same run, after a crash, and from a drafts file of an earlier
+    // version.
+    void restoredDraftSavesOverTheRecordItWasTypedOn()
+    {
+        const QString k1 = QStringLiteral("20160507080000");
+        const QString k2 = QStringLiteral("20160507090000");
+        store("20160507080000", u"张三", "2016-05-07");
+        store("20160507090000", u"李四", "2016-05-07");
+        load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        const auto select = [this](const QString& key) {
+            form().search();
+            form().selectLine(form().results()->lineOf(key));
+            QCOMPARE(box(Field::Key)->text(), key);
+        };
+        select(k1);
+        box(Field::Conclusion)->setText(QStringLiteral("复查"));
+        select(k2); // keeps the typing on 张三
+        restore(k1);
+        form().saveRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(box(Field::Key)->text(), k1);
+        QCOMPARE(RecordStore::count(), 2);
+        QCOMPARE(storedText(k1, Field::Conclusion), QStringLiteral("复查"));
+
+        // The run ends without closing; another workstation changes the
+        // record meanwhile.
+        select(k2);
+        box(Field::Conclusion)->setText(QStringLiteral("随访"));
+        form().newRecord();
+        m_form.reset();
+        QVERIFY(
+            RecordStore::save(test::makeRecord(k2, QStringLiteral("李四改"), QStringLiteral("2016-05-07"))));
+        load(QDateTime(QDate(2016, 5, 9), QTime(9, 0)));
+        restore(k2);
+        MessageBox::queueAnswer(QMessageBox::No);
+        form().saveRecord();
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{QStringLiteral("此记录已被其他工作站修改。是否覆盖？")});
+        QCOMPARE(storedText(k2, Field::Name), QStringLiteral("李四改"));
+        form().saveRecord(); // 是
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        QCOMPARE(box(Field::Key)->text(), k2);
+        QCOMPARE(RecordStore::count(), 2);
+        QCOMPARE(storedText(k2, Field::Conclusion), QStringLiteral("随访"));
+
+        // A new sheet whose key another workstation took meanwhile stays a
+        // new record, even with that workstation's record loaded.
+        form().newRecord();
+        const QString fresh = box(Field::Key)->text();
+        box(Field::Name)->setText(QStringLiteral("新人"));
+        QVERIFY(
+            RecordStore::save(test::makeRecord(fresh, QStringLiteral("别人"), QStringLiteral("2016-05-07"))));
+        select(fresh);
+        QCOMPARE(form().drafts()->list().size(), size_t(1));
+        QCOMPARE(draftChanges(form().drafts()->list().front()), QStringLiteral("新记录"));
+        restore(fresh);
+        form().saveRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(box(Field::Key)->text() != fresh);
+        QCOMPARE(storedText(fresh, Field::Name), QStringLiteral("别人"));
+        QCOMPARE(storedText(box(Field::Key)->text(), Field::Name), QStringLiteral("新人"));
+        QCOMPARE(RecordStore::count(), 4);
+
+        // A draft of an earlier version is taken as typed over the record
+        // stored under its key.
+        m_form.reset();
+        {
+            DraftStore earlier;
+            QVERIFY(earlier.open(draftsPath(m_folder->databaseFile()),
+                                 QDateTime(QDate(2016, 5, 9), QTime(9, 30))));
+            Draft draft{0, QDateTime(QDate(2016, 5, 9), QTime(9, 30)),
+                        test::makeRecord(k1, QStringLiteral("张三"), QStringLiteral("2016-05-07"))};
+            draft.record[Field::Conclusion] = QStringLiteral("旧版草稿");
+            draft.typedOverUnknown = true;
+            QVERIFY(earlier.write(draft));
+        }
+        load(QDateTime(QDate(2016, 5, 9), QTime(10, 0)));
+        restore(k1);
+        form().saveRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(RecordStore::count(), 4);
+        QCOMPARE(storedText(k1, Field::Conclusion), QStringLiteral("旧版草稿"));
     }
 };
 

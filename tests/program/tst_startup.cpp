@@ -537,6 +537,13 @@ private slots:
                 drafts.closeCleanly();
             }
         }
+        // Another copy of the program still runs on the same drafts file: its
+        // sheet is neither counted nor listed here.
+        DraftStore otherCopy;
+        QVERIFY(otherCopy.open(draftsPath(folder.databaseFile()), QDateTime::currentDateTime()));
+        Draft typing{0, QDateTime(QDate::currentDate(), QTime(9, 20)), {}};
+        typing.record[Field::Name] = QStringLiteral("孙七");
+        QVERIFY(otherCopy.write(typing));
         QVERIFY(startUp(folder.path()));
         QVERIFY(MessageBox::takeShown().isEmpty());
         LoginWindow::loaded()->passwordBox()->setText(QStringLiteral("864"));

@@ -33,6 +33,11 @@ StagedFile::StagedFile(const QString& target, FileMode access)
         }
         return;
     }
+    // A name longer than a name may be could be staged, but never published.
+    if (m_final.size() > kMaxFileNameBytes) {
+        m_errno = ENAMETOOLONG;
+        return;
+    }
     const mode_t mode =
         access == FileMode::OwnerOnlyRunnable ? (S_IRUSR | S_IWUSR | S_IXUSR) : (S_IRUSR | S_IWUSR);
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {

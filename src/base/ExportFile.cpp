@@ -16,7 +16,7 @@ namespace brenvoll {
 namespace {
 
 // Writes smaller than this are gathered before they reach the disk.
-constexpr qsizetype kHeldBytes = 64 * 1024;
+constexpr qsizetype kHeldBytes = qsizetype(64) * 1024;
 
 // The file a name leads to, through any links: its device and number.
 std::optional<std::pair<dev_t, ino_t>> identityOf(const QString& path)
@@ -55,18 +55,22 @@ QString reasonOf(int err)
     }
 }
 
+QString refusal()
+{
+    return QStringLiteral(
+        "这是本程序自己的文件（数据库、草稿、配置文件或程序文件）或指向它的链接，不能用导出的文件替换");
+}
+
 } // namespace
 
 QString refusalOf(const QString& path, const QStringList& ownFiles)
 {
-    const QString refusal = QStringLiteral(
-        "这是本程序自己的文件（数据库、草稿、配置文件或程序文件）或指向它的链接，不能用导出的文件替换");
     // The same file under any name: a link to it, another hard link, the
     // folder spelled another way.
     if (const auto chosen = identityOf(path)) {
         for (const QString& own : ownFiles) {
             if (identityOf(own) == chosen) {
-                return refusal;
+                return refusal();
             }
         }
     }
@@ -81,7 +85,7 @@ QString refusalOf(const QString& path, const QStringList& ownFiles)
     QString name = spelledOut(path);
     for (int hop = 0; hop < 40; ++hop) {
         if (own.contains(name)) {
-            return refusal;
+            return refusal();
         }
         const QFileInfo link(name);
         if (!link.isSymbolicLink()) {

@@ -1,6 +1,7 @@
 #include "FileSystem.h"
 
 #include <QFile>
+#include <QTextBoundaryFinder>
 
 #include <cerrno>
 #include <cstring>
@@ -41,11 +42,37 @@ QString fileSystemReason(int err)
         return QStringLiteral("备份位置被一个同名的文件夹或文件占着");
     case EIO:
         return QStringLiteral("磁盘读写出错");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名太长");
+    case EFBIG:
+        return QStringLiteral("文件太大，该磁盘存不下");
     case ELOOP:
         return QStringLiteral("备份文件夹是一个指向别处的链接，不是文件夹");
     default:
         return QString::fromLocal8Bit(std::strerror(err));
     }
+}
+
+QString fittingFileName(const QString& stem, const QString& ending)
+{
+    const auto bytes = [](const QString& text) { return QFile::encodeName(text).size(); };
+    const qsizetype room = kMaxFileNameBytes - bytes(ending);
+    if (bytes(stem) <= room) {
+        return stem + ending;
+    }
+    // Cut between characters as a reader sees them, never inside a
+    // surrogate pair or between a letter and its marks.
+    QTextBoundaryFinder characters(QTextBoundaryFinder::Grapheme, stem);
+    qsizetype fits = 0;
+    qsizetype used = 0;
+    for (qsizetype at = characters.toNextBoundary(); at > 0; at = characters.toNextBoundary()) {
+        used += bytes(stem.mid(fits, at - fits));
+        if (used > room) {
+            break;
+        }
+        fits = at;
+    }
+    return stem.left(fits) + ending;
 }
 
 bool createOwnerOnlyFile(const QString& path, int* err)

@@ -19,6 +19,15 @@ enum class FileMode
 // The operator's reading of a failed file system call (an errno value).
 QString fileSystemReason(int err);
 
+// The most bytes a file name may take in its encoded form (UTF-8): what
+// the file systems the program runs on accept for one name.
+constexpr qsizetype kMaxFileNameBytes = 255;
+
+// The file name `stem` + `ending` (an extension, say), the stem shortened
+// between characters as far as the whole must be to take at most
+// kMaxFileNameBytes. `ending` is kept whole: it must fit with room to spare.
+QString fittingFileName(const QString& stem, const QString& ending);
+
 // Creates `path` as an empty file that only its owner may read and write,
 // unless a file is already there (which is left as it is); never through a
 // link. False with the system's error number in `err`.

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -32,10 +33,22 @@ StagedFile::StagedFile(const QString& target, FileMode access)
         }
         return;
     }
+    // A name longer than a name may be could be staged, but never published.
+    if (m_final.size() > kMaxFileNameBytes) {
+        m_errno = ENAMETOOLONG;
+        return;
+    }
     const mode_t mode =
         access == FileMode::OwnerOnlyRunnable ? (S_IRUSR | S_IWUSR | S_IXUSR) : (S_IRUSR | S_IWUSR);
     for (int attempt = 0; attempt < 100 && m_fd < 0; ++attempt) {
-        m_name = m_final + ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const QByteArray suffix = ".part-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        // A target whose name is as long as a name may be gets a shortened
+        // stem, cut between characters, so that its file can be created.
+        qsizetype stem = std::min(m_final.size(), kMaxFileNameBytes - suffix.size());
+        while (stem > 0 && stem < m_final.size() && (quint8(m_final[stem]) & 0xC0) == 0x80) {
+            --stem;
+        }
+        m_name = m_final.left(stem) + suffix;
         m_fd = ::openat(m_folder, m_name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
                         mode);
         m_errno = m_fd < 0 ? errno : 0;

@@ -25,6 +25,8 @@ public:
     bool isOpen() const { return m_fd >= 0; }
     // The operator's reading of the first failure.
     QString error() const { return fileSystemReason(m_errno); }
+    // The system's error number of the first failure (0: none).
+    int errorNumber() const { return m_errno; }
     // Where the file lies until it is published.
     QString path() const;
 

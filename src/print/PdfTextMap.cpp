@@ -4,6 +4,7 @@
 #include <QRawFont>
 #include <QRegularExpression>
 #include <QString>
+#include <QtEndian>
 
 #include <algorithm>
 #include <map>
@@ -294,34 +295,308 @@ QByteArray textMapStream(const TextMap& map)
     return cmap + "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
 }
 
-// Rewrites an uncompressed text map stream with the ideographs in place of
-// the characters that share their glyphs.
-bool repairTextMap(PdfObject& object, const QHash<char16_t, char16_t>& ideographs)
+// A Type0 font's text map as its ToUnicode stream holds it.
+struct FontTextMap
+{
+    PdfObject* stream = nullptr; // the ToUnicode object
+    TextMap map;
+    bool changed = false;
+};
+
+// The text map of an uncompressed ToUnicode stream, as Qt writes them.
+std::optional<TextMap> readTextMap(const PdfObject& object)
 {
     const QString dictionary = dictionaryOf(object);
     static const QRegularExpression directLength(QStringLiteral(R"(/Length\s+(\d+)\b(?!\s+\d+\s+R))"));
     const auto length = directLength.match(dictionary);
     if (dictionary.contains(QStringLiteral("/Filter")) || !length.hasMatch()) {
-        return false;
+        return std::nullopt;
     }
     qsizetype start = object.bytes.indexOf("stream") + 6;
     start += object.bytes.mid(start, 2) == "\r\n" ? 2 : 1;
-    TextMap map = parseTextMap(object.bytes.mid(start, length.captured(1).toLongLong()));
-    bool changed = false;
-    for (auto& [code, text] : map) {
+    return parseTextMap(object.bytes.mid(start, length.captured(1).toLongLong()));
+}
+
+void writeTextMap(FontTextMap& font)
+{
+    const QByteArray stream = textMapStream(font.map);
+    PdfObject& object = *font.stream;
+    object.bytes = QByteArray::number(object.number) + " 0 obj\n<< /Length " +
+                   QByteArray::number(stream.size()) + " >>\nstream\n" + stream + "\nendstream\nendobj\n";
+}
+
+// Puts the ideographs in place of the characters that share their glyphs.
+void mapToIdeographs(FontTextMap& font, const QHash<char16_t, char16_t>& ideographs)
+{
+    for (auto& [code, text] : font.map) {
         const auto ideograph = text.size() == 1 ? ideographs.find(text[0].unicode()) : ideographs.end();
         if (ideograph != ideographs.end()) {
             text = QChar(*ideograph);
-            changed = true;
+            font.changed = true;
         }
     }
-    if (!changed) {
-        return false;
+}
+
+// The data of a stream object, decoded; nothing for a filter other than
+// FlateDecode.
+std::optional<QByteArray> streamData(PdfFile& pdf, const PdfObject& object)
+{
+    const QString dictionary = dictionaryOf(object);
+    static const QRegularExpression length(QStringLiteral(R"(/Length\s+(\d+)(?:\s+(\d+)\s+R)?)"));
+    const auto m = length.match(dictionary);
+    if (!m.hasMatch()) {
+        return std::nullopt;
     }
-    const QByteArray stream = textMapStream(map);
-    object.bytes = QByteArray::number(object.number) + " 0 obj\n<< /Length " +
-                   QByteArray::number(stream.size()) + " >>\nstream\n" + stream + "\nendstream\nendobj\n";
+    qint64 size = m.captured(1).toLongLong();
+    if (m.hasCaptured(2)) {
+        const PdfObject* value = pdf.object(m.captured(1).toInt());
+        if (!value) {
+            return std::nullopt;
+        }
+        const QList<QByteArray> words = value->bytes.simplified().split(' ');
+        size = words.value(3).toLongLong(); // "n 0 obj size endobj"
+    }
+    qsizetype start = object.bytes.indexOf("stream") + 6;
+    start += object.bytes.mid(start, 2) == "\r\n" ? 2 : 1;
+    const QByteArray data = object.bytes.mid(start, size);
+    const QString filter = nameAfter(dictionary, QStringLiteral("/Filter"));
+    if (filter.isEmpty() && !dictionary.contains(QStringLiteral("/Filter"))) {
+        return data;
+    }
+    if (filter != QStringLiteral("FlateDecode")) {
+        return std::nullopt;
+    }
+    // qUncompress wants the size ahead; it grows its buffer when that is short.
+    QByteArray sized(4, '\0');
+    qToBigEndian(quint32(std::min<qint64>(4 * data.size() + 64, 1 << 30)), sized.data());
+    const QByteArray decoded = qUncompress(sized + data);
+    if (decoded.isEmpty() && !data.isEmpty()) {
+        return std::nullopt;
+    }
+    return decoded;
+}
+
+// The objects a key refers to: one ("/Contents 10 0 R") or a list
+// ("/Kids [4 0 R 9 0 R]").
+std::vector<int> referencesOf(const QString& dictionary, const QString& key)
+{
+    const QRegularExpression re(QRegularExpression::escape(key) +
+                                QStringLiteral(R"(\s*(\[[^\]]*\]|\d+\s+\d+\s+R))"));
+    std::vector<int> refs;
+    static const QRegularExpression ref(QStringLiteral(R"((\d+)\s+\d+\s+R)"));
+    auto it = ref.globalMatch(re.match(dictionary).captured(1));
+    while (it.hasNext()) {
+        refs.push_back(it.next().captured(1).toInt());
+    }
+    return refs;
+}
+
+bool isDelimiter(char c)
+{
+    return QChar::isSpace(uchar(c)) || QByteArrayView("()<>[]{}/%").contains(c);
+}
+
+// The glyph codes that a content stream shows, each with the name of the font
+// it is shown in, in order. False for a stream that cannot be followed.
+bool shownCodes(const QByteArray& content, std::vector<std::pair<QByteArray, int>>& out)
+{
+    QByteArray lastName;
+    QByteArray font;
+    QList<QByteArray> strings; // the operands of the coming operator
+    const qsizetype n = content.size();
+    qsizetype i = 0;
+    while (i < n) {
+        const char c = content[i];
+        if (QChar::isSpace(uchar(c)) || c == '[' || c == ']' || c == '{' || c == '}') {
+            ++i;
+        } else if (c == '%') {
+            while (i < n && content[i] != '\n' && content[i] != '\r') {
+                ++i;
+            }
+        } else if (c == '/') {
+            qsizetype end = i + 1;
+            while (end < n && !isDelimiter(content[end])) {
+                ++end;
+            }
+            lastName = content.mid(i + 1, end - i - 1);
+            i = end;
+        } else if (c == '<' && i + 1 < n && content[i + 1] == '<') {
+            i += 2;
+        } else if (c == '>') {
+            i += i + 1 < n && content[i + 1] == '>' ? 2 : 1;
+        } else if (c == '<') {
+            const qsizetype end = content.indexOf('>', i);
+            if (end < 0) {
+                return false;
+            }
+            strings << QByteArray::fromHex(content.mid(i + 1, end - i - 1));
+            i = end + 1;
+        } else if (c == '(') {
+            QByteArray text;
+            int depth = 1;
+            for (++i; i < n && depth > 0; ++i) {
+                char d = content[i];
+                if (d == '\\' && i + 1 < n) {
+                    d = content[++i];
+                    if (d >= '0' && d <= '7') {
+                        int value = 0;
+                        for (int k = 0; k < 3 && i < n && content[i] >= '0' && content[i] <= '7'; ++k, ++i) {
+                            value = value * 8 + (content[i] - '0');
+                        }
+                        --i;
+                        d = char(value);
+                    } else {
+                        static const QByteArrayView escaped("nrtbf");
+                        static const QByteArrayView meant("\n\r\t\b\f");
+                        const qsizetype e = escaped.indexOf(d);
+                        d = e >= 0 ? meant[e] : d;
+                    }
+                } else if (d == '(') {
+                    ++depth;
+                } else if (d == ')' && --depth == 0) {
+                    continue;
+                }
+                text += d;
+            }
+            strings << text;
+        } else {
+            qsizetype end = i;
+            while (end < n && !isDelimiter(content[end])) {
+                ++end;
+            }
+            const QByteArray token = content.mid(i, end - i);
+            i = end;
+            if (QByteArrayView("+-.0123456789").contains(token[0])) {
+                continue; // a number
+            }
+            if (token == "Tf") {
+                font = lastName;
+            } else if (token == "Tj" || token == "TJ" || token == "'" || token == "\"") {
+                for (const QByteArray& text : std::as_const(strings)) {
+                    for (qsizetype k = 0; k + 1 < text.size(); k += 2) {
+                        out.emplace_back(font, (quint8(text[k]) << 8) | quint8(text[k + 1]));
+                    }
+                }
+            } else if (token == "BI") {
+                // An inline image: its data runs from ID to EI.
+                const qsizetype data = content.indexOf("ID", i);
+                const qsizetype ei = data < 0 ? -1 : content.indexOf("EI", data + 3);
+                if (ei < 0) {
+                    return false;
+                }
+                i = ei + 2;
+            }
+            strings.clear();
+        }
+    }
     return true;
+}
+
+// The characters of `shown` that draw a glyph each: blanks are not drawn and
+// control and format characters draw nothing.
+std::vector<char32_t> drawnCharacters(const QStringList& shown)
+{
+    std::vector<char32_t> drawn;
+    for (const QString& text : shown) {
+        for (const char32_t c : text.toUcs4()) {
+            const QChar::Category kind = QChar::category(c);
+            if (c != U' ' && kind != QChar::Other_Control && kind != QChar::Other_Format) {
+                drawn.push_back(c);
+            }
+        }
+    }
+    return drawn;
+}
+
+// Qt builds its text maps from the characters up to U+FFFF alone: a glyph
+// drawn for a character beyond (an ideograph of the supplementary planes, an
+// emoji) gets no text, and readers find nothing there. The pages show their
+// glyphs in the order the texts were drawn, one glyph for each character
+// that draws one, so that the codes without text are matched with the texts
+// `shown`. Nothing is added unless every code lines up with a character.
+void mapSupplementaryCharacters(PdfFile& pdf, std::map<int, FontTextMap>& fonts, const QStringList& shown)
+{
+    // The fonts by the names the pages give them.
+    std::map<QByteArray, int> named;
+    static const QRegularExpression fontResources(QStringLiteral(R"(/Font\s*<<([^>]*)>>)"));
+    static const QRegularExpression entry(QStringLiteral(R"(/([^\s/\[\]<>()]+)\s+(\d+)\s+\d+\s+R)"));
+    for (const PdfObject& object : pdf.objects) {
+        auto resources = fontResources.globalMatch(dictionaryOf(object));
+        while (resources.hasNext()) {
+            auto names = entry.globalMatch(resources.next().captured(1));
+            while (names.hasNext()) {
+                const auto m = names.next();
+                const auto [at, added] = named.try_emplace(m.captured(1).toLatin1(), m.captured(2).toInt());
+                if (!added && at->second != m.captured(2).toInt()) {
+                    return; // one name for two fonts
+                }
+            }
+        }
+    }
+    // The pages in order, and what they show.
+    static const QRegularExpression catalogKey(QStringLiteral(R"(/Root\s+(\d+)\s+\d+\s+R)"));
+    const PdfObject* catalog =
+        pdf.object(catalogKey.match(QString::fromLatin1(pdf.trailer)).captured(1).toInt());
+    const PdfObject* pages =
+        catalog ? pdf.object(referenceOf(dictionaryOf(*catalog), QStringLiteral("/Pages"))) : nullptr;
+    if (!pages) {
+        return;
+    }
+    std::vector<std::pair<QByteArray, int>> codes;
+    for (const int page : referencesOf(dictionaryOf(*pages), QStringLiteral("/Kids"))) {
+        const PdfObject* object = pdf.object(page);
+        if (!object) {
+            return;
+        }
+        for (const int stream : referencesOf(dictionaryOf(*object), QStringLiteral("/Contents"))) {
+            const PdfObject* content = pdf.object(stream);
+            const std::optional<QByteArray> data = content ? streamData(pdf, *content) : std::nullopt;
+            if (!data || !shownCodes(*data, codes)) {
+                return;
+            }
+        }
+    }
+    const std::vector<char32_t> drawn = drawnCharacters(shown);
+    std::map<int, TextMap> found; // by font
+    size_t at = 0;
+    for (const auto& [name, code] : codes) {
+        const auto font = named.find(name);
+        const auto maps = font == named.end() ? fonts.end() : fonts.find(font->second);
+        if (maps == fonts.end()) {
+            return;
+        }
+        const auto mapped = maps->second.map.find(code);
+        const QString text = mapped == maps->second.map.end() ? QString() : mapped->second;
+        const bool hasText = !text.isEmpty() && text != QString(QChar(0));
+        if (text == u" ") {
+            continue; // a blank, drawn as a glyph
+        }
+        if (at == drawn.size()) {
+            return;
+        }
+        const char32_t c = drawn[at++];
+        if (code == 0 || hasText) {
+            continue; // no glyph for the character, or one Qt maps
+        }
+        if (c <= 0xFFFF) {
+            return; // out of step: Qt maps every glyph of such a character
+        }
+        const QString character = QString::fromUcs4(&c, 1);
+        const auto [entry, added] = found[font->second].try_emplace(code, character);
+        if (!added && entry->second != character) {
+            return;
+        }
+    }
+    if (at != drawn.size()) {
+        return;
+    }
+    for (const auto& [font, texts] : found) {
+        FontTextMap& maps = fonts[font];
+        for (const auto& [code, text] : texts) {
+            maps.map[code] = text;
+        }
+        maps.changed = true;
+    }
 }
 
 } // namespace
@@ -354,7 +629,8 @@ QHash<char16_t, char16_t> ideographsSharingGlyphs(const QRawFont& font)
     return ideographs;
 }
 
-QByteArray repairTextMaps(const QByteArray& file, const QHash<char16_t, char16_t>& ideographs)
+QByteArray repairTextMaps(const QByteArray& file, const QHash<char16_t, char16_t>& ideographs,
+                          const QStringList& shown)
 {
     std::optional<PdfFile> pdf = parse(file);
     if (!pdf) {
@@ -362,13 +638,19 @@ QByteArray repairTextMaps(const QByteArray& file, const QHash<char16_t, char16_t
     }
     static const QRegularExpression type0(QStringLiteral(R"(/Subtype\s*/Type0\b)"));
     bool changed = false;
+    std::map<int, FontTextMap> fonts; // by the font's object number
     for (size_t i = 0; i < pdf->objects.size(); ++i) {
         const QString font = dictionaryOf(pdf->objects[i]);
         if (!type0.match(font).hasMatch()) {
             continue;
         }
         if (PdfObject* map = pdf->object(referenceOf(font, QStringLiteral("/ToUnicode")))) {
-            changed |= repairTextMap(*map, ideographs);
+            if (std::optional<TextMap> texts = readTextMap(*map)) {
+                FontTextMap& entry = fonts[pdf->objects[i].number];
+                entry.stream = map;
+                entry.map = std::move(*texts);
+                mapToIdeographs(entry, ideographs);
+            }
         }
         PdfObject* descendant = pdf->object(referenceOf(font, QStringLiteral("/DescendantFonts")));
         const PdfObject* descriptor =
@@ -380,6 +662,18 @@ QByteArray repairTextMaps(const QByteArray& file, const QHash<char16_t, char16_t
         if (subsetName.contains(u'+')) {
             changed |= nameAsSubset(pdf->objects[i], subsetName);
             changed |= nameAsSubset(*descendant, subsetName);
+        }
+    }
+    const bool supplementary = std::any_of(shown.begin(), shown.end(), [](const QString& text) {
+        return std::any_of(text.begin(), text.end(), [](QChar c) { return c.isSurrogate(); });
+    });
+    if (supplementary) {
+        mapSupplementaryCharacters(*pdf, fonts, shown);
+    }
+    for (auto& [number, font] : fonts) {
+        if (font.changed) {
+            writeTextMap(font);
+            changed = true;
         }
     }
     return changed ? write(*pdf) : file;

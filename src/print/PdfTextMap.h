@@ -8,9 +8,12 @@
 // with the very glyph of an ideograph, and the radical comes first, so that
 // a reader finds "⾝⾼" (two Kangxi radicals) where the sheet says "身高", and
 // "⻔" where it says "门". Qt also leaves the subset tag off the names of the
-// fonts, so that readers take the subsets for whole fonts.
+// fonts, so that readers take the subsets for whole fonts. And Qt builds
+// the maps from the characters up to U+FFFF alone: a glyph drawn for a
+// character beyond (𠮷, an emoji) gets no text at all.
 #include <QByteArray>
 #include <QHash>
+#include <QStringList>
 
 class QRawFont;
 
@@ -22,9 +25,13 @@ namespace brenvoll::pdf {
 QHash<char16_t, char16_t> ideographsSharingGlyphs(const QRawFont& font);
 
 // The file with every character of its text maps that `ideographs` names
-// replaced by its ideograph, and each subset font named with its subset tag.
-// A file not laid out as Qt writes it (one cross-reference table, objects one
-// after another) comes back unchanged.
-QByteArray repairTextMaps(const QByteArray& file, const QHash<char16_t, char16_t>& ideographs);
+// replaced by its ideograph, each subset font named with its subset tag, and
+// a text for every glyph that the pages draw for a character beyond U+FFFF:
+// `shown` are the texts the pages draw, in drawing order (blanks, control
+// and format characters draw no glyph). A file not laid out as Qt writes it
+// (one cross-reference table, objects one after another) comes back
+// unchanged, and so do glyphs that cannot be matched with `shown`.
+QByteArray repairTextMaps(const QByteArray& file, const QHash<char16_t, char16_t>& ideographs,
+                          const QStringList& shown = {});
 
 } // namespace brenvoll::pdf

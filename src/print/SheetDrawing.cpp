@@ -11,6 +11,11 @@ namespace brenvoll {
 
 namespace {
 
+bool isDrawn(const SheetText& element)
+{
+    return element.visible && !element.text.isEmpty();
+}
+
 SheetText designedText(const TwipsRect& rect, const FontDef& font, const QString& text, bool visible)
 {
     return SheetText{QPointF(rect.left, rect.top), font, text, visible};
@@ -88,7 +93,7 @@ void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginT
     // Fonts are given in points, which the device resolves at its own
     // resolution; only positions are scaled.
     auto write = [&](const SheetText& element) {
-        if (!element.visible || element.text.isEmpty()) {
+        if (!isDrawn(element)) {
             return;
         }
         painter.setFont(sheetElementFont(element.font));
@@ -110,6 +115,22 @@ void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginT
         }
     }
     painter.restore();
+}
+
+QStringList drawnTexts(const SheetSnapshot& sheet)
+{
+    QStringList texts;
+    if (isDrawn(sheet.title)) {
+        texts << sheet.title.text;
+    }
+    for (const auto* set : {&sheet.captions, &sheet.identifying, &sheet.findings}) {
+        for (const SheetText& element : *set) {
+            if (isDrawn(element)) {
+                texts << element.text;
+            }
+        }
+    }
+    return texts;
 }
 
 } // namespace brenvoll

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 
 class QFont;
 class QPainter;
@@ -58,5 +59,8 @@ QFont sheetElementFont(const FontDef& def);
 // corner at the element's position; lines are solid and as thin as the device
 // draws. Hidden elements and empty texts draw nothing.
 void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+
+// The texts drawSheet() draws, in the order it draws them.
+QStringList drawnTexts(const SheetSnapshot& sheet);
 
 } // namespace brenvoll

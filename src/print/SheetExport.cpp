@@ -7,11 +7,13 @@
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
 #include "sheet/SheetView.h"
+#include "storage/ProgramFiles.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -29,9 +31,15 @@ QString shownPath(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
+void reportFailure(QWidget* parent, const QString& path, const QString& reason)
+{
+    MessageBox::warning(parent, QStringLiteral("无法导出到文件“%1”：%2。").arg(shownPath(path), reason));
+}
+
 // The save dialog for a PDF, proposing `name` in the folder used last. The
-// chosen path with ".pdf", or empty when the operator cancelled or does not
-// want an existing file replaced.
+// chosen path with ".pdf", or empty when the operator cancelled, chose one of
+// the program's own files (and was told so) or does not want an existing
+// file replaced.
 QString choosePdfPath(QWidget* parent, const QString& title, const QString& name)
 {
     if (g_lastFolder.isEmpty()) {
@@ -44,6 +52,11 @@ QString choosePdfPath(QWidget* parent, const QString& title, const QString& name
     }
     QString path = withPdfSuffix(chosen);
     g_lastFolder = QFileInfo(path).absolutePath();
+    const QString refusal = refusalOf(path, programFiles());
+    if (!refusal.isEmpty()) {
+        reportFailure(parent, path, refusal);
+        return {};
+    }
     if (QFileInfo::exists(path) &&
         !MessageBox::askYesNo(parent, QStringLiteral("文件“%1”已存在，要替换它吗？").arg(shownPath(path)))) {
         return {};
@@ -51,9 +64,21 @@ QString choosePdfPath(QWidget* parent, const QString& title, const QString& name
     return path;
 }
 
-void reportFailure(QWidget* parent, const QString& path, const QString& reason)
+// Writes one sheet into a PDF file at `path`; false when the operator was
+// told why not.
+bool writeSheetPdf(QWidget* parent, const QString& path, const SheetSnapshot& sheet,
+                   const PrintMargins& margins)
 {
-    MessageBox::warning(parent, QStringLiteral("无法导出到文件“%1”：%2。").arg(shownPath(path), reason));
+    SheetPdfWriter writer(path, sheet.title.text);
+    bool written = writer.open();
+    if (written) {
+        writer.addPage(sheet, margins.left, margins.top);
+        written = writer.commit();
+    }
+    if (!written) {
+        reportFailure(parent, path, writer.errorString());
+    }
+    return written;
 }
 
 enum class BatchEnd
@@ -115,14 +140,18 @@ QPrintPreviewDialog* previewSheet(QWidget* parent, const SheetView& view)
     const SheetSnapshot sheet = snapshotOf(view);
     const PrintMargins margins = printMargins();
     QObject::connect(
-        dialog, &QPrintPreviewDialog::paintRequested, dialog, [sheet, margins](QPrinter* target) {
+        dialog, &QPrintPreviewDialog::paintRequested, dialog, [sheet, margins, dialog](QPrinter* target) {
+            // Printed into a PDF file from the print dialog: the file is
+            // written as every export is. The preview's own pages come here
+            // too, with the file's name still set, drawn by a picture engine.
+            if (target->outputFormat() == QPrinter::PdfFormat && !target->outputFileName().isEmpty() &&
+                target->paintEngine()->type() != QPaintEngine::Picture) {
+                writeSheetPdf(dialog, target->outputFileName(), sheet, margins);
+                return;
+            }
             QPainter painter(target);
             drawSheet(painter, sheet, margins.left, margins.top);
             painter.end();
-            // Printed into a PDF file: give it the text maps that readers need.
-            if (target->outputFormat() == QPrinter::PdfFormat && !target->outputFileName().isEmpty()) {
-                makeSheetPdfReadable(target->outputFileName());
-            }
         });
     dialog->open();
     return dialog;
@@ -137,16 +166,7 @@ void exportSheetPdf(QWidget* parent, const SheetView& view)
     if (path.isEmpty()) {
         return;
     }
-    const SheetSnapshot sheet = snapshotOf(view);
-    const PrintMargins margins = printMargins();
-    SheetPdfWriter writer(path, sheet.title.text);
-    bool written = writer.open();
-    if (written) {
-        writer.addPage(sheet, margins.left, margins.top);
-        written = writer.commit();
-    }
-    if (!written) {
-        reportFailure(parent, path, writer.errorString());
+    if (!writeSheetPdf(parent, path, snapshotOf(view), printMargins())) {
         return;
     }
     MessageBox::notice(parent, QStringLiteral("已导出到文件“%1”。").arg(shownPath(path)));

@@ -1,7 +1,10 @@
 #include "SheetPdf.h"
 
 #include "PdfTextMap.h"
+#include "base/FileSystem.h"
+#include "base/StagedFile.h"
 #include "record/SheetText.h"
+#include "storage/ProgramFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -26,7 +29,7 @@ const QHash<char16_t, char16_t>& sheetIdeographs()
 } // namespace
 
 SheetPdfWriter::SheetPdfWriter(const QString& path, const QString& title)
-    : m_title(title.isEmpty() ? QStringLiteral("健康体检反馈表") : title), m_file(path)
+    : m_title(title.isEmpty() ? QStringLiteral("健康体检反馈表") : title), m_file(path, programFiles())
 {
 }
 
@@ -40,8 +43,8 @@ SheetPdfWriter::~SheetPdfWriter()
 
 bool SheetPdfWriter::open()
 {
-    if (!m_file.open(QIODevice::WriteOnly)) {
-        m_error = failure(QStringLiteral("无法在该文件夹中创建文件（文件夹不存在或不能写入）"));
+    if (!m_file.create()) {
+        m_error = m_file.error();
         return false;
     }
     // The pages are drawn into memory: the text maps are repaired once the
@@ -67,6 +70,7 @@ void SheetPdfWriter::addPage(const SheetSnapshot& sheet, double leftMarginTwips,
         m_writer->newPage();
     }
     drawSheet(m_painter, sheet, leftMarginTwips, topMarginTwips);
+    m_shown += drawnTexts(sheet);
     ++m_pages;
 }
 
@@ -76,33 +80,21 @@ bool SheetPdfWriter::commit()
         return false;
     }
     m_painter.end();
-    const QByteArray file = readableSheetPdf(m_buffer.data());
+    const QByteArray file = readableSheetPdf(m_buffer.data(), m_shown);
     m_buffer.close();
-    // The last buffered bytes are written by flush(), not by commit(), which
-    // forgets why a write failed.
-    if (m_file.write(file) != file.size() || !m_file.flush() || !m_file.commit()) {
-        m_error = m_file.error() == QFileDevice::RenameError
-                      ? failure(QStringLiteral("无法替换同名文件（文件可能正被其他程序打开）"))
-                      : failure(QStringLiteral("写入文件时出错（磁盘可能已满）"));
-        m_file.cancelWriting();
+    if (m_file.write(file) != file.size() || !m_file.commit()) {
+        m_error = m_file.error();
         return false;
     }
     return true;
 }
 
-QString SheetPdfWriter::failure(const QString& what) const
+QByteArray readableSheetPdf(const QByteArray& file, const QStringList& shown)
 {
-    const QString detail =
-        m_file.error() == QFileDevice::NoError ? QString() : m_file.errorString().trimmed();
-    return detail.isEmpty() ? what : what + QStringLiteral("：") + detail;
+    return pdf::repairTextMaps(file, sheetIdeographs(), shown);
 }
 
-QByteArray readableSheetPdf(const QByteArray& file)
-{
-    return pdf::repairTextMaps(file, sheetIdeographs());
-}
-
-bool makeSheetPdfReadable(const QString& path)
+bool makeSheetPdfReadable(const QString& path, const SheetSnapshot& sheet)
 {
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {
@@ -110,12 +102,12 @@ bool makeSheetPdfReadable(const QString& path)
     }
     const QByteArray file = in.readAll();
     in.close();
-    const QByteArray readable = readableSheetPdf(file);
+    const QByteArray readable = readableSheetPdf(file, drawnTexts(sheet));
     if (readable == file) {
         return true;
     }
-    QSaveFile out(path);
-    return out.open(QIODevice::WriteOnly) && out.write(readable) == readable.size() && out.commit();
+    StagedFile out(path, FileMode::OwnerOnly);
+    return out.write(readable.constData(), readable.size()) && out.commit();
 }
 
 QString proposedPdfName(const QString& name, const QString& date, const QString& fallbackDate)
@@ -123,7 +115,13 @@ QString proposedPdfName(const QString& name, const QString& date, const QString&
     const QString who = name.trimmed().isEmpty() ? QStringLiteral("健康体检反馈表") : name.trimmed();
     const QString when = date.trimmed().isEmpty() ? fallbackDate : date.trimmed();
     static const QRegularExpression unfit(QStringLiteral(R"([\\/:*?"<>|\x{0}-\x{1f}])"));
-    return QString(who + u'_' + when).replace(unfit, QStringLiteral("_")) + QStringLiteral(".pdf");
+    const auto fit = [](QString text) { return text.replace(unfit, QStringLiteral("_")); };
+    // A long name gives way to the date; a date too long to keep whole is
+    // shortened with it.
+    const QString ending = fit(u'_' + when) + QStringLiteral(".pdf");
+    return QFile::encodeName(ending).size() <= kMaxFileNameBytes / 4
+               ? fittingFileName(fit(who), ending)
+               : fittingFileName(fit(who + u'_' + when), QStringLiteral(".pdf"));
 }
 
 QString withPdfSuffix(const QString& path)

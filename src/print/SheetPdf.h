@@ -1,16 +1,17 @@
 #pragma once
 // Sheets as the pages of one PDF file: A4, each page drawn as the sheet is
 // printed (SheetDrawing), the paper's edge standing for the printable area.
-// The file appears under its name only when it is complete: it is written
-// under a temporary name beside it and renamed at the end, so that a
-// cancelled or failed export leaves no file behind and a file of that name
-// that was there before stays as it was.
+// The file appears under its name only when it is complete (ExportFile): a
+// cancelled or failed export leaves no file behind, a file of that name that
+// was there before stays as it was, and a link at that name is replaced, never
+// written through.
 #include "SheetDrawing.h"
+#include "base/ExportFile.h"
 
 #include <QBuffer>
 #include <QPainter>
-#include <QSaveFile>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -25,7 +26,8 @@ public:
     SheetPdfWriter(const QString& path, const QString& title);
     ~SheetPdfWriter();
 
-    // Creates the temporary file; false when the folder takes no file.
+    // Creates the new file beside its name; false when the name is refused or
+    // the folder takes no file.
     bool open();
     void addPage(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
     int pageCount() const { return m_pages; }
@@ -36,10 +38,9 @@ public:
     QString errorString() const { return m_error; }
 
 private:
-    QString failure(const QString& what) const;
-
     QString m_title;
-    QSaveFile m_file;
+    ExportFile m_file;
+    QStringList m_shown; // the texts the pages draw, in order
     QBuffer m_buffer;
     std::unique_ptr<QPdfWriter> m_writer;
     QPainter m_painter;
@@ -48,15 +49,17 @@ private:
 };
 
 // The PDF as readers should see it: Qt's text maps repaired for the sheet's
-// font (see PdfTextMap.h).
-QByteArray readableSheetPdf(const QByteArray& file);
-// Repairs a PDF file that Qt wrote for a sheet in place; false when it cannot
-// be read or rewritten.
-bool makeSheetPdfReadable(const QString& path);
+// font and completed for the texts `shown` on its pages, in drawing order
+// (see PdfTextMap.h).
+QByteArray readableSheetPdf(const QByteArray& file, const QStringList& shown);
+// Repairs a PDF file that Qt wrote for one sheet in place; false when it
+// cannot be read or rewritten.
+bool makeSheetPdfReadable(const QString& path, const SheetSnapshot& sheet);
 
 // The file name proposed for a sheet: the name and the examination date,
 // "张三_2026-12-07.pdf", with `fallbackDate` for an empty date and the sheet's
-// name for an empty name. Characters that file names cannot hold become "_".
+// name for an empty name. Characters that file names cannot hold become "_";
+// a name longer than file systems take is shortened (fittingFileName).
 QString proposedPdfName(const QString& name, const QString& date, const QString& fallbackDate);
 // The path chosen in the save dialog with ".pdf" added when it is missing.
 QString withPdfSuffix(const QString& path);

@@ -172,7 +172,7 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
     drawSheet(painter, sheet, leftMarginTwips, topMarginTwips);
     // A job written into a PDF file gets the text maps that readers need.
     if (!painter.end() || printer->printerState() == QPrinter::Error ||
-        (!g_pdfFolder.isEmpty() && !makeSheetPdfReadable(printer->outputFileName()))) {
+        (!g_pdfFolder.isEmpty() && !makeSheetPdfReadable(printer->outputFileName(), sheet))) {
         outcome.status = PrintOutcome::Failed;
         outcome.reason = QStringLiteral("打印任务没有完成。");
     }

@@ -1,7 +1,9 @@
 // The report window's export to an Excel workbook.
 #include "ReportWindow.h"
 #include "XlsExport.h"
+#include "base/ExportFile.h"
 #include "base/TextRules.h"
+#include "storage/ProgramFiles.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>
@@ -69,6 +71,11 @@ void ReportWindow::exportToExcel()
         return;
     }
     const QString shown = QDir::toNativeSeparators(path);
+    const QString refusal = refusalOf(path, programFiles());
+    if (!refusal.isEmpty()) {
+        MessageBox::warning(this, QStringLiteral("无法导出到文件“%1”：%2。").arg(shown, refusal));
+        return;
+    }
     if (QFileInfo::exists(path) &&
         !MessageBox::askYesNo(this, QStringLiteral("文件“%1”已存在，要替换它吗？").arg(shown))) {
         return;

@@ -2,9 +2,9 @@
 
 #include "Biff8Workbook.h"
 #include "CompoundFile.h"
+#include "base/ExportFile.h"
 #include "base/PackedTexts.h"
-
-#include <QSaveFile>
+#include "storage/ProgramFiles.h"
 
 #include <condition_variable>
 #include <deque>
@@ -14,25 +14,6 @@
 namespace brenvoll {
 
 namespace {
-QString reasonOf(const QSaveFile& file)
-{
-    QString reason;
-    switch (file.error()) {
-    case QFileDevice::NoError: // a short write: the disk took only part of it
-    case QFileDevice::WriteError:
-    case QFileDevice::ResourceError:
-        reason = QStringLiteral("写入文件时出错（磁盘可能已满）");
-        break;
-    case QFileDevice::RenameError:
-        reason = QStringLiteral("无法用新文件替换同名文件（文件可能正被其他程序打开）");
-        break;
-    default:
-        reason = QStringLiteral("文件无法保存");
-        break;
-    }
-    const QString detail = file.error() == QFileDevice::NoError ? QString() : file.errorString().trimmed();
-    return detail.isEmpty() ? reason : reason + QStringLiteral("：") + detail;
-}
 
 // Encodes rows on a thread of its own while the caller goes on reading them
 // from the engine: reading and encoding take about the same time, and
@@ -135,17 +116,10 @@ private:
 bool XlsExport::save(const QString& path, const QStringList& header, const Rows& rows, QString* error,
                      qsizetype* cutCells)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        // Whatever the kind of error, nothing could be created there: a
-        // missing folder, no permission, a read-only disk, or a file of that
-        // name that may not be replaced.
+    ExportFile file(path, programFiles());
+    if (!file.create()) {
         if (error) {
-            *error = QStringLiteral("无法在该位置创建文件（文件夹不存在、没有写入权限或磁盘是只读的）");
-            const QString detail = file.errorString().trimmed();
-            if (!detail.isEmpty()) {
-                *error += QStringLiteral("：") + detail;
-            }
+            *error = file.error();
         }
         return false;
     }
@@ -154,20 +128,15 @@ bool XlsExport::save(const QString& path, const QStringList& header, const Rows&
     const bool read = rows([&encoder](std::span<const QByteArrayView> cells) { encoder.add(cells); });
     encoder.finish();
     if (!read) {
-        file.cancelWriting();
-        return false;
+        return false; // the new file goes with `file`
     }
     if (cutCells) {
         *cutCells = stream.cutCells();
     }
-    const bool written = cfb::write(file, QStringLiteral("Workbook"), stream.finish());
-    // The last buffered bytes are written here and not in commit(), which
-    // forgets why a write failed.
-    if (!written || !file.flush() || !file.commit()) {
+    if (!cfb::write(file, QStringLiteral("Workbook"), stream.finish()) || !file.commit()) {
         if (error) {
-            *error = reasonOf(file);
+            *error = file.error();
         }
-        file.cancelWriting();
         return false;
     }
     return true;

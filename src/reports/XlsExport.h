@@ -1,8 +1,9 @@
 #pragma once
 // Writes a table as an Excel 97-2003 workbook file. The file appears under
-// its name only when it is complete: it is written under a temporary name
-// and renamed at the end, so a failure never leaves a half-written workbook
-// (nor damages a file of the same name that was there before).
+// its name only when it is complete (ExportFile): a failure never leaves a
+// half-written workbook nor damages a file of the same name that was there
+// before, a link at that name is replaced and never written through, and the
+// program's own files are never written.
 #include <QByteArrayView>
 #include <QString>
 #include <QStringList>

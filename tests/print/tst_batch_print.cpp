@@ -118,8 +118,10 @@ private slots:
         QVERIFY(m_folder.open());
         MessageBox::setAnswerMode(true);
         Clock::setFixed(QDateTime(QDate(2016, 6, 1), QTime(9, 0)));
+        // One name holds a character beyond U+FFFF, read back from its page
+        // among the others.
         const QStringList names = {QStringLiteral("赵甲A1"), QStringLiteral("钱乙B2"),
-                                   QStringLiteral("孙丙C3"), QStringLiteral("李丁D4"),
+                                   QString::fromUcs4(U"孙\U00020BB7C3"), QStringLiteral("李丁D4"),
                                    QStringLiteral("周戊E5")};
         for (int i = 0; i < names.size(); ++i) {
             const QString key = QStringLiteral("2016050714302%1").arg(i);

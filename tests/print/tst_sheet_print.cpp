@@ -4,11 +4,16 @@
 #include "TestSupport.h"
 #include "base/Clock.h"
 #include "base/EncodedText.h"
+#include "base/ProgramPaths.h"
 #include "mainwindow/MainWindow.h"
 #include "mainwindow/MainWindowPrint.h"
+#include "print/PdfTextMap.h"
+#include "print/SheetPdf.h"
 #include "print/SheetPrinter.h"
 #include "settings/SettingsWindow.h"
 #include "sheet/SheetView.h"
+#include "storage/Database.h"
+#include "storage/ServerConfig.h"
 #include "ui/MessageBox.h"
 
 #include <QLabel>
@@ -22,6 +27,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <filesystem>
 #include <sys/resource.h>
 
 using namespace brenvoll;
@@ -51,6 +57,56 @@ QStringList placedWords(const QList<test::PdfWord>& words)
                       .arg(qRound(w.box.top() * 20));
     }
     return placed;
+}
+
+QByteArray contentOf(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString& path, const QByteArray& content)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(content) == content.size();
+}
+
+// A PDF of one page showing the codes 0x05 and 0x19 in a font whose text
+// map gives the first as a range of one code and the second as the last code
+// of a range of ten, laid out as Qt lays its files out.
+QByteArray pdfWithRanges()
+{
+    const QByteArray map = "/CIDInit /ProcSet findresource begin\n12 dict begin\nbegincmap\n"
+                           "1 begincodespacerange\n<0000> <FFFF>\nendcodespacerange\n"
+                           "2 beginbfrange\n<0005> <0005> <2EC6>\n<0010> <0019> <0030>\nendbfrange\n"
+                           "endcmap\nCMapName currentdict /CMap defineresource pop\nend\nend\n";
+    const QByteArray content = "BT /F1 24 Tf 72 700 Td <00050019> Tj ET\n";
+    const QList<QByteArray> objects = {
+        "<< /Type /Catalog /Pages 2 0 R >>",
+        "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+        "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Resources << /Font << /F1 4 0 R >> >> "
+        "/Contents 5 0 R >>",
+        "<< /Type /Font /Subtype /Type0 /BaseFont /Test /Encoding /Identity-H /DescendantFonts [6 0 R] "
+        "/ToUnicode 7 0 R >>",
+        "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "endstream",
+        "<< /Type /Font /Subtype /CIDFontType2 /BaseFont /Test /CIDSystemInfo << /Registry (Adobe) "
+        "/Ordering (Identity) /Supplement 0 >> /DW 1000 >>",
+        "<< /Length " + QByteArray::number(map.size()) + " >>\nstream\n" + map + "endstream",
+    };
+    QByteArray file = "%PDF-1.4\n";
+    QList<qsizetype> offsets;
+    for (qsizetype i = 0; i < objects.size(); ++i) {
+        offsets << file.size();
+        file += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+    }
+    const qsizetype xref = file.size();
+    file += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+    for (const qsizetype offset : offsets) {
+        file += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    }
+    file += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n" +
+            QByteArray::number(xref) + "\n%%EOF\n";
+    return file;
 }
 
 // Writes files of at most `bytes` bytes until it goes out of scope, as a
@@ -407,9 +463,10 @@ private slots:
         QCOMPARE(shown.size(), 3);
         QCOMPARE(shown[0].text, QStringLiteral("文件“%1”已存在，要替换它吗？").arg(earlier));
         QCOMPARE(shown[1].text, shown[0].text);
-        QVERIFY2(shown[2].text.startsWith(
-                     QStringLiteral("无法导出到文件“%1”：写入文件时出错（磁盘可能已满）").arg(earlier)),
-                 qPrintable(shown[2].text));
+        QVERIFY2(
+            shown[2].text.startsWith(
+                QStringLiteral("无法导出到文件“%1”：写入文件时出错：文件太大，该磁盘存不下").arg(earlier)),
+            qPrintable(shown[2].text));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readAll(), QByteArray("earlier"));
         QCOMPARE(QDir(m_out->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -434,6 +491,162 @@ private slots:
         preview->print();
         dialog->close();
         QCOMPARE(placedWords(test::pdfWords(file).value(0)), placedWords(printed));
+    }
+
+    // A name the operator chose that is a link gets the new file in its
+    // place, and what the link led to stays as it was. A name that is, or
+    // leads to, one of the program's own files is refused before anything is
+    // written, though the operator would agree to replace it; so is printing
+    // into such a file from the preview.
+    void exportsReplaceLinksAndSpareTheProgramsFiles()
+    {
+        box(Field::Name)->setText(QStringLiteral("张三"));
+        const QString database = Database::filePath();
+        const QString drafts = draftsPath(database);
+        const QStringList own = {database, drafts, QCoreApplication::applicationFilePath(),
+                                 serverConfigPath(programFolder())};
+        QList<QByteArray> before;
+        for (const QString& file : own) {
+            before << contentOf(file);
+        }
+        const QString link = m_out->filePath(QStringLiteral("链接.pdf"));
+        const auto refused = [&](const QString& what) {
+            const auto shown = MessageBox::takeShown();
+            if (shown.size() != 1 || shown[0].icon != QMessageBox::Warning ||
+                !shown[0].text.startsWith(
+                    QStringLiteral("无法导出到文件“%1”：这是本程序自己的文件").arg(link))) {
+                qWarning() << what << (shown.isEmpty() ? QString() : shown.last().text);
+                return false;
+            }
+            return true;
+        };
+        for (const QString& file : own) {
+            QFile::remove(link);
+            QVERIFY(QFile::link(file, link));
+            FileDialogs::queuePath(link); // the replace question would be answered 是
+            exportSheetToPdf(*m_main);
+            QVERIFY(refused(file));
+            QVERIFY(QFileInfo(link).isSymbolicLink());
+        }
+        // Another name of the database file itself.
+        QFile::remove(link);
+        std::filesystem::create_hard_link(database.toStdString(), link.toStdString());
+        FileDialogs::queuePath(link);
+        exportSheetToPdf(*m_main);
+        QVERIFY(refused(QStringLiteral("hard link")));
+        QFile::remove(link);
+
+        // The preview draws its pages while a file name is set, and prints
+        // into the file only when asked to.
+        m_main->menuBar()->findChild<QAction*>(QStringLiteral("打印预览"))->trigger();
+        auto* dialog = m_main->findChild<QPrintPreviewDialog*>(QStringLiteral("sheetPreview"));
+        QVERIFY(dialog);
+        auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+        QVERIFY(QFile::link(database, link));
+        dialog->printer()->setOutputFileName(link);
+        preview->updatePreview();
+        QCOMPARE(preview->pageCount(), 1);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        preview->print();
+        QVERIFY(refused(QStringLiteral("preview")));
+        QVERIFY(QFileInfo(link).isSymbolicLink());
+        for (qsizetype i = 0; i < own.size(); ++i) {
+            QVERIFY2(contentOf(own[i]) == before[i], qPrintable(own[i]));
+        }
+        QVERIFY(QFileInfo::exists(drafts) == !before[1].isEmpty() || QFileInfo(drafts).size() == 0);
+
+        // A link to any other file: the PDF takes the link's place.
+        const QString other = m_out->filePath(QStringLiteral("别的文件.txt"));
+        QVERIFY(writeFile(other, "the operator's own file"));
+        const QString toOther = m_out->filePath(QStringLiteral("别处.pdf"));
+        for (const bool fromPreview : {false, true}) {
+            QFile::remove(toOther);
+            QVERIFY(QFile::link(other, toOther));
+            if (fromPreview) {
+                dialog->printer()->setOutputFileName(toOther);
+                preview->print();
+            } else {
+                FileDialogs::queuePath(toOther);
+                exportSheetToPdf(*m_main);
+            }
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), fromPreview ? 0 : 2); // the replace question, the notice
+            QCOMPARE(contentOf(other), QByteArray("the operator's own file"));
+            QVERIFY(!QFileInfo(toOther).isSymbolicLink());
+            QVERIFY(contentOf(toOther).startsWith("%PDF-"));
+            QVERIFY(wordOf(test::pdfWords(toOther).value(0), QStringLiteral("张三")));
+        }
+        dialog->close();
+    }
+
+    // Characters beyond U+FFFF (an ideograph of the supplementary planes, an
+    // emoji) are found in the PDF as typed, exported or printed, beside the
+    // characters the same fonts draw up to U+FFFF.
+    void supplementaryCharactersAreFound()
+    {
+        const QString name = QString::fromUcs4(U"\U00020BB7野家");
+        const QString conclusion = QString::fromUcs4(U"心情\U0001F600良好\U0002000B");
+        box(Field::Name)->setText(name);
+        box(Field::Conclusion)->setText(conclusion);
+        const QString file = m_out->filePath(QStringLiteral("表.pdf"));
+        FileDialogs::queuePath(file);
+        exportSheetToPdf(*m_main);
+        QCOMPARE(MessageBox::takeShown().size(), 1);
+        for (const auto& words : {test::pdfWords(file).value(0), printOnce()}) {
+            QVERIFY2(wordOf(words, name), qPrintable(test::pageText(words)));
+            QVERIFY2(wordOf(words, conclusion), qPrintable(test::pageText(words)));
+            QVERIFY(wordOf(words, QStringLiteral("姓名")));
+        }
+    }
+
+    // A name longer than a file name may be is proposed shortened between
+    // characters, keeping the date and ".pdf", and the export to it works;
+    // a chosen name that cannot be a file name is refused for that reason.
+    void longNamesFitTheFileSystem()
+    {
+        const QString name =
+            QString::fromUcs4(U"\U00020BB7").repeated(70) + QStringLiteral("张").repeated(20);
+        box(Field::Name)->setText(name);
+        box(Field::ExamDate)->setText(QStringLiteral("2016-05-07"));
+        FileDialogs::takeProposed();
+        FileDialogs::queuePath(QString());
+        exportSheetToPdf(*m_main);
+        const QString proposed = QFileInfo(FileDialogs::takeProposed().value(0)).fileName();
+        QVERIFY2(QFile::encodeName(proposed).size() <= 255, qPrintable(proposed));
+        QVERIFY(QFile::encodeName(proposed).size() > 250);
+        QVERIFY(proposed.endsWith(QStringLiteral("_2016-05-07.pdf")));
+        QVERIFY(name.startsWith(proposed.left(proposed.size() - 15)));
+
+        FileDialogs::queuePath(m_out->filePath(proposed));
+        exportSheetToPdf(*m_main);
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown[0].icon, QMessageBox::NoIcon);
+        const auto words = test::pdfWords(m_out->filePath(proposed)).value(0);
+        QVERIFY(std::any_of(words.begin(), words.end(), [&name](const test::PdfWord& w) {
+            return w.text.size() > 20 && name.startsWith(w.text); // the page's edge cuts the name
+        }));
+
+        const QString tooLong = m_out->filePath(QStringLiteral("长").repeated(90));
+        FileDialogs::queuePath(tooLong);
+        exportSheetToPdf(*m_main);
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].text.contains(QStringLiteral("文件名太长")), qPrintable(shown[0].text));
+        QCOMPARE(QDir(m_out->path()).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    // The text map repair keeps every code of the ranges Qt may write: a range
+    // of one code and the last code of a longer range, read back by poppler.
+    void textMapRangesKeepTheirBounds()
+    {
+        const QByteArray repaired =
+            pdf::repairTextMaps(pdfWithRanges(), {{char16_t(0x2EC6), char16_t(0x89D2)}});
+        QVERIFY(repaired != pdfWithRanges()); // the radical became its ideograph
+        const QString file = m_out->filePath(QStringLiteral("ranges.pdf"));
+        QVERIFY(writeFile(file, repaired));
+        const auto words = test::pdfWords(file).value(0);
+        QCOMPARE(test::pageText(words), QStringLiteral("角9"));
     }
 
     // A page the device refuses is reported, not passed off as printed.

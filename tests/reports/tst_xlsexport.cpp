@@ -2,14 +2,18 @@
 #include "ReportTestSupport.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
+#include "base/ProgramPaths.h"
 #include "reports/Biff8Workbook.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportWindow.h"
 #include "reports/XlsExport.h"
+#include "storage/Database.h"
 #include "ui/MessageBox.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QHashFunctions>
 #include <QJsonArray>
 #include <QLabel>
 #include <QLineEdit>
@@ -429,6 +433,103 @@ private slots:
         QVERIFY(shown[1].text.contains(QDir::toNativeSeparators(taken + QStringLiteral(".xls"))));
         QVERIFY(QFileInfo(taken + QStringLiteral(".xls")).isDir());
         QVERIFY(filesIn(m_out->path()).isEmpty());
+    }
+
+    // The string table finds a text again by its hash and then by its
+    // bytes: two texts with the same hash, and two in the same slot of the
+    // table, are kept apart.
+    void textsSharingAHashStayApart()
+    {
+        // The table's hash of a text: qHashBits over its UTF-8 bytes.
+        const auto hashOf = [](const QByteArray& text) {
+            return quint32(qHashBits(text.constData(), size_t(text.size()), 0));
+        };
+        QHash<quint32, QByteArray> seen;
+        QByteArray sameHash[2];
+        QByteArray sameSlot[2];
+        for (int i = 0; sameHash[0].isEmpty() && i < 2000000; ++i) {
+            const QByteArray text = QStringLiteral("结论%1").arg(i).toUtf8();
+            const quint32 hash = hashOf(text);
+            const auto earlier = seen.constFind(hash);
+            if (earlier != seen.constEnd()) {
+                sameHash[0] = *earlier;
+                sameHash[1] = text;
+            }
+            if (sameSlot[0].isEmpty() && i > 0 && (hash & 1023) == (hashOf("结论0") & 1023)) {
+                sameSlot[0] = "结论0";
+                sameSlot[1] = text;
+            }
+            seen.insert(hash, text);
+        }
+        QVERIFY(!sameHash[0].isEmpty() && !sameSlot[0].isEmpty());
+        QCOMPARE(hashOf(sameHash[0]), hashOf(sameHash[1]));
+
+        const QString path = m_out->filePath(QStringLiteral("同散列.xls"));
+        const QList<QByteArray> texts = {sameSlot[0], sameHash[0], sameSlot[1], sameHash[1], sameHash[0]};
+        QString error;
+        QVERIFY(XlsExport::save(
+            path, {QStringLiteral("体检结论")},
+            [&texts](const XlsExport::AddRow& add) {
+                for (const QByteArray& text : texts) {
+                    add(std::array<QByteArrayView, 1>{text});
+                }
+                return true;
+            },
+            &error));
+        const QJsonObject book = test::readWorkbook(path, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const QJsonArray rows = book[QStringLiteral("sheets")][0][QStringLiteral("rows")].toArray();
+        QCOMPARE(rows.size(), 1 + texts.size());
+        for (qsizetype k = 0; k < texts.size(); ++k) {
+            QCOMPARE(rows[k + 1][0].toString(), QString::fromUtf8(texts[k]));
+        }
+    }
+
+    // A chosen name that is a link gets the workbook in its place, and what
+    // the link led to stays as it was; a name that is, or leads to, one of
+    // the program's own files is refused before anything is written.
+    void exportsReplaceLinksAndSpareTheProgramsFiles()
+    {
+        QVERIFY(test::storeAll({rec(1)}));
+        ReportWindow* form = openOnMarch();
+        QStringList own = {QCoreApplication::applicationFilePath()};
+        if (!test::onServer()) {
+            own << Database::filePath();
+        }
+        const QString link = m_out->filePath(QStringLiteral("链接.xls"));
+        for (const QString& file : own) {
+            const QByteArray before = contentOf(file);
+            QFile::remove(link);
+            QVERIFY(QFile::link(file, link));
+            FileDialogs::queuePath(link); // the replace question would be answered 是
+            form->exportToExcel();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown[0].icon, QMessageBox::Warning);
+            QVERIFY2(shown[0].text.startsWith(
+                         QStringLiteral("无法导出到文件“%1”：这是本程序自己的文件").arg(link)),
+                     qPrintable(shown[0].text));
+            QVERIFY(contentOf(file) == before);
+            QVERIFY(QFileInfo(link).isSymbolicLink());
+        }
+
+        const QString other = m_out->filePath(QStringLiteral("别的文件.txt"));
+        QFile file(other);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("the operator's own file") == 23);
+        file.close();
+        const QString toOther = m_out->filePath(QStringLiteral("别处.xls"));
+        QVERIFY(QFile::link(other, toOther));
+        FileDialogs::queuePath(toOther);
+        form->exportToExcel();
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2); // the replace question, the notice
+        QCOMPARE(shown[1].text, QStringLiteral("文件导出成功！"));
+        QCOMPARE(contentOf(other), QByteArray("the operator's own file"));
+        QVERIFY(!QFileInfo(toOther).isSymbolicLink());
+        QString error;
+        const QJsonObject book = test::readWorkbook(toOther, &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(strings(book[QStringLiteral("sheets")][0][QStringLiteral("rows")][1]), cellsOf(rec(1)));
     }
 
     void manyRecordsContinueOnFurtherSheets()

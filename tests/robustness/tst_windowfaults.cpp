@@ -391,11 +391,11 @@ private slots:
         QTest::addColumn<QString>("fault");
         QTest::addColumn<QString>("reason");
         QTest::newRow("no such folder") << "missing"
-                                        << "无法在该位置创建文件";
+                                        << "无法在该文件夹中创建文件：文件夹不存在";
         QTest::newRow("disk full") << "full"
-                                   << "写入文件时出错（磁盘可能已满）";
+                                   << "写入文件时出错：磁盘已满";
         QTest::newRow("read-only disk") << "read-only"
-                                        << "无法在该位置创建文件";
+                                        << "无法在该文件夹中创建文件：磁盘是只读的";
     }
     void exportFileFaults()
     {

@@ -17,10 +17,16 @@
 namespace brenvoll {
 
 // Prints what the sheet shows now, saved or not, as one page on the default
-// printer. A page that did not come out is reported, never passed off as done.
+// printer, first telling of texts fitted into their boxes. A page that did
+// not come out is reported, never passed off as done.
 void MainWindow::printSheet()
 {
-    const PrintOutcome outcome = printShownSheet(*m_sheet);
+    const SheetSnapshot sheet = snapshotOf(*m_sheet);
+    if (PrintTarget::available()) {
+        tellFittedTexts(this, sheetFit(sheet));
+    }
+    const PrintMargins margins = printMargins();
+    const PrintOutcome outcome = brenvoll::printSheet(sheet, margins.left, margins.top);
     if (!outcome.ok()) {
         MessageBox::warning(this, outcome.message());
     }

@@ -1,6 +1,7 @@
 #include "PrintDialog.h"
 
 #include "BatchProgress.h"
+#include "BatchSheets.h"
 #include "SheetPrinter.h"
 #include "sheet/SheetView.h"
 #include "ui/ButtonKeys.h"
@@ -147,6 +148,8 @@ void PrintDialog::printBatch()
     const int last = m_host.lineCount() - 1;
     const int start = m_host.selectedLine();
     const int pages = last - start + 1;
+    // Once for the whole batch, before its first page.
+    tellFittedTexts(parent, batchFit(m_host, start));
 
     BatchProgress progress(parent, pages, QStringLiteral("打印"),
                            QStringLiteral("正在打印第 %1 页，共 %2 页……"), QStringLiteral("printProgress"));

@@ -6,6 +6,7 @@
 #include <QFontMetricsF>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QtMath>
 
 namespace brenvoll {
 
@@ -18,7 +19,7 @@ bool isDrawn(const SheetText& element)
 
 SheetText designedText(const TwipsRect& rect, const FontDef& font, const QString& text, bool visible)
 {
-    return SheetText{QPointF(rect.left, rect.top), font, text, visible};
+    return SheetText{QPointF(rect.left, rect.top), font, text, visible, QSizeF(rect.width, rect.height)};
 }
 
 // The title's left edge when it is centred across the sheet. A font sized in
@@ -31,6 +32,89 @@ double centredTitleLeft(const QString& title)
     return (FieldMap::kSheetWidth - sheetTextWidth(metrics, title)) / 2.0;
 }
 
+// The height an element takes on its row (twips).
+qreal rowHeight(const SheetText& element)
+{
+    return element.size.height() > 0 ? element.size.height() : element.font.pointSize * 20;
+}
+
+bool onRow(qreal top, qreal bottom, qreal from, qreal to)
+{
+    return from < bottom && top < to;
+}
+
+// The right edge (twips) up to which the text of `box` may run: the nearest
+// thing to the right of the box on its row, the text of a caption, another
+// box or a ruling line, or else the sheet's right edge. What the box itself
+// lies over, such as the blanks of a laboratory caption, is not in its way.
+qreal roomRight(const SheetSnapshot& sheet, const SheetText& box)
+{
+    const qreal top = box.topLeft.y();
+    const qreal bottom = top + rowHeight(box);
+    const qreal boxRight = box.topLeft.x() + box.size.width();
+    qreal right = FieldMap::kSheetWidth;
+    auto inTheWay = [&](qreal x) {
+        if (x >= boxRight) {
+            right = qMin(right, x);
+        }
+    };
+    for (const SheetText& caption : sheet.captions) {
+        if (caption.visible && !caption.text.isEmpty() &&
+            onRow(top, bottom, caption.topLeft.y(), caption.topLeft.y() + rowHeight(caption))) {
+            const QFont font = sheetElementFont(caption.font);
+            const QFontMetricsF metrics(fontInTwips(font, fontTwips(font)));
+            for (const auto& [from, to] : sheetTextStretches(metrics, caption.text)) {
+                inTheWay(caption.topLeft.x() + from);
+            }
+        }
+    }
+    for (const auto* set : {&sheet.identifying, &sheet.findings}) {
+        for (const SheetText& other : *set) {
+            if (&other != &box && other.visible &&
+                onRow(top, bottom, other.topLeft.y(), other.topLeft.y() + rowHeight(other))) {
+                inTheWay(other.topLeft.x());
+            }
+        }
+    }
+    for (const SheetRule& line : sheet.lines) {
+        if (line.visible && line.from.x() == line.to.x() &&
+            onRow(top, bottom, qMin(line.from.y(), line.to.y()), qMax(line.from.y(), line.to.y()))) {
+            inTheWay(line.from.x());
+        }
+    }
+    return right;
+}
+
+// How the text of a box is drawn: as designed where it fits its room. Most
+// texts fit their own box, which needs no look along the row. A text made
+// to fit keeps a quarter of its own size clear of what ends its room, as a
+// ruling line has no margin of its own.
+FittedText layoutBoxText(const SheetSnapshot& sheet, const SheetText& box)
+{
+    if (!box.visible || box.text.isEmpty() || box.size.isEmpty()) {
+        return {};
+    }
+    const QFont font = sheetElementFont(box.font);
+    const qreal width = sheetTextTwips(font, box.text);
+    if (width <= box.size.width()) {
+        return {};
+    }
+    const qreal room = roomRight(sheet, box) - box.topLeft.x();
+    if (width <= room) {
+        return {};
+    }
+    const qreal clear = fontTwips(font) / 4.0;
+    return fitSheetText(font, box.text, qMax(box.size.width(), room - clear), box.size.height());
+}
+
+void addTo(SheetFit& fit, const FittedText& fitted)
+{
+    if (fitted.fit != FittedText::Fit::AsDesigned) {
+        ++fit.fitted;
+        fit.cut += fitted.fit == FittedText::Fit::Cut ? 1 : 0;
+    }
+}
+
 } // namespace
 
 SheetSnapshot designedSheet(const ExamRecord& record, const QString& title)
@@ -38,8 +122,9 @@ SheetSnapshot designedSheet(const ExamRecord& record, const QString& title)
     SheetSnapshot sheet;
     const FontDef textFont{sheetFontFamily(), FieldMap::textFont().pointSize, FieldMap::textFont().bold};
     const FontDef titleFont{sheetFontFamily(), FieldMap::titleFont().pointSize, FieldMap::titleFont().bold};
-    sheet.title =
-        SheetText{QPointF(centredTitleLeft(title), FieldMap::titleRect().top), titleFont, title, true};
+    const TwipsRect titleRect = FieldMap::titleRect();
+    sheet.title = SheetText{QPointF(centredTitleLeft(title), titleRect.top), titleFont, title, true,
+                            QSizeF(titleRect.width, titleRect.height)};
     for (const CaptionDef& def : FieldMap::captions()) {
         sheet.captions.append(designedText(def.rect, textFont, def.text, def.visible));
     }
@@ -79,7 +164,29 @@ QFont sheetElementFont(const FontDef& def)
     return font;
 }
 
-void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips)
+SheetFit sheetFit(const SheetSnapshot& sheet)
+{
+    SheetFit fit;
+    for (const auto* set : {&sheet.identifying, &sheet.findings}) {
+        for (const SheetText& box : *set) {
+            addTo(fit, layoutBoxText(sheet, box));
+        }
+    }
+    return fit;
+}
+
+QString fittedTextsMessage(const SheetFit& fit)
+{
+    if (fit.fitted == 0) {
+        return {};
+    }
+    return (fit.cut > 0 ? QStringLiteral("有 %1 个方框的文字太长，已截断。")
+                        : QStringLiteral("有 %1 个方框的文字太长，已缩小打印。"))
+        .arg(fit.fitted);
+}
+
+SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips,
+                   double topMarginTwips)
 {
     const QPaintDevice* device = painter.device();
     const double sx = device->logicalDpiX() / 1440.0;
@@ -100,9 +207,27 @@ void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginT
         drawSheetText(painter, at(element.topLeft), element.text);
     };
     write(sheet.title);
-    for (const auto* set : {&sheet.captions, &sheet.identifying, &sheet.findings}) {
-        for (const SheetText& element : *set) {
-            write(element);
+    for (const SheetText& caption : sheet.captions) {
+        write(caption);
+    }
+    SheetFit fit;
+    for (const auto* set : {&sheet.identifying, &sheet.findings}) {
+        for (const SheetText& box : *set) {
+            const FittedText fitted = layoutBoxText(sheet, box);
+            addTo(fit, fitted);
+            if (fitted.fit == FittedText::Fit::AsDesigned) {
+                write(box);
+                continue;
+            }
+            // In whole pixels of the device, rounded down: a size rounded up
+            // would draw the text past the end of its room.
+            QFont font = sheetElementFont(box.font);
+            font.setPixelSize(qMax(1, qFloor(fitted.size * sy)));
+            painter.setFont(font);
+            for (qsizetype i = 0; i < fitted.lines.size(); ++i) {
+                drawSheetTextOnBaseline(painter, at(box.topLeft + QPointF(0, fitted.baselines[i])),
+                                        fitted.lines[i]);
+            }
         }
     }
 
@@ -115,6 +240,7 @@ void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginT
         }
     }
     painter.restore();
+    return fit;
 }
 
 QStringList drawnTexts(const SheetSnapshot& sheet)

@@ -7,6 +7,7 @@
 
 #include <QList>
 #include <QPointF>
+#include <QSizeF>
 #include <QString>
 #include <QStringList>
 
@@ -15,13 +16,15 @@ class QPainter;
 
 namespace brenvoll {
 
-// A title, caption or box text: its top-left corner, its font and its text.
+// A title, caption or box text: its top-left corner, its font and its text,
+// and the size of its element on the sheet.
 struct SheetText
 {
     QPointF topLeft; // twips
     FontDef font;    // an empty family stands for the sheet's font
     QString text;
     bool visible = true;
+    QSizeF size; // twips; none: as high as its font, and a box text is never fitted
 };
 
 // A ruling line between two points (twips).
@@ -53,12 +56,39 @@ SheetSnapshot withRecord(SheetSnapshot sheet, const ExamRecord& record);
 // The font an element is drawn in.
 QFont sheetElementFont(const FontDef& def);
 
+// How many box texts of one or more sheets are drawn fitted into their room,
+// and how many of those had to be cut short.
+struct SheetFit
+{
+    int fitted = 0;
+    int cut = 0;
+    SheetFit& operator+=(const SheetFit& other)
+    {
+        fitted += other.fitted;
+        cut += other.cut;
+        return *this;
+    }
+};
+
+// The box texts of `sheet` that do not fit their room, without drawing.
+SheetFit sheetFit(const SheetSnapshot& sheet);
+
+// What the operator is told before printing when texts were fitted; empty
+// when none was.
+QString fittedTextsMessage(const SheetFit& fit);
+
 // Draws the sheet with its origin moved right and down by the margins (twips)
 // from the painter's origin: title, visible captions, visible identifying and finding
-// texts, then visible lines. Texts are one unclipped line each, their top-left
-// corner at the element's position; lines are solid and as thin as the device
-// draws. Hidden elements and empty texts draw nothing.
-void drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+// texts, then visible lines. The title and the captions are the form's own
+// texts: one unclipped line each, their top-left corner at the element's
+// position. A box text does the same where it fits the room of its box: the
+// box and the blank beyond it on its row, up to the next caption text, box or
+// ruling line, or the sheet's right edge. A box text wider than that is
+// fitted into it (fitSheetText), so that no text is printed over another or
+// off the sheet. Lines are solid and as thin as the device draws. Hidden
+// elements and empty texts draw nothing.
+SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips,
+                   double topMarginTwips);
 
 // The texts drawSheet() draws, in the order it draws them.
 QStringList drawnTexts(const SheetSnapshot& sheet);

@@ -1,11 +1,11 @@
 #include "SheetExport.h"
 
 #include "BatchProgress.h"
+#include "BatchSheets.h"
 #include "SheetPdf.h"
 #include "SheetPrinter.h"
 #include "base/Clock.h"
 #include "record/DateRules.h"
-#include "record/RecordStore.h"
 #include "sheet/SheetView.h"
 #include "storage/ProgramFiles.h"
 #include "ui/MessageBox.h"
@@ -89,34 +89,24 @@ enum class BatchEnd
 };
 
 // Draws the pages of a batch from line `start` on; `line` tells the line that
-// could not be read.
-BatchEnd drawBatch(const PrintHost& host, SheetPdfWriter& writer, int start, int& line)
+// could not be read, `fit` adds up the texts fitted into their boxes.
+BatchEnd drawBatch(const PrintHost& host, SheetPdfWriter& writer, int start, int& line, SheetFit& fit)
 {
-    const SheetView& view = *host.sheet();
-    // The layout, fonts and texts of the sheet as it stands; every page puts
-    // its record's texts into it, as loading the record into the sheet does.
-    const SheetSnapshot shown = snapshotOf(view);
-    const QString shownKey = view.box(Field::Key)->text();
-    const int selected = host.selectedLine();
+    BatchSheets sheets(host);
     const PrintMargins margins = printMargins();
     const int count = host.lineCount();
-    RecordReader records;
     BatchProgress progress(host.parent(), count - start, QStringLiteral("批量导出PDF"),
                            QStringLiteral("正在导出第 %1 页，共 %2 页……"), QStringLiteral("pdfProgress"));
+    SheetSnapshot page;
     for (line = start; line < count; ++line) {
         if (!progress.next(line - start)) {
             return BatchEnd::Cancelled;
         }
-        const QString key = host.keyOfLine(line);
-        ExamRecord record;
-        if (line == selected && key == shownKey) {
-            // Batch printing prints the selected line's sheet as it stands.
-            writer.addPage(shown, margins.left, margins.top);
-        } else if (!key.isEmpty() && records.read(key, record)) {
-            writer.addPage(withRecord(shown, record), margins.left, margins.top);
-        } else {
+        if (!sheets.sheetOf(line, page)) {
             return BatchEnd::Unreadable;
         }
+        fit += sheetFit(page);
+        writer.addPage(page, margins.left, margins.top);
     }
     return BatchEnd::Drawn;
 }
@@ -139,6 +129,7 @@ QPrintPreviewDialog* previewSheet(QWidget* parent, const SheetView& view)
     // it: the preview's and those printed from it.
     const SheetSnapshot sheet = snapshotOf(view);
     const PrintMargins margins = printMargins();
+    tellFittedTexts(parent, sheetFit(sheet));
     QObject::connect(
         dialog, &QPrintPreviewDialog::paintRequested, dialog, [sheet, margins, dialog](QPrinter* target) {
             // Printed into a PDF file from the print dialog: the file is
@@ -166,7 +157,10 @@ void exportSheetPdf(QWidget* parent, const SheetView& view)
     if (path.isEmpty()) {
         return;
     }
-    if (!writeSheetPdf(parent, path, snapshotOf(view), printMargins())) {
+    const SheetSnapshot sheet = snapshotOf(view);
+    const PrintMargins margins = printMargins();
+    tellFittedTexts(parent, sheetFit(sheet));
+    if (!writeSheetPdf(parent, path, sheet, margins)) {
         return;
     }
     MessageBox::notice(parent, QStringLiteral("已导出到文件“%1”。").arg(shownPath(path)));
@@ -189,7 +183,8 @@ void exportBatchPdf(const PrintHost& host, const QString& proposedName)
         return;
     }
     int line = 0;
-    switch (drawBatch(host, writer, qMax(0, host.selectedLine()), line)) {
+    SheetFit fit;
+    switch (drawBatch(host, writer, qMax(0, host.selectedLine()), line, fit)) {
     case BatchEnd::Cancelled:
         MessageBox::notice(parent, QStringLiteral("批量导出已取消，没有生成文件。"));
         return;
@@ -201,6 +196,8 @@ void exportBatchPdf(const PrintHost& host, const QString& proposedName)
     case BatchEnd::Drawn:
         break;
     }
+    // Once for the whole batch, before the file appears under its name.
+    tellFittedTexts(parent, fit);
     if (!writer.commit()) {
         reportFailure(parent, path, writer.errorString());
         return;

@@ -3,6 +3,7 @@
 #include "SheetPdf.h"
 #include "settings/CurrentSettings.h"
 #include "sheet/SheetView.h"
+#include "ui/MessageBox.h"
 
 #include <QDir>
 #include <QLabel>
@@ -53,10 +54,13 @@ FontDef fontOf(const QWidget& widget)
     return FontDef{font.family(), points, font.bold()};
 }
 
+// Every element keeps its designed size, where a box text finds its room: a
+// caption grows on screen to show its whole text, not to make room for it.
 SheetText textOf(const Scale& scale, const QWidget& widget, const QString& text, const TwipsRect& designed)
 {
     return SheetText{QPointF(scale.x(widget.x(), designed.left), scale.y(widget.y(), designed.top)),
-                     fontOf(widget), text, widget.isVisibleTo(&scale.view)};
+                     fontOf(widget), text, widget.isVisibleTo(&scale.view),
+                     QSizeF(designed.width, designed.height)};
 }
 
 SheetRule ruleOf(const Scale& scale, const QWidget& widget, const LineDef& def)
@@ -183,6 +187,14 @@ PrintOutcome printShownSheet(const SheetView& view)
 {
     const PrintMargins margins = printMargins();
     return printSheet(snapshotOf(view), margins.left, margins.top);
+}
+
+void tellFittedTexts(QWidget* parent, const SheetFit& fit)
+{
+    const QString message = fittedTextsMessage(fit);
+    if (!message.isEmpty()) {
+        MessageBox::notice(parent, message);
+    }
 }
 
 PrintMargins printMargins()

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QPrinter;
+class QWidget;
 
 namespace brenvoll {
 
@@ -59,6 +60,11 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
 // Prints what `view` shows now with the margins of the program's copy of the
 // settings (CurrentSettings).
 PrintOutcome printShownSheet(const SheetView& view);
+
+// Tells the operator over `parent`, once for a print, preview or export
+// before its pages go out, of the box texts drawn smaller or cut short to fit
+// their room; nothing when all fit.
+void tellFittedTexts(QWidget* parent, const SheetFit& fit);
 
 // The print margins (twips) as the program's copy of the settings holds them
 // now: typed into the settings window, saved or not, or read from 设置.

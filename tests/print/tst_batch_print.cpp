@@ -53,6 +53,16 @@ bool storeRecord(const ExamRecord& record)
     return Database::exec(query);
 }
 
+// Puts `value` into column `column` of the record under `key`.
+bool storeColumn(const QString& key, const QString& column, const QString& value)
+{
+    QSqlQuery query =
+        Database::prepare(QStringLiteral("update 档案 set \"%1\" = ? where 序列号 = ?").arg(column));
+    query.addBindValue(value);
+    query.addBindValue(key);
+    return Database::exec(query);
+}
+
 } // namespace
 
 class BatchPrintTest : public QObject
@@ -385,6 +395,49 @@ private slots:
                      .arg(m_main->results()->textAt(3)));
         QCOMPARE(QDir(m_out->path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList());
+    }
+
+    // A batch tells of the texts fitted into their boxes once, counted over
+    // all its pages: the sheet as it stands for its own line, the stored
+    // records for the others.
+    void fittedTextsAreToldOncePerBatch()
+    {
+        const QString number = FieldMap::box(Field::Number).column;
+        const QString longNumber = QStringLiteral("201605070001");
+        const QString tooLong = QStringLiteral("心律齐，各瓣膜听诊区未闻及杂音").repeated(3);
+        QVERIFY(storeColumn(m_main->keyOfLine(1), number, longNumber));
+        QVERIFY(storeColumn(m_main->keyOfLine(3), number, longNumber));
+        printBatch();
+        QCOMPARE(printedNames(), namesOfLines(0, 4));
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("有 2 个方框的文字太长，已缩小打印。"));
+
+        // Exported from line 2, typed long there and cut short on line 3.
+        QVERIFY(storeColumn(m_main->keyOfLine(3), FieldMap::box(Field::Respiratory).column, tooLong));
+        m_main->selectLine(2);
+        QLineEdit* shownNumber = m_main->box(Field::Number);
+        const QString saved = shownNumber->text();
+        shownNumber->setText(longNumber);
+        const QString file = m_out->filePath(QStringLiteral("批量.pdf"));
+        FileDialogs::queuePath(file);
+        exportListToPdf(*m_main);
+        FileDialogs::takeProposed();
+        shownNumber->setText(saved);
+        for (const ExamRecord& record : m_records) {
+            QVERIFY(storeColumn(record.key(), number, record[Field::Number]));
+            QVERIFY(storeColumn(record.key(), FieldMap::box(Field::Respiratory).column,
+                                record[Field::Respiratory]));
+        }
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].text, QStringLiteral("有 3 个方框的文字太长，已截断。"));
+        QCOMPARE(shown[1].text, QStringLiteral("已导出 3 页到文件“%1”。").arg(file));
+        const auto pages = test::pdfWords(file);
+        QCOMPARE(pages.size(), 3);
+        QVERIFY(test::findWords(pages[0], longNumber).size() == 1);
+        QVERIFY(test::findWords(pages[1], longNumber).size() == 1);
+        QVERIFY(test::findWords(pages[2], longNumber).isEmpty());
     }
 
     void noPrinterIsReported()

@@ -72,6 +72,22 @@ private slots:
         QCOMPARE(inkIn(image, 4260, 1760, 555, 240), 0);   // the sex, empty
     }
 
+    // On any device a box text too wide for its room is drawn smaller inside
+    // it: a 12-digit number stops at the end of its box, clear of line 35 and
+    // of "地址" after it.
+    void longTextStaysInItsRoom()
+    {
+        ExamRecord record;
+        record[Field::Number] = QStringLiteral("201605070001");
+        const SheetSnapshot sheet = designedSheet(record, QStringLiteral("健康体检反馈表"));
+        QCOMPARE(sheetFit(sheet).fitted, 1);
+        QCOMPARE(sheetFit(sheet).cut, 0);
+        const QImage image = drawn(sheet, 0, 0);
+        QVERIFY(inkIn(image, 2040, 2280, 1200, 315) > 200); // the number
+        QCOMPARE(inkIn(image, 3270, 2290, 20, 300), 0);     // up to line 35
+        QCOMPARE(inkIn(image, 3320, 2290, 90, 300), 0);     // from line 35 to "地址"
+    }
+
     // The title is centred across the sheet at its designed top.
     void titleIsCentred()
     {

@@ -330,16 +330,152 @@ private slots:
         QCOMPARE(test::pdfPage(flaggedFile, 144), test::pdfPage(plainFile, 144));
     }
 
-    // A text longer than its box runs on, whole, on one line.
-    void longTextPrintsWhole()
+    // A box text may run on past its box into the blank of its row; one that
+    // would reach the next caption, box or ruling line prints smaller so that
+    // it ends before it, down to 60 % of its size, then on two lines at that
+    // size, and at last cut short with "…". Texts that fit keep their size
+    // and place. The operator is told once, before the page prints.
+    void longTextsFitTheirRoom()
     {
-        const QString longText = QStringLiteral("社区卫生服务站值班电话");
-        box(Field::Telephone)->setText(longText); // 2055 twips wide at 8820
+        const QString number = QStringLiteral("201605070001"); // before line 35 and "地址"
+        const QString phrase = QStringLiteral("心律齐，各瓣膜听诊区未闻及杂音"); // a delivered phrase
+        const QString twoLines = phrase + QStringLiteral("腹软，无压痛，肝脾肋下未触及");
+        const QString tooLong = twoLines + twoLines;
+        box(Field::Name)->setText(QStringLiteral("张三"));
+        box(Field::Height)->setText(QStringLiteral("170.5")); // past its box, short of "cm"
+        box(Field::Number)->setText(number);
+        box(Field::Heart)->setText(phrase);                  // up to line 29 at 6660
+        box(Field::Alt)->setText(QStringLiteral("1234.56")); // up to its caption's "U/L(0-40)"
+        box(Field::Abdomen)->setText(twoLines);              // up to the frame at 11040
         const auto words = printOnce();
-        const test::PdfWord* phone = wordOf(words, longText);
-        QVERIFY2(phone, qPrintable(test::pageText(words)));
-        QCOMPARE(qRound(phone->box.left() * 20), 8820);
-        QVERIFY(phone->box.right() * 20 > 8820 + 2055 + 480);
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("有 4 个方框的文字太长，已缩小打印。"));
+
+        const test::PdfWord* caption = wordOf(words, QStringLiteral("姓名"));
+        QVERIFY(caption);
+        const double ownHeight = caption->box.height();
+        auto twips = [](double points) { return points * 20; };
+        // As designed: the name, and the height running on past its box.
+        for (const auto& [text, left] :
+             {std::pair{QStringLiteral("张三"), 2040}, {QStringLiteral("170.5"), 3420}}) {
+            const test::PdfWord* word = wordOf(words, text);
+            QVERIFY2(word, qPrintable(text + QStringLiteral(" in ") + test::pageText(words)));
+            QCOMPARE(qRound(twips(word->box.left())), left);
+            QCOMPARE(word->box.height(), ownHeight);
+        }
+        QVERIFY(twips(wordOf(words, QStringLiteral("170.5"))->box.right()) > 3420 + 495);
+
+        // One line in a smaller size, ending before the next thing on the row,
+        // on the baseline of the row's caption: it keeps more room above than
+        // below, as a font's ascent is to its descent.
+        const test::PdfWord* unit = wordOf(words, QStringLiteral("U/L(0-40)"));
+        QVERIFY(unit);
+        const QList<std::tuple<Field, QString, double, QString>> shrunk = {
+            {Field::Number, number, 3300, QStringLiteral("编号")},
+            {Field::Heart, phrase, 6660, QStringLiteral("心脏")},
+            {Field::Alt, QStringLiteral("1234.56"), twips(unit->box.left()), unit->text}};
+        for (const auto& [field, text, right, rowCaption] : shrunk) {
+            const test::PdfWord* word = wordOf(words, text);
+            const test::PdfWord* row = wordOf(words, rowCaption);
+            QVERIFY2(word && row, qPrintable(text + QStringLiteral(" in ") + test::pageText(words)));
+            QCOMPARE(qRound(twips(word->box.left())), FieldMap::box(field).rect.left);
+            // Clear of it by a quarter of the size, or filling its own box,
+            // and as large as that lets it be.
+            const double end =
+                qMax(right - 60, double(FieldMap::box(field).rect.left + FieldMap::box(field).rect.width));
+            QVERIFY2(twips(word->box.right()) <= end + 1, qPrintable(text));
+            QVERIFY2(twips(word->box.right()) > end - 60, qPrintable(text));
+            QVERIFY2(word->box.height() < ownHeight * 0.97, qPrintable(text));
+            QVERIFY2(word->box.height() > ownHeight * 0.6 - 0.1, qPrintable(text));
+            const double above = word->box.top() - row->box.top();
+            const double below = row->box.bottom() - word->box.bottom();
+            QVERIFY2(below > 0 && above > 2 * below, qPrintable(text));
+        }
+        QVERIFY(wordOf(words, number)->box.right() < wordOf(words, QStringLiteral("地址"))->box.left());
+
+        // Too long for one line at 60 %: two lines in the box's height.
+        auto linesIn = [](const QList<test::PdfWord>& page, const BoxDef& def) {
+            QList<test::PdfWord> lines;
+            for (const test::PdfWord& w : page) {
+                if (qRound(w.box.left() * 20) == def.rect.left && w.box.top() * 20 >= def.rect.top - 60 &&
+                    w.box.bottom() * 20 <= def.rect.top + def.rect.height + 30) {
+                    lines.append(w);
+                }
+            }
+            return lines;
+        };
+        auto abdomen = linesIn(words, FieldMap::box(Field::Abdomen));
+        QCOMPARE(abdomen.size(), 2);
+        QCOMPARE(abdomen[0].text + abdomen[1].text, twoLines);
+        QVERIFY(abdomen[1].box.top() - abdomen[0].box.top() > abdomen[0].box.height() * 0.7);
+        for (const test::PdfWord& line : abdomen) {
+            QVERIFY(twips(line.box.right()) <= 11040 - 60 + 1);
+            QVERIFY(qAbs(line.box.height() - ownHeight * 0.6) < 0.2);
+        }
+
+        // Longer still: the second line ends in "…"; the sheet says so.
+        box(Field::Respiratory)->setText(tooLong);
+        m_out = std::make_unique<QTemporaryDir>();
+        PrintTarget::usePdfFolder(m_out->path());
+        const auto cut = linesIn(printOnce(), FieldMap::box(Field::Respiratory));
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, QStringLiteral("有 5 个方框的文字太长，已截断。"));
+        QCOMPARE(cut.size(), 2);
+        QVERIFY2(cut[1].text.endsWith(QStringLiteral("…")), qPrintable(cut[1].text));
+        QVERIFY(tooLong.startsWith(cut[0].text + cut[1].text.chopped(1)));
+        QVERIFY(cut[0].text.size() + cut[1].text.size() > 40);
+        for (const test::PdfWord& line : cut) {
+            QVERIFY(twips(line.box.right()) <= 6660 - 60 + 1);
+        }
+    }
+
+    // The preview and the export tell of fitted texts as printing does: once,
+    // before the page is drawn for the operator, and not again when the
+    // preview draws its page anew or prints it; nothing where no page goes out.
+    void fittedTextsAreToldOnce()
+    {
+        box(Field::Number)->setText(QStringLiteral("201605070001"));
+        const QString told = QStringLiteral("有 1 个方框的文字太长，已缩小打印。");
+
+        m_main->menuBar()->findChild<QAction*>(QStringLiteral("打印预览"))->trigger();
+        auto* dialog = m_main->findChild<QPrintPreviewDialog*>(QStringLiteral("sheetPreview"));
+        QVERIFY(dialog && dialog->isVisible());
+        auto* preview = dialog->findChild<QPrintPreviewWidget*>();
+        preview->updatePreview();
+        const QString previewed = m_out->filePath(QStringLiteral("previewed.pdf"));
+        dialog->printer()->setOutputFileName(previewed);
+        preview->print();
+        dialog->close();
+        auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        QCOMPARE(shown.first().text, told);
+        const test::PdfWord* number =
+            wordOf(test::pdfWords(previewed).value(0), QStringLiteral("201605070001"));
+        QVERIFY(number);
+        QVERIFY(number->box.right() * 20 <= 2040 + 1215 + 1);
+
+        const QString exported = m_out->filePath(QStringLiteral("导出.pdf"));
+        FileDialogs::queuePath(exported);
+        exportSheetToPdf(*m_main);
+        FileDialogs::queuePath(QString()); // cancelled: nothing is written, nothing told
+        exportSheetToPdf(*m_main);
+        shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 2);
+        QCOMPARE(shown[0].text, told);
+        QCOMPARE(shown[1].text, QStringLiteral("已导出到文件“%1”。").arg(exported));
+        QCOMPARE(test::pdfWords(exported).value(0).size(), test::pdfWords(previewed).value(0).size());
+        QCOMPARE(FileDialogs::takeProposed().size(), 2);
+
+        PrintTarget::useDefaultPrinter();
+        if (QPrinterInfo::defaultPrinter().isNull()) {
+            m_main->printSheet();
+            shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QCOMPARE(shown.first().text, kNoPrinterMessage);
+        }
+        PrintTarget::usePdfFolder(m_out->path());
     }
 
     // The title stands centred across the sheet in a larger, bold font.

@@ -196,9 +196,7 @@ void PhrasePanel::insertChosenPhrase(int row)
 
 void PhrasePanel::returnToSheet()
 {
-    if (m_entry && m_entry->target()) {
-        m_entry->target()->setFocus(Qt::OtherFocusReason);
-    } else {
+    if (!m_entry || !m_entry->returnToTarget()) {
         m_phraseFilter->setFocus(Qt::OtherFocusReason);
     }
 }

@@ -63,7 +63,8 @@ public:
     void showWholeLibrary();
     // Puts the phrase in `row` of the list into the insertion target.
     void insertChosenPhrase(int row);
-    // The focus goes back to the insertion target, else to the filter box.
+    // The focus goes back to the insertion target as it was left, caret and
+    // selection, else to the filter box.
     void returnToSheet();
     // Opens the library editor ("编辑词库" link); the list follows every change
     // made there.

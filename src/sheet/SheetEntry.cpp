@@ -69,6 +69,13 @@ bool SheetEntry::eventFilter(QObject* watched, QEvent* event)
         m_left.selectionStart = box->selectionStart();
         m_left.selectionLength = int(box->selectedText().size());
         m_left.cursor = box->cursorPosition();
+        // A box left behind shows the start of its text, as a loaded one
+        // does, so that the sheet reads from the left; a context menu or
+        // another window takes the focus only for a while.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            box->setCursorPosition(0);
+        }
     }
     return false;
 }
@@ -85,6 +92,17 @@ void SheetEntry::restoreLeftState(QLineEdit* box)
     } else {
         box->setCursorPosition(m_left.cursor);
     }
+}
+
+bool SheetEntry::returnToTarget()
+{
+    QLineEdit* box = m_target;
+    if (!box) {
+        return false;
+    }
+    restoreLeftState(box);
+    box->setFocus(Qt::OtherFocusReason);
+    return true;
 }
 
 bool SheetEntry::insertPhrase(const QString& phrase)

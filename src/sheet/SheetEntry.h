@@ -1,8 +1,10 @@
 #pragma once
 // What every box of the sheet does while the operator types: Enter moves on
 // as Tab does, the box that last had the focus is kept as the insertion target
-// of the phrase panel, and the examination date box fills in today's date when
-// it is entered without a date in it.
+// of the phrase panel, the examination date box fills in today's date when
+// it is entered without a date in it, and a box that is left shows the start
+// of its text (while worked in, a box shows the part around its caret: the
+// end, after typing or a phrase at the end).
 #include "record/FieldMap.h"
 
 #include <QObject>
@@ -31,6 +33,10 @@ public:
     // target yet.
     bool insertPhrase(const QString& phrase);
 
+    // Gives the focus back to the target with the caret and the selection it
+    // was left with. False when there is no target yet.
+    bool returnToTarget();
+
     // Focus arrival in a sheet box: it becomes the insertion target, and the
     // examination date box fills in today's date.
     void boxFocused(Field field);
@@ -39,8 +45,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // A box that leaves the focus forgets its selection; it is kept here so
-    // that a phrase can still replace it.
+    // A box that leaves the focus forgets its selection and its caret; they
+    // are kept here so that a phrase can still replace the selection or go
+    // in at the caret, and so that the box can be returned to as it was.
     struct LeftState
     {
         QPointer<QLineEdit> box;

@@ -7,6 +7,7 @@
 #include <QEvent>
 #include <QLabel>
 #include <QPainter>
+#include <QTextDocument>
 #include <QtMath>
 
 #include <limits>
@@ -54,6 +55,17 @@ protected:
         drawSheetText(painter, QPointF(0, 0), text());
     }
 };
+
+// Whether a sheet box (frameless) shows all of its text: a line edit lays
+// its text out two pixels inside its contents on either side, and keeps one
+// pixel beyond the text for the caret.
+bool showsWholeText(const QLineEdit* edit)
+{
+    constexpr int kLineEditMargin = 2;
+    const QMargins margins = edit->textMargins();
+    const int room = edit->contentsRect().width() - margins.left() - margins.right() - 2 * kLineEditMargin;
+    return QFontMetricsF(edit->font(), edit).horizontalAdvance(edit->text()) + 1 <= room;
+}
 
 } // namespace
 
@@ -117,10 +129,8 @@ SheetView::SheetView(QWidget* parent) : QWidget(parent)
         }
         edit->installEventFilter(this);
         m_boxes.append(edit);
-        // Typed or loaded alike.
-        if (hasValueCheck(def.field)) {
-            connect(edit, &QLineEdit::textChanged, this, [this, field = def.field] { showValueFlag(field); });
-        }
+        // Typed, put in with a phrase or loaded alike.
+        connect(edit, &QLineEdit::textChanged, this, [this, field = def.field] { showTextState(field); });
     }
 
     m_title = new QLabel(FieldMap::titleDesignText(), this);
@@ -159,7 +169,29 @@ void SheetView::setRecord(const ExamRecord& record)
     }
 }
 
-void SheetView::showValueFlag(Field field)
+void SheetView::showTextState(Field field)
+{
+    QLineEdit* edit = box(field);
+    QStringList tip;
+    if (!showsWholeText(edit)) {
+        tip << edit->text();
+    }
+    if (hasValueCheck(field)) {
+        const QString reason = showValueFlag(field);
+        if (!reason.isEmpty()) {
+            tip << reason;
+        }
+    }
+    QString text = tip.join(u'\n');
+    // A tooltip that looks like markup would be shown as markup; the
+    // operator's text is shown as typed.
+    if (Qt::mightBeRichText(text)) {
+        text = Qt::convertFromPlainText(text, Qt::WhiteSpaceNormal);
+    }
+    edit->setToolTip(text);
+}
+
+QString SheetView::showValueFlag(Field field)
 {
     QLineEdit* edit = box(field);
     const ValueFlag flag = valueFlag(field, edit->text());
@@ -171,7 +203,7 @@ void SheetView::showValueFlag(Field field)
         palette.setColor(QPalette::Text, colour);
         edit->setPalette(palette);
     }
-    edit->setToolTip(flag.reason);
+    return flag.reason;
 }
 
 void SheetView::setTitle(const QString& title)

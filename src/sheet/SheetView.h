@@ -41,10 +41,14 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Red text and a tooltip while a box holds a value that stands out, grey
-    // text and a tooltip while it holds one that cannot be checked; the
-    // designed blue otherwise.
-    void showValueFlag(Field field);
+    // The tooltip of a box follows its text: the whole text when the box is
+    // too narrow to show all of it, and on a line of its own the reason of a
+    // value flag; none for a short text without a flag.
+    void showTextState(Field field);
+    // Red text while a box holds a value that stands out, grey text while it
+    // holds one that cannot be checked, the designed blue otherwise; returns
+    // the flag's reason.
+    QString showValueFlag(Field field);
 
     QLabel* m_title = nullptr;
     QList<QLabel*> m_captions;

@@ -33,6 +33,14 @@ private:
         list()->setFocus(Qt::MouseFocusReason);
         QCOMPARE(QApplication::focusWidget(), list());
     }
+    // Whether the caret of `edit`, painted as the screen shows it, lies
+    // inside the box: the part of a long text around it is what shows.
+    static bool caretShown(QLineEdit* edit)
+    {
+        edit->repaint();
+        const QRect caret = edit->inputMethodQuery(Qt::ImCursorRectangle).toRect();
+        return edit->rect().contains(caret.center());
+    }
 
 private slots:
     void phraseBeforeAnyBoxHadTheFocusDoesNothing()
@@ -229,6 +237,99 @@ private slots:
         QCOMPARE(QApplication::focusWidget(), other);
         QVERIFY(other->text().contains(matching.at(0)));
         filterBox()->clear();
+    }
+
+    // Escape leaves the phrases for the box as the operator left it: with
+    // the selection it had, so that typing replaces it as before.
+    void escapeGivesBackTheSelection()
+    {
+        QLineEdit* neck = box(Field::Neck);
+        neck->setText(QStringLiteral("颈软，甲状腺肿大"));
+        QTest::mouseClick(neck, Qt::LeftButton, {}, QPoint(2, neck->height() / 2));
+        neck->setSelection(3, 3);
+        filterBox()->setFocus(Qt::MouseFocusReason);
+        filterBox()->clear();
+        QTest::keyClick(filterBox(), Qt::Key_Down);
+        QCOMPARE(QApplication::focusWidget(), list());
+        QTest::keyClick(list(), Qt::Key_Escape);
+        QCOMPARE(QApplication::focusWidget(), neck);
+        QCOMPARE(neck->text(), QStringLiteral("颈软，甲状腺肿大"));
+        QCOMPARE(neck->selectedText(), QStringLiteral("甲状腺"));
+        test::MainWindowFixture::typeText(neck, QStringLiteral("淋巴结"));
+        QCOMPARE(neck->text(), QStringLiteral("颈软，淋巴结肿大"));
+    }
+
+    // A text longer than its box shows its end while the operator types or
+    // puts phrases into it, and its start once the box is left; the whole
+    // text is then the box's tooltip.
+    void longTextShowsItsEndWhileWorkedIn()
+    {
+        const QString phrase = QStringLiteral("心律齐，各瓣膜听诊区未闻及杂音");
+        QLineEdit* heart = box(Field::Heart);
+        heart->clear();
+        QTest::mouseClick(heart, Qt::LeftButton, {}, QPoint(2, heart->height() / 2));
+        m_main.clickPhrase(rowOf(phrase));
+        QCOMPARE(QApplication::focusWidget(), heart);
+        QCOMPARE(heart->text(), phrase);
+        QCOMPARE(heart->cursorPosition(), int(phrase.size()));
+        QVERIFY(caretShown(heart));
+        QCOMPARE(heart->toolTip(), phrase);
+
+        test::MainWindowFixture::typeText(heart, QStringLiteral("，偶有早搏"));
+        const QString typed = phrase + QStringLiteral("，偶有早搏");
+        QCOMPARE(heart->cursorPosition(), int(typed.size()));
+        QVERIFY(caretShown(heart));
+        QCOMPARE(heart->toolTip(), typed);
+
+        // Left with Enter: the start shows; the next box shows the end of
+        // its own long text, all of it selected as Tab leaves it.
+        QLineEdit* abdomen = box(Field::Abdomen);
+        abdomen->setText(QStringLiteral("腹软，无压痛，肝脾肋下未触及，未触及包块"));
+        QTest::keyClick(heart, Qt::Key_Return);
+        QCOMPARE(QApplication::focusWidget(), abdomen);
+        QCOMPARE(heart->cursorPosition(), 0);
+        QVERIFY(caretShown(heart));
+        QCOMPARE(heart->toolTip(), typed);
+        QCOMPARE(abdomen->cursorPosition(), int(abdomen->text().size()));
+        QVERIFY(caretShown(abdomen));
+
+        // A context menu or another window takes the focus only for a while:
+        // the caret stays where the operator works.
+        for (const Qt::FocusReason reason : {Qt::PopupFocusReason, Qt::ActiveWindowFocusReason}) {
+            QFocusEvent out(QEvent::FocusOut, reason);
+            QCoreApplication::sendEvent(abdomen, &out);
+            QCOMPARE(abdomen->cursorPosition(), int(abdomen->text().size()));
+            QFocusEvent in(QEvent::FocusIn, reason);
+            QCoreApplication::sendEvent(abdomen, &in);
+        }
+
+        // Left by the mouse for a phrase, which then goes in at the end, and
+        // put straight into the box that has the focus.
+        abdomen->setCursorPosition(int(abdomen->text().size()));
+        m_main.clickPhrase(rowOf(QStringLiteral("轻度脂肪肝")));
+        QCOMPARE(QApplication::focusWidget(), abdomen);
+        QVERIFY(abdomen->text().endsWith(QStringLiteral("包块轻度脂肪肝")));
+        QCOMPARE(abdomen->cursorPosition(), int(abdomen->text().size()));
+        QVERIFY(caretShown(abdomen));
+        QVERIFY(m_main.form->entry()->insertPhrase(QStringLiteral("，建议定期复查")));
+        QCOMPARE(abdomen->cursorPosition(), int(abdomen->text().size()));
+        QVERIFY(caretShown(abdomen));
+        QCOMPARE(abdomen->toolTip(), abdomen->text());
+
+        // A short text has no tooltip.
+        QLineEdit* neck = box(Field::Neck);
+        neck->clear();
+        QTest::mouseClick(neck, Qt::LeftButton, {}, QPoint(2, neck->height() / 2));
+        QCOMPARE(abdomen->cursorPosition(), 0);
+        QVERIFY(caretShown(abdomen));
+        m_main.clickPhrase(rowOf(QStringLiteral("正常")));
+        QCOMPARE(neck->text(), QStringLiteral("正常"));
+        QCOMPARE(neck->toolTip(), QString());
+
+        // A new sheet leaves no tooltip.
+        m_main.form->newRecord();
+        QCOMPARE(heart->toolTip(), QString());
+        QCOMPARE(abdomen->toolTip(), QString());
     }
 
     void phraseIntoTheDateBoxGivesToday()

@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 
@@ -32,6 +33,43 @@ void setError(QString* error, const QString& text)
 {
     if (error) {
         *error = text;
+    }
+}
+
+void setCause(Backup::Cause* cause, Backup::Cause value)
+{
+    if (cause) {
+        *cause = value;
+    }
+}
+
+// What a failed statement tells of its cause. The database being copied is
+// only read: a lock held elsewhere is the one cause that is not its own. A
+// statement that writes the copy (VACUUM INTO) fails at the backup folder
+// when the copy cannot be created or written.
+Backup::Cause causeOf(const QSqlError& error, bool writesCopy = false)
+{
+    bool ok = false;
+    const int code = error.nativeErrorCode().toInt(&ok);
+    if (!ok) {
+        return Backup::Cause::Other;
+    }
+    switch (code & 0xFF) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return Backup::Cause::InUse;
+    case SQLITE_FULL:
+    case SQLITE_CANTOPEN:
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+        return writesCopy ? Backup::Cause::Folder : Backup::Cause::Other;
+    case SQLITE_IOERR:
+        return writesCopy && (code == SQLITE_IOERR_WRITE || code == SQLITE_IOERR_FSYNC ||
+                              code == SQLITE_IOERR_TRUNCATE || code == SQLITE_IOERR_DIR_FSYNC)
+                   ? Backup::Cause::Folder
+                   : Backup::Cause::Other;
+    default:
+        return Backup::Cause::Other;
     }
 }
 
@@ -71,7 +109,7 @@ QString integrityFailure(const OwnConnection& connection, Backup::Check check, b
 // program's connection's included. Returns why it failed, empty when the
 // pages are written.
 QString copyPages(const QSqlDatabase& db, qint64 pageSize, qint64 pageCount, StagedFile& out,
-                  const Backup::Progress& progress)
+                  const Backup::Progress& progress, Backup::Cause& cause)
 {
     sqlite3_file* file = nullptr;
     sqlite3* handle = Database::handle(db);
@@ -88,6 +126,7 @@ QString copyPages(const QSqlDatabase& db, qint64 pageSize, qint64 pageCount, Sta
             return QStringLiteral("无法读取数据库（%1）").arg(Database::describe(rc, {}));
         }
         if (!out.write(chunk.constData(), size)) {
+            cause = Backup::Cause::Folder;
             return out.error();
         }
         if (progress) {
@@ -103,17 +142,24 @@ QString copyPages(const QSqlDatabase& db, qint64 pageSize, qint64 pageCount, Sta
 // journal) into the staged file, which it finds empty. The copy is then
 // checked on a connection of its own. Returns why it failed, empty when the
 // copy is written and synced.
-QString copyThroughEngine(const OwnConnection& connection, StagedFile& out, Backup::Check check)
+QString copyThroughEngine(const OwnConnection& connection, StagedFile& out, Backup::Check check,
+                          Backup::Cause& cause)
 {
     QSqlQuery vacuum(connection.db());
     if (!vacuum.prepare(QStringLiteral("VACUUM INTO ?"))) {
+        cause = causeOf(vacuum.lastError());
         return QStringLiteral("无法读取数据库（%1）").arg(Database::describe(vacuum.lastError()));
     }
     vacuum.addBindValue(out.path());
     if (!vacuum.exec()) {
-        return QStringLiteral("无法读取数据库（%1）").arg(Database::describe(vacuum.lastError()));
+        cause = causeOf(vacuum.lastError(), true);
+        return QStringLiteral("%1（%2）")
+            .arg(cause == Backup::Cause::Folder ? QStringLiteral("无法写入备份")
+                                                : QStringLiteral("无法读取数据库"),
+                 Database::describe(vacuum.lastError()));
     }
     if (!out.sync()) {
+        cause = Backup::Cause::Folder;
         return out.error();
     }
     const OwnConnection copy(out.path(), true);
@@ -140,15 +186,16 @@ QString Backup::dayFolder(const QString& backupFolder, const QDate& day)
 }
 
 QStringList Backup::run(const QString& backupFolder, const QDate& day, const QString& databaseFile,
-                        const QString& programFile, const Progress& progress)
+                        const QString& programFile, const Progress& progress, QList<Cause>* causes)
 {
-    return copy(prepare(backupFolder, day, databaseFile, programFile), progress);
+    return copy(prepare(backupFolder, day, databaseFile, programFile), progress, causes);
 }
 
 Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                             const QString& programFile)
 {
-    Job job{dayFolder(backupFolder, day), databaseFile, programFile, {}, false, false, false, {}, {}, true};
+    Job job{
+        dayFolder(backupFolder, day), databaseFile, programFile, {}, {}, false, false, false, {}, {}, true};
     // An ordinary file of the day folder's name blocks the folder; it is left
     // alone and the failure is told below.
     if (!QFileInfo(job.folder).isFile()) {
@@ -157,6 +204,7 @@ Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const
     const QString shown = QDir::toNativeSeparators(QDir::cleanPath(job.folder));
     if (!QFileInfo(job.folder).isDir()) {
         job.failures << QStringLiteral("无法创建备份文件夹“%1”，数据库和程序文件都没有备份。").arg(shown);
+        job.causes << Cause::Folder;
         return job;
     }
     job.folderLock = std::make_shared<FolderLock>(job.folder);
@@ -177,6 +225,7 @@ Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const
     } else if (programsOwn && !Database::checkFile(&error)) {
         job.failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3")
                             .arg(QFileInfo(databaseFile).fileName(), shown, error);
+        job.causes << Cause::Other;
     } else {
         job.copyDatabase = true;
     }
@@ -184,32 +233,47 @@ Backup::Job Backup::prepare(const QString& backupFolder, const QDate& day, const
     return job;
 }
 
-QStringList Backup::copy(const Job& job, const Progress& progress)
+QStringList Backup::copy(const Job& job, const Progress& progress, QList<Cause>* causes)
 {
     QStringList failures = job.failures;
+    QList<Cause> found = job.causes;
     const QString shown = QDir::toNativeSeparators(QDir::cleanPath(job.folder));
     QString error;
+    Cause cause = Cause::Other;
+    // A file held beyond the wait is named with what holds it: on closing,
+    // that is most often another copy of the program in the same folder.
+    const auto failed = [&](const QString& what, const QString& inUse) {
+        failures << QStringLiteral("%1没有备份到“%2”：%3。")
+                        .arg(what, shown, cause == Cause::InUse ? inUse : error);
+        found << cause;
+    };
     const QString databaseName = QFileInfo(job.databaseFile).fileName();
     if (job.dumpServer &&
-        !dumpServer(job.server, QDir(job.folder).filePath(QStringLiteral("数据库.dump")), &error)) {
-        failures << QStringLiteral("数据库没有备份到“%1”：%2。").arg(shown, error);
+        !dumpServer(job.server, QDir(job.folder).filePath(QStringLiteral("数据库.dump")), &error, &cause)) {
+        failed(QStringLiteral("数据库"), error);
     }
     // A copy of sound pages is as sound as its source: the quick check of
     // every page tells a damaged database, without the time of the full check.
     if (job.copyDatabase && !copyDatabase(job.databaseFile, QDir(job.folder).filePath(databaseName), &error,
-                                          progress, Check::Quick)) {
-        failures << QStringLiteral("数据库“%1”没有备份到“%2”：%3。").arg(databaseName, shown, error);
+                                          progress, Check::Quick, &cause)) {
+        failed(QStringLiteral("数据库“%1”").arg(databaseName),
+               QStringLiteral("另一个副本或别的程序正在使用数据库"));
     }
     // The drafts of unsaved sheets go beside the database, copied the same way.
     const QString drafts = draftsPath(job.databaseFile);
     const QString draftsName = QFileInfo(drafts).fileName();
     if (job.folderReady && job.copyDrafts && QFileInfo(drafts).isFile() &&
-        !copyDatabase(drafts, QDir(job.folder).filePath(draftsName), &error, {}, Check::Quick)) {
-        failures << QStringLiteral("未保存表格的草稿“%1”没有备份到“%2”：%3。").arg(draftsName, shown, error);
+        !copyDatabase(drafts, QDir(job.folder).filePath(draftsName), &error, {}, Check::Quick, &cause)) {
+        failed(QStringLiteral("未保存表格的草稿“%1”").arg(draftsName),
+               QStringLiteral("另一个副本或别的程序正在使用草稿文件"));
     }
     const QString programName = QFileInfo(job.programFile).fileName();
-    if (job.folderReady && !copyFile(job.programFile, QDir(job.folder).filePath(programName), &error)) {
-        failures << QStringLiteral("程序文件“%1”没有备份到“%2”：%3。").arg(programName, shown, error);
+    if (job.folderReady &&
+        !copyFile(job.programFile, QDir(job.folder).filePath(programName), &error, &cause)) {
+        failed(QStringLiteral("程序文件“%1”").arg(programName), error);
+    }
+    if (causes) {
+        *causes = found;
     }
     return failures;
 }
@@ -235,8 +299,10 @@ QProcessEnvironment Backup::serverEnvironment()
     return environment;
 }
 
-bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& target, QString* error)
+bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& target, QString* error,
+                        Cause* cause)
 {
+    setCause(cause, Cause::Other);
     const QString pgDump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
     if (pgDump.isEmpty()) {
         setError(error, QStringLiteral("找不到 pg_dump 程序（请安装 postgresql-client）"));
@@ -247,6 +313,7 @@ bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& t
     StagedFile out(target, FileMode::OwnerOnly);
     if (!out.isOpen()) {
         setError(error, out.error());
+        setCause(cause, Cause::Folder);
         return false;
     }
     QProcess dump;
@@ -274,40 +341,51 @@ bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& t
     }
     if (!written || !out.commit()) {
         setError(error, out.error());
+        setCause(cause, Cause::Folder);
         return false;
     }
     return true;
 }
 
-QString Backup::failureMessage(const QStringList& failures)
+QString Backup::failureMessage(const QStringList& failures, const QList<Cause>& causes)
 {
-    return QStringLiteral("数据备份没有完成：\n") + failures.join(u'\n') +
-           QStringLiteral("\n请在“综合设置”中选择一个可以写入的数据备份文件夹。");
+    QString message = QStringLiteral("数据备份没有完成：\n") + failures.join(u'\n');
+    if (causes.contains(Cause::InUse)) {
+        message += QStringLiteral("\n请关闭同一文件夹中的另一个副本（或别的使用这些文件的程序），"
+                                  "之后关闭本程序时会再备份。");
+    }
+    if (causes.contains(Cause::Folder)) {
+        message += QStringLiteral("\n请在“综合设置”中选择一个可以写入的数据备份文件夹。");
+    }
+    return message;
 }
 
 bool Backup::copyDatabase(const QString& source, const QString& target, QString* error,
-                          const Progress& progress, Check check)
+                          const Progress& progress, Check check, Cause* cause)
 {
     StagedFile out(target, FileMode::OwnerOnly);
-    if (!writeDatabase(source, out, error, progress, check)) {
+    if (!writeDatabase(source, out, error, progress, check, cause)) {
         return false;
     }
     if (!out.publish()) {
         setError(error, out.error());
+        setCause(cause, Cause::Folder);
         return false;
     }
     return true;
 }
 
 bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* error, const Progress& progress,
-                           Check check)
+                           Check check, Cause* cause)
 {
+    setCause(cause, Cause::Other);
     if (!QFileInfo(source).isFile()) {
         setError(error, QStringLiteral("找不到数据库文件“%1”").arg(QDir::toNativeSeparators(source)));
         return false;
     }
     if (!out.isOpen()) {
         setError(error, out.error());
+        setCause(cause, Cause::Folder);
         return false;
     }
     OwnConnection connection(source, false);
@@ -321,23 +399,36 @@ bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* erro
     // an interrupted write is rolled back at its first read.
     if (!db.transaction()) {
         setError(error, QStringLiteral("无法读取数据库（%1）").arg(Database::describe(db.lastError())));
+        setCause(cause, causeOf(db.lastError()));
         return false;
     }
     QString failure;
+    Cause found = Cause::Other;
+    // The first read takes the read lock: a write lock held elsewhere beyond
+    // the wait fails it.
+    const auto read = [&](const QString& sql, QVariant& value) {
+        QSqlQuery query(db);
+        if (query.exec(sql) && query.next()) {
+            value = query.value(0);
+            return true;
+        }
+        failure = QStringLiteral("无法读取数据库（%1）").arg(Database::describe(query.lastError()));
+        found = causeOf(query.lastError());
+        return false;
+    };
     QVariant journalMode;
     QVariant pageSize;
     QVariant pageCount;
     bool inLog = false;
-    if (!connection.queryOne(QStringLiteral("PRAGMA journal_mode"), journalMode, &failure) ||
-        !connection.queryOne(QStringLiteral("PRAGMA page_size"), pageSize, &failure) ||
-        !connection.queryOne(QStringLiteral("PRAGMA page_count"), pageCount, &failure)) {
-        failure = QStringLiteral("无法读取数据库（%1）").arg(failure);
-    } else if (journalMode.toString().compare(u"wal", Qt::CaseInsensitive) == 0) {
+    const bool known = read(QStringLiteral("PRAGMA journal_mode"), journalMode) &&
+                       read(QStringLiteral("PRAGMA page_size"), pageSize) &&
+                       read(QStringLiteral("PRAGMA page_count"), pageCount);
+    if (known && journalMode.toString().compare(u"wal", Qt::CaseInsensitive) == 0) {
         // Part of such a database lies in its log, which a copy of the file
         // would miss: it is copied through the engine, outside this
         // transaction (VACUUM runs in none).
         inLog = true;
-    } else {
+    } else if (known) {
         // The check runs beside the copy, on a second connection of this
         // process: it shares the read lock held here, so it sees the very
         // pages being copied, and no write can come between the two.
@@ -347,9 +438,10 @@ bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* erro
             const OwnConnection second(source, true, 0);
             checkFailure = integrityFailure(second, check, &checkRan);
         });
-        failure = copyPages(db, pageSize.toLongLong(), pageCount.toLongLong(), out, progress);
+        failure = copyPages(db, pageSize.toLongLong(), pageCount.toLongLong(), out, progress, found);
         if (failure.isEmpty() && !out.sync()) { // while the check goes on
             failure = out.error();
+            found = Cause::Folder;
         }
         checker.join();
         if (failure.isEmpty() && !checkRan) {
@@ -358,21 +450,24 @@ bool Backup::writeDatabase(const QString& source, StagedFile& out, QString* erro
         // Damage found tells the operator more than the failed read it caused.
         if (!checkFailure.isEmpty() && (checkRan || failure.isEmpty())) {
             failure = checkFailure;
+            found = Cause::Other;
         }
     }
     db.rollback();
     if (inLog) {
-        failure = copyThroughEngine(connection, out, check);
+        failure = copyThroughEngine(connection, out, check, found);
     }
     if (!failure.isEmpty()) {
         setError(error, failure);
+        setCause(cause, found);
         return false;
     }
     return true;
 }
 
-bool Backup::copyFile(const QString& source, const QString& target, QString* error)
+bool Backup::copyFile(const QString& source, const QString& target, QString* error, Cause* cause)
 {
+    setCause(cause, Cause::Other);
     QFile in(source);
     errno = 0;
     if (!in.open(QIODevice::ReadOnly)) {
@@ -385,12 +480,14 @@ bool Backup::copyFile(const QString& source, const QString& target, QString* err
     StagedFile out(target, runnable ? FileMode::OwnerOnlyRunnable : FileMode::OwnerOnly);
     if (!out.isOpen()) {
         setError(error, out.error());
+        setCause(cause, Cause::Folder);
         return false;
     }
     QByteArray chunk;
     while (!(chunk = in.read(kChunkBytes)).isEmpty()) {
         if (!out.write(chunk.constData(), chunk.size())) {
             setError(error, out.error());
+            setCause(cause, Cause::Folder);
             return false;
         }
     }
@@ -400,6 +497,7 @@ bool Backup::copyFile(const QString& source, const QString& target, QString* err
     }
     if (!out.commit()) {
         setError(error, out.error());
+        setCause(cause, Cause::Folder);
         return false;
     }
     return true;

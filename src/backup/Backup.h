@@ -3,6 +3,7 @@
 // file are copied into the day folder ("7日" on the 7th) of the backup folder,
 // so that the copies rotate over a month.
 #include <QDate>
+#include <QList>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,18 @@ class Backup
 public:
     // Pages copied so far and pages in all; called on the copying thread.
     using Progress = std::function<void(qint64 done, qint64 total)>;
+
+    // Why a step failed, as far as the operator's next step goes: the backup
+    // folder could not be created or written into (a full or read-only disk,
+    // no permission), the file to copy stayed in use by another copy of the
+    // program or another program beyond the wait, or something the failure
+    // names itself (a file missing, damaged or replaced, a server dump).
+    enum class Cause
+    {
+        Other,
+        Folder,
+        InUse,
+    };
 
     // "7日" for the 7th of any month.
     static QString dayFolderName(const QDate& day);
@@ -40,8 +53,10 @@ public:
     // every copy is
     // in place. The program's own database is not copied once its file was
     // deleted, moved away or replaced while the program ran.
+    // The cause of each failure goes into `causes`, in the same order.
     static QStringList run(const QString& backupFolder, const QDate& day, const QString& databaseFile,
-                           const QString& programFile, const Progress& progress = {});
+                           const QString& programFile, const Progress& progress = {},
+                           QList<Cause>* causes = nullptr);
 
     // run() in two halves for a caller that copies on a thread of its own:
     // prepare() on the thread of the program's connection, copy() on any.
@@ -53,6 +68,7 @@ public:
         QString databaseFile;
         QString programFile;
         QStringList failures;                   // what prepare() found
+        QList<Cause> causes;                    // and why, one for each
         bool folderReady = false;               // the program file and the drafts are copied
         bool copyDatabase = false;              // and the database too
         bool dumpServer = false;                // a dump of the server database instead
@@ -62,10 +78,12 @@ public:
     };
     static Job prepare(const QString& backupFolder, const QDate& day, const QString& databaseFile,
                        const QString& programFile);
-    static QStringList copy(const Job& job, const Progress& progress = {});
+    static QStringList copy(const Job& job, const Progress& progress = {}, QList<Cause>* causes = nullptr);
 
-    // The one message that tells the operator what `run` could not do.
-    static QString failureMessage(const QStringList& failures);
+    // The one message that tells the operator what `run` could not do, with
+    // the advice its causes call for: another backup folder only when the
+    // folder was at fault, the other copy named when a file was in use.
+    static QString failureMessage(const QStringList& failures, const QList<Cause>& causes);
 
     // Every file is written as a StagedFile: a link or a file already at the
     // target's name is replaced, never written through, and an earlier target
@@ -91,20 +109,24 @@ public:
     // (the drafts file of a run that did not close cleanly) is copied through
     // the engine, which reads its log: the copy holds the log's contents and
     // is an ordinary database file of its own.
+    // A failure's cause goes into `cause`.
     static bool copyDatabase(const QString& source, const QString& target, QString* error = nullptr,
-                             const Progress& progress = {}, Check check = Check::Full);
+                             const Progress& progress = {}, Check check = Check::Full,
+                             Cause* cause = nullptr);
     // The same copy into `out`, synced but not yet published.
     static bool writeDatabase(const QString& source, StagedFile& out, QString* error = nullptr,
-                              const Progress& progress = {}, Check check = Check::Full);
+                              const Progress& progress = {}, Check check = Check::Full,
+                              Cause* cause = nullptr);
     // pg_dump's environment for the server database in use: host, port,
     // database, user and, when brenvoll.ini holds them, password and sslmode.
     static QProcessEnvironment serverEnvironment();
     // A pg_dump custom-format file of the server database that `environment`
     // names (restored with pg_restore), written as every backup file is.
     static bool dumpServer(const QProcessEnvironment& environment, const QString& target,
-                           QString* error = nullptr);
+                           QString* error = nullptr, Cause* cause = nullptr);
     // Copies an ordinary file.
-    static bool copyFile(const QString& source, const QString& target, QString* error = nullptr);
+    static bool copyFile(const QString& source, const QString& target, QString* error = nullptr,
+                         Cause* cause = nullptr);
 
     // SQLite's full integrity check of the database file at `path`, opened
     // read-only on its own connection.

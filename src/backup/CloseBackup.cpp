@@ -10,6 +10,7 @@
 #include "ui/MessageBox.h"
 
 #include <QCoreApplication>
+#include <QDir>
 
 namespace brenvoll {
 
@@ -20,9 +21,19 @@ void backUpOnClose(bool withDrafts)
 {
     const CurrentSettings& settings = CurrentSettings::get();
     QStringList failures;
+    QList<Backup::Cause> causes;
     if (!settings.loadError().isNull()) {
-        failures << QStringLiteral("无法读取备份文件夹的设置（%1），数据库和程序文件都没有备份。")
-                        .arg(settings.loadError());
+        // A database file replaced while the program ran is most often a
+        // backup that another copy in the same folder restored over it.
+        if (Database::isOpen() && Database::engine() == Database::Engine::SQLite && !Database::checkFile()) {
+            failures << QStringLiteral("数据库文件“%1”在本程序运行时被删除、移走或替换了（例如同一文件夹中"
+                                       "的另一个副本恢复了备份），数据库和程序文件都没有备份。")
+                            .arg(QDir::toNativeSeparators(Database::filePath()));
+        } else {
+            failures << QStringLiteral("无法读取备份文件夹的设置（%1），数据库和程序文件都没有备份。")
+                            .arg(settings.loadError());
+        }
+        causes << Backup::Cause::Other;
     } else {
         // With a server, the file names where this workstation keeps its drafts.
         const QString database = Database::isOpen() && !Database::filePath().isEmpty()
@@ -32,6 +43,7 @@ void backUpOnClose(bool withDrafts)
                                           QCoreApplication::applicationFilePath());
         job.copyDrafts = withDrafts;
         failures = job.failures;
+        causes = job.causes;
         // What a restore killed in the middle left beside the database goes too.
         if (job.copyDatabase) {
             Restore::removeLeftovers(database);
@@ -39,12 +51,12 @@ void backUpOnClose(bool withDrafts)
         // A database of many years takes seconds: the operator sees it go on.
         if (job.folderReady) {
             ProgressWindow::run(QStringLiteral("正在备份数据库…"), [&](const Backup::Progress& progress) {
-                failures = Backup::copy(job, progress);
+                failures = Backup::copy(job, progress, &causes);
             });
         }
     }
     if (!failures.isEmpty()) {
-        MessageBox::warning(nullptr, Backup::failureMessage(failures));
+        MessageBox::warning(nullptr, Backup::failureMessage(failures, causes));
     }
 }
 

@@ -394,6 +394,14 @@ bool DraftStore::otherRuns(std::vector<qint64>& live, std::vector<qint64>& ended
     return true;
 }
 
+Draft::Left DraftStore::leftBy(qint64 run, const std::vector<qint64>& ended) const
+{
+    if (run == m_run) {
+        return Draft::Left::ThisRun;
+    }
+    return contains(ended, run) ? Draft::Left::ByUncleanEnd : Draft::Left::AtCleanClose;
+}
+
 bool DraftStore::findLeftOpen(QString* error)
 {
     m_leftOpen = {};
@@ -401,7 +409,6 @@ bool DraftStore::findLeftOpen(QString* error)
     if (!otherRuns(live, m_endedRuns, error)) {
         return false;
     }
-    bool leftByEnded = false;
     int count = 0;
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(m_list)) == SQLITE_ROW) {
@@ -411,15 +418,16 @@ bool DraftStore::findLeftOpen(QString* error)
         }
         if (count++ == 0) {
             m_leftOpen.newest = draftFrom(m_list);
+            m_leftOpen.newest.left = leftBy(run, m_endedRuns);
         }
-        leftByEnded = leftByEnded || contains(m_endedRuns, run);
+        m_leftOpen.byUncleanEnd += contains(m_endedRuns, run) ? 1 : 0;
     }
     sqlite3_reset(m_list);
     if (rc != SQLITE_DONE) {
         setError(error, reason());
         return false;
     }
-    if (leftByEnded) {
+    if (m_leftOpen.byUncleanEnd > 0) {
         m_leftOpen.count = count;
     } else {
         m_leftOpen = {};
@@ -526,11 +534,17 @@ std::optional<Draft> DraftStore::read(qint64 id, QString* error) const
         setError(error, QStringLiteral("草稿文件没有打开"));
         return std::nullopt;
     }
+    std::vector<qint64> live;
+    std::vector<qint64> ended;
+    if (!otherRuns(live, ended, error)) {
+        return std::nullopt;
+    }
     sqlite3_bind_int64(m_read, 1, id);
     const int rc = sqlite3_step(m_read);
     std::optional<Draft> draft;
     if (rc == SQLITE_ROW) {
         draft = draftFrom(m_read);
+        draft->left = leftBy(sqlite3_column_int64(m_read, kRunColumn), ended);
     } else {
         setError(error, rc == SQLITE_DONE ? QStringLiteral("这份草稿已不存在") : reason());
     }
@@ -552,8 +566,10 @@ bool DraftStore::list(std::vector<Draft>& drafts, QString* error) const
     }
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(m_list)) == SQLITE_ROW) {
-        if (!contains(live, sqlite3_column_int64(m_list, kRunColumn))) {
+        const qint64 run = sqlite3_column_int64(m_list, kRunColumn);
+        if (!contains(live, run)) {
             drafts.push_back(draftFrom(m_list));
+            drafts.back().left = leftBy(run, ended);
         }
     }
     sqlite3_reset(m_list);
@@ -563,6 +579,20 @@ bool DraftStore::list(std::vector<Draft>& drafts, QString* error) const
         return false;
     }
     return true;
+}
+
+QString DraftsLeftOpen::question() const
+{
+    const QString name = newest.record[Field::Name];
+    QString text = QStringLiteral("发现 %1 份未保存的表格（最近：%2 %3）")
+                       .arg(QString::number(count), name.isEmpty() ? QStringLiteral("未填姓名") : name,
+                            newest.typedAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
+    if (byUncleanEnd < count) {
+        text += QStringLiteral("，其中 %1 份是程序意外结束时留下的。").arg(byUncleanEnd);
+    } else {
+        text += u'，';
+    }
+    return text + QStringLiteral("是否现在查看？");
 }
 
 QString boxCaption(Field field)

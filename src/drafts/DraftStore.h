@@ -24,7 +24,10 @@
 //   told, and one copy's clean close never hides another copy's crash;
 // - the count told is every draft list() shows, which the drafts window
 //   lists, drafts kept at earlier clean closes among them: the question at
-//   start-up and the window agree on the number.
+//   start-up and the window agree on the number;
+// - among them, the drafts left by runs that ended uncleanly are counted
+//   apart and marked as such in list() (Draft::left), the same drafts the
+//   window marks: the question tells that number too.
 #include "base/FileSystem.h"
 #include "record/FieldMap.h"
 
@@ -57,15 +60,33 @@ struct Draft
     std::optional<ExamRecord> typedOver;
     // A draft written before drafts kept what they were typed over.
     bool typedOverUnknown = false;
+    // Which run left it, as list() and read() find it: this run, one that
+    // closed cleanly (or ended uncleanly and was told of at a start whose run
+    // then closed cleanly), or one that ended without a clean close and was
+    // not yet told of so.
+    enum class Left
+    {
+        ThisRun,
+        AtCleanClose,
+        ByUncleanEnd,
+    };
+    Left left = Left::ThisRun;
     bool operator==(const Draft&) const = default;
 };
 
 // What runs that ended without a clean close left behind: the number of
-// drafts to offer (see above) and the newest of them.
+// drafts to offer (see above), how many of them those runs left, and the
+// newest of them all.
 struct DraftsLeftOpen
 {
     int count = 0;
+    int byUncleanEnd = 0;
     Draft newest;
+
+    // The question asked at start-up: "发现 3 份未保存的表格（最近：张三
+    // 2026-05-07 09:15），其中 2 份是程序意外结束时留下的。是否现在查看？"
+    // (without "其中…" when every one of them was).
+    QString question() const;
 };
 
 class DraftStore
@@ -111,6 +132,7 @@ private:
     bool markRun(const QDateTime& now, QString* error);
     bool findLeftOpen(QString* error);
     bool otherRuns(std::vector<qint64>& live, std::vector<qint64>& ended, QString* error) const;
+    Draft::Left leftBy(qint64 run, const std::vector<qint64>& ended) const;
     bool prepare(sqlite3_stmt*& statement, const QString& sql, QString* error);
     bool run(const char* sql, QString* error);
     void close();

@@ -6,6 +6,7 @@
 #include "ui/SingleWindow.h"
 #include "ui/Twips.h"
 
+#include <QFont>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -17,8 +18,24 @@ namespace brenvoll {
 
 namespace {
 constexpr int kIdRole = Qt::UserRole + 1;
+constexpr int kLeftColumn = 3;
 const QString kHint = QStringLiteral("下面是输入过、还没有保存的表格。选中一份，按“恢复”把它放回表格，"
                                      "再按“保存”存入记录。");
+const QString kLeftByUncleanEnd = QStringLiteral("程序意外结束时留下");
+
+// The column "情况": which run left the draft.
+QString leftText(Draft::Left left)
+{
+    switch (left) {
+    case Draft::Left::ThisRun:
+        return QStringLiteral("本次输入");
+    case Draft::Left::AtCleanClose:
+        return QStringLiteral("关闭程序时保留");
+    case Draft::Left::ByUncleanEnd:
+        break;
+    }
+    return kLeftByUncleanEnd;
+}
 } // namespace
 
 QPointer<DraftsWindow> DraftsWindow::s_instance;
@@ -56,8 +73,8 @@ DraftsWindow::DraftsWindow(SheetDrafts& drafts) : m_drafts(&drafts)
     m_list->setUniformRowHeights(true);
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setHeaderLabels({QStringLiteral("姓名"), QStringLiteral("序列号"), QStringLiteral("最后输入时间"),
-                             QStringLiteral("改动")});
-    for (int column = 0; column < 3; ++column) {
+                             QStringLiteral("情况"), QStringLiteral("改动")});
+    for (int column = 0; column < 4; ++column) {
         m_list->header()->setSectionResizeMode(column, QHeaderView::ResizeToContents);
     }
     m_list->header()->setStretchLastSection(true);
@@ -98,11 +115,18 @@ void DraftsWindow::refresh()
     m_list->clear();
     QString error;
     const std::vector<Draft> drafts = m_drafts ? m_drafts->list(&error) : std::vector<Draft>();
+    int byUncleanEnd = 0;
     for (const Draft& draft : drafts) {
         auto* item = new QTreeWidgetItem(m_list, {draft.record[Field::Name], draft.record.key(),
                                                   draft.typedAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")),
-                                                  draftChanges(draft)});
+                                                  leftText(draft.left), draftChanges(draft)});
         item->setData(0, kIdRole, draft.id);
+        if (draft.left == Draft::Left::ByUncleanEnd) {
+            ++byUncleanEnd;
+            QFont bold = item->font(kLeftColumn);
+            bold.setBold(true);
+            item->setFont(kLeftColumn, bold);
+        }
         if (draft.id == chosen) {
             m_list->setCurrentItem(item);
         }
@@ -110,7 +134,11 @@ void DraftsWindow::refresh()
     if (!m_list->currentItem() && m_list->topLevelItemCount() > 0) {
         m_list->setCurrentItem(m_list->topLevelItem(0));
     }
-    m_hint->setText(!drafts.empty()   ? kHint
+    const QString marked = byUncleanEnd == 0
+                               ? QString()
+                               : QStringLiteral("其中 %1 份是程序意外结束时留下的（“情况”一栏标为“%2”）。")
+                                     .arg(QString::number(byUncleanEnd), kLeftByUncleanEnd);
+    m_hint->setText(!drafts.empty()   ? kHint + marked
                     : error.isEmpty() ? QStringLiteral("没有未保存的表格。")
                                       : QStringLiteral("无法读取草稿：") + error);
     updateButtons();

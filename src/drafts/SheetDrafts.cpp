@@ -8,6 +8,7 @@
 #include "ui/MessageBox.h"
 
 #include <QDir>
+#include <QEvent>
 #include <QLineEdit>
 
 namespace brenvoll {
@@ -20,6 +21,7 @@ SheetDrafts::SheetDrafts(SheetView* sheet, RecordSaver& saver, QWidget* window)
     connect(&m_timer, &QTimer::timeout, this, &SheetDrafts::keep);
     for (const BoxDef& def : FieldMap::boxes()) {
         connect(m_sheet->box(def.field), &QLineEdit::textChanged, this, &SheetDrafts::edited);
+        m_sheet->box(def.field)->installEventFilter(this);
     }
     m_start = m_sheet->record();
 }
@@ -64,6 +66,16 @@ void SheetDrafts::edited()
     if (m_on && (!m_timer.isActive() || m_unwrittenSince.elapsed() + m_pauseMs <= kLongestMs)) {
         m_timer.start(m_pauseMs);
     }
+}
+
+bool SheetDrafts::eventFilter(QObject* watched, QEvent* event)
+{
+    // What was typed into the box is written before the operator goes on:
+    // the pause before the next write may never come.
+    if (event->type() == QEvent::FocusOut && m_unwritten) {
+        keep();
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 bool SheetDrafts::differs(const ExamRecord& texts) const

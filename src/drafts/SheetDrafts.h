@@ -1,8 +1,10 @@
 #pragma once
 // Keeps what is typed on the sheet and not saved. While the sheet differs
 // from what it held when it was last loaded, saved or started blank, its
-// texts are written to the drafts file once typing pauses, and at once before
-// the sheet is replaced, together with the stored record the typing began on
+// texts are written to the drafts file once typing pauses, at once when the
+// focus leaves a box typed in since the last write (Enter to the next box, a
+// click elsewhere, another window), and at once before the sheet is
+// replaced, together with the stored record the typing began on
 // (the saver's record, when the sheet carries its key). A drafts file that
 // cannot be written turns drafts off for the rest of the run, told once;
 // nothing else changes.
@@ -89,6 +91,9 @@ public:
 signals:
     // A draft was written or dropped.
     void changed();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void edited();

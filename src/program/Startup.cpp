@@ -140,12 +140,7 @@ void offerUnsavedSheets(MainWindow& mainWindow)
     if (left.count == 0) {
         return;
     }
-    const QString name = left.newest.record[Field::Name];
-    const QString question =
-        QStringLiteral("发现 %1 份未保存的表格（最近：%2 %3），是否现在查看？")
-            .arg(QString::number(left.count), name.isEmpty() ? QStringLiteral("未填姓名") : name,
-                 left.newest.typedAt.toString(QStringLiteral("yyyy-MM-dd hh:mm")));
-    if (MessageBox::askYesNo(&mainWindow, question)) {
+    if (MessageBox::askYesNo(&mainWindow, left.question())) {
         mainWindow.showDrafts();
     }
 }

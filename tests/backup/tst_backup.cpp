@@ -276,13 +276,15 @@ private slots:
         file.write("keep");
         file.close();
 
+        QList<Backup::Cause> causes;
         const QStringList failures =
-            Backup::run(target(folder), Clock::today(), m_folder->databaseFile(), m_program);
+            Backup::run(target(folder), Clock::today(), m_folder->databaseFile(), m_program, {}, &causes);
         QCOMPARE(failures.size(), 1);
         QVERIFY2(failures[0].contains(QStringLiteral("无法创建备份文件夹")), qPrintable(failures[0]));
         QVERIFY2(failures[0].contains(target(folder) + QStringLiteral("/7日")), qPrintable(failures[0]));
         QCOMPARE(contents(target(blocker)), QByteArray("keep"));
-        const QString message = Backup::failureMessage(failures);
+        QCOMPARE(causes, QList<Backup::Cause>{Backup::Cause::Folder});
+        const QString message = Backup::failureMessage(failures, causes);
         QVERIFY(message.contains(failures[0]));
         QVERIFY(message.contains(QStringLiteral("综合设置")));
     }

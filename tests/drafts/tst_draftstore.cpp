@@ -34,6 +34,18 @@ QStringList namesOf(const DraftStore& store)
     return names;
 }
 
+// Which run left each draft listed, the one typed last first.
+QList<Draft::Left> leftAs(const DraftStore& store)
+{
+    std::vector<Draft> drafts;
+    store.list(drafts);
+    QList<Draft::Left> left;
+    for (const Draft& draft : drafts) {
+        left << draft.left;
+    }
+    return left;
+}
+
 void writeDraft(DraftStore& store, const QString& name, const QDateTime& at)
 {
     Draft draft{0, at, test::makeRecord(name, name, QString())};
@@ -203,7 +215,9 @@ private slots:
         QVERIFY(third->open(path, now));
         QCOMPARE(namesOf(*third), (QStringList{QStringLiteral("乙"), QStringLiteral("甲")}));
         QCOMPARE(third->leftOpen().count, 2);
+        QCOMPARE(third->leftOpen().byUncleanEnd, 1);
         QCOMPARE(third->leftOpen().newest.record[Field::Name], QStringLiteral("乙"));
+        QCOMPARE(leftAs(*third), (QList<Draft::Left>{Draft::Left::ByUncleanEnd, Draft::Left::AtCleanClose}));
 
         // Two unclean ends in a row: what both left is told.
         writeDraft(*third, QStringLiteral("丙"), now.addSecs(-30));
@@ -211,18 +225,29 @@ private slots:
         auto fourth = std::make_unique<DraftStore>();
         QVERIFY(fourth->open(path, now));
         QCOMPARE(fourth->leftOpen().count, 3);
+        QCOMPARE(fourth->leftOpen().byUncleanEnd, 2);
         QCOMPARE(fourth->leftOpen().newest.record[Field::Name], QStringLiteral("丙"));
         QCOMPARE(namesOf(*fourth).size(), 3);
+        QCOMPARE(leftAs(*fourth), (QList<Draft::Left>{Draft::Left::ByUncleanEnd, Draft::Left::ByUncleanEnd,
+                                                      Draft::Left::AtCleanClose}));
+        writeDraft(*fourth, QStringLiteral("丁"), now.addSecs(-20));
+        QCOMPARE(leftAs(*fourth).constFirst(), Draft::Left::ThisRun);
+        QCOMPARE(fourth->leftOpen().question(),
+                 QStringLiteral("发现 3 份未保存的表格（最近：丙 %1），其中 2 份是程序意外结束时留下的。"
+                                "是否现在查看？")
+                     .arg(now.addSecs(-30).toString(QStringLiteral("yyyy-MM-dd hh:mm"))));
         // A copy that starts meanwhile is told the same; one clean close
         // settles it for the runs after.
         DraftStore fifth;
         QVERIFY(fifth.open(path, now));
         QCOMPARE(fifth.leftOpen().count, 3);
+        QCOMPARE(fifth.leftOpen().byUncleanEnd, 2);
         fourth->closeCleanly();
         fifth.closeCleanly();
         QVERIFY(first->open(path, now));
         QCOMPARE(first->leftOpen().count, 0);
-        QCOMPARE(namesOf(*first).size(), 3);
+        QCOMPARE(namesOf(*first).size(), 4);
+        QCOMPARE(leftAs(*first), QList<Draft::Left>(4, Draft::Left::AtCleanClose));
     }
 
     // A drafts file of an earlier version opens: its drafts are listed (not

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
+#include "drafts/DraftStore.h"
 #include "drafts/DraftsWindow.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
@@ -672,11 +673,12 @@ private slots:
         QTreeWidget* list = window->draftList();
         QCOMPARE(list->topLevelItemCount(), 2);
         const QStringList columns{QStringLiteral("姓名的内容"), typed.key(),
-                                  QStringLiteral("2016-05-09 08:00"), QStringLiteral("新记录")};
-        for (int column = 0; column < 4; ++column) {
+                                  QStringLiteral("2016-05-09 08:00"), QStringLiteral("本次输入"),
+                                  QStringLiteral("新记录")};
+        for (int column = 0; column < 5; ++column) {
             QCOMPARE(list->topLevelItem(1)->text(column), columns[column]);
         }
-        QCOMPARE(list->topLevelItem(0)->text(3), QStringLiteral("姓名"));
+        QCOMPARE(list->topLevelItem(0)->text(4), QStringLiteral("姓名"));
         list->setCurrentItem(list->topLevelItem(0));
         QTest::mouseClick(window->deleteButton(), Qt::LeftButton);
         QCOMPARE(drafted(), QStringList{QStringLiteral("姓名的内容")});
@@ -690,6 +692,58 @@ private slots:
         QCOMPARE(stored, typed);
         QCOMPARE(drafted(), QStringList());
         QVERIFY(MessageBox::takeShown().isEmpty());
+    }
+
+    // The question at start-up and the drafts window tell the same: every
+    // draft left (kept at a clean close or left by a crash), and among them
+    // those that runs ending uncleanly left, which the window marks.
+    void draftsLeftByAnUncleanEndAreCountedAsTheWindowMarksThem()
+    {
+        const QDateTime now(QDate(2016, 5, 9), QTime(8, 0));
+        const QString path = draftsPath(m_folder->databaseFile());
+        const auto write = [](DraftStore& store, const QString& name, const QDateTime& at) {
+            Draft draft{0, at, test::makeRecord(name, name, QString())};
+            QVERIFY(store.write(draft));
+        };
+        {
+            DraftStore closed;
+            QVERIFY(closed.open(path, now.addSecs(-7200)));
+            write(closed, QStringLiteral("甲"), now.addSecs(-7000));
+            closed.closeCleanly();
+            DraftStore crashed;
+            QVERIFY(crashed.open(path, now.addSecs(-3600)));
+            write(crashed, QStringLiteral("乙"), now.addSecs(-3500));
+            write(crashed, QStringLiteral("丙"), now.addSecs(-3400));
+        } // ends without a clean close
+        load(now);
+        const DraftsLeftOpen left = form().drafts()->takeLeftOpen();
+        QCOMPARE(left.question(), QStringLiteral("发现 3 份未保存的表格（最近：丙 2016-05-09 07:03），"
+                                                 "其中 2 份是程序意外结束时留下的。是否现在查看？"));
+        QCOMPARE(form().drafts()->takeLeftOpen().count, 0); // told once
+
+        const auto marked = [this](const QString& mark) {
+            QStringList names;
+            QTreeWidget* list = DraftsWindow::loaded()->draftList();
+            for (int line = 0; line < list->topLevelItemCount(); ++line) {
+                if (list->topLevelItem(line)->text(3) == mark) {
+                    names << list->topLevelItem(line)->text(0);
+                }
+            }
+            return names;
+        };
+        DraftsWindow* window = form().showDrafts();
+        QCOMPARE(window->draftList()->topLevelItemCount(), left.count);
+        QCOMPARE(marked(QStringLiteral("程序意外结束时留下")),
+                 (QStringList{QStringLiteral("丙"), QStringLiteral("乙")}));
+        QCOMPARE(marked(QStringLiteral("关闭程序时保留")), QStringList{QStringLiteral("甲")});
+        QVERIFY(
+            window->findChild<QLabel*>(QStringLiteral("hint"))->text().contains(QStringLiteral("其中 2 份")));
+        // What this run types is listed as its own, never as left by a crash.
+        box(Field::Name)->setText(QStringLiteral("丁"));
+        form().drafts()->keep();
+        QCOMPARE(marked(QStringLiteral("本次输入")), QStringList{QStringLiteral("丁")});
+        QCOMPARE(marked(QStringLiteral("程序意外结束时留下")).size(), left.byUncleanEnd);
+        delete window;
     }
 
     // A restored draft saves as the sheet it was typed on would have: over

@@ -63,6 +63,12 @@ bool HelperProcess::finish(int milliseconds)
     return ended && m_process.exitStatus() == QProcess::NormalExit;
 }
 
+void HelperProcess::send(const QString& line)
+{
+    m_process.write(line.toUtf8() + '\n');
+    m_process.waitForBytesWritten(10000);
+}
+
 void HelperProcess::killHard()
 {
     if (m_process.state() != QProcess::NotRunning) {

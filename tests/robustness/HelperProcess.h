@@ -22,6 +22,8 @@ public:
     // SIGKILL, then reads all it had said.
     void killHard();
     void closeInput() { m_process.closeWriteChannel(); }
+    // Writes `line` and a line break to its input.
+    void send(const QString& line);
     // Every whole line read so far.
     const QStringList& lines();
 

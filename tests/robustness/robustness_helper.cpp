@@ -27,6 +27,19 @@
 //                              keystroke with short pauses; "key KEY" and
 //                              "ready" first, "drafted N" after each draft
 //                              written when N keystrokes were typed
+//   copy FOLDER                one copy of the program on the main window
+//                              (offscreen, shown and active), told what to
+//                              do one line at a time on its input:
+//                              "type TEXT" types TEXT into the box that has
+//                              the focus and presses Enter, "in COLUMN" (the
+//                              box typed into) and "typed N" (N: the type
+//                              lines done);
+//                              "close" closes the main window as the
+//                              operator does (its backup on close
+//                              included), "shown TEXT" for each message
+//                              (line breaks as " | "), then "closed".
+//                              Between lines no event is processed: no
+//                              timer fires
 //   hold FOLDER MS             takes the database's exclusive lock, says "held",
 //                              and keeps it MS milliseconds (MS < 0: until its
 //                              input closes)
@@ -54,8 +67,10 @@
 #include "storage/Database.h"
 #include "storage/ServerConfig.h"
 #include "ui/MessageBox.h"
+#include "ui/ProgramEnd.h"
 
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QRandomGenerator>
@@ -65,6 +80,7 @@
 #include <iostream>
 #include <sqlite3.h>
 #include <string>
+#include <vector>
 
 using namespace brenvoll;
 
@@ -267,6 +283,63 @@ int typist(const QString& folder, quint32 seed)
     }
 }
 
+int copy(const QString& folder)
+{
+    if (!openFolder(folder)) {
+        return 1;
+    }
+    MessageBox::setAnswerMode(true);
+    std::vector<MessageBox::Shown> shown;
+    setProgramEnder([&shown] {
+        const auto atEnd = MessageBox::takeShown();
+        shown.insert(shown.end(), atEnd.begin(), atEnd.end());
+    });
+    auto* form = new MainWindow();
+    form->setAttribute(Qt::WA_DeleteOnClose);
+    form->loadOnStart();
+    form->show();
+    QApplication::setActiveWindow(form);
+    QDeadlineTimer deadline(10000);
+    while (!form->isActiveWindow() && !deadline.hasExpired()) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    if (!form->isActiveWindow()) {
+        say(QStringLiteral("failed the main window did not become active"));
+        return 1;
+    }
+    say(QStringLiteral("ready"));
+    int typed = 0;
+    std::string input;
+    while (std::getline(std::cin, input)) {
+        const QString line = QString::fromStdString(input);
+        if (line.startsWith(QLatin1String("type "))) {
+            QWidget* box = QApplication::focusWidget();
+            for (const BoxDef& def : FieldMap::boxes()) {
+                if (form->box(def.field) == box) {
+                    say(QStringLiteral("in ") + def.column);
+                }
+            }
+            for (const QChar ch : line.mid(5)) {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(ch));
+                QCoreApplication::sendEvent(box, &press);
+            }
+            QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+            QCoreApplication::sendEvent(box, &enter);
+            say(QStringLiteral("typed ") + QString::number(++typed));
+        } else if (line == QLatin1String("close")) {
+            form->close();
+            const auto left = MessageBox::takeShown();
+            shown.insert(shown.end(), left.begin(), left.end());
+            for (const MessageBox::Shown& message : shown) {
+                say(QStringLiteral("shown ") + QString(message.text).replace(u'\n', QStringLiteral(" | ")));
+            }
+            say(QStringLiteral("closed"));
+            return 0;
+        }
+    }
+    return 0;
+}
+
 int hold(const QString& folder, int milliseconds)
 {
     sqlite3* db = nullptr;
@@ -332,6 +405,10 @@ int main(int argc, char** argv)
         QApplication app(argc, argv);
         return typist(QString::fromLocal8Bit(argv[2]), QByteArray(argv[3]).toUInt());
     }
+    if (argc == 3 && qstrcmp(argv[1], "copy") == 0) {
+        QApplication app(argc, argv);
+        return copy(QString::fromLocal8Bit(argv[2]));
+    }
     if (argc == 5 && qstrcmp(argv[1], "desk") == 0) {
         QApplication app(argc, argv);
         return desk(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]),
@@ -363,9 +440,9 @@ int main(int argc, char** argv)
     if (command == QLatin1String("backup") && args.size() == 4) {
         return backup(folder, args[3]);
     }
-    std::fputs(
-        "usage: brenvoll-robustness-helper crash-writer|writer|phrases|settings|typist|hold|restore|backup "
-        "FOLDER ...\n",
-        stderr);
+    std::fputs("usage: brenvoll-robustness-helper "
+               "crash-writer|writer|phrases|settings|typist|copy|hold|restore|backup "
+               "FOLDER ...\n",
+               stderr);
     return 2;
 }

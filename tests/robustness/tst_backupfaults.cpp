@@ -22,6 +22,7 @@
 #include "backup/Restore.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
+#include "drafts/DraftStore.h"
 #include "mainwindow/MainWindow.h"
 #include "phrases/PhraseStore.h"
 #include "settings/SettingsWindow.h"
@@ -142,7 +143,7 @@ private slots:
         QTest::newRow("sync error") << FaultScenario::SyncError << QString();
         QTest::newRow("read error") << FaultScenario::ReadError << ioError;
         QTest::newRow("locked") << FaultScenario::Locked
-                                << QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
+                                << QStringLiteral("另一个副本或别的程序正在使用数据库");
         QTest::newRow("deleted") << FaultScenario::Deleted << QStringLiteral("已被删除、移走或替换");
         QTest::newRow("replaced") << FaultScenario::Replaced << QStringLiteral("已被删除、移走或替换");
     }
@@ -181,6 +182,11 @@ private slots:
                                         .arg(QDir::toNativeSeparators(day))),
                  qPrintable(message));
         QVERIFY2(message.contains(reason), qPrintable(message));
+        // The folder is not to blame: no other folder is suggested; the copy
+        // holding the file is.
+        QVERIFY2(!message.contains(QStringLiteral("综合设置")), qPrintable(message));
+        QCOMPARE(message.contains(QStringLiteral("请关闭同一文件夹中的另一个副本")),
+                 kind == FaultScenario::Locked);
         // The program copy did not meet the fault and was made.
         QVERIFY2(!message.contains(QStringLiteral("程序文件")), qPrintable(message));
         ++m_refused;
@@ -189,6 +195,43 @@ private slots:
         QStringList phrases;
         QVERIFY(PhraseStore::all(phrases));
         QVERIFY(phrases.contains(QStringLiteral("备份之后加的常用语")));
+    }
+
+    // Another program holds the drafts file beside the database beyond the
+    // wait: the one message names the drafts file in use and what holds it,
+    // not the backup folder; the database and the program are backed up.
+    void draftsFileInUse()
+    {
+        QTemporaryDir target;
+        const QString drafts = draftsPath(m_folder->databaseFile());
+        {
+            DraftStore store;
+            QVERIFY(store.open(drafts, Clock::now()));
+            Draft draft{0, Clock::now(), {}};
+            draft.record[Field::Name] = QStringLiteral("未保存的人");
+            QVERIFY(store.write(draft));
+            store.closeCleanly();
+        }
+        sqlite3* other = nullptr;
+        QVERIFY(sqlite3_open(QFile::encodeName(drafts).constData(), &other) == SQLITE_OK);
+        QVERIFY(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr) == SQLITE_OK);
+        QList<Backup::Cause> causes;
+        const QStringList failures =
+            Backup::run(target.path(), kDay, m_folder->databaseFile(), m_program, {}, &causes);
+        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(other);
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(causes, QList<Backup::Cause>{Backup::Cause::InUse});
+        const QString message = Backup::failureMessage(failures, causes);
+        QVERIFY2(failures[0].startsWith(QStringLiteral("未保存表格的草稿“数据库.drafts”没有备份到")) &&
+                     failures[0].contains(QStringLiteral("另一个副本或别的程序正在使用草稿文件")),
+                 qPrintable(message));
+        QVERIFY2(!message.contains(QStringLiteral("综合设置")), qPrintable(message));
+        QVERIFY2(message.contains(QStringLiteral("请关闭同一文件夹中的另一个副本")), qPrintable(message));
+        const QString day = Backup::dayFolder(target.path(), kDay);
+        QCOMPARE(entries(day), (QStringList{QStringLiteral("brenvoll"), kDatabaseName}));
+        QVERIFY(Backup::checkDatabase(QDir(day).filePath(kDatabaseName)));
+        ++m_refused;
     }
 
     // Real file system faults under both copies: a disk too full for another
@@ -215,8 +258,13 @@ private slots:
         const QByteArray earlierProgram = contents(m_program);
         QVERIFY(full ? disk.fill(8192) : disk.setReadOnly(true));
 
-        const QStringList failures = Backup::run(backupFolder, kDay, m_folder->databaseFile(), m_program);
+        QList<Backup::Cause> causes;
+        const QStringList failures =
+            Backup::run(backupFolder, kDay, m_folder->databaseFile(), m_program, {}, &causes);
         QCOMPARE(failures.size(), 2);
+        QCOMPARE(causes, QList<Backup::Cause>(2, Backup::Cause::Folder));
+        QVERIFY(Backup::failureMessage(failures, causes)
+                    .endsWith(QStringLiteral("请在“综合设置”中选择一个可以写入的数据备份文件夹。")));
         const QString shown = QDir::toNativeSeparators(day);
         QVERIFY2(failures[0].startsWith(QStringLiteral("数据库“数据库.db”没有备份到“%1”").arg(shown)),
                  qPrintable(failures[0]));
@@ -396,9 +444,12 @@ private slots:
         const QString day = Backup::dayFolder(backupFolder, kDay);
         const QByteArray earlier = contents(QDir(day).filePath(kDatabaseName));
         QVERIFY(QFile::setPermissions(day, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
-        const QStringList failures = Backup::run(backupFolder, kDay, m_folder->databaseFile(), m_program);
+        QList<Backup::Cause> causes;
+        const QStringList failures =
+            Backup::run(backupFolder, kDay, m_folder->databaseFile(), m_program, {}, &causes);
         QFile::setPermissions(day, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QCOMPARE(failures.size(), 2);
+        QCOMPARE(causes, QList<Backup::Cause>(2, Backup::Cause::Folder));
         for (const QString& failure : failures) {
             QVERIFY2(failure.contains(QStringLiteral("没有写入权限")), qPrintable(failure));
             QVERIFY2(failure.contains(QDir::toNativeSeparators(day)), qPrintable(failure));

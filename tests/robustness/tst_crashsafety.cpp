@@ -25,6 +25,7 @@
 #include <QTest>
 #include <QThread>
 
+#include <algorithm>
 #include <map>
 
 using namespace brenvoll;
@@ -220,6 +221,47 @@ private slots:
         }
         QVERIFY(killsAfterADraft > kills / 2);
         qInfo("typists killed: %d, after a draft was written: %d", kills, killsAfterADraft);
+    }
+
+    // The operator types into four boxes, Enter after each, and the program
+    // is killed right after the last: no pause came for a timed write (the
+    // program handled no event after the Enter), yet the next start finds
+    // every box typed in the draft, told and marked as left by a run that
+    // ended uncleanly.
+    void killedRightAfterLeavingABoxKeepsItsText()
+    {
+        test::TestFolder folder;
+        robust::HelperProcess copy({QStringLiteral("copy"), folder.path()});
+        QVERIFY2(copy.waitForLine(QStringLiteral("ready")), qPrintable(copy.lines().join(u'\n')));
+        const QStringList texts{QStringLiteral("张三丰"), QStringLiteral("男"), QStringLiteral("71"),
+                                QStringLiteral("东街1号")};
+        for (const QString& text : texts) {
+            copy.send(QStringLiteral("type ") + text);
+        }
+        QVERIFY2(copy.waitForLine(QStringLiteral("typed 4")), qPrintable(copy.lines().join(u'\n')));
+        copy.killHard();
+        QStringList columns;
+        for (const QString& line : copy.lines()) {
+            if (line.startsWith(QLatin1String("in "))) {
+                columns << line.mid(3);
+            }
+        }
+        QCOMPARE(columns.size(), texts.size());
+
+        DraftStore store;
+        std::vector<Draft> left;
+        QVERIFY(store.open(draftsPath(folder.databaseFile()), QDateTime::currentDateTime()) &&
+                store.list(left));
+        QCOMPARE(left.size(), size_t(1));
+        QCOMPARE(store.leftOpen().count, 1);
+        QCOMPARE(store.leftOpen().byUncleanEnd, 1);
+        QVERIFY(left[0].left == Draft::Left::ByUncleanEnd);
+        for (int i = 0; i < texts.size(); ++i) {
+            const auto box = std::find_if(FieldMap::boxes().begin(), FieldMap::boxes().end(),
+                                          [&](const BoxDef& def) { return def.column == columns[i]; });
+            QVERIFY(box != FieldMap::boxes().end());
+            QCOMPARE(left[0].record[box->field], texts[i]);
+        }
     }
 
     void killedWhileRestoringLeavesOldOrNew()

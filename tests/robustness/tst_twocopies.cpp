@@ -1,20 +1,27 @@
 // Two copies of the program saving into one database file at the same time,
 // different records and one same record, and phrase adds and settings saves
 // of one copy while the other saves records: no write of either is lost, and
-// a write that is refused says so clearly.
+// a write that is refused says so clearly. Two copies of the program in one
+// folder closing, each backing up the database and the drafts file the other
+// still has open: no message, and the backup holds both copies' drafts; a
+// copy closing after the other restored a backup names that, not the folder.
 #include "HelperProcess.h"
 #include "PgServer.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
+#include "backup/Backup.h"
+#include "drafts/DraftStore.h"
 #include "phrases/PhraseStore.h"
 #include "record/RecordStore.h"
 #include "settings/SettingsStore.h"
 #include "storage/Database.h"
 #include "storage/ServerConfig.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSet>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <map>
@@ -175,6 +182,115 @@ private slots:
         QCOMPARE(robust::stampOf(shared), stamp);
         qInfo("three desks (%s): %d updates went through, %d were told of a change",
               server ? "server" : "file", int(nextOf.size()), changed);
+    }
+
+    // The backup folder of the folder's settings, the margins as they are.
+    static bool setBackupFolder(const QString& backups)
+    {
+        Settings settings;
+        return SettingsStore::read(settings) &&
+               SettingsStore::writeFolderAndMargins(backups, settings.leftMargin, settings.topMargin);
+    }
+
+    // The one day folder the copies backed up into.
+    static QString dayFolderIn(const QString& backups)
+    {
+        const QStringList days = QDir(backups).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        return days.size() == 1 ? QDir(backups).filePath(days[0]) : QString();
+    }
+
+    // What a copy showed until it closed.
+    static QStringList shownBy(robust::HelperProcess& copy)
+    {
+        QStringList shown;
+        for (const QString& line : copy.lines()) {
+            if (line.startsWith(QLatin1String("shown "))) {
+                shown << line.mid(6);
+            }
+        }
+        return shown;
+    }
+
+    void twoCopiesInOneFolderBackUpOnClose_data()
+    {
+        QTest::addColumn<QString>("other"); // what the other copy does
+        QTest::newRow("one closing after the other") << QStringLiteral("closes after");
+        QTest::newRow("both closing at once") << QStringLiteral("closes at once");
+        QTest::newRow("beside a copy typing on") << QStringLiteral("types on");
+    }
+    void twoCopiesInOneFolderBackUpOnClose()
+    {
+        QFETCH(QString, other);
+        test::TestFolder folder;
+        QTemporaryDir backups;
+        QVERIFY(folder.open() && setBackupFolder(backups.path()));
+        Database::close();
+        const bool typist = other == QLatin1String("types on");
+        robust::HelperProcess first(
+            typist ? QStringList{QStringLiteral("typist"), folder.path(), QStringLiteral("7")}
+                   : QStringList{QStringLiteral("copy"), folder.path()});
+        robust::HelperProcess second({QStringLiteral("copy"), folder.path()});
+        QVERIFY2(first.waitForLine(QStringLiteral("ready")), qPrintable(first.lines().join(u'\n')));
+        QVERIFY2(second.waitForLine(QStringLiteral("ready")), qPrintable(second.lines().join(u'\n')));
+        if (!typist) {
+            first.send(QStringLiteral("type 甲方"));
+            QVERIFY(first.waitForLine(QStringLiteral("typed 1")));
+        }
+        second.send(QStringLiteral("type 乙方"));
+        QVERIFY(second.waitForLine(QStringLiteral("typed 1")));
+        second.send(QStringLiteral("close"));
+        if (other == QLatin1String("closes at once")) {
+            first.send(QStringLiteral("close"));
+        }
+        QVERIFY(second.waitForLine(QStringLiteral("closed"), 60000));
+        if (typist) {
+            first.killHard();
+        } else {
+            first.send(QStringLiteral("close"));
+            QVERIFY(first.waitForLine(QStringLiteral("closed"), 60000));
+            QCOMPARE(shownBy(first), QStringList());
+        }
+        QCOMPARE(shownBy(second), QStringList());
+
+        const QString day = dayFolderIn(backups.path());
+        QVERIFY(!day.isEmpty());
+        QVERIFY(Backup::checkDatabase(QDir(day).filePath(QStringLiteral("数据库.db"))));
+        const QString drafts = QDir(day).filePath(QStringLiteral("数据库.drafts"));
+        QVERIFY(Backup::checkDatabase(drafts));
+        DraftStore store;
+        std::vector<Draft> kept;
+        QVERIFY(store.open(drafts, QDateTime::currentDateTime()) && store.list(kept));
+        QStringList names;
+        for (const Draft& draft : kept) {
+            names << draft.record[Field::Name];
+        }
+        QVERIFY2(names.contains(QStringLiteral("乙方")), qPrintable(names.join(u',')));
+        QVERIFY2(typist || names.contains(QStringLiteral("甲方")), qPrintable(names.join(u',')));
+    }
+
+    // One copy restores a backup over the database (as the window
+    // "恢复备份" does) while another runs on it: that one's close cannot back
+    // the replaced file up, and says why, without blaming the backup folder.
+    void closingAfterAnotherCopyRestoredABackupNamesTheRestore()
+    {
+        test::TestFolder folder;
+        QTemporaryDir backups;
+        QVERIFY(folder.open() && setBackupFolder(backups.path()));
+        const QString backup = backups.filePath(QStringLiteral("earlier.db"));
+        QVERIFY(Backup::copyDatabase(folder.databaseFile(), backup));
+        Database::close();
+        robust::HelperProcess running({QStringLiteral("copy"), folder.path()});
+        QVERIFY2(running.waitForLine(QStringLiteral("ready")), qPrintable(running.lines().join(u'\n')));
+        robust::HelperProcess restoring({QStringLiteral("restore"), folder.path(), backup});
+        QVERIFY(restoring.finish());
+        QCOMPARE(restoring.lines().value(1), QStringLiteral("restored"));
+        running.send(QStringLiteral("type 丙方"));
+        running.send(QStringLiteral("close"));
+        QVERIFY(running.waitForLine(QStringLiteral("closed"), 60000));
+        const QStringList shown = shownBy(running);
+        QCOMPARE(shown.size(), 1);
+        QVERIFY2(shown[0].contains(QStringLiteral("另一个副本恢复了备份")), qPrintable(shown[0]));
+        QVERIFY2(!shown[0].contains(QStringLiteral("综合设置")), qPrintable(shown[0]));
     }
 
     void phrasesAndSettingsBesideRecordSaves()

@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "LoginWindow.h"
+#include "backup/BackupAge.h"
 #include "base/EncodedText.h"
 #include "base/ProgramPaths.h"
 #include "drafts/SheetDrafts.h"
@@ -145,6 +146,24 @@ void offerUnsavedSheets(MainWindow& mainWindow)
     }
 }
 
+// Whether this start has told the operator about an old backup.
+bool g_backupAgeTold = false;
+
+// The toolbar's 退出 leaves without the backup: once a start, before the
+// work begins, the operator hears that the newest backup is old or missing
+// and how to get one.
+void tellOldBackup(MainWindow& mainWindow)
+{
+    if (g_backupAgeTold) {
+        return;
+    }
+    g_backupAgeTold = true;
+    const QString notice = BackupAge::currentNotice();
+    if (!notice.isEmpty()) {
+        MessageBox::information(&mainWindow, notice);
+    }
+}
+
 // After the login: the main window, created on first use, loads and shows.
 void openMainWindow()
 {
@@ -155,6 +174,7 @@ void openMainWindow()
     }
     mainWindow->loadOnStart();
     mainWindow->show();
+    tellOldBackup(*mainWindow);
     offerUnsavedSheets(*mainWindow);
 }
 } // namespace
@@ -172,6 +192,7 @@ LoginWindow* showLoginWindow()
 
 bool startUp(const QString& folder)
 {
+    g_backupAgeTold = false;
     QString title = QString::fromLatin1(kSheetTitleList);
     setSheetTitle(decodeNumberList(title));
 

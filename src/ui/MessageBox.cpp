@@ -39,6 +39,11 @@ void MessageBox::notice(QWidget* parent, const QString& text)
     show(parent, QMessageBox::NoIcon, text, QMessageBox::Ok, QMessageBox::Ok);
 }
 
+void MessageBox::information(QWidget* parent, const QString& text)
+{
+    show(parent, QMessageBox::Information, text, QMessageBox::Ok, QMessageBox::Ok);
+}
+
 void MessageBox::warning(QWidget* parent, const QString& text)
 {
     show(parent, QMessageBox::Warning, text, QMessageBox::Ok, QMessageBox::Ok);

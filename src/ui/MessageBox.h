@@ -16,6 +16,8 @@ class MessageBox
 public:
     // Title "提示", OK only, no icon.
     static void notice(QWidget* parent, const QString& text);
+    // Title "提示", OK only, information icon.
+    static void information(QWidget* parent, const QString& text);
     // Title "提示", OK only, exclamation icon.
     static void warning(QWidget* parent, const QString& text);
     // Title "提示", exclamation icon, Yes and No with Yes the default.

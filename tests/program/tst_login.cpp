@@ -4,12 +4,14 @@
 #include "mainwindow/MainWindow.h"
 #include "program/LoginWindow.h"
 #include "program/Startup.h"
+#include "settings/CurrentSettings.h"
 #include "settings/SettingsStore.h"
 #include "settings/SettingsWindow.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
 #include "ui/ProgramEnd.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -61,6 +63,14 @@ private slots:
         m_ended = 0;
         m_folder = std::make_unique<test::TestFolder>();
         QVERIFY(m_folder->open());
+        // A fresh backup, so that the login is followed by no word about its age.
+        const QString backups = QDir(m_folder->path()).filePath(QStringLiteral("备份"));
+        QVERIFY(QDir().mkpath(backups + QStringLiteral("/1日")));
+        QVERIFY(QFile::copy(m_folder->databaseFile(), backups + QStringLiteral("/1日/数据库.db")));
+        QSqlQuery query = Database::prepare(QStringLiteral("update 设置 set 路径 = ?"));
+        Database::bindText(query, backups);
+        QVERIFY(Database::exec(query));
+        CurrentSettings::drop();
     }
 
     void cleanup()

@@ -4,12 +4,14 @@
 #include "PgServer.h"
 #include "TestSupport.h"
 #include "backup/Backup.h"
+#include "base/Clock.h"
 #include "base/ProgramPaths.h"
 #include "drafts/DraftStore.h"
 #include "drafts/DraftsWindow.h"
 #include "mainwindow/MainWindow.h"
 #include "program/LoginWindow.h"
 #include "program/Startup.h"
+#include "settings/CurrentSettings.h"
 #include "storage/Database.h"
 #include "storage/ServerConfig.h"
 #include "ui/MessageBox.h"
@@ -21,6 +23,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
 #include <QStringEncoder>
@@ -121,6 +124,36 @@ struct ServerCase
             .replace(QStringLiteral("%USER%"), user);
     }
 };
+
+// Points the settings record of the open database at `folder` for backups.
+bool useBackupFolder(const QString& folder)
+{
+    QSqlQuery query = Database::prepare(QStringLiteral("update 设置 set 路径 = ?"));
+    Database::bindText(query, folder);
+    const bool done = Database::exec(query);
+    CurrentSettings::drop();
+    return done;
+}
+
+// Puts a file named `name` into the day folder `day` of `backupFolder`,
+// written at `written`.
+bool placeBackup(const QString& backupFolder, const QString& day, const QString& name,
+                 const QDateTime& written)
+{
+    if (!QDir().mkpath(QDir(backupFolder).filePath(day))) {
+        return false;
+    }
+    QFile file(QDir(backupFolder).filePath(day + u'/' + name));
+    return file.open(QIODevice::WriteOnly) && file.write("copy") == 4 && file.flush() &&
+           file.setFileTime(written, QFileDevice::FileModificationTime);
+}
+
+// Types the factory password into the login window and logs in.
+void logIn()
+{
+    LoginWindow::loaded()->passwordBox()->setText(QStringLiteral("864"));
+    LoginWindow::loaded()->logIn();
+}
 
 const QString kUsualConfig =
     QStringLiteral("[database]\ndriver=postgresql\nhost=%HOST%\nport=%PORT%\nname=%NAME%\nuser=%USER%\n");
@@ -546,8 +579,11 @@ private slots:
         QVERIFY(otherCopy.write(typing));
         QVERIFY(startUp(folder.path()));
         QVERIFY(MessageBox::takeShown().isEmpty());
-        LoginWindow::loaded()->passwordBox()->setText(QStringLiteral("864"));
-        LoginWindow::loaded()->logIn(); // the question is answered yes
+        QTemporaryDir backups; // a fresh backup: no word about its age
+        QVERIFY(useBackupFolder(backups.path()));
+        QVERIFY(placeBackup(backups.path(), QStringLiteral("9日"), QStringLiteral("数据库.db"),
+                            QDateTime::currentDateTime()));
+        logIn(); // the question is answered yes
         const auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), closedCleanly ? 0 : 1);
         QCOMPARE(DraftsWindow::loaded() != nullptr, !closedCleanly);
@@ -559,6 +595,87 @@ private slots:
             QCOMPARE(DraftsWindow::loaded()->draftList()->topLevelItemCount(), 2);
         }
         delete DraftsWindow::loaded();
+        delete MainWindow::instance();
+        delete LoginWindow::loaded();
+    }
+
+    // 退出 leaves without the backup: once a start, after the login, the
+    // operator hears that the newest backup in the backup folder (with a
+    // server, the newest dump) is more than a week old or missing.
+    void oldBackupIsToldOnceAfterTheLogin_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<QString>("databaseWritten"); // newest 数据库.db, days before today; "" none
+        QTest::addColumn<QString>("dumpWritten");     // newest 数据库.dump
+        QTest::addColumn<QString>("notice");
+        const QString tail = QStringLiteral("关闭主窗口时程序会自动备份；点“退出”离开时不备份。");
+        QTest::newRow("8 days old") << false << QStringLiteral("8") << QStringLiteral("0")
+                                    << QStringLiteral("最近一次数据备份在 8 天前。") + tail;
+        QTest::newRow("a week old") << false << QStringLiteral("7") << QString() << QString();
+        QTest::newRow("fresh") << false << QStringLiteral("0") << QStringLiteral("30") << QString();
+        QTest::newRow("none") << false << QString() << QStringLiteral("0")
+                              << QStringLiteral("还没有数据备份。") + tail;
+        QTest::newRow("server, old dump") << true << QStringLiteral("0") << QStringLiteral("8")
+                                          << QStringLiteral("最近一次数据备份在 8 天前。") + tail;
+        QTest::newRow("server, fresh dump")
+            << true << QStringLiteral("40") << QStringLiteral("1") << QString();
+    }
+    void oldBackupIsToldOnceAfterTheLogin()
+    {
+        QFETCH(bool, server);
+        QFETCH(QString, databaseWritten);
+        QFETCH(QString, dumpWritten);
+        QFETCH(QString, notice);
+        const QDateTime now(QDate(2026, 5, 11), QTime(8, 30));
+        Clock::setFixed(now);
+        const auto resetClock = qScopeGuard([] { Clock::reset(); });
+        QTemporaryDir dir;
+        QString folder = dir.path();
+        std::unique_ptr<test::TestFolder> fileFolder;
+        if (server) {
+            BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+            QFile config(serverConfigPath(folder));
+            QVERIFY(config.open(QIODevice::WriteOnly));
+            config.write(test::PgServer::shared().configText(conninfo).toUtf8());
+        } else {
+            fileFolder = std::make_unique<test::TestFolder>();
+            QVERIFY(fileFolder->isValid());
+            folder = fileFolder->path();
+        }
+        QVERIFY(startUp(folder));
+        QVERIFY(MessageBox::takeShown().isEmpty()); // nothing before the login
+        QTemporaryDir backups;
+        QVERIFY(useBackupFolder(backups.path()));
+        // The program file copied today is no backup of the records.
+        QVERIFY(placeBackup(backups.path(), QStringLiteral("11日"), QStringLiteral("brenvoll"), now));
+        // Each copy with an older one of its kind in another day folder.
+        if (!databaseWritten.isEmpty()) {
+            const int days = databaseWritten.toInt();
+            QVERIFY(placeBackup(backups.path(), QStringLiteral("20日"), QStringLiteral("数据库.db"),
+                                now.addDays(-60)));
+            QVERIFY(placeBackup(backups.path(), Backup::dayFolderName(now.date().addDays(-days)),
+                                QStringLiteral("数据库.db"), now.addDays(-days)));
+        }
+        if (!dumpWritten.isEmpty()) {
+            const int days = dumpWritten.toInt();
+            QVERIFY(placeBackup(backups.path(), QStringLiteral("21日"), QStringLiteral("数据库.dump"),
+                                now.addDays(-60)));
+            QVERIFY(placeBackup(backups.path(), Backup::dayFolderName(now.date().addDays(-days - 1)),
+                                QStringLiteral("数据库.dump"), now.addDays(-days)));
+        }
+
+        logIn();
+        auto shown = MessageBox::takeShown();
+        QVERIFY(MainWindow::instance() && MainWindow::instance()->isVisible());
+        QCOMPARE(shown.size(), notice.isEmpty() ? 0 : 1);
+        if (!notice.isEmpty()) {
+            QCOMPARE(shown[0].text, notice);
+            QCOMPARE(shown[0].icon, QMessageBox::Information);
+            QCOMPARE(shown[0].buttons, QMessageBox::Ok);
+        }
+        // Once a start: a second login says nothing.
+        logIn();
+        QVERIFY(MessageBox::takeShown().isEmpty());
         delete MainWindow::instance();
         delete LoginWindow::loaded();
     }

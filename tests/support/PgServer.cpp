@@ -38,6 +38,14 @@ QString serverPrograms()
     return onPath.isEmpty() ? QString() : QFileInfo(QFileInfo(onPath).canonicalFilePath()).absolutePath();
 }
 
+// Creates the role whose members log in with a password, unless it is there.
+QString passwordGroup()
+{
+    return QStringLiteral("do $$ begin if not exists (select from pg_roles where rolname = '%1') "
+                          "then create role %1 nologin; end if; end $$")
+        .arg(kPasswordGroup);
+}
+
 // The socket lives in the cluster's folder, so any port number is free as
 // far as the socket goes; a free TCP port keeps the number unsurprising.
 int freePort()
@@ -270,12 +278,15 @@ bool PgServer::createPasswordRole(const QString& role, const QString& password, 
 {
     QString literal = password;
     literal.replace(u'\'', QStringLiteral("''"));
-    return runAdmin({QStringLiteral("do $$ begin if not exists (select from pg_roles where rolname = '%1') "
-                                    "then create role %1 nologin; end if; end $$")
-                         .arg(kPasswordGroup),
-                     QStringLiteral("create role %1 login superuser in role %2 password '%3'")
-                         .arg(role, kPasswordGroup, literal)},
-                    error);
+    return runAdmin(
+        {passwordGroup(), QStringLiteral("create role %1 login superuser in role %2 password '%3'")
+                              .arg(role, kPasswordGroup, literal)},
+        error);
+}
+
+bool PgServer::requirePassword(const QString& role, QString* error)
+{
+    return runAdmin({passwordGroup(), QStringLiteral("grant %1 to \"%2\"").arg(kPasswordGroup, role)}, error);
 }
 
 QString PgServer::createDatabase(QString* error)

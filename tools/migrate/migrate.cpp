@@ -5,6 +5,8 @@
 // phrases (which replace the ones the tool made), in one transaction, and
 // checks the counts before committing. A target that already holds records is
 // refused unchanged; so is everything when any step fails.
+#include "common/ConnectionHint.h"
+
 #include <cstdio>
 #include <iostream>
 #include <libpq-fe.h>
@@ -25,10 +27,17 @@ public:
     explicit Server(const char* conninfo) : m_connection(PQconnectdb(conninfo))
     {
         if (PQstatus(m_connection) != CONNECTION_OK) {
-            throw Failure{std::string("cannot connect: ") + PQerrorMessage(m_connection)};
+            throw Failure{std::string("cannot connect: ") + PQerrorMessage(m_connection) +
+                          connectionHint(m_connection)};
         }
     }
     ~Server() { PQfinish(m_connection); }
+    // "database brenvoll on SERVER:5432".
+    std::string name() const
+    {
+        return std::string("database ") + PQdb(m_connection) + " on " + PQhost(m_connection) + ':' +
+               PQport(m_connection);
+    }
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
@@ -178,7 +187,8 @@ void migrate(const char* file, const char* conninfo)
     }
     server.run("commit");
     std::cout << "brenvoll-migrate: copied " << recordCount << " records, " << settingsCount
-              << " settings row(s) and " << phraseCount << " phrases\n";
+              << " settings row(s) and " << phraseCount << " phrases from " << file << " into "
+              << server.name() << "\n";
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 // With --postgresql the tables, the settings row and the phrases are created
 // in an existing empty database on a server (made with createdb), in one
 // transaction: a database that already holds the tables is refused unchanged.
+#include "common/ConnectionHint.h"
 #include "schema-postgresql.h"
 
 #include <cstdio>
@@ -24,11 +25,21 @@
 namespace fs = std::filesystem;
 
 namespace {
+// The number of rows in `table`, as text; "?" when it cannot be read.
+std::string rows(PGconn* connection, const char* table)
+{
+    PGresult* result = PQexec(connection, (std::string("select count(*) from ") + table).c_str());
+    std::string count = PQresultStatus(result) == PGRES_TUPLES_OK ? PQgetvalue(result, 0, 0) : "?";
+    PQclear(result);
+    return count;
+}
+
 int createOnServer(const char* conninfo)
 {
     PGconn* connection = PQconnectdb(conninfo);
     if (PQstatus(connection) != CONNECTION_OK) {
-        std::cerr << "brenvoll-mkdb: cannot connect: " << PQerrorMessage(connection);
+        std::cerr << "brenvoll-mkdb: cannot connect: " << PQerrorMessage(connection)
+                  << connectionHint(connection);
         PQfinish(connection);
         return 1;
     }
@@ -39,6 +50,12 @@ int createOnServer(const char* conninfo)
         std::cerr << "brenvoll-mkdb: schema failed, nothing was created: " << PQerrorMessage(connection);
     }
     PQclear(result);
+    if (ok) {
+        std::cout << "brenvoll-mkdb: created the tables 档案, 设置 and 词库 (" << rows(connection, "设置")
+                  << " settings row, " << rows(connection, "词库") << " phrases, no records) in database "
+                  << PQdb(connection) << " on " << PQhost(connection) << ':' << PQport(connection)
+                  << ", owned by " << PQuser(connection) << "\n";
+    }
     PQfinish(connection);
     return ok ? 0 : 1;
 }
@@ -95,5 +112,6 @@ int main(int argc, char** argv)
         std::cerr << "brenvoll-mkdb: cannot rename to " << outPath << ": " << ec.message() << "\n";
         return 1;
     }
+    std::cout << "brenvoll-mkdb: created " << outPath.string() << " from " << schemaPath.string() << "\n";
     return 0;
 }

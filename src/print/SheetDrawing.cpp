@@ -249,10 +249,19 @@ QStringList drawnTexts(const SheetSnapshot& sheet)
     if (isDrawn(sheet.title)) {
         texts << sheet.title.text;
     }
-    for (const auto* set : {&sheet.captions, &sheet.identifying, &sheet.findings}) {
-        for (const SheetText& element : *set) {
-            if (isDrawn(element)) {
-                texts << element.text;
+    for (const SheetText& caption : sheet.captions) {
+        if (isDrawn(caption)) {
+            texts << caption.text;
+        }
+    }
+    // A box's text as drawSheet() draws it: fitted into its room line by line.
+    for (const auto* set : {&sheet.identifying, &sheet.findings}) {
+        for (const SheetText& box : *set) {
+            const FittedText fitted = layoutBoxText(sheet, box);
+            if (fitted.fit != FittedText::Fit::AsDesigned) {
+                texts << fitted.lines;
+            } else if (isDrawn(box)) {
+                texts << box.text;
             }
         }
     }

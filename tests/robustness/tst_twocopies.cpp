@@ -248,9 +248,9 @@ private slots:
         } else {
             first.send(QStringLiteral("close"));
             QVERIFY(first.waitForLine(QStringLiteral("closed"), 60000));
-            QCOMPARE(shownBy(first), QStringList());
+            QVERIFY2(shownBy(first).isEmpty(), qPrintable(shownBy(first).join(u'\n')));
         }
-        QCOMPARE(shownBy(second), QStringList());
+        QVERIFY2(shownBy(second).isEmpty(), qPrintable(shownBy(second).join(u'\n')));
 
         const QString day = dayFolderIn(backups.path());
         QVERIFY(!day.isEmpty());

@@ -451,8 +451,8 @@ private slots:
         auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
         QCOMPARE(shown.first().text, told);
-        const test::PdfWord* number =
-            wordOf(test::pdfWords(previewed).value(0), QStringLiteral("201605070001"));
+        const QList<test::PdfWord> previewedWords = test::pdfWords(previewed).value(0);
+        const test::PdfWord* number = wordOf(previewedWords, QStringLiteral("201605070001"));
         QVERIFY(number);
         QVERIFY(number->box.right() * 20 <= 2040 + 1215 + 1);
 

@@ -3,6 +3,7 @@
 // again, and the upgrade of a database made before versions were kept.
 #include "FaultVfs.h"
 #include "TestSupport.h"
+#include "backup/HistoryUpgrade.h"
 #include "backup/Restore.h"
 #include "base/Clock.h"
 #include "drafts/SheetDrafts.h"
@@ -11,6 +12,7 @@
 #include "record/RecordHistory.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
+#include "sheet/SheetView.h"
 #include "storage/Database.h"
 #include "storage/HistoryTables.h"
 #include "ui/MessageBox.h"
@@ -314,23 +316,24 @@ private slots:
         const QString file = m_folder->databaseFile();
         const QByteArray before = fileHash(file);
         {
-            const test::ScopedFault failing(test::FaultVfs::Fault(fault));
+            const test::ScopedFault failing{static_cast<test::FaultVfs::Fault>(fault)};
             if (fault == int(test::FaultVfs::Fault::ReadOnly)) {
                 Database::close();
                 QVERIFY(m_folder->open());
             }
             start();
         }
-        const auto shown = MessageBox::takeShown();
+        // The drafts file, opened under the same fault, has its own message.
+        const QStringList shown = texts(MessageBox::takeShown())
+                                      .filter(QStringLiteral("无法为数据库添加历史版本的数据表，数据库保持原样"));
         QCOMPARE(shown.size(), 1);
-        QVERIFY2(shown[0].text.startsWith(QStringLiteral("无法为数据库添加历史版本的数据表，数据库保持原样")),
-                 qPrintable(shown[0].text));
         QVERIFY(!HistoryTables::present());
         QCOMPARE(fileHash(file), before);
         QVERIFY(safetyCopies(file).isEmpty());
         if (fault == int(test::FaultVfs::Fault::ReadOnly)) {
             form().upgradeForHistory(); // fails again, told once
             QVERIFY(!HistoryTables::present());
+            QVERIFY(!HistoryUpgrade::error().isEmpty());
             QVERIFY(MessageBox::takeShown().isEmpty());
         } else {
             // The disk has room again: saves work on, the next start upgrades.

@@ -231,12 +231,8 @@ void buildMenus(MainWindow& form)
     drafts->setObjectName(QStringLiteral("找回未保存的表格"));
     QObject::connect(drafts, &QAction::triggered, f, &MainWindow::showDrafts);
     // Ctrl+H stays 操作帮助.
-    item(file, "历史版本…", "Ctrl+Shift+H", [f] {
-        f->showVersions();
-    })->setObjectName(QStringLiteral("历史版本"));
-    item(file, "已删除的记录…", "", [f] {
-        f->showDeletedRecords();
-    })->setObjectName(QStringLiteral("已删除的记录"));
+    item(file, "历史版本…", "Ctrl+Shift+H", [f] { f->showVersions(); });
+    item(file, "已删除的记录…", "", [f] { f->showDeletedRecords(); });
     file->addSeparator();
     item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
 

@@ -1,16 +1,10 @@
 #include "RecordHistory.h"
 
 #include "RecordStore.h"
-#include "base/Clock.h"
 #include "storage/Database.h"
 #include "storage/HistoryTables.h"
 
-#include <QSysInfo>
-
 namespace brenvoll {
-
-const QString RecordHistory::kChanged = QStringLiteral("修改");
-const QString RecordHistory::kDeleted = QStringLiteral("删除");
 
 namespace {
 
@@ -43,17 +37,6 @@ VersionStamp stampAt(const Database::Row& row, int first)
 }
 
 } // namespace
-
-VersionStamp RecordHistory::stampNow(const QString& action)
-{
-    return {Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), action, QSysInfo::machineHostName(),
-            operatorName()};
-}
-
-QString RecordHistory::operatorName()
-{
-    return QStringLiteral("（共用密码）");
-}
 
 bool RecordHistory::isKept()
 {
@@ -134,7 +117,7 @@ std::optional<QString> RecordHistory::restoreDeleted(qint64 id, const NextKey& n
     if (result != RecordStore::SaveResult::Saved) {
         return std::nullopt;
     }
-    const VersionStamp stamp = stampNow(QString());
+    const VersionStamp stamp = VersionStamp::now(QString());
     QSqlQuery note = Database::prepare(
         QStringLiteral(
             "insert into 档案恢复 (删除版本号, 序列号, 时间, 工作站, 操作员) values (?, ?, ?, ?, ?)"),

@@ -4,6 +4,7 @@
 // row as it was (RecordStore does so in the change's own transaction); here
 // they are read back, compared, and a deleted record is stored again.
 #include "FieldMap.h"
+#include "VersionStamp.h"
 
 #include <QList>
 #include <QString>
@@ -13,15 +14,6 @@
 #include <vector>
 
 namespace brenvoll {
-
-// When, how, where and by whom a stored row was changed.
-struct VersionStamp
-{
-    QString time;   // yyyy-MM-dd hh:mm:ss
-    QString action; // 修改 or 删除
-    QString desk;   // the host name of the workstation
-    QString operatorName;
-};
 
 struct RecordVersion
 {
@@ -43,15 +35,6 @@ struct DeletedRecord
 class RecordHistory
 {
 public:
-    static const QString kChanged; // 修改
-    static const QString kDeleted; // 删除
-
-    // The stamp of a change made now on this desk.
-    static VersionStamp stampNow(const QString& action);
-    // Who changes records: the account's name once accounts exist; until
-    // then everybody logs in with the one shared password.
-    static QString operatorName();
-
     // Whether the database keeps versions (it has the tables).
     static bool isKept();
 

@@ -1,6 +1,6 @@
 #include "RecordStore.h"
 
-#include "RecordHistory.h"
+#include "VersionStamp.h"
 #include "storage/Database.h"
 #include "storage/HistoryTables.h"
 
@@ -125,7 +125,7 @@ bool keepVersion(const QString& sql, const QString& action, const QString& key,
                  std::initializer_list<const ExamRecord*> records, QString* error)
 {
     QSqlQuery query = Database::prepare(sql, error);
-    const VersionStamp stamp = RecordHistory::stampNow(action);
+    const VersionStamp stamp = VersionStamp::now(action);
     for (const QString& text : {stamp.time, stamp.action, stamp.desk, stamp.operatorName, key}) {
         Database::bindText(query, text);
     }
@@ -193,12 +193,12 @@ bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 
 bool RecordStore::save(const ExamRecord& record, QString* error)
 {
-    const bool keep = RecordHistory::isKept();
+    const bool keep = HistoryTables::present();
     std::optional<WriteTransaction> transaction;
     if (keep) {
         transaction.emplace(error);
         if (!transaction->isOpen() || !lockRow(record.key(), error) ||
-            !keepVersion(keepBeforeSaveSql(), RecordHistory::kChanged, record.key(), {&record}, error)) {
+            !keepVersion(keepBeforeSaveSql(), VersionStamp::kChanged, record.key(), {&record}, error)) {
             return false;
         }
     }
@@ -227,9 +227,9 @@ RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const Exam
     // The version and the update check the same condition in one
     // transaction: both are written, or neither.
     std::optional<WriteTransaction> transaction;
-    if (RecordHistory::isKept()) {
+    if (HistoryTables::present()) {
         transaction.emplace(error);
-        if (!transaction->isOpen() || !keepVersion(keepBeforeUpdateSql(), RecordHistory::kChanged,
+        if (!transaction->isOpen() || !keepVersion(keepBeforeUpdateSql(), VersionStamp::kChanged,
                                                    loaded.key(), {&loaded, &record}, error)) {
             return SaveResult::Failed;
         }
@@ -269,11 +269,11 @@ ExamRecord RecordStore::asStored(const ExamRecord& record)
 bool RecordStore::remove(const QString& key, QString* error)
 {
     std::optional<WriteTransaction> transaction;
-    if (RecordHistory::isKept()) {
+    if (HistoryTables::present()) {
         static const QString keepSql = keepVersionSql(QString());
         transaction.emplace(error);
         if (!transaction->isOpen() || !lockRow(key, error) ||
-            !keepVersion(keepSql, RecordHistory::kDeleted, key, {}, error)) {
+            !keepVersion(keepSql, VersionStamp::kDeleted, key, {}, error)) {
             return false;
         }
     }

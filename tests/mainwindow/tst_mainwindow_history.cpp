@@ -324,8 +324,9 @@ private slots:
             start();
         }
         // The drafts file, opened under the same fault, has its own message.
-        const QStringList shown = texts(MessageBox::takeShown())
-                                      .filter(QStringLiteral("无法为数据库添加历史版本的数据表，数据库保持原样"));
+        const QStringList shown =
+            texts(MessageBox::takeShown())
+                .filter(QStringLiteral("无法为数据库添加历史版本的数据表，数据库保持原样"));
         QCOMPARE(shown.size(), 1);
         QVERIFY(!HistoryTables::present());
         QCOMPARE(fileHash(file), before);

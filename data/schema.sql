@@ -1,5 +1,6 @@
 -- The delivered database "数据库.db". The program reads and writes these tables;
--- it never creates or alters one.
+-- it never creates or alters one. The tables of the kept versions beside them
+-- are in data/history.sql.
 PRAGMA journal_mode = DELETE;
 
 -- One row per examination. The finding columns "0" to "45" belong to the sheet's

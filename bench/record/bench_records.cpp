@@ -21,6 +21,7 @@
 #include "mainwindow/MainWindow.h"
 #include "sheet/SheetView.h"
 #include "storage/Database.h"
+#include "storage/HistoryTables.h"
 #include "storage/PairedRead.h"
 #include "storage/ServerConfig.h"
 #include "ui/MessageBox.h"
@@ -131,7 +132,8 @@ bool openDatabase(const QString& db)
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
     }
-    return true;
+    // A save keeps its version, as the program's saves do.
+    return HistoryTables::present() || HistoryTables::create();
 }
 
 // A child: start-up as the program does it, then, for "search-all", a search

@@ -166,6 +166,7 @@ void MainWindow::loadOnStart()
     }
     m_sheet->setTitle(sheetTitle());
     m_deskLine->showDesk(DatabasePlace::current());
+    upgradeForHistory();
     search();
     issueKey();
     fillPhraseList();

@@ -20,6 +20,7 @@ class QScrollBar;
 
 namespace brenvoll {
 
+class DeletedRecordsWindow;
 class DeskLine;
 class DraftsWindow;
 class PhrasePanel;
@@ -27,6 +28,7 @@ class ResultModel;
 class SheetDrafts;
 class SheetEntry;
 class SheetView;
+class VersionsWindow;
 
 class MainWindow : public QMainWindow
 {
@@ -70,6 +72,23 @@ public:
     // the sheet as if typed (the selection follows the sheet's record).
     DraftsWindow* showDrafts();
     void restoreDraft(qint64 id);
+
+    // 历史版本…: the versions of the record on the sheet. Null when there
+    // are none (the operator was told).
+    VersionsWindow* showVersions();
+    // Shows version `index` of the open versions window on the sheet,
+    // read-only, the boxes that differ from the stored record tinted.
+    void showVersion(int index);
+    // Puts version `index` on the sheet as if typed, unsaved.
+    void restoreVersion(int index);
+    // The stored record back on the sheet, editable.
+    void endVersions();
+    // 已删除的记录…, and storing one of them again, selected in the list.
+    DeletedRecordsWindow* showDeletedRecords();
+    void restoreDeletedRecord(qint64 id);
+    // Adds the tables of the kept versions to a database without them;
+    // tells the operator once when that fails.
+    void upgradeForHistory();
 
     SheetView* sheet() const { return m_sheet; }
     QLineEdit* box(Field field) const;
@@ -154,7 +173,12 @@ private:
     RecordSaver m_saver; // the save policy, the key issuing and the record as last loaded or saved
     QString m_keyError;  // why the key box is empty
     bool m_restoringSelection = false; // a selection change that loads nothing
-    double m_wheelRest = 0;            // bar steps of a wheel turn not made yet
+    QPointer<VersionsWindow> m_versions;
+    QPointer<DeletedRecordsWindow> m_deleted;
+    std::optional<ExamRecord> m_versionsOf; // the stored record whose versions are open
+    QList<QPalette> m_boxPalettes;          // the boxes' own, while a version is shown
+    bool m_upgradeFailureTold = false;
+    double m_wheelRest = 0; // bar steps of a wheel turn not made yet
 };
 
 } // namespace brenvoll

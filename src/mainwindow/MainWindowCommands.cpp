@@ -230,6 +230,9 @@ void buildMenus(MainWindow& form)
     QAction* drafts = file->addAction(QStringLiteral("找回未保存的表格…"));
     drafts->setObjectName(QStringLiteral("找回未保存的表格"));
     QObject::connect(drafts, &QAction::triggered, f, &MainWindow::showDrafts);
+    // Ctrl+H stays 操作帮助.
+    item(file, "历史版本…", "Ctrl+Shift+H", [f] { f->showVersions(); });
+    item(file, "已删除的记录…", "", [f] { f->showDeletedRecords(); });
     file->addSeparator();
     item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
 

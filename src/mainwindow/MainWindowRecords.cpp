@@ -3,6 +3,7 @@
 #include "drafts/DraftsWindow.h"
 #include "drafts/SheetDrafts.h"
 #include "record/DateRules.h"
+#include "record/RecordHistory.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"
@@ -120,9 +121,16 @@ void MainWindow::saveRecord()
     ExamRecord record = m_sheet->record();
     record[Field::ExamDate] = *date;
     const RecordSaver::Outcome outcome = m_saver.save(record, [this](RecordSaver::Question question) {
-        return MessageBox::askYesNo(this, question == RecordSaver::Question::ChangedElsewhere
-                                              ? QStringLiteral("此记录已被其他工作站修改。是否覆盖？")
-                                              : QStringLiteral("此记录已被其他工作站删除。是否重新保存？"));
+        if (question == RecordSaver::Question::DeletedElsewhere) {
+            return MessageBox::askYesNo(this, QStringLiteral("此记录已被其他工作站删除。是否重新保存？"));
+        }
+        // Either answer loses no text: yes keeps the other desk's record as
+        // a version, no keeps this sheet unsaved.
+        const QList<Field>& changed = m_saver.changedElsewhere();
+        return MessageBox::askYesNo(this, QStringLiteral("此记录已被其他工作站修改。是否覆盖？"),
+                                    changed.isEmpty() ? QString()
+                                                      : QStringLiteral("其他工作站改动了：") +
+                                                            RecordHistory::captionList(changed, 5));
     });
     switch (outcome.status) {
     case RecordSaver::Status::Saved:

@@ -1,5 +1,6 @@
 #include "RecordSaver.h"
 
+#include "RecordHistory.h"
 #include "RecordStore.h"
 #include "base/Clock.h"
 
@@ -18,6 +19,13 @@ RecordSaver::Outcome RecordSaver::save(const ExamRecord& record, const Ask& ask)
     Result result = Result::Failed;
     if (m_stored && m_stored->key() == saving.key()) {
         result = RecordStore::update(*m_stored, saving, &outcome.error);
+        m_changedElsewhere.clear();
+        if (result == Result::ChangedElsewhere) {
+            ExamRecord now;
+            if (RecordStore::load(saving.key(), now)) {
+                m_changedElsewhere = RecordHistory::differences(*m_stored, now);
+            }
+        }
         if (result == Result::ChangedElsewhere || result == Result::DeletedElsewhere) {
             if (!ask(result == Result::ChangedElsewhere ? Question::ChangedElsewhere
                                                         : Question::DeletedElsewhere)) {

@@ -42,6 +42,12 @@ public:
     // could not tell a key free (`error` then says why).
     std::optional<QString> issueKey(QString* error = nullptr);
 
+    // Asked ChangedElsewhere: the boxes the other workstation changed, the
+    // stored record now against the one loaded (empty when it could not be
+    // read). Answered yes, the other workstation's record is kept as a
+    // version before this one is stored.
+    const QList<Field>& changedElsewhere() const { return m_changedElsewhere; }
+
     // The stored record as the sheet last loaded or saved it.
     const std::optional<ExamRecord>& stored() const { return m_stored; }
     void setLoaded(const ExamRecord& record) { m_stored = record; }
@@ -57,6 +63,7 @@ public:
 private:
     KeyIssuer m_keys;
     std::optional<ExamRecord> m_stored;
+    QList<Field> m_changedElsewhere;
 };
 
 } // namespace brenvoll

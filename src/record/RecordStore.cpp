@@ -1,6 +1,8 @@
 #include "RecordStore.h"
 
+#include "VersionStamp.h"
 #include "storage/Database.h"
+#include "storage/HistoryTables.h"
 
 #include <QSqlRecord>
 
@@ -64,6 +66,90 @@ const QString& updateSql()
     return sql;
 }
 
+// Each box's stored value compared with a bound one, joined by `join`.
+QString eachBox(const QString& compare, const QString& join)
+{
+    QStringList parts;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        parts << QStringLiteral("coalesce(") + quoted(box.column) + QStringLiteral(", '') ") + compare +
+                     QStringLiteral(" ?");
+    }
+    return parts.join(join);
+}
+
+// Keeps the stored row of the bound key as a version, stamped with the four
+// bound texts of a VersionStamp; `condition` (with its own placeholders)
+// narrows the rows kept.
+QString keepVersionSql(const QString& condition)
+{
+    QStringList columns;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        columns << quoted(box.column);
+    }
+    const QString list = columns.join(u',');
+    return QStringLiteral("insert into 档案版本 (时间, 操作, 工作站, 操作员, ") + list +
+           QStringLiteral(") select ?, ?, ?, ?, ") + list + QStringLiteral(" from 档案 where 序列号 = ?") +
+           condition;
+}
+
+// Keeping the row before `record` overwrites it: only when a box changes.
+const QString& keepBeforeSaveSql()
+{
+    static const QString sql = keepVersionSql(QStringLiteral(" and (") +
+                                              eachBox(QStringLiteral("<>"), QStringLiteral(" or ")) + u')');
+    return sql;
+}
+
+// Keeping the row before update(): only while it is still the loaded one
+// (as updateSql() checks it) and a box changes.
+const QString& keepBeforeUpdateSql()
+{
+    static const QString sql = [] {
+        QStringList same;
+        for (const BoxDef& box : FieldMap::boxes()) {
+            const QString stored = QStringLiteral("coalesce(") + quoted(box.column) + QStringLiteral(", '')");
+            same << (box.field == Field::ExamDate
+                         ? QStringLiteral("substr(") + stored + QStringLiteral(", 1, 10)")
+                         : stored) +
+                        QStringLiteral(" = ?");
+        }
+        return keepVersionSql(QStringLiteral(" and ") + same.join(QStringLiteral(" and ")) +
+                              QStringLiteral(" and (") +
+                              eachBox(QStringLiteral("<>"), QStringLiteral(" or ")) + u')');
+    }();
+    return sql;
+}
+
+// Runs a keep statement: the stamp, the key, then `records`' boxes in turn.
+bool keepVersion(const QString& sql, const QString& action, const QString& key,
+                 std::initializer_list<const ExamRecord*> records, QString* error)
+{
+    QSqlQuery query = Database::prepare(sql, error);
+    const VersionStamp stamp = VersionStamp::now(action);
+    for (const QString& text : {stamp.time, stamp.action, stamp.desk, stamp.operatorName, key}) {
+        Database::bindText(query, text);
+    }
+    for (const ExamRecord* record : records) {
+        for (const BoxDef& box : FieldMap::boxes()) {
+            Database::bindText(query, (*record)[box.field]);
+        }
+    }
+    return Database::exec(query, error);
+}
+
+// On a server, holds the stored row of `key` until the commit, so that the
+// version kept is the row the write replaces.
+bool lockRow(const QString& key, QString* error)
+{
+    if (WriteTransaction::rowLock().isEmpty()) {
+        return true;
+    }
+    QSqlQuery query = Database::prepare(
+        QStringLiteral("select 1 from 档案 where 序列号 = ?") + WriteTransaction::rowLock(), error);
+    Database::bindText(query, key);
+    return Database::exec(query, error);
+}
+
 QString dateText(const QString& stored)
 {
     // Dates are stored as yyyy-mm-dd; a value with a time of day shows its date.
@@ -107,11 +193,20 @@ bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 
 bool RecordStore::save(const ExamRecord& record, QString* error)
 {
+    const bool keep = HistoryTables::present();
+    std::optional<WriteTransaction> transaction;
+    if (keep) {
+        transaction.emplace(error);
+        if (!transaction->isOpen() || !lockRow(record.key(), error) ||
+            !keepVersion(keepBeforeSaveSql(), VersionStamp::kChanged, record.key(), {&record}, error)) {
+            return false;
+        }
+    }
     QSqlQuery query = Database::prepare(upsertSql(), error);
     for (const BoxDef& box : FieldMap::boxes()) {
         Database::bindText(query, record[box.field]); // never NULL
     }
-    return Database::exec(query, error);
+    return Database::exec(query, error) && (!transaction || transaction->commit(error));
 }
 
 RecordStore::SaveResult RecordStore::insert(const ExamRecord& record, QString* error)
@@ -129,6 +224,16 @@ RecordStore::SaveResult RecordStore::insert(const ExamRecord& record, QString* e
 RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const ExamRecord& record,
                                             QString* error)
 {
+    // The version and the update check the same condition in one
+    // transaction: both are written, or neither.
+    std::optional<WriteTransaction> transaction;
+    if (HistoryTables::present()) {
+        transaction.emplace(error);
+        if (!transaction->isOpen() || !keepVersion(keepBeforeUpdateSql(), VersionStamp::kChanged,
+                                                   loaded.key(), {&loaded, &record}, error)) {
+            return SaveResult::Failed;
+        }
+    }
     QSqlQuery query = Database::prepare(updateSql(), error);
     for (const BoxDef& box : FieldMap::boxes()) {
         Database::bindText(query, record[box.field]);
@@ -141,8 +246,9 @@ RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const Exam
         return SaveResult::Failed;
     }
     if (query.numRowsAffected() == 1) {
-        return SaveResult::Saved;
+        return !transaction || transaction->commit(error) ? SaveResult::Saved : SaveResult::Failed;
     }
+    transaction.reset();
     const auto stored = isStored(loaded.key(), error);
     if (!stored) {
         return SaveResult::Failed;
@@ -162,9 +268,18 @@ ExamRecord RecordStore::asStored(const ExamRecord& record)
 
 bool RecordStore::remove(const QString& key, QString* error)
 {
+    std::optional<WriteTransaction> transaction;
+    if (HistoryTables::present()) {
+        static const QString keepSql = keepVersionSql(QString());
+        transaction.emplace(error);
+        if (!transaction->isOpen() || !lockRow(key, error) ||
+            !keepVersion(keepSql, VersionStamp::kDeleted, key, {}, error)) {
+            return false;
+        }
+    }
     QSqlQuery query = Database::prepare(QStringLiteral("delete from 档案 where 序列号 = ?"), error);
     Database::bindText(query, key);
-    return Database::exec(query, error);
+    return Database::exec(query, error) && (!transaction || transaction->commit(error));
 }
 
 std::optional<bool> RecordStore::isStored(const QString& key, QString* error)

@@ -18,6 +18,7 @@ const QString kConnectionName = QStringLiteral("brenvoll");
 QString g_path;
 QString g_server;
 sqlite3* g_second = nullptr;
+int g_historyTables = -1;
 
 void setError(QString* error, const QString& text)
 {
@@ -91,6 +92,7 @@ void Database::close()
     g_second = nullptr;
     g_path.clear();
     g_server.clear();
+    g_historyTables = -1;
 }
 
 bool Database::isOpen()
@@ -282,6 +284,26 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
     if (tables.value(0).toInt() != 3) {
         setError(error, QStringLiteral("这个文件不是本程序的数据库（缺少数据表）。"));
         setDiagnosis(diagnosis, Trouble::Damaged);
+        return false;
+    }
+    return true;
+}
+
+bool Database::runScript(const char* sql, QString* error)
+{
+    if (!checkFile(error)) {
+        return false;
+    }
+    if (engine() == Engine::PostgreSQL) {
+        return runServerScript(sql, error);
+    }
+    sqlite3* db = handle();
+    const auto run = [db](const char* text) { return sqlite3_exec(db, text, nullptr, nullptr, nullptr); };
+    if (run("begin immediate") != SQLITE_OK || run(sql) != SQLITE_OK || run("commit") != SQLITE_OK) {
+        setError(error, describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
+        if (!sqlite3_get_autocommit(db)) {
+            run("rollback");
+        }
         return false;
     }
     return true;

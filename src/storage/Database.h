@@ -133,6 +133,10 @@ public:
     static bool readRows(::sqlite3* db, const char* sql, const QStringList& params,
                          const std::function<bool(const Row&)>& visit, QString* error = nullptr);
 
+    // Runs the statements of `sql` (no parameters) in one transaction: all
+    // of them or, with a reason, none.
+    static bool runScript(const char* sql, QString* error = nullptr);
+
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.
     static ::sqlite3* handle();
@@ -146,6 +150,7 @@ public:
 
 private:
     static bool verifyServerTables(QString* error, Diagnosis* diagnosis);
+    static bool runServerScript(const char* sql, QString* error);
     static bool readServerRows(const char* sql, const QStringList& params,
                                const std::function<bool(const Row&)>& visit, QString* error);
 };

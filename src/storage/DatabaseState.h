@@ -14,6 +14,9 @@ extern const QString kConnectionName;
 extern QString g_path;
 extern QString g_server; // host:port when connected to a server
 extern ::sqlite3* g_second;
+// Whether the open database holds the tables of the kept versions: -1 not
+// asked yet, 0 no, 1 yes (HistoryTables).
+extern int g_historyTables;
 
 // SQLite's primary result codes, as the driver reports them.
 enum SqliteCode

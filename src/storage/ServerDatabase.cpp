@@ -83,15 +83,40 @@ bool Database::openServer(const ServerConfig& config, QString* error)
     return true;
 }
 
+namespace {
+// libpq's connection under the driver's.
+PGconn* serverHandle()
+{
+    const QVariant handle = Database::connection().driver()->handle();
+    // The driver names the handle's type by libpq's struct, pg_conn.
+    return qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0
+               ? *static_cast<PGconn* const*>(handle.data())
+               : nullptr;
+}
+} // namespace
+
+bool Database::runServerScript(const char* sql, QString* error)
+{
+    PGconn* connection = serverHandle();
+    if (!connection) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return false;
+    }
+    // One simple query of several statements runs as one transaction.
+    PGresult* result = PQexec(connection, sql);
+    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+    PQclear(result);
+    if (!ok) {
+        setError(error, QStringLiteral("数据库服务器 %1 出错：%2")
+                            .arg(g_server, QString::fromUtf8(PQerrorMessage(connection)).trimmed()));
+    }
+    return ok;
+}
+
 bool Database::readServerRows(const char* sql, const QStringList& params,
                               const std::function<bool(const Row&)>& visit, QString* error)
 {
-    const QVariant handle = connection().driver()->handle();
-    // The driver names the handle's type by libpq's struct, pg_conn.
-    PGconn* connection =
-        qstrcmp(handle.typeName(), "pg_conn*") == 0 || qstrcmp(handle.typeName(), "PGconn*") == 0
-            ? *static_cast<PGconn* const*>(handle.data())
-            : nullptr;
+    PGconn* connection = serverHandle();
     if (!connection) {
         setError(error, QStringLiteral("数据库没有打开。"));
         return false;

@@ -20,10 +20,10 @@ const QString kTitle = QStringLiteral("提示");
 
 QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                                              QMessageBox::StandardButtons buttons,
-                                             QMessageBox::StandardButton defaultButton)
+                                             QMessageBox::StandardButton defaultButton, const QString& detail)
 {
     if (g_answerMode) {
-        g_shown.append({text, icon, buttons});
+        g_shown.append({text, icon, buttons, detail});
         if (buttons == QMessageBox::Ok) {
             return QMessageBox::Ok;
         }
@@ -31,6 +31,7 @@ QMessageBox::StandardButton MessageBox::show(QWidget* parent, QMessageBox::Icon 
     }
     QMessageBox box(icon, kTitle, text, buttons, parent);
     box.setDefaultButton(defaultButton);
+    box.setInformativeText(detail);
     return QMessageBox::StandardButton(box.exec());
 }
 
@@ -53,6 +54,12 @@ bool MessageBox::askYesNo(QWidget* parent, const QString& text)
 {
     return show(parent, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes) ==
            QMessageBox::Yes;
+}
+
+bool MessageBox::askYesNo(QWidget* parent, const QString& text, const QString& detail)
+{
+    return show(parent, QMessageBox::Warning, text, QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes,
+                detail) == QMessageBox::Yes;
 }
 
 void MessageBox::setAnswerMode(bool on)

@@ -22,12 +22,15 @@ public:
     static void warning(QWidget* parent, const QString& text);
     // Title "提示", exclamation icon, Yes and No with Yes the default.
     static bool askYesNo(QWidget* parent, const QString& text);
+    // As above, with a line of detail below the question.
+    static bool askYesNo(QWidget* parent, const QString& text, const QString& detail);
 
     struct Shown
     {
         QString text;
         QMessageBox::Icon icon;
         QMessageBox::StandardButtons buttons;
+        QString detail; // the line below the text, if any
     };
 
     // Answer mode for tests.
@@ -41,7 +44,8 @@ public:
 private:
     static QMessageBox::StandardButton show(QWidget* parent, QMessageBox::Icon icon, const QString& text,
                                             QMessageBox::StandardButtons buttons,
-                                            QMessageBox::StandardButton defaultButton);
+                                            QMessageBox::StandardButton defaultButton,
+                                            const QString& detail = {});
 };
 
 class FileDialogs

@@ -2,9 +2,13 @@
 // update of a loaded record, the questions when another workstation changed
 // or deleted it, and a new sheet whose key was taken meanwhile.
 #include "TestSupport.h"
+#include "record/RecordHistory.h"
 #include "record/RecordSaver.h"
 #include "record/RecordStore.h"
+#include "storage/Database.h"
 
+#include <QSqlQuery>
+#include <QSysInfo>
 #include <QTest>
 
 #include <memory>
@@ -28,6 +32,14 @@ struct Operator
         };
     }
 };
+
+std::vector<RecordVersion> versionsOf(const QString& key)
+{
+    std::vector<RecordVersion> versions;
+    QString error;
+    [&] { QVERIFY2(RecordHistory::versions(key, versions, &error), qPrintable(error)); }();
+    return versions;
+}
 
 ExamRecord stored(const QString& key)
 {
@@ -158,6 +170,138 @@ private slots:
         QCOMPARE(saver.save(again, clerk.ask()).status, Status::Saved);
         QCOMPARE(stored(mineKey)[Field::Conclusion], QStringLiteral("复查"));
         QCOMPARE(stored(*key)[Field::Name], QStringLiteral("他人"));
+    }
+
+    // Every save that changes a stored record keeps the row as it was, with
+    // its stamp; a save that changes nothing and a new record keep none.
+    void savesKeepTheStoredRowAsAVersion()
+    {
+        RecordSaver saver;
+        const auto key = saver.issueKey();
+        QVERIFY(key);
+        Operator clerk;
+        QCOMPARE(saver
+                     .save(test::makeRecord(*key, QStringLiteral("孙八"), QStringLiteral("2024-05-06")),
+                           clerk.ask())
+                     .status,
+                 Status::Saved);
+        QVERIFY(versionsOf(*key).empty());
+        const ExamRecord first = *saver.stored();
+        QCOMPARE(saver.save(first, clerk.ask()).status, Status::Saved);
+        QVERIFY(versionsOf(*key).empty()); // nothing changed
+
+        ExamRecord edited = first;
+        edited[Field::Conclusion] = QStringLiteral("改过的结论");
+        QCOMPARE(saver.save(edited, clerk.ask()).status, Status::Saved);
+        edited[Field::Guidance] = QStringLiteral("第二次改动");
+        QCOMPARE(saver.save(edited, clerk.ask()).status, Status::Saved);
+        const auto versions = versionsOf(*key);
+        QCOMPARE(versions.size(), size_t(2));
+        QCOMPARE(versions[1].record, first); // oldest last
+        QCOMPARE(versions[0].record[Field::Conclusion], QStringLiteral("改过的结论"));
+        QCOMPARE(versions[0].stamp.action, QStringLiteral("修改"));
+        QCOMPARE(versions[0].stamp.desk, QSysInfo::machineHostName());
+        QCOMPARE(versions[0].stamp.operatorName, QStringLiteral("（共用密码）"));
+        QVERIFY(
+            QDateTime::fromString(versions[0].stamp.time, QStringLiteral("yyyy-MM-dd hh:mm:ss")).isValid());
+        QCOMPARE(RecordHistory::differences(versions[1].record, versions[0].record),
+                 QList<Field>{Field::Conclusion});
+        QCOMPARE(RecordHistory::captionList({Field::Name, Field::Conclusion, Field::Ecg, Field::Doctor}, 3),
+                 QStringLiteral("姓名、体检结论、心电图 等 4 项"));
+    }
+
+    // 是 to the question keeps the other desk's row as a version; the
+    // question names the boxes the other desk changed.
+    void overwriteAfterQuestionKeepsTheOtherDesksRow()
+    {
+        RecordSaver saver;
+        const QString key = QStringLiteral("20240506080004");
+        loadInto(saver, key, QStringLiteral("周九"));
+        const ExamRecord original = *saver.stored();
+        ExamRecord theirs = original;
+        theirs[Field::Conclusion] = QStringLiteral("另一台的结论");
+        theirs[Field::Telephone] = QStringLiteral("13800000000");
+        QVERIFY(RecordStore::save(theirs));
+
+        ExamRecord mine = original;
+        mine[Field::Guidance] = QStringLiteral("本机的指导");
+        Operator clerk;
+        QCOMPARE(saver.save(mine, clerk.ask()).status, Status::Saved);
+        QCOMPARE(clerk.asked, QList<Question>{Question::ChangedElsewhere});
+        QCOMPARE(saver.changedElsewhere(), (QList<Field>{Field::Telephone, Field::Conclusion}));
+        const auto versions = versionsOf(key);
+        QCOMPARE(versions.size(), size_t(2));
+        QCOMPARE(versions[0].record, RecordStore::asStored(theirs));
+        QCOMPARE(versions[1].record, original);
+        QCOMPARE(stored(key), RecordStore::asStored(mine));
+    }
+
+    // A delete keeps the record; it is listed as deleted, stored again under
+    // its key, or under the next free key when another record holds it.
+    void deleteKeepsTheRecordToStoreAgain()
+    {
+        const QString key = QStringLiteral("20240506080005");
+        const ExamRecord record = test::makeRecord(key, QStringLiteral("吴十"), QStringLiteral("2024-05-06"));
+        QVERIFY(RecordStore::save(record));
+        QVERIFY(RecordStore::remove(key));
+        QVERIFY(!RecordStore::exists(key));
+        std::vector<DeletedRecord> deleted;
+        QVERIFY(RecordHistory::deleted(deleted));
+        QCOMPARE(deleted.size(), size_t(1));
+        QCOMPARE(deleted[0].key, key);
+        QCOMPARE(deleted[0].name, QStringLiteral("吴十"));
+        QCOMPARE(deleted[0].stamp.action, QStringLiteral("删除"));
+        int asked = 0;
+        const RecordHistory::NextKey next = [&asked](QString*) {
+            ++asked;
+            return std::optional<QString>(QStringLiteral("20240506080099"));
+        };
+        QCOMPARE(RecordHistory::restoreDeleted(deleted[0].id, next), std::optional<QString>(key));
+        QCOMPARE(asked, 0);
+        QCOMPARE(stored(key), RecordStore::asStored(record));
+        QVERIFY(RecordHistory::deleted(deleted));
+        QVERIFY(deleted.empty());
+
+        // Deleted again, and its key taken by a new record meanwhile.
+        QVERIFY(RecordStore::remove(key));
+        QVERIFY(RecordHistory::deleted(deleted));
+        QCOMPARE(deleted.size(), size_t(1));
+        const qint64 id = deleted[0].id;
+        QCOMPARE(
+            RecordStore::insert(test::makeRecord(key, QStringLiteral("新人"), QStringLiteral("2024-06-01"))),
+            RecordStore::SaveResult::Saved);
+        QCOMPARE(RecordHistory::restoreDeleted(id, next),
+                 std::optional<QString>(QStringLiteral("20240506080099")));
+        QCOMPARE(asked, 1);
+        QCOMPARE(stored(key)[Field::Name], QStringLiteral("新人"));
+        QCOMPARE(stored(QStringLiteral("20240506080099"))[Field::Name], QStringLiteral("吴十"));
+        QString error;
+        QVERIFY(!RecordHistory::restoreDeleted(id, next, &error)); // once only
+        QVERIFY(!error.isEmpty());
+    }
+
+    // The version and the change are one transaction: a version that cannot
+    // be written leaves the record as it was.
+    void versionAndChangeCommitTogether()
+    {
+        if (test::onServer()) {
+            QSKIP("the failing insert is made with an SQLite trigger");
+        }
+        RecordSaver saver;
+        const QString key = QStringLiteral("20240506080006");
+        loadInto(saver, key, QStringLiteral("郑十一"));
+        QSqlQuery refuse(Database::connection());
+        QVERIFY(refuse.exec(QStringLiteral("create trigger refuse before insert on 档案版本 "
+                                           "begin select raise(abort, 'refused'); end")));
+        ExamRecord edited = *saver.stored();
+        edited[Field::Conclusion] = QStringLiteral("不会保存");
+        Operator clerk;
+        QCOMPARE(saver.save(edited, clerk.ask()).status, Status::Failed);
+        QCOMPARE(stored(key), *saver.stored());
+        QVERIFY(!RecordStore::remove(key));
+        QVERIFY(RecordStore::exists(key));
+        QVERIFY(!RecordStore::save(edited));
+        QCOMPARE(stored(key), *saver.stored());
     }
 
     void failureSaysWhy()

@@ -1,9 +1,9 @@
 // A second process saves records through the program's save path while this
 // one kills it (SIGKILL) at random moments. After every kill the database file
 // must be sound, every save reported done must be there whole, and no record
-// may be half written. Another types on the main window's sheet and is
-// killed: the last draft written is there whole, and the records database
-// is untouched.
+// may be half written nor stand without the version its save kept. Another
+// types on the main window's sheet and is killed: the last draft written is
+// there whole, and the records database is untouched.
 //
 // The same for a second process restoring a backup over the database: after
 // every kill the database opens, passes the integrity check and is either the
@@ -14,6 +14,7 @@
 #include "backup/Backup.h"
 #include "base/ProgramPaths.h"
 #include "drafts/DraftStore.h"
+#include "record/RecordHistory.h"
 #include "record/RecordStore.h"
 #include "storage/Database.h"
 
@@ -150,6 +151,16 @@ private slots:
                 QVERIFY2(RecordStore::load(key, record, &error), qPrintable(error));
                 QVERIFY2(robust::isWhole(record), qPrintable(QStringLiteral("half-written record ") + key));
                 stored[key] = robust::stampOf(record).toInt();
+                // Each save after the first kept the row it replaced, in its
+                // own transaction: the new row never stands without its
+                // version, nor a version without its row.
+                std::vector<RecordVersion> versions;
+                QVERIFY(RecordHistory::versions(key, versions));
+                QCOMPARE(int(versions.size()), stored[key] - 1);
+                for (size_t v = 0; v < versions.size(); ++v) {
+                    QVERIFY(robust::isWhole(versions[v].record));
+                    QCOMPARE(robust::stampOf(versions[v].record).toInt(), stored[key] - 1 - int(v));
+                }
             }
             // Each key holds at least what was reported saved, and at most the
             // one save in flight at the kill may have landed unreported.

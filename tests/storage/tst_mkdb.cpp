@@ -96,6 +96,18 @@ private slots:
                 return q.exec(sql) && q.next() ? q.value(0) : QVariant();
             };
             QCOMPARE(value(columns).toInt(), 52);
+            // The kept versions: 档案's columns and the stamp, on both engines.
+            QCOMPARE(value(QStringLiteral("select count(*) from information_schema.columns "
+                                          "where table_name = '档案版本'"))
+                         .toInt(),
+                     57);
+            QCOMPARE(
+                scalar(file, QStringLiteral("select count(*) from pragma_table_info('档案版本')")).toInt(),
+                57);
+            QCOMPARE(
+                scalar(file, QStringLiteral("select count(*) from sqlite_master where name = '档案恢复'"))
+                    .toInt(),
+                1);
             QCOMPARE(value(settings).toString(), QStringLiteral("864||0|0"));
             QCOMPARE(value(phrases).toString(),
                      scalar(file, QStringLiteral("select group_concat(常用语, '|') from 词库")).toString());
@@ -128,7 +140,13 @@ private slots:
               QStringLiteral("insert into 档案 (序列号, 姓名) values ('20160507090000', null)"),
               QStringLiteral("update 设置 set 密码 = 'abc', 路径 = '/备份'"),
               QStringLiteral("delete from 词库 where rowid % 2 = 0"),
-              QStringLiteral("insert into 词库 (常用语) values ('新的常用语')")}) {
+              QStringLiteral("insert into 词库 (常用语) values ('新的常用语')"),
+              QStringLiteral(
+                  "insert into 档案版本 (版本号, 时间, 操作, 工作站, 操作员, 序列号, 姓名) values "
+                  "(7, '2016-05-07 08:00:00', '删除', '前台', '（共用密码）', '20160507070000', '旧')"),
+              QStringLiteral(
+                  "insert into 档案恢复 values (7, '20160507070000', '2016-05-08 08:00:00', '前台', "
+                  "'（共用密码）')")}) {
             scalar(file, sql);
         }
         const auto migrate = [&] {
@@ -152,6 +170,15 @@ private slots:
             QCOMPARE(
                 value(QStringLiteral("select string_agg(常用语, '|' order by rowid) from 词库")).toString(),
                 scalar(file, QStringLiteral("select group_concat(常用语, '|') from 词库")).toString());
+
+            // The kept versions come along, and the next one is numbered after them.
+            QCOMPARE(value(QStringLiteral("select 工作站 || 姓名 from 档案版本 where 版本号 = 7")).toString(),
+                     QStringLiteral("前台旧"));
+            QCOMPARE(value(QStringLiteral("select count(*) from 档案恢复")).toInt(), 1);
+            QCOMPARE(value(QStringLiteral("insert into 档案版本 (时间, 操作, 工作站, 操作员, 序列号) values "
+                                          "('', '修改', '', '', '1') returning 版本号"))
+                         .toInt(),
+                     8);
 
             scalar(file, QStringLiteral("insert into 档案 (序列号) values ('20170101080000')"));
             QCOMPARE(migrate(), 1);

@@ -2,10 +2,13 @@
 //
 // Copies a clinic's SQLite database into the server database that
 // brenvoll-mkdb --postgresql created: every record, the settings row and the
-// phrases (which replace the ones the tool made), in one transaction, and
-// checks the counts before committing. A target that already holds records is
+// phrases (which replace the ones the tool made), and the kept versions with
+// their numbers, in one transaction, and checks the counts before committing.
+// A file without the versions' tables copies none; a server database made
+// before they existed gets them. A target that already holds records is
 // refused unchanged; so is everything when any step fails.
 #include "common/ConnectionHint.h"
+#include "history-schema.h"
 
 #include <cstdio>
 #include <iostream>
@@ -42,6 +45,16 @@ public:
     Server& operator=(const Server&) = delete;
 
     void run(const std::string& sql) { PQclear(check(PQexec(m_connection, sql.c_str()), sql)); }
+    bool hasTable(const char* table)
+    {
+        const std::string sql = std::string("select count(*) from information_schema.tables where "
+                                            "table_schema = current_schema() and table_name = '") +
+                                table + "'";
+        PGresult* result = check(PQexec(m_connection, sql.c_str()), sql);
+        const bool has = std::stoll(PQgetvalue(result, 0, 0)) > 0;
+        PQclear(result);
+        return has;
+    }
     long long count(const char* table)
     {
         PGresult* result =
@@ -148,6 +161,17 @@ std::string recordColumns()
     return columns;
 }
 
+bool fileHasTable(sqlite3* db, const char* table)
+{
+    sqlite3_stmt* statement = nullptr;
+    sqlite3_prepare_v2(db, "select 1 from sqlite_master where type = 'table' and name = ?", -1, &statement,
+                       nullptr);
+    sqlite3_bind_text(statement, 1, table, -1, SQLITE_STATIC);
+    const bool has = sqlite3_step(statement) == SQLITE_ROW;
+    sqlite3_finalize(statement);
+    return has;
+}
+
 void migrate(const char* file, const char* conninfo)
 {
     sqlite3* db = nullptr;
@@ -169,6 +193,16 @@ void migrate(const char* file, const char* conninfo)
     const long long settingsCount =
         readRows(db, "select 密码, 路径, 左边距, 上边距 from 设置 order by rowid", settings);
     const long long phraseCount = readRows(db, "select 常用语 from 词库 order by rowid", phrases);
+    const std::string versionColumns = "版本号, 时间, 操作, 工作站, 操作员, " + columns;
+    const std::string restoreColumns = "删除版本号, 序列号, 时间, 工作站, 操作员";
+    std::string versions, restores;
+    long long versionCount = 0;
+    long long restoreCount = 0;
+    if (fileHasTable(db, "档案版本") && fileHasTable(db, "档案恢复")) {
+        versionCount = readRows(db, "select " + versionColumns + " from 档案版本 order by 版本号", versions);
+        restoreCount =
+            readRows(db, "select " + restoreColumns + " from 档案恢复 order by 删除版本号", restores);
+    }
 
     Server server(conninfo);
     server.run("begin");
@@ -176,19 +210,32 @@ void migrate(const char* file, const char* conninfo)
         throw Failure{"the server database already holds " + std::to_string(present) +
                       " records; nothing was copied"};
     }
+    if (!server.hasTable("档案版本")) {
+        server.run(kHistoryPostgresqlSchema);
+    }
+    if (const long long present = server.count("档案版本"); present > 0) {
+        throw Failure{"the server database already holds " + std::to_string(present) +
+                      " kept versions; nothing was copied"};
+    }
     server.run("delete from 设置");
     server.run("delete from 词库");
     server.copy("copy 设置 (密码, 路径, 左边距, 上边距) from stdin", settings);
     server.copy("copy 词库 (常用语) from stdin", phrases);
     server.copy("copy 档案 (" + columns + ") from stdin", records);
+    server.copy("copy 档案版本 (" + versionColumns + ") from stdin", versions);
+    server.copy("copy 档案恢复 (" + restoreColumns + ") from stdin", restores);
+    // The next version the program keeps is numbered after the copied ones.
+    server.run("select setval(pg_get_serial_sequence('档案版本', '版本号'), "
+               "coalesce((select max(版本号) from 档案版本), 0) + 1, false)");
     if (server.count("档案") != recordCount || server.count("设置") != settingsCount ||
-        server.count("词库") != phraseCount) {
+        server.count("词库") != phraseCount || server.count("档案版本") != versionCount ||
+        server.count("档案恢复") != restoreCount) {
         throw Failure{"the counts on the server differ from the file; nothing was copied"};
     }
     server.run("commit");
     std::cout << "brenvoll-migrate: copied " << recordCount << " records, " << settingsCount
-              << " settings row(s) and " << phraseCount << " phrases from " << file << " into "
-              << server.name() << "\n";
+              << " settings row(s), " << phraseCount << " phrases and " << versionCount << " kept versions from "
+              << file << " into " << server.name() << "\n";
 }
 
 } // namespace

@@ -1,15 +1,18 @@
 // brenvoll-mkdb SCHEMA.sql OUT.db
 // brenvoll-mkdb --postgresql CONNINFO
 //
-// Creates the delivered database from its schema. A database that already
+// Creates the delivered database from its schema, with the tables of the kept
+// versions (data/history.sql, built in). A database that already
 // exists is left exactly as it is: it may hold a clinic's records. The new
 // file is written under a temporary name and renamed, readable and writable by
 // its owner only.
 //
-// With --postgresql the tables, the settings row and the phrases are created
+// With --postgresql the tables (the kept versions' too), the settings row and
+// the phrases are created
 // in an existing empty database on a server (made with createdb), in one
 // transaction: a database that already holds the tables is refused unchanged.
 #include "common/ConnectionHint.h"
+#include "history-schema.h"
 #include "schema-postgresql.h"
 
 #include <cstdio>
@@ -43,7 +46,8 @@ int createOnServer(const char* conninfo)
         PQfinish(connection);
         return 1;
     }
-    const std::string sql = std::string("BEGIN;\n") + kPostgresqlSchema + "\nCOMMIT;\n";
+    const std::string sql =
+        std::string("BEGIN;\n") + kPostgresqlSchema + "\n" + kHistoryPostgresqlSchema + "\nCOMMIT;\n";
     PGresult* result = PQexec(connection, sql.c_str());
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
     if (!ok) {
@@ -85,7 +89,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::stringstream sql;
-    sql << in.rdbuf();
+    sql << in.rdbuf() << '\n' << kHistorySchema;
 
     fs::create_directories(outPath.parent_path(), ec);
     const fs::path tmpPath = outPath.string() + ".new";

@@ -1,0 +1,23 @@
+#include "VersionStamp.h"
+
+#include "base/Clock.h"
+
+#include <QSysInfo>
+
+namespace brenvoll {
+
+const QString VersionStamp::kChanged = QStringLiteral("修改");
+const QString VersionStamp::kDeleted = QStringLiteral("删除");
+
+VersionStamp VersionStamp::now(const QString& action)
+{
+    return {Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss")), action, QSysInfo::machineHostName(),
+            operatorNow()};
+}
+
+QString VersionStamp::operatorNow()
+{
+    return QStringLiteral("（共用密码）");
+}
+
+} // namespace brenvoll

@@ -234,8 +234,8 @@ void migrate(const char* file, const char* conninfo)
     }
     server.run("commit");
     std::cout << "brenvoll-migrate: copied " << recordCount << " records, " << settingsCount
-              << " settings row(s), " << phraseCount << " phrases and " << versionCount << " kept versions from "
-              << file << " into " << server.name() << "\n";
+              << " settings row(s), " << phraseCount << " phrases and " << versionCount
+              << " kept versions from " << file << " into " << server.name() << "\n";
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 //   build/bench/bench_history [DATABASE]   (generates build/bench-data/big.db when none is given)
 //   build/bench/bench_history --postgresql CONNINFO [DATABASE]
 #include "BenchDatabase.h"
+#include "BenchShell.h"
 #include "BenchTarget.h"
 #include "base/Clock.h"
 #include "mainwindow/HistoryWindows.h"
@@ -42,12 +43,6 @@ namespace {
 
 QString g_conninfo; // with a server
 
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 double shellMs(const QString& db, const QString& sql)
 {
     QProcess shell;
@@ -62,48 +57,6 @@ double shellMs(const QString& db, const QString& sql)
     }
     shell.waitForFinished(-1);
     return double(timer.nsecsElapsed()) / 1e6;
-}
-
-QString literal(const QString& text)
-{
-    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
-// The shell's durable write of the record as the program stores it.
-QString shellSaveSql(const ExamRecord& record)
-{
-    QStringList columns;
-    QStringList values;
-    QStringList updates;
-    for (const BoxDef& box : FieldMap::boxes()) {
-        const QString column = u'"' + box.column + u'"';
-        columns << column;
-        values << literal(record[box.field]);
-        updates << column + QStringLiteral(" = excluded.") + column;
-    }
-    return (g_conninfo.isEmpty() ? QStringLiteral("PRAGMA synchronous = FULL; ") : QString()) +
-           QStringLiteral("insert into 档案 (") + columns.join(u',') + QStringLiteral(") values (") +
-           values.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',') +
-           u';';
-}
-
-ServerConfig configOf(const QString& conninfo)
-{
-    ServerConfig config;
-    for (const QString& pair : conninfo.split(u' ', Qt::SkipEmptyParts)) {
-        const QString key = pair.section(u'=', 0, 0);
-        const QString value = pair.section(u'=', 1);
-        if (key == QLatin1String("host")) {
-            config.host = value;
-        } else if (key == QLatin1String("port")) {
-            config.port = value.toInt();
-        } else if (key == QLatin1String("dbname")) {
-            config.name = value;
-        } else if (key == QLatin1String("user")) {
-            config.user = value;
-        }
-    }
-    return config;
 }
 
 qint64 scalar(const QString& sql)
@@ -147,7 +100,7 @@ int main(int argc, char** argv)
     }
     Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(18, 0)));
     QString error;
-    if (server ? !Database::openServer(configOf(g_conninfo), &error)
+    if (server ? !Database::openServer(bench::configOf(g_conninfo), &error)
                : !Database::open(QStringLiteral("Data Source=") + db + u';', &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;
@@ -185,7 +138,7 @@ int main(int argc, char** argv)
         form.saveRecord(); // the version and the record durable, then the list of that day
         saves.push_back(double(timer.nsecsElapsed()) / 1e6);
         // psql's own start-up and connection are no part of its write.
-        shellSaves.push_back(shellMs(db, shellSaveSql(form.sheet()->record())) -
+        shellSaves.push_back(shellMs(db, bench::shellSaveSql(form.sheet()->record(), g_conninfo.isEmpty())) -
                              (server ? shellMs(db, QStringLiteral("select 1")) : 0.0));
     }
 
@@ -245,10 +198,10 @@ int main(int argc, char** argv)
     Database::close();
     std::printf("save a changed record with its version (full sync, with the day's list): best %.2f ms, "
                 "median %.2f ms\n",
-                bench::minimum(saves), median(saves));
+                bench::minimum(saves), bench::median(saves));
     std::printf("%s writing the same row durably: best %.2f ms, median %.2f ms\n",
-                server ? "psql" : "sqlite3", bench::minimum(shellSaves), median(shellSaves));
-    std::printf("opening %lld versions: median %.2f ms\n", qint64(listed), median(opens));
+                server ? "psql" : "sqlite3", bench::minimum(shellSaves), bench::median(shellSaves));
+    std::printf("opening %lld versions: median %.2f ms\n", qint64(listed), bench::median(opens));
     std::printf("growth: %.0f bytes per version (measured on %lld records x 3 versions)\n", perVersion,
                 sample);
     if (!server) {
@@ -265,7 +218,7 @@ int main(int argc, char** argv)
                      "durable save of a changed record with its version (program / sqlite3 shell, full sync)",
                      ratio, 1.5);
     met &= bench::target("opening the 100 versions of a record, median",
-                         QStringLiteral("%1 ms").arg(median(opens), 0, 'f', 2),
-                         QStringLiteral("under 100 ms"), listed >= 100 && median(opens) < 100);
+                         QStringLiteral("%1 ms").arg(bench::median(opens), 0, 'f', 2),
+                         QStringLiteral("under 100 ms"), listed >= 100 && bench::median(opens) < 100);
     return met ? 0 : 2;
 }

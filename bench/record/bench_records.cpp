@@ -16,6 +16,7 @@
 //       on a server database made by brenvoll-mkdb --postgresql; an empty one
 //       is first filled from DATABASE (generated when missing) by brenvoll-migrate
 #include "BenchDatabase.h"
+#include "BenchShell.h"
 #include "BenchTarget.h"
 #include "base/Clock.h"
 #include "mainwindow/MainWindow.h"
@@ -42,12 +43,6 @@ namespace {
 
 const QString kFrom = QStringLiteral("2025-12-07");
 const QString kTo = QStringLiteral("2026-12-07");
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
 
 QString g_conninfo; // with a server
 
@@ -80,55 +75,13 @@ QString shellSql(const QString& name, const QString& from, const QString& to)
     return sql;
 }
 
-ServerConfig configOf(const QString& conninfo)
-{
-    ServerConfig config;
-    for (const QString& pair : conninfo.split(u' ', Qt::SkipEmptyParts)) {
-        const QString key = pair.section(u'=', 0, 0);
-        const QString value = pair.section(u'=', 1);
-        if (key == QLatin1String("host")) {
-            config.host = value;
-        } else if (key == QLatin1String("port")) {
-            config.port = value.toInt();
-        } else if (key == QLatin1String("dbname")) {
-            config.name = value;
-        } else if (key == QLatin1String("user")) {
-            config.user = value;
-        }
-    }
-    return config;
-}
-
-QString literal(const QString& text)
-{
-    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
-}
-
-// The shell's durable write of the record as the program stores it: every
-// column, an existing key overwritten.
-QString shellSaveSql(const ExamRecord& record)
-{
-    QStringList columns;
-    QStringList values;
-    QStringList updates;
-    for (const BoxDef& box : FieldMap::boxes()) {
-        const QString column = u'"' + box.column + u'"';
-        columns << column;
-        values << literal(record[box.field]);
-        updates << column + QStringLiteral(" = excluded.") + column;
-    }
-    return QStringLiteral("PRAGMA synchronous = FULL; insert into 档案 (") + columns.join(u',') +
-           QStringLiteral(") values (") + values.join(u',') +
-           QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',') + u';';
-}
-
 bool openDatabase(const QString& db)
 {
     // The generated records end on 2026-12-07: start-up searches the year before it.
     Clock::setFixed(QDateTime(QDate(2026, 12, 7), QTime(18, 0)));
     QString error;
     if (g_conninfo.isEmpty() ? !Database::open(QStringLiteral("Data Source=") + db + u';', &error)
-                             : !Database::openServer(configOf(g_conninfo), &error)) {
+                             : !Database::openServer(bench::configOf(g_conninfo), &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return false;
     }
@@ -241,7 +194,7 @@ int main(int argc, char** argv)
         }
         const double ratio = bench::minimum(ours) / bench::minimum(shell);
         std::printf("%-30s %10d %7.1f; %6.1f %7.1f; %6.1f %8.2f\n", c.label, lines, bench::minimum(ours),
-                    median(ours), bench::minimum(shell), median(shell), ratio);
+                    bench::median(ours), bench::minimum(shell), bench::median(shell), ratio);
         ratios.push_back(ratio);
     }
     std::printf("searches read in two halves at the same time: %d of %zu\n", PairedRead::completed(),
@@ -271,7 +224,7 @@ int main(int argc, char** argv)
         form.saveRecord(); // durable write, then the list of that day
         saves.push_back(double(timer.nsecsElapsed()) / 1e6);
         if (!server) {
-            shellSaves.push_back(shellMs(db, shellSaveSql(form.sheet()->record())));
+            shellSaves.push_back(shellMs(db, bench::shellSaveSql(form.sheet()->record(), true)));
         }
     }
     if (!MessageBox::takeShown().isEmpty()) {
@@ -279,23 +232,23 @@ int main(int argc, char** argv)
         return 1;
     }
     Database::close();
-    std::printf("load a record: median %.2f ms (%zu loads)\n", median(loads), loads.size());
+    std::printf("load a record: median %.2f ms (%zu loads)\n", bench::median(loads), loads.size());
     std::printf("save a record (full sync, with the day's list): best %.2f ms, median %.2f ms (%zu saves)\n",
-                bench::minimum(saves), median(saves), saves.size());
+                bench::minimum(saves), bench::median(saves), saves.size());
     met &= bench::ratioTarget(cases[0].target, ratios[0], cases[0].most);
     met &= bench::ratioTarget(cases[1].target, ratios[1], cases[1].most);
     if (server) {
         met &= bench::target("server: loading a record, median",
-                             QStringLiteral("%1 ms").arg(median(loads), 0, 'f', 2),
-                             QStringLiteral("under 20 ms"), median(loads) < 20);
+                             QStringLiteral("%1 ms").arg(bench::median(loads), 0, 'f', 2),
+                             QStringLiteral("under 20 ms"), bench::median(loads) < 20);
         met &= bench::target("server: durable save, median",
-                             QStringLiteral("%1 ms").arg(median(saves), 0, 'f', 2),
-                             QStringLiteral("under 20 ms"), median(saves) < 20);
+                             QStringLiteral("%1 ms").arg(bench::median(saves), 0, 'f', 2),
+                             QStringLiteral("under 20 ms"), bench::median(saves) < 20);
         return met ? 0 : 2;
     }
     const double saveRatio = bench::minimum(saves) / bench::minimum(shellSaves);
     std::printf("sqlite3 shell writing the same row, synchronous=FULL: best %.2f ms, median %.2f ms\n",
-                bench::minimum(shellSaves), median(shellSaves));
+                bench::minimum(shellSaves), bench::median(shellSaves));
     met &= bench::ratioTarget("durable save (program / sqlite3 shell with synchronous=FULL)", saveRatio, 1.5);
     met &= bench::memoryTarget("resident memory after start-up on 1,000,000 records", startupMb, 100);
     met &= bench::memoryTarget("search listing all 1,000,000 records, peak memory", searchAllMb, 300);

@@ -1,0 +1,67 @@
+#pragma once
+// What the record benchmarks share: the median of their timings, the server
+// named by a libpq connection string, and the shell's own statement for a
+// durable save of a record as the program stores it.
+#include "record/FieldMap.h"
+#include "record/RecordStore.h"
+#include "storage/ServerConfig.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <vector>
+
+namespace brenvoll::bench {
+
+inline double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// The server of "host=… port=… dbname=… user=…".
+inline ServerConfig configOf(const QString& conninfo)
+{
+    ServerConfig config;
+    for (const QString& pair : conninfo.split(u' ', Qt::SkipEmptyParts)) {
+        const QString key = pair.section(u'=', 0, 0);
+        const QString value = pair.section(u'=', 1);
+        if (key == QLatin1String("host")) {
+            config.host = value;
+        } else if (key == QLatin1String("port")) {
+            config.port = value.toInt();
+        } else if (key == QLatin1String("dbname")) {
+            config.name = value;
+        } else if (key == QLatin1String("user")) {
+            config.user = value;
+        }
+    }
+    return config;
+}
+
+inline QString sqlLiteral(const QString& text)
+{
+    return u'\'' + QString(text).replace(u'\'', QStringLiteral("''")) + u'\'';
+}
+
+// The shell's write of the record as the program stores it: every column, an
+// existing key overwritten; `fullSync` asks SQLite for a durable write.
+inline QString shellSaveSql(const ExamRecord& record, bool fullSync)
+{
+    QStringList columns;
+    QStringList values;
+    QStringList updates;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        const QString column = u'"' + box.column + u'"';
+        columns << column;
+        values << sqlLiteral(record[box.field]);
+        updates << column + QStringLiteral(" = excluded.") + column;
+    }
+    return (fullSync ? QStringLiteral("PRAGMA synchronous = FULL; ") : QString()) +
+           QStringLiteral("insert into 档案 (") + columns.join(u',') + QStringLiteral(") values (") +
+           values.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',') +
+           u';';
+}
+
+} // namespace brenvoll::bench

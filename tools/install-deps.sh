@@ -16,6 +16,8 @@ packages=(
     qt6-svg-dev
     libqt6svg6
     postgresql libpq-dev libqt6sql6-psql
+    libsodium-dev
+    libqcustomplot-dev libqcustomplot2.1-qt6
 )
 
 missing=()

@@ -6,6 +6,8 @@
 #include "record/RecordStore.h"
 #include "storage/ServerConfig.h"
 
+#include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -62,6 +64,22 @@ inline QString shellSaveSql(const ExamRecord& record, bool fullSync)
            QStringLiteral("insert into 档案 (") + columns.join(u',') + QStringLiteral(") values (") +
            values.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',') +
            u';';
+}
+
+// The time psql itself gives for running `sql` on the server (its \timing),
+// from sending the statement to its answer: psql's start-up and connection
+// are no part of it. -1 when psql failed or gave no time.
+inline double psqlStatementMs(const QString& conninfo, const QString& sql)
+{
+    QProcess psql;
+    psql.start(QStringLiteral("psql"), {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-c"),
+                                        QStringLiteral("\\timing on"), QStringLiteral("-c"), sql, conninfo});
+    if (!psql.waitForFinished(-1) || psql.exitStatus() != QProcess::NormalExit || psql.exitCode() != 0) {
+        return -1;
+    }
+    static const QRegularExpression time(QStringLiteral("Time: ([0-9.]+) ms"));
+    const QRegularExpressionMatch match = time.match(QString::fromLocal8Bit(psql.readAllStandardOutput()));
+    return match.hasMatch() ? match.captured(1).toDouble() : -1;
 }
 
 } // namespace brenvoll::bench

@@ -24,11 +24,12 @@ inline bool target(const char* what, const QString& figure, const QString& goal,
     return met;
 }
 
-// A ratio that must stay at most `most`.
+// A ratio that must stay at most `most`; one that is not above zero (a side
+// that failed or was not measured) misses.
 inline bool ratioTarget(const char* what, double ratio, double most)
 {
     return target(what, QString::number(ratio, 'f', 2), QStringLiteral("at most %1").arg(most, 0, 'f', 2),
-                  ratio <= most);
+                  ratio > 0 && ratio <= most);
 }
 
 // Peak resident memory in MB (below 1000 * 1000 * `under` bytes counts).

@@ -120,11 +120,20 @@ const QString& keepBeforeUpdateSql()
     return sql;
 }
 
-// Runs a keep statement: the stamp, the key, then `records`' boxes in turn.
-bool keepVersion(const QString& sql, const QString& action, const QString& key,
-                 std::initializer_list<const ExamRecord*> records, QString* error)
+// On a server, keeping the row and the update in one statement: both see the
+// row as it was before the statement, and check the same condition.
+const QString& keepAndUpdateSql()
 {
-    QSqlQuery query = Database::prepare(sql, error);
+    static const QString sql =
+        QStringLiteral("with kept as (") + keepBeforeUpdateSql() + QStringLiteral(") ") + updateSql();
+    return sql;
+}
+
+// Binds a keep statement's values: the stamp, the key, then `records`' boxes
+// in turn.
+void bindVersion(QSqlQuery& query, const QString& action, const QString& key,
+                 std::initializer_list<const ExamRecord*> records)
+{
     const VersionStamp stamp = VersionStamp::now(action);
     for (const QString& text : {stamp.time, stamp.action, stamp.desk, stamp.operatorName, key}) {
         Database::bindText(query, text);
@@ -134,6 +143,27 @@ bool keepVersion(const QString& sql, const QString& action, const QString& key,
             Database::bindText(query, (*record)[box.field]);
         }
     }
+}
+
+// Binds updateSql()'s values: `record`'s boxes, then the key and the boxes
+// of `loaded`, the row it replaces.
+void bindUpdate(QSqlQuery& query, const ExamRecord& loaded, const ExamRecord& record)
+{
+    for (const BoxDef& box : FieldMap::boxes()) {
+        Database::bindText(query, record[box.field]);
+    }
+    Database::bindText(query, loaded.key());
+    for (const BoxDef& box : FieldMap::boxes()) {
+        Database::bindText(query, loaded[box.field]);
+    }
+}
+
+// Runs a keep statement.
+bool keepVersion(const QString& sql, const QString& action, const QString& key,
+                 std::initializer_list<const ExamRecord*> records, QString* error)
+{
+    QSqlQuery query = Database::prepare(sql, error);
+    bindVersion(query, action, key, records);
     return Database::exec(query, error);
 }
 
@@ -225,30 +255,40 @@ RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const Exam
                                             QString* error)
 {
     // The version and the update check the same condition in one
-    // transaction: both are written, or neither.
+    // transaction: both are written, or neither. On a server they are one
+    // statement, prepared once: a save is one round trip and the commit.
     std::optional<WriteTransaction> transaction;
-    if (HistoryTables::present()) {
+    const bool keep = HistoryTables::present();
+    const bool server = Database::engine() == Database::Engine::PostgreSQL;
+    if (keep) {
         transaction.emplace(error);
-        if (!transaction->isOpen() || !keepVersion(keepBeforeUpdateSql(), VersionStamp::kChanged,
-                                                   loaded.key(), {&loaded, &record}, error)) {
+        if (!transaction->isOpen() || (!server && !keepVersion(keepBeforeUpdateSql(), VersionStamp::kChanged,
+                                                               loaded.key(), {&loaded, &record}, error))) {
             return SaveResult::Failed;
         }
     }
-    QSqlQuery query = Database::prepare(updateSql(), error);
-    for (const BoxDef& box : FieldMap::boxes()) {
-        Database::bindText(query, record[box.field]);
+    QSqlQuery prepared;
+    QSqlQuery* query = nullptr;
+    if (keep && server) {
+        query = Database::keptServerStatement(keepAndUpdateSql(), error);
+        if (query) {
+            bindVersion(*query, VersionStamp::kChanged, loaded.key(), {&loaded, &record});
+        }
+    } else {
+        prepared = Database::prepare(updateSql(), error);
+        query = &prepared;
     }
-    Database::bindText(query, loaded.key());
-    for (const BoxDef& box : FieldMap::boxes()) {
-        Database::bindText(query, loaded[box.field]);
-    }
-    if (!Database::exec(query, error)) {
+    if (!query) {
         return SaveResult::Failed;
     }
-    if (query.numRowsAffected() == 1) {
+    bindUpdate(*query, loaded, record);
+    if (!Database::exec(*query, error)) {
+        return SaveResult::Failed;
+    }
+    if (query->numRowsAffected() == 1) {
         return !transaction || transaction->commit(error) ? SaveResult::Saved : SaveResult::Failed;
     }
-    transaction.reset();
+    transaction.reset(); // nothing kept when nothing was updated
     const auto stored = isStored(loaded.key(), error);
     if (!stored) {
         return SaveResult::Failed;

@@ -9,6 +9,8 @@
 #include <QUrl>
 
 #include <libpq-fe.h>
+#include <map>
+#include <memory>
 #include <sqlite3.h>
 
 namespace brenvoll {
@@ -19,6 +21,15 @@ QString g_path;
 QString g_server;
 sqlite3* g_second = nullptr;
 int g_historyTables = -1;
+
+namespace {
+// The server's prepared statements kept for the connection (prepareKept).
+std::map<QString, std::unique_ptr<QSqlQuery>>& keptStatements()
+{
+    static std::map<QString, std::unique_ptr<QSqlQuery>> kept;
+    return kept;
+}
+} // namespace
 
 void setError(QString* error, const QString& text)
 {
@@ -81,6 +92,7 @@ QString Database::serverName()
 
 void Database::close()
 {
+    keptStatements().clear(); // released while their connection is still there
     if (QSqlDatabase::contains(kConnectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(kConnectionName, false);
@@ -120,6 +132,24 @@ QSqlQuery Database::prepare(const QString& sql, QString* error)
         setError(error, describe(query.lastError()));
     }
     return query;
+}
+
+QSqlQuery* Database::keptServerStatement(const QString& sql, QString* error)
+{
+    if (engine() != Engine::PostgreSQL || !isOpen()) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return nullptr;
+    }
+    std::unique_ptr<QSqlQuery>& kept = keptStatements()[sql];
+    if (!kept) {
+        auto query = std::make_unique<QSqlQuery>(prepare(sql, error));
+        if (query->lastError().isValid()) {
+            keptStatements().erase(sql);
+            return nullptr;
+        }
+        kept = std::move(query);
+    }
+    return kept.get();
 }
 
 bool Database::exec(QSqlQuery& query, QString* error)

@@ -68,6 +68,11 @@ public:
 
     // A prepared statement on the connection; check with ok().
     static QSqlQuery prepare(const QString& sql, QString* error = nullptr);
+    // A server statement run on every save, prepared once per connection so
+    // that the server parses it once and keeps its plan; null when it cannot
+    // be prepared. Bind every value anew before each exec(). The statements
+    // kept go with the connection (close()).
+    static QSqlQuery* keptServerStatement(const QString& sql, QString* error = nullptr);
     // Runs a prepared statement after checkFile().
     static bool exec(QSqlQuery& query, QString* error = nullptr);
     // Binds text as text: an empty (even null) QString is the empty text, never

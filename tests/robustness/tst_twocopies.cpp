@@ -15,6 +15,7 @@
 #include "record/RecordStore.h"
 #include "settings/SettingsStore.h"
 #include "storage/Database.h"
+#include "storage/HistoryTables.h"
 #include "storage/ServerConfig.h"
 
 #include <QDir>
@@ -180,6 +181,14 @@ private slots:
         QVERIFY(RecordStore::load(QStringLiteral("20260202000000"), shared));
         QVERIFY(robust::isWhole(shared));
         QCOMPARE(robust::stampOf(shared), stamp);
+        // Each update that went through kept the row it replaced, and an
+        // update told of a change kept nothing.
+        QVERIFY(HistoryTables::present());
+        QSqlQuery versions =
+            Database::prepare(QStringLiteral("select count(*) from 档案版本 where 序列号 = ?"));
+        Database::bindText(versions, QStringLiteral("20260202000000"));
+        QVERIFY(Database::exec(versions) && versions.next());
+        QCOMPARE(versions.value(0).toLongLong(), qint64(nextOf.size()));
         qInfo("three desks (%s): %d updates went through, %d were told of a change",
               server ? "server" : "file", int(nextOf.size()), changed);
     }

@@ -92,7 +92,7 @@ QString plotSeriesRow(QCustomPlot& plot, const SeriesRow& row, const std::vector
         graph->setName(pressure ? (k == 0 ? QStringLiteral("收缩压") : QStringLiteral("舒张压")) : row.name);
         graph->setPen(QPen(kLineColours[k], 2));
         graph->setScatterStyle(QCPScatterStyle(QCPScatterStyle::ssCircle, 6));
-        graph->setData(keys[size_t(k)], values[size_t(k)], true);
+        graph->setData(keys[size_t(k)], values[size_t(k)]);
         for (double v : values[size_t(k)]) {
             include(v);
         }

@@ -17,6 +17,9 @@ const QList<QColor> kLineColours{QColor(0, 80, 200), QColor(230, 120, 0)};
 constexpr double kDaySeconds = 24 * 60 * 60;
 // Room around the values, as a share of their span.
 constexpr double kValueMargin = 0.1;
+// Dates on the axis: about this many, slanted so that they never overlap.
+constexpr int kDateTicks = 5;
+constexpr double kDateLabelAngle = 30;
 
 double keyOf(const QDate& date)
 {
@@ -108,11 +111,15 @@ QString plotSeriesRow(QCustomPlot& plot, const SeriesRow& row, const std::vector
     }
     if (pressure) {
         plot.legend->setVisible(true);
+        plot.legend->setBrush(QColor(255, 255, 255, 200));
+        plot.axisRect()->insetLayout()->setInsetAlignment(0, Qt::AlignLeft | Qt::AlignTop);
     }
 
     auto ticker = QSharedPointer<QCPAxisTickerDateTime>::create();
     ticker->setDateTimeFormat(QStringLiteral("yyyy-MM-dd"));
+    ticker->setTickCount(kDateTicks);
     plot.xAxis->setTicker(ticker);
+    plot.xAxis->setTickLabelRotation(kDateLabelAngle);
     plot.yAxis->setLabel(row.unit);
     double first = keyOf(Clock::today());
     double last = first;

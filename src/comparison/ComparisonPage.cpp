@@ -136,8 +136,10 @@ void drawPlots(const Page& page, const ComparisonSheet& comparison, double top)
     }
     for (qsizetype k = 0; k < rows.size(); ++k) {
         const SeriesRow& row = seriesRows()[rows[k]];
-        const double left = kLeft + double(k % 2) * (width + kPlotGap);
-        const double y = top + double(k / 2) * (kPlotTitleHeight + kPlotHeight + kPlotGap);
+        const qsizetype column = k % 2;
+        const qsizetype line = k / 2; // two plots a line
+        const double left = kLeft + double(column) * (width + kPlotGap);
+        const double y = top + double(line) * (kPlotTitleHeight + kPlotHeight + kPlotGap);
         page.text(QRectF(left, y, width, kPlotTitleHeight), row.title(), pageFont(9, true));
         if (!plot) {
             continue;

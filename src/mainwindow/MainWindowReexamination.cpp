@@ -66,6 +66,7 @@ void MainWindow::choosePerson(const QString& title, const std::function<void(con
         current = same == people.end() ? 0 : int(same - people.begin());
     }
     std::vector<LatestExam> lines;
+    lines.reserve(people.size());
     for (const PersonRecords& person : people) {
         lines.push_back(person.latest);
     }

@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+#include <functional>
 #include <optional>
 
 class QFrame;
@@ -20,6 +21,7 @@ class QScrollBar;
 
 namespace brenvoll {
 
+class ComparisonWindow;
 class DeletedRecordsWindow;
 class DeskLine;
 class DraftsWindow;
@@ -52,6 +54,16 @@ public:
     // 复制上次体检: a new sheet for the person on the sheet, or of the name
     // typed, filled from that person's latest examination.
     void copyLastExamination();
+    // 历年对比…: the examinations of the person on the sheet, or of the name
+    // typed (found as copyLastExamination() finds them), side by side, the
+    // sheet's unsaved typing as a last column. The window is null until the
+    // person is known (a choice between namesakes is open) and when no one
+    // was found (the operator was told).
+    ComparisonWindow* showComparison();
+    ComparisonWindow* comparisonWindow() const;
+    // Puts the stored record `key` on the sheet, keeping its typing as a
+    // draft, as choosing it in the result list does.
+    void openExamination(const QString& key);
 
     // Loads the record of the selected result line into the sheet.
     void loadSelectedRecord();
@@ -148,6 +160,12 @@ private:
     // A new sheet started from the stored record `key`; nothing changes when
     // it cannot be read.
     void startNextExamination(const QString& key);
+    // Finds the person as 复制上次体检 does: the stored record on the sheet,
+    // or the name typed; asks under `title` when several people share the
+    // name, tells the operator when no one is found. `chosen` gets the
+    // person found.
+    void choosePerson(const QString& title, const std::function<void(const PersonRecords&)>& chosen);
+    void compareExaminations(const PersonRecords& person);
 
     // Beside each widget its designed name, which is its objectName.
     QFrame* m_searchPanel = nullptr;       // Frame4
@@ -174,6 +192,7 @@ private:
     QString m_keyError;  // why the key box is empty
     bool m_restoringSelection = false; // a selection change that loads nothing
     QPointer<VersionsWindow> m_versions;
+    QPointer<ComparisonWindow> m_comparison;
     QPointer<DeletedRecordsWindow> m_deleted;
     std::optional<ExamRecord> m_versionsOf; // the stored record whose versions are open
     QList<QPalette> m_boxPalettes;          // the boxes' own, while a version is shown

@@ -233,6 +233,7 @@ void buildMenus(MainWindow& form)
     // Ctrl+H stays 操作帮助.
     item(file, "历史版本…", "Ctrl+Shift+H", [f] { f->showVersions(); });
     item(file, "已删除的记录…", "", [f] { f->showDeletedRecords(); });
+    item(file, "历年对比…", "Ctrl+T", [f] { f->showComparison(); });
     file->addSeparator();
     item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
 

@@ -20,6 +20,12 @@ const QString kReadMessage = QStringLiteral("无法读取记录：");
 
 void MainWindow::copyLastExamination()
 {
+    choosePerson(QStringLiteral("复制上次体检"),
+                 [this](const PersonRecords& person) { startNextExamination(person.latest.key); });
+}
+
+void MainWindow::choosePerson(const QString& title, const std::function<void(const PersonRecords&)>& chosen)
+{
     // A stored record on the sheet names the person, its address telling
     // apart namesakes, and its sex and age the people of one name at one
     // address; on a new sheet the name typed does.
@@ -30,15 +36,15 @@ void MainWindow::copyLastExamination()
         name = shown[Field::Name];
         shownPerson = personTraits(shown[Field::Address], shown[Field::Sex], shown[Field::Age], shown.date());
     }
-    std::vector<LatestExam> people;
+    std::vector<PersonRecords> people;
     QString error;
-    if (!RecordStore::latestByPerson(name, people, &error)) {
+    if (!RecordStore::recordsByPerson(name, people, &error)) {
         MessageBox::warning(this, kReadMessage + error);
         return;
     }
     if (shownPerson) {
-        std::erase_if(people, [&shownPerson](const LatestExam& person) {
-            return person.address != shownPerson->address;
+        std::erase_if(people, [&shownPerson](const PersonRecords& person) {
+            return person.latest.address != shownPerson->address;
         });
     }
     if (people.empty()) {
@@ -46,20 +52,32 @@ void MainWindow::copyLastExamination()
         return;
     }
     if (people.size() == 1) {
-        startNextExamination(people.front().key);
+        chosen(people.front());
         return;
     }
     // The person of the record shown comes highlighted.
     int current = 0;
     if (shownPerson) {
-        const auto same = std::ranges::find_if(people, [&shownPerson](const LatestExam& person) {
-            return samePerson(personTraits(person.address, person.sex, person.age, person.date),
+        const auto same = std::ranges::find_if(people, [&shownPerson](const PersonRecords& person) {
+            const LatestExam& latest = person.latest;
+            return samePerson(personTraits(latest.address, latest.sex, latest.age, latest.date),
                               *shownPerson);
         });
         current = same == people.end() ? 0 : int(same - people.begin());
     }
-    auto* chooser = new PersonChooser(trimBlanks(name), people, current, this);
-    connect(chooser, &PersonChooser::chosen, this, &MainWindow::startNextExamination);
+    std::vector<LatestExam> lines;
+    lines.reserve(people.size());
+    for (const PersonRecords& person : people) {
+        lines.push_back(person.latest);
+    }
+    auto* chooser = new PersonChooser(trimBlanks(name), lines, current, this, title);
+    connect(chooser, &PersonChooser::chosen, this, [people, chosen](const QString& key) {
+        const auto person = std::ranges::find_if(
+            people, [&key](const PersonRecords& candidate) { return candidate.latest.key == key; });
+        if (person != people.end()) {
+            chosen(*person);
+        }
+    });
     chooser->open();
 }
 

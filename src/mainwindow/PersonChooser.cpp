@@ -41,11 +41,11 @@ bool sharesAddress(const std::vector<LatestExam>& people)
 } // namespace
 
 PersonChooser::PersonChooser(const QString& name, const std::vector<LatestExam>& people, int current,
-                             QWidget* parent)
+                             QWidget* parent, const QString& title)
     : QDialog(parent)
 {
     setObjectName(QStringLiteral("personChooser"));
-    setWindowTitle(QStringLiteral("复制上次体检"));
+    setWindowTitle(title);
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowModality(Qt::WindowModal);
 

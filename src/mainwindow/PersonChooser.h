@@ -18,9 +18,10 @@ class PersonChooser : public QDialog
 {
     Q_OBJECT
 public:
-    // `current` is the line highlighted first.
+    // `current` is the line highlighted first; `title` names the command
+    // that asks.
     PersonChooser(const QString& name, const std::vector<LatestExam>& people, int current = 0,
-                  QWidget* parent = nullptr);
+                  QWidget* parent = nullptr, const QString& title = QStringLiteral("复制上次体检"));
 
     QListWidget* personList() const { return m_list; }
     QPushButton* okButton() const { return m_ok; }

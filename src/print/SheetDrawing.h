@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 class QFont;
 class QPainter;
 
@@ -92,5 +94,10 @@ SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMar
 
 // The texts drawSheet() draws, in the order it draws them.
 QStringList drawnTexts(const SheetSnapshot& sheet);
+
+// A page other than a sheet, drawn as drawSheet() draws one: positions in
+// twips scaled by the device's resolution, fonts in points, the origin moved
+// right and down by the margins (twips).
+using PageDrawing = std::function<void(QPainter& painter, double leftMarginTwips, double topMarginTwips)>;
 
 } // namespace brenvoll

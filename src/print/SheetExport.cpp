@@ -166,6 +166,27 @@ void exportSheetPdf(QWidget* parent, const SheetView& view)
     MessageBox::notice(parent, QStringLiteral("已导出到文件“%1”。").arg(shownPath(path)));
 }
 
+void exportPagePdf(QWidget* parent, const QString& dialogTitle, const QString& proposedName,
+                   const QString& docTitle, const PageDrawing& draw, const QStringList& shown)
+{
+    const QString path = choosePdfPath(parent, dialogTitle, proposedName);
+    if (path.isEmpty()) {
+        return;
+    }
+    const PrintMargins margins = printMargins();
+    SheetPdfWriter writer(path, docTitle);
+    bool written = writer.open();
+    if (written) {
+        writer.addPage(draw, margins.left, margins.top, shown);
+        written = writer.commit();
+    }
+    if (!written) {
+        reportFailure(parent, path, writer.errorString());
+        return;
+    }
+    MessageBox::notice(parent, QStringLiteral("已导出到文件“%1”。").arg(shownPath(path)));
+}
+
 void exportBatchPdf(const PrintHost& host, const QString& proposedName)
 {
     QWidget* const parent = host.parent();

@@ -74,6 +74,22 @@ void SheetPdfWriter::addPage(const SheetSnapshot& sheet, double leftMarginTwips,
     ++m_pages;
 }
 
+void SheetPdfWriter::addPage(const PageDrawing& draw, double leftMarginTwips, double topMarginTwips,
+                             const QStringList& shown)
+{
+    if (!m_writer) {
+        return;
+    }
+    if (m_pages == 0) {
+        m_painter.begin(m_writer.get());
+    } else {
+        m_writer->newPage();
+    }
+    draw(m_painter, leftMarginTwips, topMarginTwips);
+    m_shown += shown;
+    ++m_pages;
+}
+
 bool SheetPdfWriter::commit()
 {
     if (!m_writer || m_pages == 0) {
@@ -96,13 +112,18 @@ QByteArray readableSheetPdf(const QByteArray& file, const QStringList& shown)
 
 bool makeSheetPdfReadable(const QString& path, const SheetSnapshot& sheet)
 {
+    return makePdfReadable(path, drawnTexts(sheet));
+}
+
+bool makePdfReadable(const QString& path, const QStringList& shown)
+{
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {
         return false;
     }
     const QByteArray file = in.readAll();
     in.close();
-    const QByteArray readable = readableSheetPdf(file, drawnTexts(sheet));
+    const QByteArray readable = readableSheetPdf(file, shown);
     if (readable == file) {
         return true;
     }

@@ -30,6 +30,9 @@ public:
     // the folder takes no file.
     bool open();
     void addPage(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+    // A page drawn by `draw`, which draws the texts `shown` in this order.
+    void addPage(const PageDrawing& draw, double leftMarginTwips, double topMarginTwips,
+                 const QStringList& shown);
     int pageCount() const { return m_pages; }
     // Ends the document, writes it out and puts it under its name. Without
     // it the writer leaves nothing behind.
@@ -55,6 +58,8 @@ QByteArray readableSheetPdf(const QByteArray& file, const QStringList& shown);
 // Repairs a PDF file that Qt wrote for one sheet in place; false when it
 // cannot be read or rewritten.
 bool makeSheetPdfReadable(const QString& path, const SheetSnapshot& sheet);
+// The same for a page that draws the texts `shown`, in this order.
+bool makePdfReadable(const QString& path, const QStringList& shown);
 
 // The file name proposed for a sheet: the name and the examination date,
 // "张三_2026-12-07.pdf", with `fallbackDate` for an empty date and the sheet's

@@ -159,28 +159,46 @@ SheetSnapshot snapshotOf(const SheetView& view)
     return sheet;
 }
 
-PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips)
+namespace {
+
+PrintOutcome printDrawn(const QString& docName, const PageDrawing& draw, const PrintMargins& margins,
+                        const QStringList& shown)
 {
     PrintOutcome outcome;
     const std::unique_ptr<QPrinter> printer = openTarget(outcome);
     if (!printer) {
         return outcome;
     }
-    printer->setDocName(QStringLiteral("健康体检反馈表"));
+    printer->setDocName(docName);
     QPainter painter;
     if (!painter.begin(printer.get())) {
         outcome.status = PrintOutcome::Failed;
         outcome.reason = QStringLiteral("打印机不接受打印任务。");
         return outcome;
     }
-    drawSheet(painter, sheet, leftMarginTwips, topMarginTwips);
+    draw(painter, margins.left, margins.top);
     // A job written into a PDF file gets the text maps that readers need.
     if (!painter.end() || printer->printerState() == QPrinter::Error ||
-        (!g_pdfFolder.isEmpty() && !makeSheetPdfReadable(printer->outputFileName(), sheet))) {
+        (!g_pdfFolder.isEmpty() && !makePdfReadable(printer->outputFileName(), shown))) {
         outcome.status = PrintOutcome::Failed;
         outcome.reason = QStringLiteral("打印任务没有完成。");
     }
     return outcome;
+}
+
+} // namespace
+
+PrintOutcome printPage(const QString& docName, const PageDrawing& draw, const QStringList& shown)
+{
+    return printDrawn(docName, draw, printMargins(), shown);
+}
+
+PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips)
+{
+    return printDrawn(
+        QStringLiteral("健康体检反馈表"),
+        [&sheet](QPainter& painter, double left, double top) { drawSheet(painter, sheet, left, top); },
+        PrintMargins{leftMarginTwips, topMarginTwips}, drawnTexts(sheet));
 }
 
 PrintOutcome printShownSheet(const SheetView& view)

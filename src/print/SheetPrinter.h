@@ -57,6 +57,11 @@ extern const QString kNoPrinterMessage;
 // the top-left corner of the printable area.
 PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
 
+// Prints one page drawn by `draw` as one job named `docName`, on the same
+// printer and with the same margins as a sheet; `shown` lists the texts the
+// page draws, in order, for the text maps of a job written into a PDF file.
+PrintOutcome printPage(const QString& docName, const PageDrawing& draw, const QStringList& shown);
+
 // Prints what `view` shows now with the margins of the program's copy of the
 // settings (CurrentSettings).
 PrintOutcome printShownSheet(const SheetView& view);

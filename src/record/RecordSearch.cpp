@@ -93,6 +93,20 @@ bool RecordSearch::listDay(const QString& date, ResultLines& lines, QString* err
 bool RecordSearch::latestByPerson(const QString& name, std::vector<LatestExam>& people, QString* error)
 {
     people.clear();
+    std::vector<PersonRecords> records;
+    if (!recordsByPerson(name, records, error)) {
+        return false;
+    }
+    people.reserve(records.size());
+    for (PersonRecords& person : records) {
+        people.push_back(std::move(person.latest));
+    }
+    return true;
+}
+
+bool RecordSearch::recordsByPerson(const QString& name, std::vector<PersonRecords>& people, QString* error)
+{
+    people.clear();
     const QString trimmed = trimBlanks(name);
     if (trimmed.isEmpty()) {
         return true;
@@ -110,16 +124,19 @@ bool RecordSearch::latestByPerson(const QString& name, std::vector<LatestExam>& 
     std::vector<PersonTraits> known;
     while (query.next()) {
         const QString date = query.value(3).toString();
+        const QString key = query.value(4).toString();
         const PersonTraits traits = personTraits(query.value(0).toString(), query.value(1).toString(),
                                                  query.value(2).toString(), date);
         const auto same = std::ranges::find_if(
             known, [&traits](const PersonTraits& person) { return samePerson(person, traits); });
         if (same == known.end()) {
             known.push_back(traits);
-            people.push_back({traits.address, traits.sex, trimBlanks(query.value(2).toString()),
-                              date.left(10), query.value(4).toString()});
+            people.push_back(
+                {{traits.address, traits.sex, trimBlanks(query.value(2).toString()), date.left(10), key},
+                 {key}});
             continue;
         }
+        people[size_t(same - known.begin())].keys.append(key);
         if (same->sex.isEmpty()) {
             same->sex = traits.sex;
         }

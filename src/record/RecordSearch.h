@@ -4,6 +4,7 @@
 #include "base/PackedTexts.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <iterator>
 #include <vector>
@@ -83,6 +84,14 @@ struct LatestExam
     QString key;
 };
 
+// One person of a name: the latest examination, and the keys of all of
+// that person's records, the latest first.
+struct PersonRecords
+{
+    LatestExam latest;
+    QStringList keys;
+};
+
 struct SearchFilter
 {
     QString name;    // substring of 姓名; "%" and "_" act as wildcards
@@ -117,6 +126,9 @@ public:
     // name may be stored padded; an empty name matches no one.
     static bool latestByPerson(const QString& name, std::vector<LatestExam>& people,
                                QString* error = nullptr);
+    // The same people, each with the keys of all of that person's records.
+    static bool recordsByPerson(const QString& name, std::vector<PersonRecords>& people,
+                                QString* error = nullptr);
 };
 
 } // namespace brenvoll

@@ -195,15 +195,26 @@ QString SheetView::showValueFlag(Field field)
 {
     QLineEdit* edit = box(field);
     const ValueFlag flag = valueFlag(field, edit->text());
-    const QColor colour = flag.kind == ValueFlag::Kind::Outstanding  ? kFlaggedText
-                          : flag.kind == ValueFlag::Kind::Unreadable ? kUncheckedText
-                                                                     : kBoxText;
+    const QColor colour = valueFlagColour(flag.kind, kBoxText);
     if (edit->palette().color(QPalette::Text) != colour) {
         QPalette palette = edit->palette();
         palette.setColor(QPalette::Text, colour);
         edit->setPalette(palette);
     }
     return flag.reason;
+}
+
+QColor valueFlagColour(ValueFlag::Kind kind, const QColor& plain)
+{
+    switch (kind) {
+    case ValueFlag::Kind::Outstanding:
+        return kFlaggedText;
+    case ValueFlag::Kind::Unreadable:
+        return kUncheckedText;
+    case ValueFlag::Kind::None:
+        break;
+    }
+    return plain;
 }
 
 void SheetView::setTitle(const QString& title)

@@ -2,7 +2,9 @@
 // The examination sheet on screen: title, captions, ruling lines and
 // the borderless boxes, all placed from the field map.
 #include "record/FieldMap.h"
+#include "record/ValueFlags.h"
 
+#include <QColor>
 #include <QLineEdit>
 #include <QList>
 #include <QWidget>
@@ -10,6 +12,10 @@
 class QLabel;
 
 namespace brenvoll {
+
+// The colour of a value's text for what it calls for: red for a value that
+// calls for attention, grey for one that cannot be checked, else `plain`.
+QColor valueFlagColour(ValueFlag::Kind kind, const QColor& plain = Qt::black);
 
 class SheetView : public QWidget
 {

@@ -1,5 +1,6 @@
 // Storage of examination records on a real database file.
 #include "TestSupport.h"
+#include "record/ExamSeries.h"
 #include "record/RecordStore.h"
 #include "storage/Database.h"
 #include "storage/PairedRead.h"
@@ -472,6 +473,143 @@ private slots:
         QVERIFY(!error.isEmpty());
         QVERIFY(!RecordStore::remove(QStringLiteral("20160507080000"), &error));
         QCOMPARE(RecordStore::count(), 1);
+    }
+    // One person's examinations side by side. Everyone of a name comes with
+    // the keys of all of that person's records (a namesake at the address, a
+    // son by his year of birth, another address are other people); they are
+    // read oldest examination first whatever their keys; each row's text is
+    // flagged exactly as the sheet flags its box, and only plain numbers are
+    // plotted, anything else being told as left out.
+    void comparisonSeriesOfOnePerson()
+    {
+        auto exam = [](const char* key, const char* date, const char16_t* sex, const char16_t* age,
+                       const char16_t* address, const char16_t* name = u"张三") {
+            ExamRecord record = test::makeRecord(QString::fromLatin1(key), QString::fromUtf16(name),
+                                                 QString::fromLatin1(date), QString::fromUtf16(address));
+            for (Field field :
+                 {Field::Height, Field::Weight, Field::SystolicPressure, Field::DiastolicPressure}) {
+                record[field].clear();
+            }
+            for (const SeriesRow& row : seriesRows()) {
+                if (row.kind == SeriesRow::Kind::Value) {
+                    record[row.field].clear();
+                }
+            }
+            record[Field::Sex] = QString::fromUtf16(sex);
+            record[Field::Age] = QString::fromUtf16(age);
+            return record;
+        };
+        ExamRecord latest = exam("20230101080000", "2023-05-01", u"男", u"60", u"东街");
+        latest[Field::Height] = QStringLiteral("170");
+        latest[Field::Weight] = QStringLiteral("72.25");
+        latest[Field::SystolicPressure] = QStringLiteral("150");
+        latest[Field::DiastolicPressure] = QStringLiteral("95");
+        latest[Field::FastingGlucose] = QStringLiteral("7.2");
+        latest[Field::Hdl] = QStringLiteral("<0.5");
+        latest[Field::Creatinine] = QStringLiteral("阴性");
+        latest[Field::UrineProtein] = QStringLiteral("+");
+        ExamRecord earliest = exam("20210101080000", "2021-05-01", u"男", u"58", u"东街");
+        earliest[Field::Height] = QStringLiteral("1.70");
+        earliest[Field::Weight] = QStringLiteral("60");
+        earliest[Field::FastingGlucose] = QStringLiteral("5.0");
+        earliest[Field::SystolicPressure] = QStringLiteral("120");
+        ExamRecord middle = exam("20250101080000", "2022-05-01", u"男", u"59岁", u"东街"); // newest key
+        middle[Field::FastingGlucose] = QStringLiteral("6.5↑");
+        for (const ExamRecord& record :
+             {latest, earliest, middle, exam("20240101080000", "2024-05-01", u"女", u"61", u"东街"),
+              exam("20240201080000", "2024-02-01", u"男", u"30", u"东街", u"张三  "),
+              exam("20200101080000", "2020-01-01", u"男", u"57", u"西街"),
+              exam("20230601080000", "2023-06-01", u"男", u"60", u"东街", u"李四")}) {
+            QVERIFY(RecordStore::save(record));
+        }
+
+        std::vector<PersonRecords> people;
+        QVERIFY(RecordStore::recordsByPerson(QStringLiteral(" 张三"), people));
+        QCOMPARE(people.size(), size_t(4));
+        QStringList latestKeys;
+        for (const PersonRecords& person : people) {
+            latestKeys << person.latest.key;
+        }
+        QCOMPARE(latestKeys,
+                 (QStringList{QStringLiteral("20240101080000"), QStringLiteral("20240201080000"),
+                              QStringLiteral("20230101080000"), QStringLiteral("20200101080000")}));
+        const PersonRecords& him = people[2];
+        QCOMPARE(him.keys, (QStringList{QStringLiteral("20230101080000"), QStringLiteral("20250101080000"),
+                                        QStringLiteral("20210101080000")}));
+        std::vector<LatestExam> latestOnly;
+        QVERIFY(RecordStore::latestByPerson(QStringLiteral("张三"), latestOnly));
+        QCOMPARE(latestOnly.size(), people.size());
+        QCOMPARE(latestOnly[2].key, him.latest.key);
+
+        std::vector<SeriesColumn> columns;
+        QVERIFY(readSeries(him.keys, columns));
+        QStringList titles;
+        for (const SeriesColumn& column : columns) {
+            titles << column.title();
+            QCOMPARE(column.date(), QDate::fromString(column.title(), Qt::ISODate));
+        }
+        QCOMPARE(titles, (QStringList{QStringLiteral("2021-05-01"), QStringLiteral("2022-05-01"),
+                                      QStringLiteral("2023-05-01")}));
+        QCOMPARE(columns.back().record, RecordStore::asStored(latest));
+
+        // Every box row flags as the sheet does.
+        for (const SeriesRow& row : seriesRows()) {
+            for (const SeriesColumn& column : columns) {
+                if (row.kind == SeriesRow::Kind::Value) {
+                    const SeriesCell cell = seriesCell(row, column.record);
+                    const ValueFlag sheet = valueFlag(row.field, column.record[row.field]);
+                    QCOMPARE(cell.text, column.record[row.field]);
+                    QCOMPARE(cell.flag.kind, sheet.kind);
+                    QCOMPARE(cell.flag.reason, sheet.reason);
+                }
+            }
+        }
+        auto cell = [&columns](const QString& name, int column) {
+            const auto row =
+                std::ranges::find_if(seriesRows(), [&name](const SeriesRow& r) { return r.name == name; });
+            return seriesCell(*row, columns[size_t(column)].record);
+        };
+        const SeriesCell glucose = cell(QStringLiteral("空腹血糖"), 2);
+        QCOMPARE(glucose.flag.reason, QStringLiteral("高于参考范围 3.8-6.1"));
+        QCOMPARE(glucose.numbers, std::vector<double>{7.2});
+        QCOMPARE(cell(QStringLiteral("空腹血糖"), 1).numbers,
+                 std::vector<double>{6.5}); // the lab's mark read past
+        const SeriesCell hdl = cell(QStringLiteral("高密度脂蛋白"), 2);
+        QCOMPARE(hdl.flag.reason, QStringLiteral("低于参考范围 1.04-1.8"));
+        QVERIFY(hdl.numbers.empty() && hdl.notNumber);
+        const SeriesCell creatinine = cell(QStringLiteral("肌酐"), 2);
+        QCOMPARE(creatinine.flag.kind, ValueFlag::Kind::Unreadable);
+        QVERIFY(creatinine.numbers.empty() && creatinine.notNumber);
+        const SeriesCell urine = cell(QStringLiteral("尿蛋白"), 2);
+        QCOMPARE(urine.flag.reason, QStringLiteral("阳性"));
+        QVERIFY(urine.notNumber);
+        const SeriesCell pressure = cell(QStringLiteral("血压"), 2);
+        QCOMPARE(pressure.text, QStringLiteral("150/95"));
+        QCOMPARE(pressure.flag.reason, QStringLiteral("血压偏高"));
+        QCOMPARE(pressure.numbers, (std::vector<double>{150, 95}));
+        const SeriesCell half = cell(QStringLiteral("血压"), 0); // only the systolic typed
+        QCOMPARE(half.text, QStringLiteral("120/"));
+        QVERIFY(half.numbers.empty() && half.notNumber);
+        QCOMPARE(cell(QStringLiteral("BMI"), 2).text, QStringLiteral("25.0"));
+        QCOMPARE(cell(QStringLiteral("BMI"), 0).text, QStringLiteral("20.8")); // a height in metres
+        const SeriesCell empty = cell(QStringLiteral("BMI"), 1);
+        QVERIFY(empty.text.isEmpty() && empty.numbers.empty() && !empty.notNumber);
+        const std::vector<int> counts = flagCounts(columns);
+        const auto rowOf = [](const QString& name) {
+            return size_t(
+                std::ranges::find_if(seriesRows(), [&name](const SeriesRow& r) { return r.name == name; }) -
+                seriesRows().begin());
+        };
+        QCOMPARE(counts[rowOf(QStringLiteral("空腹血糖"))], 2);
+        QCOMPARE(counts[rowOf(QStringLiteral("肌酐"))], 0); // unreadable is no finding
+        QCOMPARE(counts[rowOf(QStringLiteral("血压"))], 1);
+
+        // A record deleted meanwhile: nothing is half read.
+        QVERIFY(RecordStore::remove(QStringLiteral("20250101080000")));
+        QString error;
+        QVERIFY(!readSeries(him.keys, columns, &error));
+        QVERIFY(columns.empty());
+        QVERIFY(!error.isEmpty());
     }
 };
 

@@ -1,0 +1,203 @@
+#include "ExamSeries.h"
+
+#include "DateRules.h"
+#include "RecordStore.h"
+#include "base/TextRules.h"
+
+#include <algorithm>
+
+namespace brenvoll {
+
+namespace {
+
+constexpr double kSystolicGuide = 140;
+constexpr double kDiastolicGuide = 90;
+constexpr double kOverweightBmi = 24;
+constexpr double kObeseBmi = 28;
+// A height above this is in centimetres, else in metres.
+constexpr double kLongestHeightInMetres = 3;
+
+SeriesRow valueRow(Field field, const QString& name, const QString& unit = {})
+{
+    SeriesRow row;
+    row.field = field;
+    row.name = name;
+    row.range = FieldMap::referenceRange(field);
+    row.unit = row.range ? row.range->unit : unit;
+    return row;
+}
+
+// The number a value holds for plotting: a plain number, a laboratory's mark
+// or the row's unit after it allowed; none for a bound ("<0.1") or a text.
+std::optional<double> plottedNumber(const QString& text, const QString& unit)
+{
+    if (const auto value = readLabValue(text, unit); value && value->bound == LabValue::Bound::Exact) {
+        return value->number;
+    }
+    return std::nullopt;
+}
+
+// A text's plotted number added to `cell`, or `cell` told it holds none.
+void addNumber(SeriesCell& cell, const QString& text, const QString& unit)
+{
+    if (trimBlanks(text).isEmpty()) {
+        return;
+    }
+    if (const auto number = plottedNumber(text, unit)) {
+        cell.numbers.push_back(*number);
+    } else {
+        cell.notNumber = true;
+    }
+}
+
+} // namespace
+
+QString SeriesRow::title() const
+{
+    if (range) {
+        return name + u' ' + range->unit + u'(' + range->text + u')';
+    }
+    return unit.isEmpty() ? name : name + u' ' + unit;
+}
+
+const QList<SeriesRow>& seriesRows()
+{
+    static const QList<SeriesRow> rows = [] {
+        QList<SeriesRow> all;
+        all << valueRow(Field::Height, QStringLiteral("身高"), QStringLiteral("cm"))
+            << valueRow(Field::Weight, QStringLiteral("体重"), QStringLiteral("kg"));
+        SeriesRow bmi;
+        bmi.kind = SeriesRow::Kind::Bmi;
+        bmi.name = QStringLiteral("BMI");
+        bmi.unit = QStringLiteral("kg/m²");
+        bmi.guides = {kOverweightBmi, kObeseBmi};
+        all << bmi;
+        SeriesRow pressure;
+        pressure.kind = SeriesRow::Kind::BloodPressure;
+        pressure.field = Field::SystolicPressure;
+        pressure.name = QStringLiteral("血压");
+        pressure.unit = QStringLiteral("mmHg");
+        pressure.guides = {kSystolicGuide, kDiastolicGuide};
+        all << pressure;
+        all << valueRow(Field::WhiteCells, QStringLiteral("白细胞"))
+            << valueRow(Field::Haemoglobin, QStringLiteral("血红蛋白"))
+            << valueRow(Field::Platelets, QStringLiteral("血小板"))
+            << valueRow(Field::Alt, QStringLiteral("谷丙转氨酶"))
+            << valueRow(Field::Ast, QStringLiteral("谷草转氨酶"))
+            << valueRow(Field::TotalBilirubin, QStringLiteral("总胆红素"))
+            << valueRow(Field::SurfaceAntibody, QStringLiteral("表面抗体"))
+            << valueRow(Field::UreaNitrogen, QStringLiteral("尿素氮"))
+            << valueRow(Field::Creatinine, QStringLiteral("肌酐"))
+            << valueRow(Field::FastingGlucose, QStringLiteral("空腹血糖"))
+            << valueRow(Field::Triglycerides, QStringLiteral("甘油三脂"))
+            << valueRow(Field::TotalCholesterol, QStringLiteral("总胆固醇"))
+            << valueRow(Field::Hdl, QStringLiteral("高密度脂蛋白"))
+            << valueRow(Field::Ldl, QStringLiteral("低密度脂蛋白"))
+            << valueRow(Field::UrineProtein, QStringLiteral("尿蛋白"))
+            << valueRow(Field::UrineSugar, QStringLiteral("尿糖"))
+            << valueRow(Field::UrineBlood, QStringLiteral("尿隐血"))
+            << valueRow(Field::UrineKetones, QStringLiteral("尿酮体"));
+        return all;
+    }();
+    return rows;
+}
+
+std::optional<double> bodyMassIndex(const QString& height, const QString& weight)
+{
+    const auto h = sheetNumber(height);
+    const auto w = sheetNumber(weight);
+    if (!h || !w || *h <= 0) {
+        return std::nullopt;
+    }
+    const double metres = *h > kLongestHeightInMetres ? *h / 100 : *h;
+    return *w / (metres * metres);
+}
+
+SeriesCell seriesCell(const SeriesRow& row, const ExamRecord& record)
+{
+    SeriesCell cell;
+    switch (row.kind) {
+    case SeriesRow::Kind::Value:
+        cell.text = record[row.field];
+        cell.flag = valueFlag(row.field, cell.text);
+        addNumber(cell, cell.text, row.unit);
+        break;
+    case SeriesRow::Kind::Bmi:
+        if (const auto bmi = bodyMassIndex(record[Field::Height], record[Field::Weight])) {
+            cell.text = QString::number(*bmi, 'f', 1);
+            cell.numbers.push_back(*bmi);
+        }
+        break;
+    case SeriesRow::Kind::BloodPressure: {
+        const QString& systolic = record[Field::SystolicPressure];
+        const QString& diastolic = record[Field::DiastolicPressure];
+        if (trimBlanks(systolic).isEmpty() && trimBlanks(diastolic).isEmpty()) {
+            break;
+        }
+        cell.text = trimBlanks(systolic) + u'/' + trimBlanks(diastolic);
+        const ValueFlag first = valueFlag(Field::SystolicPressure, systolic);
+        const ValueFlag second = valueFlag(Field::DiastolicPressure, diastolic);
+        cell.flag = first.kind == ValueFlag::Kind::Outstanding || second.kind == ValueFlag::Kind::None
+                        ? first
+                        : second;
+        // A pressure is plotted only as a pair.
+        SeriesCell pair;
+        addNumber(pair, systolic, row.unit);
+        addNumber(pair, diastolic, row.unit);
+        if (pair.numbers.size() == 2 && !pair.notNumber) {
+            cell.numbers = pair.numbers;
+        } else {
+            cell.notNumber = true;
+        }
+        break;
+    }
+    }
+    return cell;
+}
+
+QDate SeriesColumn::date() const
+{
+    return parseSearchDate(trimBlanks(record.date()).left(10)).value_or(QDate());
+}
+
+QString SeriesColumn::title() const
+{
+    return unsaved ? QStringLiteral("本次（未保存）") : trimBlanks(record.date()).left(10);
+}
+
+bool readSeries(const QStringList& keys, std::vector<SeriesColumn>& columns, QString* error)
+{
+    columns.clear();
+    columns.reserve(size_t(keys.size()));
+    RecordReader reader;
+    for (const QString& key : keys) {
+        SeriesColumn column;
+        if (!reader.read(key, column.record, error)) {
+            columns.clear();
+            return false;
+        }
+        columns.push_back(std::move(column));
+    }
+    std::ranges::sort(columns, [](const SeriesColumn& a, const SeriesColumn& b) {
+        const QString& da = a.record.date();
+        const QString& db = b.record.date();
+        return da != db ? da < db : a.record.key() < b.record.key();
+    });
+    return true;
+}
+
+std::vector<int> flagCounts(const std::vector<SeriesColumn>& columns)
+{
+    const QList<SeriesRow>& rows = seriesRows();
+    std::vector<int> counts(size_t(rows.size()), 0);
+    for (qsizetype r = 0; r < rows.size(); ++r) {
+        for (const SeriesColumn& column : columns) {
+            if (seriesCell(rows[r], column.record).flag.kind == ValueFlag::Kind::Outstanding) {
+                ++counts[size_t(r)];
+            }
+        }
+    }
+    return counts;
+}
+
+} // namespace brenvoll

@@ -66,6 +66,7 @@ void MainWindow::loadSelectedRecord()
     }
     // The sheet keeps the record it showed; a highlighted line of another
     // person would let a save or a print act on the wrong record.
+    m_drafts->keep();
     selectShownRecord();
     MessageBox::warning(this, kLoadMessage + error);
 }
@@ -143,6 +144,9 @@ void MainWindow::saveRecord()
         MessageBox::warning(this, kKeyMessage + outcome.error);
         return;
     case RecordSaver::Status::Failed:
+        // What was typed is kept at once: the database may stay out of reach
+        // (a server gone, a share dropped) longer than the operator waits.
+        m_drafts->keep();
         if (!outcome.error.isEmpty()) {
             MessageBox::warning(this, QStringLiteral("记录没有保存：") + outcome.error);
         }
@@ -208,6 +212,7 @@ void MainWindow::deleteRecord()
     }
     QString error;
     if (!RecordStore::remove(keyOfLine(k), &error)) {
+        m_drafts->keep();
         MessageBox::warning(this, QStringLiteral("记录没有删除：") + error);
         return;
     }

@@ -97,7 +97,10 @@ void Database::close()
 
 bool Database::isOpen()
 {
-    return QSqlDatabase::contains(kConnectionName) && QSqlDatabase::database(kConnectionName, false).isOpen();
+    // A server connection that broke stays the program's connection: the
+    // next statement tries to connect again.
+    return QSqlDatabase::contains(kConnectionName) &&
+           (QSqlDatabase::database(kConnectionName, false).isOpen() || !g_server.isEmpty());
 }
 
 QSqlDatabase Database::connection()
@@ -112,6 +115,9 @@ QString Database::filePath()
 
 QSqlQuery Database::prepare(const QString& sql, QString* error)
 {
+    if (!keepServerConnected(error)) {
+        return QSqlQuery(connection());
+    }
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (!isOpen()) {
@@ -221,7 +227,7 @@ bool Database::readRows(sqlite3* db, const char* sql, const QStringList& params,
 bool Database::readRows(const char* sql, const QStringList& params,
                         const std::function<bool(const Row&)>& visit, QString* error)
 {
-    if (!checkFile(error)) {
+    if (!keepServerConnected(error) || !checkFile(error)) {
         return false;
     }
     return engine() == Engine::SQLite ? readRows(handle(), sql, params, visit, error)
@@ -231,8 +237,8 @@ bool Database::readRows(const char* sql, const QStringList& params,
 bool Database::checkFile(QString* error)
 {
     if (engine() == Engine::PostgreSQL) {
-        if (!isOpen()) {
-            setError(error, QStringLiteral("数据库没有打开。"));
+        if (serverConnectionLost()) {
+            setError(error, lostConnectionMessage(QString()));
             return false;
         }
         return true;
@@ -291,7 +297,7 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
 
 bool Database::runScript(const char* sql, QString* error)
 {
-    if (!checkFile(error)) {
+    if (!keepServerConnected(error) || !checkFile(error)) {
         return false;
     }
     if (engine() == Engine::PostgreSQL) {

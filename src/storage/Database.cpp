@@ -250,6 +250,17 @@ bool Database::checkFile(QString* error)
     }
     int moved = 0;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved) {
+        const QFileInfo file(g_path);
+        if (!file.absoluteDir().exists()) {
+            // Its folder is gone (a network share dropped): when it is back,
+            // the file is the one the connection works on again.
+            setError(
+                error,
+                QStringLiteral("数据库文件“%1”现在无法访问：它所在的文件夹“%2”不见了（例如网络共享断开）。"
+                               "本次操作没有执行；文件夹恢复后再试一次即可。")
+                    .arg(QDir::toNativeSeparators(g_path), QDir::toNativeSeparators(file.absolutePath())));
+            return false;
+        }
         setError(error, QStringLiteral("数据库文件“%1”已被删除、移走或替换，本次操作没有执行，以免记录丢失。"
                                        "请放回原来的数据库文件，或重新启动程序。")
                             .arg(QDir::toNativeSeparators(g_path)));

@@ -487,8 +487,19 @@ private slots:
                                                    QStringLiteral("2016-05-07"))));
         const QString& program = m_program;
         const QString folder = m_target->path();
-        QCOMPARE(Backup::run(folder, QDate(2016, 5, 7), Database::filePath(), program), QStringList());
+        // The dump's size is not known beforehand: the bytes written so far,
+        // growing to the file's size, with a total of -1.
+        std::vector<std::pair<qint64, qint64>> steps;
+        QCOMPARE(Backup::run(folder, QDate(2016, 5, 7), Database::filePath(), program,
+                             [&](qint64 done, qint64 total) { steps.emplace_back(done, total); }),
+                 QStringList());
         const QString dump = folder + QStringLiteral("/7日/数据库.dump");
+        QVERIFY(!steps.empty());
+        QCOMPARE(steps.back().first, QFileInfo(dump).size());
+        for (size_t i = 0; i < steps.size(); ++i) {
+            QCOMPARE(steps[i].second, qint64(-1));
+            QVERIFY(i == 0 || steps[i].first > steps[i - 1].first);
+        }
         QProcess list;
         list.start(QStringLiteral("pg_restore"), {QStringLiteral("--list"), dump});
         QVERIFY(list.waitForFinished() && list.exitCode() == 0);
@@ -504,12 +515,32 @@ private slots:
         QVERIFY(QFileInfo(dump).size() > 0); // the earlier dump stays
 
         // Restoring is the server administrator's: the window never opens.
-        MainWindow window;
-        window.findChild<QAction*>(QStringLiteral("恢复备份…"))->trigger();
-        const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.contains(QStringLiteral("pg_restore")));
-        QVERIFY(!RestoreWindow::loaded());
+        {
+            MainWindow window;
+            window.findChild<QAction*>(QStringLiteral("恢复备份…"))->trigger();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QVERIFY(shown[0].text.contains(QStringLiteral("pg_restore")));
+            QVERIFY(!RestoreWindow::loaded());
+        }
+
+        // The server gone when the desk closes: told as any failed backup,
+        // the earlier dump kept, and the program ends all the same.
+        auto& pg = test::PgServer::shared();
+        QString error;
+        QVERIFY2(pg.stopServer(QStringLiteral("fast"), &error), qPrintable(error));
+        const auto restart = qScopeGuard([&] { QVERIFY2(pg.startServer(&error), qPrintable(error)); });
+        const qint64 earlier = QFileInfo(dump).size();
+        SettingsWindow::get()->backupFolderBox()->setText(folder);
+        auto* closing = new MainWindow();
+        closing->show();
+        QVERIFY(closing->close());
+        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_shownAtEnd.size(), 1);
+        QCOMPARE(m_shownAtEnd[0].icon, QMessageBox::Warning);
+        QVERIFY2(m_shownAtEnd[0].text.contains(QStringLiteral("pg_dump 失败")),
+                 qPrintable(m_shownAtEnd[0].text));
+        QCOMPARE(QFileInfo(dump).size(), earlier);
     }
 
     void endProgramMakesNoBackup()

@@ -5,8 +5,11 @@
 // works on, without a restart. A save that failed is simply repeated, and
 // one whose commit went through while its answer was lost is not stored a
 // second time. On the main window the typing is kept as a draft at once.
+// The same for a database file whose folder goes away for a while, as a
+// network share drops and comes back.
 #include "PgServer.h"
 #include "TestSupport.h"
+#include "base/ProgramPaths.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordSaver.h"
@@ -15,8 +18,12 @@
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
 
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace brenvoll;
@@ -296,6 +303,54 @@ private slots:
         form.saveRecord();
         QVERIFY2(MessageBox::takeShown().isEmpty(), "saved without a message");
         QCOMPARE(rowsUnder(folder.conninfo(), key), QStringList{QStringLiteral("戊/正在输入")});
+    }
+
+    void theMainWindowRidesOutTheFilesFolderGoingAwayForAWhile()
+    {
+        QTemporaryDir top;
+        const QString share = top.filePath(QStringLiteral("share"));
+        const QString away = top.filePath(QStringLiteral("share-dropped"));
+        QVERIFY(QDir().mkpath(share));
+        QVERIFY(QFile::copy(test::deliveredDatabase(), databasePath(share)));
+        QFile::setPermissions(databasePath(share), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        QVERIFY(Database::open(connectionString(share)));
+        const auto closing = qScopeGuard([] { Database::close(); });
+        MessageBox::setAnswerMode(true);
+        {
+            MainWindow form;
+            form.loadOnStart();
+            form.newRecord();
+            const QString key = form.box(Field::Key)->text();
+            form.box(Field::Name)->setText(QStringLiteral("己"));
+            form.box(Field::ExamDate)->setText(QStringLiteral("2026-03-01"));
+            form.box(Field::Conclusion)->setText(QStringLiteral("正在输入"));
+            MessageBox::takeShown();
+
+            QVERIFY(QDir().rename(share, away));
+            form.saveRecord();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].text.startsWith(QStringLiteral("记录没有保存：数据库文件")),
+                     qPrintable(shown[0].text));
+            QVERIFY2(shown[0].text.contains(QStringLiteral("再试")), qPrintable(shown[0].text));
+            QCOMPARE(form.box(Field::Conclusion)->text(), QStringLiteral("正在输入"));
+            QString error;
+            std::vector<Draft> kept = form.drafts()->list(&error);
+            QVERIFY(std::any_of(kept.begin(), kept.end(), [&](const Draft& draft) {
+                return draft.record.key() == key &&
+                       draft.record[Field::Conclusion] == QStringLiteral("正在输入");
+            }));
+
+            QVERIFY(QDir().rename(away, share));
+            form.saveRecord();
+            QVERIFY2(MessageBox::takeShown().isEmpty(), "saved without a message");
+            ExamRecord stored;
+            QVERIFY(RecordStore::load(key, stored, &error));
+            QCOMPARE(stored[Field::Conclusion], QStringLiteral("正在输入"));
+            kept = form.drafts()->list(&error);
+            QVERIFY(std::none_of(kept.begin(), kept.end(),
+                                 [&](const Draft& draft) { return draft.record.key() == key; }));
+        }
     }
 };
 

@@ -526,14 +526,14 @@ private slots:
 
         // The server gone when the desk closes: told as any failed backup,
         // the earlier dump kept, and the program ends all the same.
+        auto* closing = new MainWindow();
+        closing->show();
+        SettingsWindow::get()->backupFolderBox()->setText(folder);
         auto& pg = test::PgServer::shared();
         QString error;
         QVERIFY2(pg.stopServer(QStringLiteral("fast"), &error), qPrintable(error));
         const auto restart = qScopeGuard([&] { QVERIFY2(pg.startServer(&error), qPrintable(error)); });
         const qint64 earlier = QFileInfo(dump).size();
-        SettingsWindow::get()->backupFolderBox()->setText(folder);
-        auto* closing = new MainWindow();
-        closing->show();
         QVERIFY(closing->close());
         QCOMPARE(m_ended, 1);
         QCOMPARE(m_shownAtEnd.size(), 1);

@@ -25,6 +25,10 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+
+#include <atomic>
+#include <thread>
 
 using namespace brenvoll;
 
@@ -108,6 +112,46 @@ class TestServerRestart : public QObject
             qWarning("%s", qPrintable(error));
         }
         return ok;
+    }
+
+    // Runs `action` while the server is stopped under it: another program
+    // holds the records table locked, the desk's statement waits for it, and
+    // the server is stopped then, from another thread, with `mode`.
+    template <typename Action>
+    bool stopDuring(const QString& conninfo, const QString& mode, const Action& action)
+    {
+        std::atomic_int state{0}; // 1: the table is locked, 2: it could not be
+        bool stopped = false;
+        std::thread stopper([&] {
+            const QString name = QStringLiteral("blocker");
+            {
+                QSqlDatabase db = test::PgServer::connect(conninfo, name);
+                QSqlQuery query(db);
+                const bool locked = query.exec(QStringLiteral("begin")) &&
+                                    query.exec(QStringLiteral("lock table 档案 in access exclusive mode"));
+                state = locked ? 1 : 2;
+                // Until the desk's statement waits for the lock (a bounded wait:
+                // a desk that never asks is stopped under all the same).
+                for (int i = 0; locked && i < 3000; ++i) {
+                    if (query.exec(QStringLiteral("select count(*) from pg_stat_activity where "
+                                                  "wait_event_type = 'Lock'")) &&
+                        query.next() && query.value(0).toInt() > 0) {
+                        break;
+                    }
+                    QThread::msleep(10);
+                }
+                // Stopped while the lock is held: the desk's statement cannot
+                // slip through between the two.
+                stopped = stop(mode);
+            }
+            QSqlDatabase::removeDatabase(name);
+        });
+        while (state == 0) {
+            QThread::msleep(10);
+        }
+        action();
+        stopper.join();
+        return state == 1 && stopped;
     }
 
 private slots:
@@ -205,6 +249,90 @@ private slots:
         QCOMPARE(rowsUnder(conninfo, fresh.key()), QStringList{QStringLiteral("乙/1")});
         QCOMPARE(rowsUnder(conninfo, doomed.key()), QStringList{});
         QCOMPARE(RecordStore::count(), qint64(2));
+    }
+
+    // The server stopped while the desk's statement runs: each action fails
+    // at once with the reason, and repeated once the server is back it does
+    // its work once, as the database shows afterwards.
+    void anActionUnderWhichTheServerStopsCanBeRepeated_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("mode");
+        for (const char* action : {"save new", "save loaded", "load", "search", "delete"}) {
+            for (const char* mode : {"fast", "immediate"}) {
+                QTest::addRow("%s, %s", action, mode)
+                    << QString::fromLatin1(action) << QString::fromLatin1(mode);
+            }
+        }
+    }
+    void anActionUnderWhichTheServerStopsCanBeRepeated()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, mode);
+        test::TestFolder folder;
+        QVERIFY(folder.open());
+        RecordSaver saver;
+        int asked = 0;
+        const auto ask = [&](RecordSaver::Question) {
+            ++asked;
+            return true;
+        };
+        const ExamRecord stored =
+            record(QStringLiteral("20260301100000"), QStringLiteral("庚"), QStringLiteral("1"));
+        QCOMPARE(saver.save(stored, ask).status, RecordSaver::Status::Saved);
+        ExamRecord typed = stored;
+        typed[Field::Conclusion] = QStringLiteral("2");
+        if (action == QLatin1String("save new")) {
+            saver.setNew();
+            typed = record(QStringLiteral("20260301100500"), QStringLiteral("辛"), QStringLiteral("2"));
+        }
+        const auto act = [&]() -> QString {
+            QString error;
+            ExamRecord loaded;
+            ResultLines lines;
+            if (action.startsWith(QLatin1String("save"))) {
+                const RecordSaver::Outcome outcome = saver.save(typed, ask);
+                return outcome.status == RecordSaver::Status::Saved ? QString() : outcome.error;
+            }
+            if (action == QLatin1String("load")) {
+                return RecordStore::load(stored.key(), loaded, &error) &&
+                               loaded == RecordStore::asStored(stored)
+                           ? QString()
+                           : error;
+            }
+            if (action == QLatin1String("search")) {
+                return RecordStore::search({QStringLiteral("庚"),
+                                            {},
+                                            QStringLiteral("2026-01-01"),
+                                            QStringLiteral("2026-12-31")},
+                                           lines, &error) == RecordStore::SearchError::None &&
+                               lines.size() == 1
+                           ? QString()
+                           : error;
+            }
+            return RecordStore::remove(stored.key(), &error) ? QString() : error;
+        };
+        QString during;
+        QVERIFY(stopDuring(folder.conninfo(), mode, [&] { during = act(); }));
+        QVERIFY2(during.startsWith(kLost), qPrintable(during));
+        QVERIFY(start());
+        const QString again = act();
+        QVERIFY2(again.isEmpty(), qPrintable(again));
+        QCOMPARE(asked, 0);
+
+        const QString conninfo = folder.conninfo();
+        if (action == QLatin1String("delete")) {
+            QCOMPARE(rowsUnder(conninfo, stored.key()), QStringList{});
+            QCOMPARE(RecordStore::count(), qint64(0));
+        } else if (action == QLatin1String("save new")) {
+            QCOMPARE(rowsUnder(conninfo, typed.key()), QStringList{QStringLiteral("辛/2")});
+            QCOMPARE(RecordStore::count(), qint64(2));
+        } else {
+            const QString last =
+                action == QLatin1String("save loaded") ? QStringLiteral("2") : QStringLiteral("1");
+            QCOMPARE(rowsUnder(conninfo, stored.key()), QStringList{QStringLiteral("庚/") + last});
+            QCOMPARE(RecordStore::count(), qint64(1));
+        }
     }
 
     // The commit reached the server but its answer was lost with the

@@ -7,6 +7,7 @@
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"
+#include "storage/Database.h"
 #include "ui/MessageBox.h"
 
 #include <QLabel>
@@ -66,7 +67,7 @@ void MainWindow::loadSelectedRecord()
     }
     // The sheet keeps the record it showed; a highlighted line of another
     // person would let a save or a print act on the wrong record.
-    m_drafts->keep();
+    keepTypingWhenServerLost();
     selectShownRecord();
     MessageBox::warning(this, kLoadMessage + error);
 }
@@ -144,9 +145,7 @@ void MainWindow::saveRecord()
         MessageBox::warning(this, kKeyMessage + outcome.error);
         return;
     case RecordSaver::Status::Failed:
-        // What was typed is kept at once: the database may stay out of reach
-        // (a server gone, a share dropped) longer than the operator waits.
-        m_drafts->keep();
+        keepTypingWhenServerLost();
         if (!outcome.error.isEmpty()) {
             MessageBox::warning(this, QStringLiteral("记录没有保存：") + outcome.error);
         }
@@ -171,6 +170,15 @@ void MainWindow::saveRecord()
         return;
     }
     m_results->setLines(std::move(lines));
+}
+
+void MainWindow::keepTypingWhenServerLost()
+{
+    // The server may stay away longer than the operator waits: what was typed
+    // goes into the drafts file (beside the program) at once.
+    if (Database::connectionLost()) {
+        m_drafts->keep();
+    }
 }
 
 void MainWindow::newRecord()
@@ -212,7 +220,7 @@ void MainWindow::deleteRecord()
     }
     QString error;
     if (!RecordStore::remove(keyOfLine(k), &error)) {
-        m_drafts->keep();
+        keepTypingWhenServerLost();
         MessageBox::warning(this, QStringLiteral("记录没有删除：") + error);
         return;
     }

@@ -17,7 +17,8 @@ void RecordSaver::adoptUnconfirmed(ExamRecord& saving)
     for (const ExamRecord& unconfirmed : std::as_const(m_unconfirmed)) {
         ExamRecord now;
         if (!RecordStore::load(unconfirmed.key(), now)) {
-            if (RecordStore::isStored(unconfirmed.key()) != false) {
+            const std::optional<bool> stored = RecordStore::isStored(unconfirmed.key());
+            if (!stored || *stored) {
                 return; // cannot tell yet: this save fails too, and the next one looks again
             }
             continue; // not stored: that save was not committed

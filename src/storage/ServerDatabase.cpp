@@ -39,6 +39,11 @@ QString connectReason(const QString& text, const ServerConfig& config)
 }
 } // namespace
 
+bool Database::connectionLost()
+{
+    return serverConnectionLost();
+}
+
 ServerConfig Database::serverConfig()
 {
     return g_server.isEmpty() ? ServerConfig{} : g_serverConfig;

@@ -5,8 +5,9 @@
 // works on, without a restart. A save that failed is simply repeated, and
 // one whose commit went through while its answer was lost is not stored a
 // second time. On the main window the typing is kept as a draft at once.
-// The same for a database file whose folder goes away for a while, as a
-// network share drops and comes back.
+// A database file whose folder goes away for a while, as a network share
+// drops and comes back: told so, the typing stays, and 保存 works once the
+// folder is back.
 #include "PgServer.h"
 #include "TestSupport.h"
 #include "base/ProgramPaths.h"
@@ -407,6 +408,16 @@ private slots:
         form.newRecord();
         const QString key = form.box(Field::Key)->text();
         QVERIFY(!key.isEmpty());
+        // With a server the drafts file lies beside the test program, where
+        // the other server runs look: none of this sheet's drafts outlives
+        // the test, passed or failed.
+        const auto dropDrafts = qScopeGuard([&] {
+            for (const Draft& draft : form.drafts()->list()) {
+                if (draft.record.key() == key) {
+                    form.drafts()->remove(draft.id);
+                }
+            }
+        });
         form.box(Field::Name)->setText(QStringLiteral("戊"));
         form.box(Field::ExamDate)->setText(QStringLiteral("2026-03-01"));
         form.box(Field::Conclusion)->setText(QStringLiteral("正在输入"));
@@ -461,21 +472,17 @@ private slots:
             QVERIFY2(shown[0].text.startsWith(QStringLiteral("记录没有保存：数据库文件")),
                      qPrintable(shown[0].text));
             QVERIFY2(shown[0].text.contains(QStringLiteral("再试")), qPrintable(shown[0].text));
+            // The typing stays on the sheet.
             QCOMPARE(form.box(Field::Conclusion)->text(), QStringLiteral("正在输入"));
-            QString error;
-            std::vector<Draft> kept = form.drafts()->list(&error);
-            QVERIFY(std::any_of(kept.begin(), kept.end(), [&](const Draft& draft) {
-                return draft.record.key() == key &&
-                       draft.record[Field::Conclusion] == QStringLiteral("正在输入");
-            }));
 
             QVERIFY(QDir().rename(away, share));
             form.saveRecord();
             QVERIFY2(MessageBox::takeShown().isEmpty(), "saved without a message");
             ExamRecord stored;
+            QString error;
             QVERIFY(RecordStore::load(key, stored, &error));
             QCOMPARE(stored[Field::Conclusion], QStringLiteral("正在输入"));
-            kept = form.drafts()->list(&error);
+            const std::vector<Draft> kept = form.drafts()->list(&error);
             QVERIFY(std::none_of(kept.begin(), kept.end(),
                                  [&](const Draft& draft) { return draft.record.key() == key; }));
         }

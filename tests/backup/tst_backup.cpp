@@ -3,6 +3,7 @@
 #include "PgServer.h"
 #include "TestSupport.h"
 #include "backup/Backup.h"
+#include "backup/ProgressWindow.h"
 #include "backup/RestoreWindow.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
@@ -18,7 +19,9 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSqlDatabase>
 #include <QtTest>
 
@@ -469,6 +472,29 @@ private slots:
         QVERIFY2(shown.text.contains(target(QStringLiteral("plain.txt/备份/7日"))), qPrintable(shown.text));
         QVERIFY(shown.text.contains(QStringLiteral("数据库和程序文件都没有备份")));
         QVERIFY(shown.text.contains(QStringLiteral("请在“综合设置”中选择")));
+    }
+
+    // A dump's size is not known beforehand: the progress window shows a
+    // moving bar and the megabytes written so far.
+    void progressOfUnknownSizeShowsTheBytesWritten()
+    {
+        int maximum = -1;
+        QString caption;
+        ProgressWindow::run(QStringLiteral("正在备份数据库…"), [&](const Backup::Progress& progress) {
+            progress(qint64(5) << 20, -1);
+            // Read on the window's thread once the step above has reached it.
+            QMetaObject::invokeMethod(
+                qApp,
+                [&] {
+                    maximum = ProgressWindow::current()->bar()->maximum();
+                    caption = ProgressWindow::current()
+                                  ->findChild<QLabel*>(QStringLiteral("progressCaption"))
+                                  ->text();
+                },
+                Qt::BlockingQueuedConnection);
+        });
+        QCOMPARE(maximum, 0); // a busy bar
+        QVERIFY2(caption.contains(QStringLiteral("已写入 5 MB")), qPrintable(caption));
     }
 
     // With a server the day folder gets a pg_dump file of its database; a

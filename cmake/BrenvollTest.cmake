@@ -29,6 +29,9 @@ function(brenvoll_add_server_run name)
     set_tests_properties(${name}_postgresql PROPERTIES
         TIMEOUT ${timeout}
         SKIP_RETURN_CODE 77
+        # Desks on a server keep their drafts beside the program: the server
+        # runs share build/tests/数据库.drafts and take turns with it.
+        RESOURCE_LOCK server_desk_drafts
         ENVIRONMENT "QT_QPA_PLATFORM=offscreen;QT_FONT_DPI=96;LC_ALL=C.UTF-8;QT_LOGGING_RULES=qt.qpa.*=false;BRENVOLL_TEST_ENGINE=postgresql")
 endfunction()
 

@@ -248,8 +248,8 @@ QStringList Backup::copy(const Job& job, const Progress& progress, QList<Cause>*
         found << cause;
     };
     const QString databaseName = QFileInfo(job.databaseFile).fileName();
-    if (job.dumpServer &&
-        !dumpServer(job.server, QDir(job.folder).filePath(QStringLiteral("数据库.dump")), &error, &cause)) {
+    if (job.dumpServer && !dumpServer(job.server, QDir(job.folder).filePath(QStringLiteral("数据库.dump")),
+                                      &error, &cause, progress)) {
         failed(QStringLiteral("数据库"), error);
     }
     // A copy of sound pages is as sound as its source: the quick check of
@@ -300,7 +300,7 @@ QProcessEnvironment Backup::serverEnvironment()
 }
 
 bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& target, QString* error,
-                        Cause* cause)
+                        Cause* cause, const Progress& progress)
 {
     setCause(cause, Cause::Other);
     const QString pgDump = QStandardPaths::findExecutable(QStringLiteral("pg_dump"));
@@ -324,6 +324,7 @@ bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& t
         return false;
     }
     bool written = true;
+    qint64 bytes = 0;
     while (dump.state() != QProcess::NotRunning || dump.bytesAvailable() > 0) {
         if (dump.bytesAvailable() == 0) {
             dump.waitForReadyRead(1000);
@@ -331,6 +332,10 @@ bool Backup::dumpServer(const QProcessEnvironment& environment, const QString& t
         }
         const QByteArray chunk = dump.read(1 << 20);
         written = written && out.write(chunk.constData(), chunk.size());
+        bytes += chunk.size();
+        if (progress) {
+            progress(bytes, -1);
+        }
     }
     dump.waitForFinished(-1);
     const QString output = QString::fromLocal8Bit(dump.readAllStandardError()).trimmed();

@@ -122,8 +122,10 @@ public:
     static QProcessEnvironment serverEnvironment();
     // A pg_dump custom-format file of the server database that `environment`
     // names (restored with pg_restore), written as every backup file is.
+    // Its size is not known beforehand: `progress` is told the bytes written
+    // so far, with a total of -1.
     static bool dumpServer(const QProcessEnvironment& environment, const QString& target,
-                           QString* error = nullptr, Cause* cause = nullptr);
+                           QString* error = nullptr, Cause* cause = nullptr, const Progress& progress = {});
     // Copies an ordinary file.
     static bool copyFile(const QString& source, const QString& target, QString* error = nullptr,
                          Cause* cause = nullptr);

@@ -61,6 +61,22 @@ void ProgressWindow::run(const QString& caption, const Work& work)
 
 void ProgressWindow::report(qint64 done, qint64 total)
 {
+    if (total < 0) {
+        // One step a megabyte, kept apart from the steps of a known total.
+        const int megabytes = int(done >> 20);
+        if (m_shown.exchange(-2 - megabytes) == -2 - megabytes) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            this,
+            [this, megabytes] {
+                m_bar->setRange(0, 0);
+                m_bar->setFormat(QStringLiteral("已写入 %1 MB").arg(megabytes));
+                m_caption->setText(windowTitle() + QStringLiteral("（已写入 %1 MB）").arg(megabytes));
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     const int value = total > 0 ? int(std::min(done, total) * kSteps / total) : 0;
     // Only a visible step crosses to the window's thread.
     if (m_shown.exchange(value) == value && done < total) {

@@ -35,7 +35,9 @@ protected:
 
 private:
     explicit ProgressWindow(const QString& caption);
-    // Called on the working thread; the bar follows on the window's own.
+    // Called on the working thread; the bar follows on the window's own. A
+    // total of -1: the size is not known, `done` is the bytes written so far
+    // (a moving bar, the megabytes under it).
     void report(qint64 done, qint64 total);
 
     QLabel* m_caption = nullptr;

@@ -156,6 +156,8 @@ private:
     // A fresh key into the key box, or an empty box and a message when no
     // key could be told free.
     void issueKey();
+    // A failed action with the server gone keeps the typing as a draft at once.
+    void keepTypingWhenServerLost();
     int px(double twips) const;
     // A new sheet started from the stored record `key`; nothing changes when
     // it cannot be read.

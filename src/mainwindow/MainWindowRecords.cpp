@@ -7,6 +7,7 @@
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"
+#include "storage/Database.h"
 #include "ui/MessageBox.h"
 
 #include <QLabel>
@@ -66,6 +67,7 @@ void MainWindow::loadSelectedRecord()
     }
     // The sheet keeps the record it showed; a highlighted line of another
     // person would let a save or a print act on the wrong record.
+    keepTypingWhenServerLost();
     selectShownRecord();
     MessageBox::warning(this, kLoadMessage + error);
 }
@@ -143,6 +145,7 @@ void MainWindow::saveRecord()
         MessageBox::warning(this, kKeyMessage + outcome.error);
         return;
     case RecordSaver::Status::Failed:
+        keepTypingWhenServerLost();
         if (!outcome.error.isEmpty()) {
             MessageBox::warning(this, QStringLiteral("记录没有保存：") + outcome.error);
         }
@@ -167,6 +170,15 @@ void MainWindow::saveRecord()
         return;
     }
     m_results->setLines(std::move(lines));
+}
+
+void MainWindow::keepTypingWhenServerLost()
+{
+    // The server may stay away longer than the operator waits: what was typed
+    // goes into the drafts file (beside the program) at once.
+    if (Database::connectionLost()) {
+        m_drafts->keep();
+    }
 }
 
 void MainWindow::newRecord()
@@ -208,6 +220,7 @@ void MainWindow::deleteRecord()
     }
     QString error;
     if (!RecordStore::remove(keyOfLine(k), &error)) {
+        keepTypingWhenServerLost();
         MessageBox::warning(this, QStringLiteral("记录没有删除：") + error);
         return;
     }

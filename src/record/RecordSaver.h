@@ -57,12 +57,19 @@ public:
     // Saves `record`: an update of the stored record when it carries that
     // record's key, else a new record. A new record whose key another
     // workstation took meanwhile gets the next free key; stored() tells the
-    // key it was saved under.
+    // key it was saved under. After a failed save the next one first looks
+    // whether the failed one was stored after all (its commit done, the
+    // answer lost with the connection), so that it is never stored twice.
     Outcome save(const ExamRecord& record, const Ask& ask);
 
 private:
+    void adoptUnconfirmed(ExamRecord& saving);
+
     KeyIssuer m_keys;
     std::optional<ExamRecord> m_stored;
+    // The records of the saves that failed since the sheet's key was last
+    // known stored or not: any of them may have been committed.
+    QList<ExamRecord> m_unconfirmed;
     QList<Field> m_changedElsewhere;
 };
 

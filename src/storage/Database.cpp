@@ -23,13 +23,18 @@ sqlite3* g_second = nullptr;
 int g_historyTables = -1;
 
 namespace {
-// The server's prepared statements kept for the connection (prepareKept).
+// The server's prepared statements kept for the connection (keptServerStatement).
 std::map<QString, std::unique_ptr<QSqlQuery>>& keptStatements()
 {
     static std::map<QString, std::unique_ptr<QSqlQuery>> kept;
     return kept;
 }
 } // namespace
+
+void dropKeptStatements()
+{
+    keptStatements().clear();
+}
 
 void setError(QString* error, const QString& text)
 {
@@ -92,7 +97,7 @@ QString Database::serverName()
 
 void Database::close()
 {
-    keptStatements().clear(); // released while their connection is still there
+    dropKeptStatements(); // released while their connection is still there
     if (QSqlDatabase::contains(kConnectionName)) {
         {
             QSqlDatabase db = QSqlDatabase::database(kConnectionName, false);
@@ -109,7 +114,10 @@ void Database::close()
 
 bool Database::isOpen()
 {
-    return QSqlDatabase::contains(kConnectionName) && QSqlDatabase::database(kConnectionName, false).isOpen();
+    // A server connection that broke stays the program's connection: the
+    // next statement tries to connect again.
+    return QSqlDatabase::contains(kConnectionName) &&
+           (QSqlDatabase::database(kConnectionName, false).isOpen() || !g_server.isEmpty());
 }
 
 QSqlDatabase Database::connection()
@@ -124,6 +132,9 @@ QString Database::filePath()
 
 QSqlQuery Database::prepare(const QString& sql, QString* error)
 {
+    if (!keepServerConnected(error)) {
+        return QSqlQuery(connection());
+    }
     QSqlQuery query(connection());
     query.setForwardOnly(true);
     if (!isOpen()) {
@@ -138,6 +149,9 @@ QSqlQuery* Database::keptServerStatement(const QString& sql, QString* error)
 {
     if (engine() != Engine::PostgreSQL || !isOpen()) {
         setError(error, QStringLiteral("数据库没有打开。"));
+        return nullptr;
+    }
+    if (!keepServerConnected(error)) { // a connection replaced drops what it kept
         return nullptr;
     }
     std::unique_ptr<QSqlQuery>& kept = keptStatements()[sql];
@@ -251,7 +265,7 @@ bool Database::readRows(sqlite3* db, const char* sql, const QStringList& params,
 bool Database::readRows(const char* sql, const QStringList& params,
                         const std::function<bool(const Row&)>& visit, QString* error)
 {
-    if (!checkFile(error)) {
+    if (!keepServerConnected(error) || !checkFile(error)) {
         return false;
     }
     return engine() == Engine::SQLite ? readRows(handle(), sql, params, visit, error)
@@ -261,8 +275,8 @@ bool Database::readRows(const char* sql, const QStringList& params,
 bool Database::checkFile(QString* error)
 {
     if (engine() == Engine::PostgreSQL) {
-        if (!isOpen()) {
-            setError(error, QStringLiteral("数据库没有打开。"));
+        if (serverConnectionLost()) {
+            setError(error, lostConnectionMessage(QString()));
             return false;
         }
         return true;
@@ -274,6 +288,17 @@ bool Database::checkFile(QString* error)
     }
     int moved = 0;
     if (sqlite3_file_control(db, "main", SQLITE_FCNTL_HAS_MOVED, &moved) == SQLITE_OK && moved) {
+        const QFileInfo file(g_path);
+        if (!file.absoluteDir().exists()) {
+            // Its folder is gone (a network share dropped): when it is back,
+            // the file is the one the connection works on again.
+            setError(
+                error,
+                QStringLiteral("数据库文件“%1”现在无法访问：它所在的文件夹“%2”不见了（例如网络共享断开）。"
+                               "本次操作没有执行；文件夹恢复后再试一次即可。")
+                    .arg(QDir::toNativeSeparators(g_path), QDir::toNativeSeparators(file.absolutePath())));
+            return false;
+        }
         setError(error, QStringLiteral("数据库文件“%1”已被删除、移走或替换，本次操作没有执行，以免记录丢失。"
                                        "请放回原来的数据库文件，或重新启动程序。")
                             .arg(QDir::toNativeSeparators(g_path)));
@@ -321,7 +346,7 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
 
 bool Database::runScript(const char* sql, QString* error)
 {
-    if (!checkFile(error)) {
+    if (!keepServerConnected(error) || !checkFile(error)) {
         return false;
     }
     if (engine() == Engine::PostgreSQL) {

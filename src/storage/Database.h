@@ -62,6 +62,10 @@ public:
     // that connect to it too); empty with SQLite.
     static ServerConfig serverConfig();
     static bool isOpen();
+    // With a server: whether the connection to it broke (the server stopped,
+    // restarted or out of reach); the next statement connects anew. False
+    // with a file.
+    static bool connectionLost();
     static QSqlDatabase connection();
     // The database file in use; empty with a server.
     static QString filePath();

@@ -17,6 +17,9 @@ extern ::sqlite3* g_second;
 // Whether the open database holds the tables of the kept versions: -1 not
 // asked yet, 0 no, 1 yes (HistoryTables).
 extern int g_historyTables;
+// Whether a WriteTransaction is open: a connection lost in the middle of one
+// is never silently replaced, or its remaining statements would run alone.
+extern bool g_inTransaction;
 
 // SQLite's primary result codes, as the driver reports them.
 enum SqliteCode
@@ -34,6 +37,21 @@ enum SqliteCode
 };
 
 void setError(QString* error, const QString& text);
+
+// Releases the server statements kept for the connection (before it is
+// closed or replaced).
+void dropKeptStatements();
+// With a server: whether the connection is broken (libpq noticed the server
+// gone, or a reconnection failed); false with SQLite.
+bool serverConnectionLost();
+// Before an action's first statement: a broken server connection (or one the
+// server ended while the desk was idle) is replaced by a new one. False with
+// "与数据库服务器的连接已断开：…" when the server cannot be reached, or when
+// the connection broke inside a transaction.
+bool keepServerConnected(QString* error);
+// "与数据库服务器的连接已断开：" and the server's reason, for a statement that
+// failed because the connection broke; `detail` is the driver's words.
+QString lostConnectionMessage(const QString& detail);
 void setDiagnosis(Database::Diagnosis* diagnosis, Database::Trouble trouble, const QString& engineText = {});
 void setDiagnosis(Database::Diagnosis* diagnosis, const QSqlError& error);
 

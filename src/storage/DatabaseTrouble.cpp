@@ -26,17 +26,10 @@ void setDiagnosis(Database::Diagnosis* diagnosis, const QSqlError& error)
 using namespace database;
 
 namespace {
-// A server's refusal in the operator's words: SQLSTATE classes and the
-// messages of a failed connection.
+// A server's refusal in the operator's words, by its SQLSTATE.
 QString serverReason(const QSqlError& error)
 {
     const QString code = error.nativeErrorCode();
-    const QString text = error.databaseText().isEmpty() ? error.text() : error.databaseText();
-    if (code.startsWith(QLatin1String("08")) ||
-        text.contains(QLatin1String("server closed the connection")) ||
-        text.contains(QLatin1String("no connection to the server"))) {
-        return QStringLiteral("与数据库服务器 %1 的连接已中断，请检查网络后重新启动程序。").arg(g_server);
-    }
     if (code == QLatin1String("23505")) {
         return QStringLiteral("这个序列号已被使用。");
     }
@@ -98,6 +91,9 @@ QString Database::describe(const QSqlError& error)
     if (engine() == Engine::PostgreSQL) {
         const QString detail = error.databaseText().trimmed().isEmpty() ? error.text().trimmed()
                                                                         : error.databaseText().trimmed();
+        if (error.nativeErrorCode().startsWith(QLatin1String("08")) || serverConnectionLost()) {
+            return lostConnectionMessage(detail);
+        }
         const QString reason = serverReason(error);
         if (reason.isEmpty()) {
             return detail.isEmpty() ? QStringLiteral("数据库操作失败。") : detail;

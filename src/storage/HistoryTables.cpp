@@ -55,13 +55,17 @@ bool run(const QString& sql, QString* error)
 
 WriteTransaction::WriteTransaction(QString* error)
 {
-    m_open = Database::isOpen() &&
+    if (!Database::isOpen()) {
+        setError(error, QStringLiteral("数据库没有打开。"));
+        return;
+    }
+    // A server connection found broken is replaced before the transaction
+    // begins, never inside it.
+    m_open = keepServerConnected(error) &&
              run(Database::engine() == Database::Engine::SQLite ? QStringLiteral("begin immediate")
                                                                 : QStringLiteral("begin"),
                  error);
-    if (!Database::isOpen()) {
-        setError(error, QStringLiteral("数据库没有打开。"));
-    }
+    g_inTransaction = m_open;
 }
 
 WriteTransaction::~WriteTransaction()
@@ -70,6 +74,7 @@ WriteTransaction::~WriteTransaction()
         QSqlQuery rollback(Database::connection());
         rollback.exec(QStringLiteral("rollback"));
     }
+    g_inTransaction = false;
 }
 
 bool WriteTransaction::commit(QString* error)
@@ -82,6 +87,7 @@ bool WriteTransaction::commit(QString* error)
         return false; // the destructor rolls back what is left
     }
     m_open = false;
+    g_inTransaction = false;
     return true;
 }
 

@@ -16,6 +16,8 @@ using namespace database;
 namespace {
 // The configuration of the server connected to; meaningful while g_server is set.
 ServerConfig g_serverConfig;
+// The server's words when the connection broke; empty while it holds.
+QString g_lostReason;
 
 QString connectReason(const QString& text, const ServerConfig& config)
 {
@@ -36,6 +38,11 @@ QString connectReason(const QString& text, const ServerConfig& config)
     return QStringLiteral("服务器没有响应（没有运行、地址或端口不对，或网络不通）");
 }
 } // namespace
+
+bool Database::connectionLost()
+{
+    return serverConnectionLost();
+}
 
 ServerConfig Database::serverConfig()
 {
@@ -64,7 +71,15 @@ bool Database::openServer(const ServerConfig& config, QString* error)
     // The driver quotes host, database, user and password itself but splices
     // its options into the connection string as they are: each value is
     // quoted here, so that no value can add a setting of its own.
-    QStringList options{QStringLiteral("connect_timeout=10"), QStringLiteral("application_name=brenvoll")};
+    // A server gone away must not hang the desk: a connection attempt gives up
+    // after 8 s, and a connection whose server stopped answering without
+    // closing it (a cable pulled, a power cut) is found dead within about 9 s,
+    // by keepalive probes while waiting and by the time unacknowledged data
+    // may stay unacknowledged while sending.
+    QStringList options{QStringLiteral("connect_timeout=8"),     QStringLiteral("application_name=brenvoll"),
+                        QStringLiteral("keepalives=1"),          QStringLiteral("keepalives_idle=5"),
+                        QStringLiteral("keepalives_interval=2"), QStringLiteral("keepalives_count=2"),
+                        QStringLiteral("tcp_user_timeout=9000")};
     if (!config.sslmode.isEmpty()) {
         options << QStringLiteral("sslmode=") + conninfoValue(config.sslmode);
     }
@@ -80,6 +95,7 @@ bool Database::openServer(const ServerConfig& config, QString* error)
     }
     g_server = config.server();
     g_serverConfig = config;
+    g_lostReason.clear();
     return true;
 }
 
@@ -95,8 +111,82 @@ PGconn* serverHandle()
 }
 } // namespace
 
+namespace database {
+
+bool g_inTransaction = false;
+
+bool serverConnectionLost()
+{
+    if (g_server.isEmpty()) {
+        return false;
+    }
+    if (!Database::connection().isOpen()) {
+        return true;
+    }
+    PGconn* connection = serverHandle();
+    return !connection || PQstatus(connection) != CONNECTION_OK;
+}
+
+QString lostConnectionMessage(const QString& detail)
+{
+    if (g_lostReason.isEmpty()) {
+        g_lostReason = detail.simplified();
+    }
+    return QStringLiteral("与数据库服务器的连接已断开：%1").arg(g_lostReason);
+}
+
+bool keepServerConnected(QString* error)
+{
+    if (g_server.isEmpty()) {
+        return true;
+    }
+    PGconn* connection = Database::connection().isOpen() ? serverHandle() : nullptr;
+    if (connection && PQstatus(connection) == CONNECTION_OK && !g_inTransaction &&
+        PQtransactionStatus(connection) == PQTRANS_IDLE) {
+        // A server that ended the connection while the desk was idle (stopped,
+        // restarted) has left its last words and the end of the connection in
+        // the socket: reading them, without waiting, tells the connection dead
+        // before a statement is sent on it. Twice: the words, then the end.
+        PQconsumeInput(connection);
+        PQconsumeInput(connection);
+    }
+    if (!serverConnectionLost()) {
+        return true;
+    }
+    if (connection && g_lostReason.isEmpty()) {
+        g_lostReason = QString::fromUtf8(PQerrorMessage(connection)).simplified();
+    }
+    if (g_inTransaction) {
+        setError(error, lostConnectionMessage(QString()));
+        return false;
+    }
+    // Each action tries a new connection first: once the server is back, the
+    // desk works on without the program being restarted.
+    dropKeptStatements(); // prepared on the connection that is replaced
+    QSqlDatabase db = Database::connection();
+    db.close();
+    if (db.open()) {
+        g_lostReason.clear();
+        return true;
+    }
+    const QString text = db.lastError().databaseText().simplified();
+    const QString reason =
+        QStringLiteral("%1（%2）")
+            .arg(connectReason(text, g_serverConfig), text.isEmpty() ? db.lastError().text() : text);
+    setError(error, g_lostReason.isEmpty() || g_lostReason == text
+                        ? QStringLiteral("与数据库服务器的连接已断开：%1").arg(reason)
+                        : QStringLiteral("与数据库服务器的连接已断开：%1\n重新连接服务器 %2 没有成功：%3")
+                              .arg(g_lostReason, g_server, reason));
+    return false;
+}
+
+} // namespace database
+
 bool Database::runServerScript(const char* sql, QString* error)
 {
+    if (!keepServerConnected(error)) {
+        return false;
+    }
     PGconn* connection = serverHandle();
     if (!connection) {
         setError(error, QStringLiteral("数据库没有打开。"));
@@ -107,8 +197,10 @@ bool Database::runServerScript(const char* sql, QString* error)
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
     PQclear(result);
     if (!ok) {
-        setError(error, QStringLiteral("数据库服务器 %1 出错：%2")
-                            .arg(g_server, QString::fromUtf8(PQerrorMessage(connection)).trimmed()));
+        const QString detail = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
+        setError(error, serverConnectionLost()
+                            ? lostConnectionMessage(detail)
+                            : QStringLiteral("数据库服务器 %1 出错：%2").arg(g_server, detail));
     }
     return ok;
 }
@@ -116,6 +208,9 @@ bool Database::runServerScript(const char* sql, QString* error)
 bool Database::readServerRows(const char* sql, const QStringList& params,
                               const std::function<bool(const Row&)>& visit, QString* error)
 {
+    if (!keepServerConnected(error)) {
+        return false;
+    }
     PGconn* connection = serverHandle();
     if (!connection) {
         setError(error, QStringLiteral("数据库没有打开。"));
@@ -196,7 +291,9 @@ bool Database::readServerRows(const char* sql, const QStringList& params,
         ok = command("close " + cursor);
     }
     if (!ok) {
-        setError(error, QStringLiteral("读取数据库服务器 %1 时出错：%2").arg(g_server, failure));
+        setError(error, serverConnectionLost()
+                            ? lostConnectionMessage(failure)
+                            : QStringLiteral("读取数据库服务器 %1 时出错：%2").arg(g_server, failure));
     }
     return ok;
 }

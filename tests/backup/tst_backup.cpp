@@ -3,6 +3,7 @@
 #include "PgServer.h"
 #include "TestSupport.h"
 #include "backup/Backup.h"
+#include "backup/ProgressWindow.h"
 #include "backup/RestoreWindow.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
@@ -18,7 +19,9 @@
 #include <QAction>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QSqlDatabase>
 #include <QtTest>
 
@@ -471,6 +474,29 @@ private slots:
         QVERIFY(shown.text.contains(QStringLiteral("请在“综合设置”中选择")));
     }
 
+    // A dump's size is not known beforehand: the progress window shows a
+    // moving bar and the megabytes written so far.
+    void progressOfUnknownSizeShowsTheBytesWritten()
+    {
+        int maximum = -1;
+        QString caption;
+        ProgressWindow::run(QStringLiteral("正在备份数据库…"), [&](const Backup::Progress& progress) {
+            progress(qint64(5) << 20, -1);
+            // Read on the window's thread once the step above has reached it.
+            QMetaObject::invokeMethod(
+                qApp,
+                [&] {
+                    maximum = ProgressWindow::current()->bar()->maximum();
+                    caption = ProgressWindow::current()
+                                  ->findChild<QLabel*>(QStringLiteral("progressCaption"))
+                                  ->text();
+                },
+                Qt::BlockingQueuedConnection);
+        });
+        QCOMPARE(maximum, 0); // a busy bar
+        QVERIFY2(caption.contains(QStringLiteral("已写入 5 MB")), qPrintable(caption));
+    }
+
     // With a server the day folder gets a pg_dump file of its database; a
     // missing pg_dump is reported as any failed backup.
     void serverDatabaseIsDumped()
@@ -487,8 +513,19 @@ private slots:
                                                    QStringLiteral("2016-05-07"))));
         const QString& program = m_program;
         const QString folder = m_target->path();
-        QCOMPARE(Backup::run(folder, QDate(2016, 5, 7), Database::filePath(), program), QStringList());
+        // The dump's size is not known beforehand: the bytes written so far,
+        // growing to the file's size, with a total of -1.
+        std::vector<std::pair<qint64, qint64>> steps;
+        QCOMPARE(Backup::run(folder, QDate(2016, 5, 7), Database::filePath(), program,
+                             [&](qint64 done, qint64 total) { steps.emplace_back(done, total); }),
+                 QStringList());
         const QString dump = folder + QStringLiteral("/7日/数据库.dump");
+        QVERIFY(!steps.empty());
+        QCOMPARE(steps.back().first, QFileInfo(dump).size());
+        for (size_t i = 0; i < steps.size(); ++i) {
+            QCOMPARE(steps[i].second, qint64(-1));
+            QVERIFY(i == 0 || steps[i].first > steps[i - 1].first);
+        }
         QProcess list;
         list.start(QStringLiteral("pg_restore"), {QStringLiteral("--list"), dump});
         QVERIFY(list.waitForFinished() && list.exitCode() == 0);
@@ -504,12 +541,32 @@ private slots:
         QVERIFY(QFileInfo(dump).size() > 0); // the earlier dump stays
 
         // Restoring is the server administrator's: the window never opens.
-        MainWindow window;
-        window.findChild<QAction*>(QStringLiteral("恢复备份…"))->trigger();
-        const auto shown = MessageBox::takeShown();
-        QCOMPARE(shown.size(), 1);
-        QVERIFY(shown[0].text.contains(QStringLiteral("pg_restore")));
-        QVERIFY(!RestoreWindow::loaded());
+        {
+            MainWindow window;
+            window.findChild<QAction*>(QStringLiteral("恢复备份…"))->trigger();
+            const auto shown = MessageBox::takeShown();
+            QCOMPARE(shown.size(), 1);
+            QVERIFY(shown[0].text.contains(QStringLiteral("pg_restore")));
+            QVERIFY(!RestoreWindow::loaded());
+        }
+
+        // The server gone when the desk closes: told as any failed backup,
+        // the earlier dump kept, and the program ends all the same.
+        auto* closing = new MainWindow();
+        closing->show();
+        SettingsWindow::get()->backupFolderBox()->setText(folder);
+        auto& pg = test::PgServer::shared();
+        QString error;
+        QVERIFY2(pg.stopServer(QStringLiteral("fast"), &error), qPrintable(error));
+        const auto restart = qScopeGuard([&] { QVERIFY2(pg.startServer(&error), qPrintable(error)); });
+        const qint64 earlier = QFileInfo(dump).size();
+        QVERIFY(closing->close());
+        QCOMPARE(m_ended, 1);
+        QCOMPARE(m_shownAtEnd.size(), 1);
+        QCOMPARE(m_shownAtEnd[0].icon, QMessageBox::Warning);
+        QVERIFY2(m_shownAtEnd[0].text.contains(QStringLiteral("pg_dump 失败")),
+                 qPrintable(m_shownAtEnd[0].text));
+        QCOMPARE(QFileInfo(dump).size(), earlier);
     }
 
     void endProgramMakesNoBackup()

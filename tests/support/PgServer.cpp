@@ -118,18 +118,7 @@ PgServer::PgServer()
         return;
     }
     hba.close();
-    const QString options = QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -p %2 "
-                                           "-c fsync=off -c full_page_writes=off")
-                                .arg(m_folder)
-                                .arg(m_port);
-    if (!runAsServerUser(m_bin + QStringLiteral("/pg_ctl"),
-                         {QStringLiteral("-D"), data, QStringLiteral("-o"), options, QStringLiteral("-l"),
-                          m_folder + QStringLiteral("/server.log"), QStringLiteral("-w"),
-                          QStringLiteral("start")},
-                         &output)) {
-        QFile log(m_folder + QStringLiteral("/server.log"));
-        log.open(QIODevice::ReadOnly);
-        m_failure = QStringLiteral("pg_ctl start failed: ") + output + QString::fromUtf8(log.readAll());
+    if (!start(&m_failure)) {
         return;
     }
     m_running = true;
@@ -149,6 +138,52 @@ PgServer::PgServer()
     watchdog.setStandardOutputFile(QProcess::nullDevice());
     watchdog.setStandardErrorFile(QProcess::nullDevice());
     watchdog.startDetached();
+}
+
+bool PgServer::start(QString* error)
+{
+    const QString data = m_folder + QStringLiteral("/data");
+    const QString options = QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -p %2 "
+                                           "-c fsync=off -c full_page_writes=off")
+                                .arg(m_folder)
+                                .arg(m_port);
+    QString output;
+    if (!runAsServerUser(m_bin + QStringLiteral("/pg_ctl"),
+                         {QStringLiteral("-D"), data, QStringLiteral("-o"), options, QStringLiteral("-l"),
+                          m_folder + QStringLiteral("/server.log"), QStringLiteral("-w"),
+                          QStringLiteral("start")},
+                         &output)) {
+        QFile log(m_folder + QStringLiteral("/server.log"));
+        log.open(QIODevice::ReadOnly);
+        if (error) {
+            *error = QStringLiteral("pg_ctl start failed: ") + output + QString::fromUtf8(log.readAll());
+        }
+        return false;
+    }
+    return true;
+}
+
+bool PgServer::stopServer(const QString& mode, QString* error)
+{
+    QString output;
+    if (!m_running ||
+        !runAsServerUser(m_bin + QStringLiteral("/pg_ctl"),
+                         {QStringLiteral("-D"), m_folder + QStringLiteral("/data"), QStringLiteral("-m"),
+                          mode, QStringLiteral("-w"), QStringLiteral("stop")},
+                         &output)) {
+        if (error) {
+            *error = m_running ? QStringLiteral("pg_ctl stop failed: ") + output : m_failure;
+        }
+        return false;
+    }
+    m_running = false;
+    return true;
+}
+
+bool PgServer::startServer(QString* error)
+{
+    m_running = !m_folder.isEmpty() && start(error);
+    return m_running;
 }
 
 PgServer::~PgServer()

@@ -40,10 +40,17 @@ public:
     int port() const { return m_port; }
     QString user() const;
 
+    // Stops the server as `pg_ctl stop -m MODE` does ("fast": connections
+    // told and closed; "immediate": the server killed, as by a power cut),
+    // and starts it again on the same socket; false with `error` on failure.
+    bool stopServer(const QString& mode, QString* error = nullptr);
+    bool startServer(QString* error = nullptr);
+
 private:
     PgServer();
     bool runAdmin(const QStringList& statements, QString* error);
     bool runAsServerUser(const QString& program, const QStringList& args, QString* output = nullptr);
+    bool start(QString* error);
     void stop();
 
     QString m_bin;    // folder of initdb and pg_ctl

@@ -96,13 +96,18 @@ QByteArray readableSheetPdf(const QByteArray& file, const QStringList& shown)
 
 bool makeSheetPdfReadable(const QString& path, const SheetSnapshot& sheet)
 {
+    return makePdfReadable(path, drawnTexts(sheet));
+}
+
+bool makePdfReadable(const QString& path, const QStringList& shown)
+{
     QFile in(path);
     if (!in.open(QIODevice::ReadOnly)) {
         return false;
     }
     const QByteArray file = in.readAll();
     in.close();
-    const QByteArray readable = readableSheetPdf(file, drawnTexts(sheet));
+    const QByteArray readable = readableSheetPdf(file, shown);
     if (readable == file) {
         return true;
     }

@@ -55,6 +55,9 @@ QByteArray readableSheetPdf(const QByteArray& file, const QStringList& shown);
 // Repairs a PDF file that Qt wrote for one sheet in place; false when it
 // cannot be read or rewritten.
 bool makeSheetPdfReadable(const QString& path, const SheetSnapshot& sheet);
+// The same for a PDF file of other pages drawn in the sheet's font, which
+// drew the texts `shown`.
+bool makePdfReadable(const QString& path, const QStringList& shown);
 
 // The file name proposed for a sheet: the name and the examination date,
 // "张三_2026-12-07.pdf", with `fallbackDate` for an empty date and the sheet's

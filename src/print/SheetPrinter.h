@@ -4,8 +4,11 @@
 // has sent the pages.
 #include "SheetDrawing.h"
 
+#include <QRectF>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QPrinter;
@@ -56,6 +59,17 @@ extern const QString kNoPrinterMessage;
 // Prints one sheet as one job of one page, moved by the margins (twips) from
 // the top-left corner of the printable area.
 PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+
+// Paints a document that is no sheet onto `printer`, page after page
+// (newPage() between them), within `area` (device pixels: the printable area,
+// moved by the margins); returns the texts it drew, in order.
+using DocumentPainter = std::function<QStringList(QPrinter& printer, const QRectF& area)>;
+
+// Prints such a document as one job on the sheet's path: the default
+// printer, or a PDF file where jobs go into files; the print margins of the
+// settings move it, as they move the sheet, and `inset` (twips) keeps it off
+// the paper's edge.
+PrintOutcome printDocument(const QString& name, double insetTwips, const DocumentPainter& paint);
 
 // Prints what `view` shows now with the margins of the program's copy of the
 // settings (CurrentSettings).

@@ -6,7 +6,9 @@
 #include "record/StatisticsRead.h"
 #include "storage/Database.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
@@ -151,6 +153,19 @@ private slots:
     {
         using enum ItemOutcome;
         QCOMPARE(normalFindings(), QStringList({"正常", "未见异常", "未见明显异常", "大致正常"}));
+        // The help page lists the same findings.
+        QFile help(QStringLiteral(BRENVOLL_HELP_PAGE));
+        QVERIFY(help.open(QIODevice::ReadOnly));
+        const QString page = QString::fromUtf8(help.readAll());
+        const qsizetype list = page.indexOf(QStringLiteral("<ul id=\"normal-findings\">"));
+        QVERIFY(list >= 0);
+        QStringList listed;
+        static const QRegularExpression item(QStringLiteral("<li>([^<]*)</li>"));
+        for (const auto& match :
+             item.globalMatch(page.mid(list, page.indexOf(QStringLiteral("</ul>"), list) - list))) {
+            listed << match.captured(1);
+        }
+        QCOMPARE(listed, normalFindings());
         for (const char* title : {"心电图异常", "B超异常", "胸部X线异常"}) {
             const auto& item = statisticsItems()[size_t(itemIndex(QString::fromUtf8(title)))];
             for (const QString& normal : normalFindings()) {

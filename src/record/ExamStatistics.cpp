@@ -20,13 +20,24 @@ QString withoutSurroundingBlanks(const QString& text)
     return t;
 }
 
-bool isEmptyText(const QString& text)
+// Empty or blanks only: ASCII blanks and the full-width blank (UTF-8 E3 80 80).
+bool isEmptyText(QByteArrayView utf8)
 {
-    return withoutSurroundingBlanks(text).isEmpty();
+    static constexpr QByteArrayView kWideBlank("\xE3\x80\x80");
+    while (!utf8.isEmpty()) {
+        if (utf8.front() == ' ') {
+            utf8 = utf8.sliced(1);
+        } else if (utf8.startsWith(kWideBlank)) {
+            utf8 = utf8.sliced(kWideBlank.size());
+        } else {
+            return false;
+        }
+    }
+    return true;
 }
 
 // A height or weight: a number, in the unit its caption prints or none.
-std::optional<double> measure(const QString& text, const QString& unit)
+std::optional<double> measure(QByteArrayView text, const QString& unit)
 {
     const auto value = readLabValue(text, unit);
     if (!value || value->bound != LabValue::Bound::Exact) {
@@ -34,6 +45,20 @@ std::optional<double> measure(const QString& text, const QString& unit)
     }
     return value->number;
 }
+
+// The UTF-8 cells of a record, kept alive beside their views.
+struct RecordCells
+{
+    explicit RecordCells(const ExamRecord& record)
+    {
+        for (const BoxDef& box : FieldMap::boxes()) {
+            texts[size_t(box.field)] = record[box.field].toUtf8();
+            cells.cells[size_t(box.field)] = texts[size_t(box.field)];
+        }
+    }
+    std::array<QByteArray, FieldMap::kIdentifyingCount + FieldMap::kFindingCount> texts;
+    ExamCells cells;
+};
 
 std::vector<StatisticsItem> makeItems()
 {
@@ -75,23 +100,23 @@ ItemOutcome rangeOutcome(const std::optional<RangeReading>& reading, RangeReadin
     return *reading == abnormal ? ItemOutcome::Abnormal : ItemOutcome::Normal;
 }
 
-ItemOutcome pressureOutcome(const ExamRecord& record)
+ItemOutcome pressureOutcome(const ExamCells& cells)
 {
-    const ValueFlag systolic = valueFlag(Field::SystolicPressure, record[Field::SystolicPressure]);
-    const ValueFlag diastolic = valueFlag(Field::DiastolicPressure, record[Field::DiastolicPressure]);
-    if (systolic.kind == ValueFlag::Kind::Outstanding || diastolic.kind == ValueFlag::Kind::Outstanding) {
+    const ValueFlag::Kind systolic = flagKind(Field::SystolicPressure, cells[Field::SystolicPressure]);
+    const ValueFlag::Kind diastolic = flagKind(Field::DiastolicPressure, cells[Field::DiastolicPressure]);
+    if (systolic == ValueFlag::Kind::Outstanding || diastolic == ValueFlag::Kind::Outstanding) {
         return ItemOutcome::Abnormal;
     }
-    if (systolic.kind == ValueFlag::Kind::Unreadable || diastolic.kind == ValueFlag::Kind::Unreadable ||
-        isEmptyText(record[Field::SystolicPressure]) || isEmptyText(record[Field::DiastolicPressure])) {
+    if (systolic == ValueFlag::Kind::Unreadable || diastolic == ValueFlag::Kind::Unreadable ||
+        isEmptyText(cells[Field::SystolicPressure]) || isEmptyText(cells[Field::DiastolicPressure])) {
         return ItemOutcome::NotExamined;
     }
     return ItemOutcome::Normal;
 }
 
-ItemOutcome bmiOutcome(const ExamRecord& record, bool obese)
+ItemOutcome bmiOutcome(const ExamCells& cells, bool obese)
 {
-    const auto tenths = bmiTenths(record[Field::Height], record[Field::Weight]);
+    const auto tenths = bmiTenths(cells[Field::Height], cells[Field::Weight]);
     if (!tenths) {
         return ItemOutcome::NotExamined;
     }
@@ -188,7 +213,7 @@ const std::vector<StatisticsItem>& statisticsItems()
     return items;
 }
 
-std::optional<int> bmiTenths(const QString& heightCm, const QString& weightKg)
+std::optional<int> bmiTenths(QByteArrayView heightCm, QByteArrayView weightKg)
 {
     const auto height = measure(heightCm, QStringLiteral("cm"));
     const auto weight = measure(weightKg, QStringLiteral("kg"));
@@ -199,15 +224,20 @@ std::optional<int> bmiTenths(const QString& heightCm, const QString& weightKg)
     return int(std::lround(*weight / (metres * metres) * 10));
 }
 
-ItemOutcome itemOutcome(const StatisticsItem& item, const ExamRecord& record)
+std::optional<int> bmiTenths(const QString& heightCm, const QString& weightKg)
 {
-    const QString& text = record[item.field];
+    return bmiTenths(QByteArrayView(heightCm.toUtf8()), QByteArrayView(weightKg.toUtf8()));
+}
+
+ItemOutcome itemOutcome(const StatisticsItem& item, const ExamCells& cells)
+{
+    const QByteArrayView text = cells[item.field];
     switch (item.kind) {
     case StatisticsItem::Kind::BloodPressure:
-        return pressureOutcome(record);
+        return pressureOutcome(cells);
     case StatisticsItem::Kind::Overweight:
     case StatisticsItem::Kind::Obese:
-        return bmiOutcome(record, item.kind == StatisticsItem::Kind::Obese);
+        return bmiOutcome(cells, item.kind == StatisticsItem::Kind::Obese);
     case StatisticsItem::Kind::AboveRange:
         return rangeOutcome(readAgainstRange(text, *FieldMap::referenceRange(item.field)),
                             RangeReading::Above);
@@ -218,45 +248,49 @@ ItemOutcome itemOutcome(const StatisticsItem& item, const ExamRecord& record)
         if (isEmptyText(text)) {
             return ItemOutcome::NotExamined;
         }
-        return valueFlag(item.field, text).kind == ValueFlag::Kind::Outstanding ? ItemOutcome::Abnormal
-                                                                                : ItemOutcome::Normal;
+        return flagKind(item.field, text) == ValueFlag::Kind::Outstanding ? ItemOutcome::Abnormal
+                                                                          : ItemOutcome::Normal;
     case StatisticsItem::Kind::Finding:
         if (isEmptyText(text)) {
             return ItemOutcome::NotExamined;
         }
-        return isNormalFinding(text) ? ItemOutcome::Normal : ItemOutcome::Abnormal;
+        return isNormalFinding(QString::fromUtf8(text)) ? ItemOutcome::Normal : ItemOutcome::Abnormal;
     }
     return ItemOutcome::NotExamined;
 }
 
-ExamOutcomes examOutcomes(const ExamRecord& record)
+ItemOutcome itemOutcome(const StatisticsItem& item, const ExamRecord& record)
+{
+    return itemOutcome(item, RecordCells(record).cells);
+}
+
+ExamOutcomes examOutcomes(const ExamCells& cells)
 {
     ExamOutcomes outcomes;
     const auto& items = statisticsItems();
     for (size_t i = 0; i < items.size(); ++i) {
         const StatisticsItem& item = items[i];
-        ItemOutcome outcome = ItemOutcome::NotExamined;
+        const auto set = [&outcomes](size_t row, ItemOutcome outcome) {
+            outcomes.abnormal[row] = outcome == ItemOutcome::Abnormal;
+            outcomes.notExamined[row] = outcome == ItemOutcome::NotExamined;
+        };
         // A laboratory value is read once for both its rows.
-        if (item.kind == StatisticsItem::Kind::AboveRange) {
-            const auto reading = readAgainstRange(record[item.field], *FieldMap::referenceRange(item.field));
-            outcome = rangeOutcome(reading, RangeReading::Above);
-            if (i + 1 < items.size() && items[i + 1].kind == StatisticsItem::Kind::BelowRange &&
-                items[i + 1].field == item.field) {
-                const ItemOutcome below = rangeOutcome(reading, RangeReading::Below);
-                outcomes.abnormal[i + 1] = below == ItemOutcome::Abnormal;
-                outcomes.notExamined[i + 1] = below == ItemOutcome::NotExamined;
-                outcomes.abnormal[i] = outcome == ItemOutcome::Abnormal;
-                outcomes.notExamined[i] = outcome == ItemOutcome::NotExamined;
-                ++i;
-                continue;
-            }
-        } else {
-            outcome = itemOutcome(item, record);
+        if (item.kind == StatisticsItem::Kind::AboveRange && i + 1 < items.size() &&
+            items[i + 1].kind == StatisticsItem::Kind::BelowRange && items[i + 1].field == item.field) {
+            const auto reading = readAgainstRange(cells[item.field], *FieldMap::referenceRange(item.field));
+            set(i, rangeOutcome(reading, RangeReading::Above));
+            set(i + 1, rangeOutcome(reading, RangeReading::Below));
+            ++i;
+            continue;
         }
-        outcomes.abnormal[i] = outcome == ItemOutcome::Abnormal;
-        outcomes.notExamined[i] = outcome == ItemOutcome::NotExamined;
+        set(i, itemOutcome(item, cells));
     }
     return outcomes;
+}
+
+ExamOutcomes examOutcomes(const ExamRecord& record)
+{
+    return examOutcomes(RecordCells(record).cells);
 }
 
 StatisticsTable::StatisticsTable()

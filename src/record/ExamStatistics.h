@@ -13,6 +13,7 @@
 #include "FieldMap.h"
 #include "ValueFlags.h"
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -86,10 +87,20 @@ enum class ItemOutcome
 
 // The BMI of a height in cm and a weight in kg, in tenths (239 is 23.9);
 // none when either is not a number or the height is 0.
+std::optional<int> bmiTenths(QByteArrayView heightCm, QByteArrayView weightKg);
 std::optional<int> bmiTenths(const QString& heightCm, const QString& weightKg);
 
-// What one examination says for one row; `record` needs only the boxes of
+// The texts of one examination's boxes as the engine holds them (UTF-8),
+// valid while the row they come from is.
+struct ExamCells
+{
+    std::array<QByteArrayView, FieldMap::kIdentifyingCount + FieldMap::kFindingCount> cells;
+    QByteArrayView operator[](Field field) const { return cells[size_t(field)]; }
+};
+
+// What one examination says for one row; the cells need only the boxes of
 // the row's kind.
+ItemOutcome itemOutcome(const StatisticsItem& item, const ExamCells& cells);
 ItemOutcome itemOutcome(const StatisticsItem& item, const ExamRecord& record);
 
 // The outcome of every row for one examination, compact: a bit per row.
@@ -99,6 +110,7 @@ struct ExamOutcomes
     std::bitset<kMaxItems> abnormal;
     std::bitset<kMaxItems> notExamined;
 };
+ExamOutcomes examOutcomes(const ExamCells& cells);
 ExamOutcomes examOutcomes(const ExamRecord& record);
 
 // The counts of the table.

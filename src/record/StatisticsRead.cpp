@@ -86,9 +86,9 @@ QByteArray columnsOf(const std::vector<Field>& fields)
 
 ExamDigest digestOf(const Database::Row& row, const std::vector<Field>& fields)
 {
-    ExamRecord record;
+    ExamCells cells;
     for (size_t f = 0; f < fields.size(); ++f) {
-        record[fields[f]] = QString::fromUtf8(row.text(int(f) + kIdentifyingRead));
+        cells.cells[size_t(fields[f])] = row.text(int(f) + kIdentifyingRead);
     }
     const QString sex = QString::fromUtf8(row.text(1));
     const QString age = QString::fromUtf8(row.text(2));
@@ -101,7 +101,7 @@ ExamDigest digestOf(const Database::Row& row, const std::vector<Field>& fields)
     digest.birthYear = birthYear ? qint16(std::clamp(*birthYear, SHRT_MIN + 1, int(SHRT_MAX))) : kNoBirthYear;
     digest.sexColumn = quint8(sexColumn(sex));
     digest.ageColumn = quint8(ageColumn(age));
-    digest.outcomes = examOutcomes(record);
+    digest.outcomes = examOutcomes(cells);
     return digest;
 }
 
@@ -216,6 +216,16 @@ StatisticsRead::Error StatisticsRead::run(const StatisticsFilter& filter, Statis
     table.examinations = qint64(first.digests.size());
     countPeople(first.digests, table);
     return Error::None;
+}
+
+QByteArray StatisticsRead::columns()
+{
+    return columnsOf(neededFields());
+}
+
+QByteArray StatisticsRead::order()
+{
+    return "日期, 序列号";
 }
 
 } // namespace brenvoll

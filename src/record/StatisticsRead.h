@@ -5,6 +5,7 @@
 // that a million of them fit in a few tens of megabytes.
 #include "ExamStatistics.h"
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -34,6 +35,11 @@ public:
 
     static Error run(const StatisticsFilter& filter, StatisticsTable& table, const Progress& progress = {},
                      QString* error = nullptr);
+
+    // The columns of 档案 the count reads, in the order read, and the order
+    // of the rows ("日期, 序列号").
+    static QByteArray columns();
+    static QByteArray order();
 };
 
 } // namespace brenvoll

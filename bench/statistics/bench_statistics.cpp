@@ -53,11 +53,10 @@ QString shellSql()
     const QString address =
         Database::containsText(QStringLiteral("coalesce(地址, '')")).replace(u'?', QStringLiteral("''"));
     return QStringLiteral("select ") + QString::fromUtf8(StatisticsRead::columns()) +
-           QStringLiteral(" from 档案 where ") +
-           Database::containsText(QStringLiteral("coalesce(地址, '')")) +
+           QStringLiteral(" from 档案 where ") + address +
            QStringLiteral(" and 日期 between '%1' and '%2' order by ")
                .arg(kEveryRecord.from, kEveryRecord.to) +
-           QString::fromUtf8(StatisticsRead::order()).replace(u'?', QStringLiteral("''"));
+           QString::fromUtf8(StatisticsRead::order());
 }
 
 double shellMs(const QString& db, const QString& sql)

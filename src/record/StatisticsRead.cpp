@@ -67,9 +67,8 @@ std::vector<Field> neededFields()
     for (const StatisticsItem& item : statisticsItems()) {
         fields.push_back(item.field);
     }
-    std::ranges::sort(fields);
-    const auto [first, last] = std::ranges::unique(fields);
-    fields.erase(first, last);
+    std::sort(fields.begin(), fields.end());
+    fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
     return fields;
 }
 

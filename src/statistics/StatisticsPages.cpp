@@ -119,8 +119,8 @@ private:
             const QRectF cell(x, y, width, height);
             m_painter.drawRect(cell);
             const double pad = width * 0.04;
-            const int align = (c == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter;
-            text(cell.adjusted(pad, 0, -pad, 0), align | Qt::TextWordWrap, cells[c]);
+            const Qt::Alignment align = (c == 0 ? Qt::AlignLeft : Qt::AlignHCenter) | Qt::AlignVCenter;
+            text(cell.adjusted(pad, 0, -pad, 0), int(align) | Qt::TextWordWrap, cells[c]);
             x += width;
         }
         return height;

@@ -147,7 +147,8 @@ void StatisticsWindow::count()
     QProgressDialog progress(QStringLiteral("正在统计，请稍候……"), QStringLiteral("取消"), 0, 100, this);
     progress.setObjectName(QStringLiteral("statisticsProgress"));
     progress.setWindowTitle(QStringLiteral("体检统计"));
-    progress.setWindowModality(Qt::WindowModal);
+    // Every window waits: a save elsewhere would wait for the read's lock.
+    progress.setWindowModality(Qt::ApplicationModal);
     progress.setMinimumDuration(kProgressAfterMs);
     progress.setAutoClose(false);
     progress.setAutoReset(false);

@@ -110,7 +110,8 @@ private slots:
         QCOMPARE(outcomeOf(obese, body("100", "28.0")), Abnormal);
         QCOMPARE(outcomeOf(obese, body("１００", "２８")), Abnormal);
         QCOMPARE(outcomeOf(obese, body("100 cm", "28kg")), Abnormal);
-        QCOMPARE(bmiTenths(QStringLiteral("170"), QStringLiteral("69.36")), std::optional<int>(240)); // 23.99… rounds to 24.0
+        QCOMPARE(bmiTenths(QStringLiteral("170"), QStringLiteral("69.36")),
+                 std::optional<int>(240)); // 23.99… rounds to 24.0
         QCOMPARE(outcomeOf(over, body("0", "60")), NotExamined);
         QCOMPARE(outcomeOf(over, body("", "60")), NotExamined);
         QCOMPARE(outcomeOf(obese, body("170", "约60")), NotExamined);

@@ -7,6 +7,7 @@
 #include "base/Clock.h"
 #include "print/SheetPrinter.h"
 #include "record/RecordStore.h"
+#include "statistics/StatisticsChart.h"
 #include "statistics/StatisticsWindow.h"
 #include "ui/MessageBox.h"
 
@@ -208,6 +209,33 @@ private slots:
             summary = summary || row.toArray()[0].toString().contains(QStringLiteral("共 4 次体检，3 人"));
         }
         QVERIFY(summary);
+    }
+
+    // Counts of a large year break the cells between count and rate; the
+    // table still fits its page, the chart follows on the next.
+    void largeCountsKeepTheTableOnOnePage()
+    {
+        StatisticsReport report{QStringLiteral("2026-01-01"), QStringLiteral("2026-12-07"), QString(), {}};
+        ExamRecord record = exam("k", "n", "2026-01-01", "男", "70", "150", "房颤");
+        record[Field::FastingGlucose] = QStringLiteral("7.0");
+        const ExamOutcomes outcomes = examOutcomes(record);
+        for (int i = 0; i < 123457; ++i) {
+            report.table.addPerson(i % 2 ? StatisticsColumns::kMale : StatisticsColumns::kFemale,
+                                   StatisticsColumns::kFirstAge + i % 6, outcomes);
+        }
+        report.table.examinations = 123457;
+        showChart(*m_window->chart(), overviewChart(report.table));
+        QTemporaryDir out;
+        const QString pdf = out.filePath(QStringLiteral("long.pdf"));
+        QString error;
+        QVERIFY2(writeStatisticsPdf(pdf, report, *m_window->chart(), &error), qPrintable(error));
+        const auto pages = test::pdfWords(pdf);
+        QCOMPARE(pages.size(), 2);
+        const QString first = test::pageText(pages[0]);
+        for (const char* expected : {"123457", "61729", "(100.0%)", "血压偏高", "胸部X线异常", "未检"}) {
+            QVERIFY2(first.contains(QString::fromUtf8(expected)), expected);
+        }
+        QVERIFY(test::pageText(pages[1]).contains(QStringLiteral("各项异常率")));
     }
 };
 

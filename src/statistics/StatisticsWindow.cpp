@@ -243,7 +243,7 @@ QString StatisticsWindow::chosenPath(const QString& filter, const QString& suffi
     if (chosen.isEmpty()) {
         return {};
     }
-    const QString path = chosen.endsWith(suffix, Qt::CaseInsensitive) ? chosen : chosen + suffix;
+    QString path = chosen.endsWith(suffix, Qt::CaseInsensitive) ? chosen : chosen + suffix;
     const QString shown = QDir::toNativeSeparators(path);
     const QString refusal = refusalOf(path, programFiles());
     if (!refusal.isEmpty()) {

@@ -13,6 +13,7 @@
 #include "drafts/SheetDrafts.h"
 #include "reports/ReportWindow.h"
 #include "settings/SettingsWindow.h"
+#include "statistics/StatisticsWindow.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
 #include "ui/ProgramEnd.h"
@@ -40,9 +41,13 @@ struct ToolbarButtonDef
 };
 
 const ToolbarButtonDef kToolbarButtons[] = {
-    {0, "新建", 120, ":/mainwindow/icons/new.svg"},     {1, "保存", 1260, ":/mainwindow/icons/save.svg"},
-    {2, "删除", 2400, ":/mainwindow/icons/delete.svg"}, {3, "打印", 3540, ":/mainwindow/icons/print.svg"},
-    {4, "报表", 4680, ":/mainwindow/icons/report.svg"}, {6, "退出", 7020, ":/mainwindow/icons/exit.svg"},
+    {0, "新建", 120, ":/mainwindow/icons/new.svg"},
+    {1, "保存", 1260, ":/mainwindow/icons/save.svg"},
+    {2, "删除", 2400, ":/mainwindow/icons/delete.svg"},
+    {3, "打印", 3540, ":/mainwindow/icons/print.svg"},
+    {4, "报表", 4680, ":/mainwindow/icons/report.svg"},
+    {5, "统计", 5820, ":/mainwindow/icons/statistics.svg"},
+    {6, "退出", 7020, ":/mainwindow/icons/exit.svg"},
 };
 
 // The objectName of the control `set` of toolbar button `index`: set_index.
@@ -236,6 +241,10 @@ void buildMenus(MainWindow& form)
     item(file, "历年对比…", "Ctrl+T", [f] { f->showComparison(); });
     file->addSeparator();
     item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
+    // No shortcut; named by its caption without the dots.
+    QAction* statistics = file->addAction(QStringLiteral("统计报表…"));
+    statistics->setObjectName(QStringLiteral("统计报表"));
+    QObject::connect(statistics, &QAction::triggered, f, [] { StatisticsWindow::showWindow(); });
 
     QMenu* settings = menu("设置(S)", "设置");
     item(settings, "综合设置", "Ctrl+C", [] { SettingsWindow::showWindow(); });
@@ -281,6 +290,9 @@ void runToolbarCommand(MainWindow& form, int index)
         break;
     case 4:
         ReportWindow::showWindow();
+        break;
+    case 5:
+        StatisticsWindow::showWindow();
         break;
     case 6:
         // At once: no window's closing work runs, so no backup is made. The

@@ -9,7 +9,7 @@ class MainWindow;
 void buildCommands(MainWindow& form);
 
 // Runs the command of toolbar button `index` (0 新建, 1 保存, 2 删除, 3 打印,
-// 4 报表, 6 退出); other indices do nothing.
+// 4 报表, 5 统计, 6 退出); other indices do nothing.
 void runToolbarCommand(MainWindow& form, int index);
 
 } // namespace brenvoll

@@ -58,7 +58,8 @@ QByteArray readableSheetPdf(const QByteArray& file, const QStringList& shown);
 // Repairs a PDF file that Qt wrote for one sheet in place; false when it
 // cannot be read or rewritten.
 bool makeSheetPdfReadable(const QString& path, const SheetSnapshot& sheet);
-// The same for a page that draws the texts `shown`, in this order.
+// The same for a PDF file of other pages drawn in the sheet's font, which
+// drew the texts `shown`, in this order.
 bool makePdfReadable(const QString& path, const QStringList& shown);
 
 // The file name proposed for a sheet: the name and the examination date,

@@ -201,6 +201,33 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
         PrintMargins{leftMarginTwips, topMarginTwips}, drawnTexts(sheet));
 }
 
+PrintOutcome printDocument(const QString& name, double insetTwips, const DocumentPainter& paint)
+{
+    PrintOutcome outcome;
+    const std::unique_ptr<QPrinter> printer = openTarget(outcome);
+    if (!printer) {
+        return outcome;
+    }
+    printer->setDocName(name);
+    const PrintMargins margins = printMargins();
+    const double sx = printer->logicalDpiX() / 1440.0;
+    const double sy = printer->logicalDpiY() / 1440.0;
+    const QRectF page(0, 0, printer->width(), printer->height());
+    const QRectF area = page.adjusted((margins.left + insetTwips) * sx, (margins.top + insetTwips) * sy,
+                                      -insetTwips * sx, -insetTwips * sy);
+    const QStringList shown = paint(*printer, area);
+    if (shown.isEmpty() || printer->printerState() == QPrinter::Error) {
+        outcome.status = PrintOutcome::Failed;
+        outcome.reason = QStringLiteral("打印机不接受打印任务。");
+        return outcome;
+    }
+    if (!g_pdfFolder.isEmpty() && !makePdfReadable(printer->outputFileName(), shown)) {
+        outcome.status = PrintOutcome::Failed;
+        outcome.reason = QStringLiteral("打印任务没有完成。");
+    }
+    return outcome;
+}
+
 PrintOutcome printShownSheet(const SheetView& view)
 {
     const PrintMargins margins = printMargins();

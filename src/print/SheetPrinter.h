@@ -4,8 +4,11 @@
 // has sent the pages.
 #include "SheetDrawing.h"
 
+#include <QRectF>
 #include <QString>
+#include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QPrinter;
@@ -61,6 +64,17 @@ PrintOutcome printSheet(const SheetSnapshot& sheet, double leftMarginTwips, doub
 // printer and with the same margins as a sheet; `shown` lists the texts the
 // page draws, in order, for the text maps of a job written into a PDF file.
 PrintOutcome printPage(const QString& docName, const PageDrawing& draw, const QStringList& shown);
+
+// Paints a document that is no sheet onto `printer`, page after page
+// (newPage() between them), within `area` (device pixels: the printable area,
+// moved by the margins); returns the texts it drew, in order.
+using DocumentPainter = std::function<QStringList(QPrinter& printer, const QRectF& area)>;
+
+// Prints such a document as one job on the sheet's path: the default
+// printer, or a PDF file where jobs go into files; the print margins of the
+// settings move it, as they move the sheet, and `inset` (twips) keeps it off
+// the paper's edge.
+PrintOutcome printDocument(const QString& name, double insetTwips, const DocumentPainter& paint);
 
 // Prints what `view` shows now with the margins of the program's copy of the
 // settings (CurrentSettings).

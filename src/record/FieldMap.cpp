@@ -197,14 +197,14 @@ std::optional<ReferenceRange> rangeBeneath(const BoxDef& box)
 std::optional<ReferenceRange> parseReferenceRange(const QString& caption)
 {
     static const QRegularExpression form(
-        QStringLiteral("^[^：:]+[：:] *([^ (（]*) *[(（] *(\\d+(?:\\.\\d+)?) *- *"
+        QStringLiteral("^([^：:]+)[：:] *([^ (（]*) *[(（] *(\\d+(?:\\.\\d+)?) *- *"
                        "(\\d+(?:\\.\\d+)?) *[)）] *$"));
     const auto match = form.match(caption);
     if (!match.hasMatch()) {
         return std::nullopt;
     }
-    ReferenceRange range{match.captured(2).toDouble(), match.captured(3).toDouble(), match.captured(1),
-                         match.captured(2) + u'-' + match.captured(3)};
+    ReferenceRange range{match.captured(3).toDouble(), match.captured(4).toDouble(), match.captured(2),
+                         match.captured(3) + u'-' + match.captured(4), match.captured(1).trimmed()};
     if (range.low > range.high) {
         return std::nullopt;
     }

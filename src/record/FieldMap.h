@@ -120,6 +120,7 @@ struct ReferenceRange
     double high = 0;
     QString unit;
     QString text; // the range as printed, "4.0-10.0"
+    QString name; // the value's name before the colon, "白细胞"
     bool operator==(const ReferenceRange&) const = default;
 };
 

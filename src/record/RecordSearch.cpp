@@ -121,27 +121,19 @@ bool RecordSearch::recordsByPerson(const QString& name, std::vector<PersonRecord
     }
     // Each person's traits gather what the records tell: an older record
     // may know the age that the latest one left out.
-    std::vector<PersonTraits> known;
+    PeopleOfOneName<PersonTraits> known;
     while (query.next()) {
         const QString date = query.value(3).toString();
         const QString key = query.value(4).toString();
         const PersonTraits traits = personTraits(query.value(0).toString(), query.value(1).toString(),
                                                  query.value(2).toString(), date);
-        const auto same = std::ranges::find_if(
-            known, [&traits](const PersonTraits& person) { return samePerson(person, traits); });
-        if (same == known.end()) {
-            known.push_back(traits);
+        const std::size_t person = known.personOf(traits);
+        if (person == people.size()) {
             people.push_back(
                 {{traits.address, traits.sex, trimBlanks(query.value(2).toString()), date.left(10), key},
                  {key}});
-            continue;
-        }
-        people[size_t(same - known.begin())].keys.append(key);
-        if (same->sex.isEmpty()) {
-            same->sex = traits.sex;
-        }
-        if (!same->birthYear) {
-            same->birthYear = traits.birthYear;
+        } else {
+            people[person].keys.append(key);
         }
     }
     if (query.lastError().isValid()) {

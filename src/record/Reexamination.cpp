@@ -4,8 +4,6 @@
 #include "ValueFlags.h"
 #include "base/TextRules.h"
 
-#include <cstdlib>
-
 namespace brenvoll {
 
 namespace {
@@ -38,17 +36,6 @@ PersonTraits personTraits(const QString& address, const QString& sex, const QStr
         traits.birthYear = examined->year() - int(*number);
     }
     return traits;
-}
-
-bool samePerson(const PersonTraits& a, const PersonTraits& b)
-{
-    if (a.address != b.address) {
-        return false;
-    }
-    if (!a.sex.isEmpty() && !b.sex.isEmpty() && a.sex != b.sex) {
-        return false;
-    }
-    return !a.birthYear || !b.birthYear || std::abs(*a.birthYear - *b.birthYear) <= 1;
 }
 
 int wholeYearsBetween(const QDate& from, const QDate& to)

@@ -3,6 +3,9 @@
 #include <QRegularExpression>
 #include <QStringList>
 
+#include <cctype>
+#include <charconv>
+
 namespace brenvoll {
 
 namespace {
@@ -58,6 +61,49 @@ QString unitKey(const QString& unit)
 bool isUnit(const QString& typed, const QString& unit)
 {
     return !unit.isEmpty() && unitKey(typed) == unitKey(unit);
+}
+
+// A plain number as the engine holds it: ASCII digits with at most one
+// decimal point between digits, nothing else. None for any other text, which
+// is then read as a QString.
+std::optional<double> plainNumber(QByteArrayView utf8)
+{
+    if (utf8.isEmpty() || utf8.size() > 15 || !std::isdigit(uchar(utf8.front())) ||
+        !std::isdigit(uchar(utf8.back()))) {
+        return std::nullopt;
+    }
+    double whole = 0;
+    double scale = 0;
+    for (const char c : utf8) {
+        if (c == '.') {
+            if (scale != 0) {
+                return std::nullopt;
+            }
+            scale = 1;
+        } else if (c >= '0' && c <= '9') {
+            whole = whole * 10 + (c - '0');
+            scale *= 10;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (scale == 0) {
+        return whole;
+    }
+    // Correctly rounded, as the QString path reads it: the same double.
+    double value = 0;
+    std::from_chars(utf8.data(), utf8.data() + utf8.size(), value);
+    return value;
+}
+
+RangeReading exactReading(double x, const ReferenceRange& range)
+{
+    return x > range.high ? RangeReading::Above : x < range.low ? RangeReading::Below : RangeReading::Within;
+}
+
+double pressureLimit(Field field)
+{
+    return field == Field::SystolicPressure ? kHighSystolic : kHighDiastolic;
 }
 
 // A blood pressure against the limit from which it is high: Above when it
@@ -166,9 +212,7 @@ std::optional<RangeReading> readAgainstRange(const QString& text, const Referenc
     const double x = value->number;
     switch (value->bound) {
     case LabValue::Bound::Exact:
-        return x > range.high  ? RangeReading::Above
-               : x < range.low ? RangeReading::Below
-                               : RangeReading::Within;
+        return exactReading(x, range);
     case LabValue::Bound::Above:
         return x >= range.high ? RangeReading::Above : RangeReading::Unreadable;
     case LabValue::Bound::Below:
@@ -192,8 +236,7 @@ ValueFlag valueFlag(Field field, const QString& text)
                                 : ValueFlag{};
     }
     if (isBloodPressure(field)) {
-        const double high = field == Field::SystolicPressure ? kHighSystolic : kHighDiastolic;
-        switch (pressureReading(text, high)) {
+        switch (pressureReading(text, pressureLimit(field))) {
         case RangeReading::Above:
             return {ValueFlag::Kind::Outstanding, QStringLiteral("血压偏高")};
         case RangeReading::Unreadable:
@@ -217,6 +260,32 @@ ValueFlag valueFlag(Field field, const QString& text)
         break;
     }
     return {};
+}
+
+std::optional<LabValue> readLabValue(QByteArrayView utf8, const QString& unit)
+{
+    if (const auto number = plainNumber(utf8)) {
+        return LabValue{*number, LabValue::Bound::Exact};
+    }
+    return readLabValue(QString::fromUtf8(utf8), unit);
+}
+
+std::optional<RangeReading> readAgainstRange(QByteArrayView utf8, const ReferenceRange& range)
+{
+    if (const auto number = plainNumber(utf8)) {
+        return exactReading(*number, range);
+    }
+    return readAgainstRange(QString::fromUtf8(utf8), range);
+}
+
+ValueFlag::Kind flagKind(Field field, QByteArrayView utf8)
+{
+    if (isBloodPressure(field)) {
+        if (const auto number = plainNumber(utf8)) {
+            return *number >= pressureLimit(field) ? ValueFlag::Kind::Outstanding : ValueFlag::Kind::None;
+        }
+    }
+    return valueFlag(field, QString::fromUtf8(utf8)).kind;
 }
 
 } // namespace brenvoll

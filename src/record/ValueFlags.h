@@ -27,6 +27,7 @@
 // - a text that is not a value cannot be judged.
 #include "FieldMap.h"
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <optional>
@@ -86,5 +87,12 @@ struct ValueFlag
 };
 
 ValueFlag valueFlag(Field field, const QString& text);
+
+// The same readings of a box's text as the engine holds it (UTF-8), for
+// counting a million records: a plain number ("12.5") is read from the bytes
+// at once, any other text exactly as above.
+std::optional<LabValue> readLabValue(QByteArrayView utf8, const QString& unit);
+std::optional<RangeReading> readAgainstRange(QByteArrayView utf8, const ReferenceRange& range);
+ValueFlag::Kind flagKind(Field field, QByteArrayView utf8);
 
 } // namespace brenvoll

@@ -187,7 +187,8 @@ private slots:
                     {Field::Name, u">33.3", {}}});
 
         // The reading the counting of values shares, widget-free.
-        const ReferenceRange range{3.8, 6.1, QStringLiteral("mmol/L"), QStringLiteral("3.8-6.1")};
+        const ReferenceRange range{3.8, 6.1, QStringLiteral("mmol/L"), QStringLiteral("3.8-6.1"),
+                                   QStringLiteral("空腹血糖")};
         QVERIFY(readAgainstRange(QStringLiteral(">6.1"), range) == RangeReading::Above);
         QVERIFY(readAgainstRange(QStringLiteral("<3.8"), range) == RangeReading::Below);
         QVERIFY(readAgainstRange(QStringLiteral("6.1 mmol/L"), range) == RangeReading::Within);

@@ -133,8 +133,16 @@ QString percent(double rate)
 
 const QStringList& normalFindings()
 {
-    static const QStringList findings{QStringLiteral("正常"), QStringLiteral("未见异常"),
-                                      QStringLiteral("未见明显异常"), QStringLiteral("大致正常")};
+    // The plain findings, then the delivered stock phrases of a normal ECG,
+    // ultrasound and chest X-ray: a sheet filled in with those phrases is a
+    // normal one.
+    static const QStringList findings{QStringLiteral("正常"),
+                                      QStringLiteral("未见异常"),
+                                      QStringLiteral("未见明显异常"),
+                                      QStringLiteral("大致正常"),
+                                      QStringLiteral("窦性心律，心电图正常"),
+                                      QStringLiteral("肝胆脾胰双肾未见明显异常"),
+                                      QStringLiteral("双肺纹理清晰，心膈未见异常")};
     return findings;
 }
 

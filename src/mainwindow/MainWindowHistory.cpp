@@ -106,6 +106,9 @@ void MainWindow::endVersions()
 
 void MainWindow::restoreVersion(int index)
 {
+    if (!allowed(Command::RestoreVersion)) {
+        return;
+    }
     if (!m_versions || index < 0 || index >= int(m_versions->versions().size())) {
         return;
     }
@@ -119,6 +122,9 @@ void MainWindow::restoreVersion(int index)
 
 DeletedRecordsWindow* MainWindow::showDeletedRecords()
 {
+    if (!allowed(Command::RestoreVersion)) {
+        return nullptr;
+    }
     if (!RecordHistory::isKept()) {
         MessageBox::notice(this, kNoHistory);
         return nullptr;
@@ -136,6 +142,9 @@ DeletedRecordsWindow* MainWindow::showDeletedRecords()
 
 void MainWindow::restoreDeletedRecord(qint64 id)
 {
+    if (!allowed(Command::RestoreVersion)) {
+        return;
+    }
     QString error;
     QString wanted;
     if (m_deleted) {

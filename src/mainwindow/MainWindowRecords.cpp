@@ -199,6 +199,9 @@ void MainWindow::issueKey()
 
 void MainWindow::deleteRecord()
 {
+    if (!allowed(Command::Delete)) {
+        return;
+    }
     const int k = selectedLine();
     if (k < 0) {
         return;

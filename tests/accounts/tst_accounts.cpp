@@ -160,7 +160,8 @@ private slots:
         QString error;
         QVERIFY(AccountStore::add(QStringLiteral("wang"), QStringLiteral("王五"), Role::Administrator,
                                   kKnownPassword, &error));
-        QVERIFY(AccountStore::setPassword(QStringLiteral("wang"), kKnownPassword + QStringLiteral("x"), &error));
+        QVERIFY(
+            AccountStore::setPassword(QStringLiteral("wang"), kKnownPassword + QStringLiteral("x"), &error));
         QVERIFY(AccountStore::add(QStringLiteral("li"), QStringLiteral("李四"), Role::Clerk, kKnownPassword,
                                   &error));
         if (!test::onServer()) {
@@ -170,8 +171,8 @@ private slots:
         QVERIFY(bytes.contains("$argon2id$"));
         QVERIFY(bytes.contains(QStringLiteral("李四").toUtf8()));
         QVERIFY(!bytes.contains(kKnownPassword.toUtf8()));
-        QVERIFY(!bytes.contains(QByteArray(reinterpret_cast<const char*>(kKnownPassword.utf16()),
-                                           kKnownPassword.size() * 2)));
+        QVERIFY(!bytes.contains(
+            QByteArray(reinterpret_cast<const char*>(kKnownPassword.utf16()), kKnownPassword.size() * 2)));
 
         const QString hash = PasswordHash::make(kKnownPassword);
         QVERIFY(hash.startsWith(QStringLiteral("$argon2id$")));
@@ -189,8 +190,8 @@ private slots:
         QVERIFY(Session::may(Command::ManageAccounts));
         QVERIFY(!Session::may(Command::ChangePassword));
         QVERIFY(!Session::may(Command::Lock));
-        const QList<Command> all{Command::Delete,         Command::RestoreVersion, Command::Settings,
-                                 Command::RestoreBackup,  Command::ManageAccounts, Command::ChangePassword,
+        const QList<Command> all{Command::Delete,        Command::RestoreVersion, Command::Settings,
+                                 Command::RestoreBackup, Command::ManageAccounts, Command::ChangePassword,
                                  Command::Lock};
         auto allowed = [&](Role role) {
             Session::begin(Account{QStringLiteral("u"), QStringLiteral("某"), role, false, {}});

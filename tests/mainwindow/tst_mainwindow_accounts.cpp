@@ -82,7 +82,8 @@ class MainWindowAccountsTest : public QObject
     QStringList enabledCommands()
     {
         QStringList enabled;
-        for (const char* name : {"删除", "已删除的记录…", "综合设置", "恢复备份…", "用户管理…", "修改我的密码…", "锁定"}) {
+        for (const char* name :
+             {"删除", "已删除的记录…", "综合设置", "恢复备份…", "用户管理…", "修改我的密码…", "锁定"}) {
             QAction* a = action(name);
             if (a && a->isEnabled()) {
                 enabled << QString::fromUtf8(name);
@@ -128,10 +129,9 @@ private slots:
     void rolesAllowAndRefuseCommands()
     {
         start();
-        QCOMPARE(enabledCommands(),
-                 (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"), QStringLiteral("综合设置"),
-                              QStringLiteral("恢复备份…"), QStringLiteral("用户管理…"),
-                              QStringLiteral("删除按钮")}));
+        QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"),
+                                                 QStringLiteral("综合设置"), QStringLiteral("恢复备份…"),
+                                                 QStringLiteral("用户管理…"), QStringLiteral("删除按钮")}));
         QVERIFY(!form().deskLine()->text().contains(QStringLiteral("操作员")));
         m_form.reset();
 
@@ -142,7 +142,8 @@ private slots:
         const QString key = QStringLiteral("20160507080000");
         storeAndSelect(key, QStringLiteral("张三"));
         form().deleteRecord();
-        QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("“录入员”的权限不能使用此功能。")});
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{QStringLiteral("“录入员”的权限不能使用此功能。")});
         ExamRecord stored;
         QVERIFY(RecordStore::load(key, stored));
         QVERIFY(form().showDeletedRecords() == nullptr);
@@ -153,9 +154,9 @@ private slots:
         m_form.reset();
 
         start(QStringLiteral("doctor"));
-        QCOMPARE(enabledCommands(),
-                 (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"), QStringLiteral("修改我的密码…"),
-                              QStringLiteral("锁定"), QStringLiteral("删除按钮")}));
+        QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"),
+                                                 QStringLiteral("修改我的密码…"), QStringLiteral("锁定"),
+                                                 QStringLiteral("删除按钮")}));
         storeAndSelect(key, QStringLiteral("张三"));
         MessageBox::queueAnswer(QMessageBox::Yes);
         form().deleteRecord();
@@ -281,7 +282,8 @@ private slots:
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("两次输入的新密码不一样。")});
         QVERIFY(window->addAccount(QStringLiteral("admin"), QStringLiteral("张主任"), Role::Clerk,
                                    QStringLiteral("adminpw1"), QStringLiteral("adminpw1")));
-        QVERIFY(texts(MessageBox::takeShown()).value(0).startsWith(QStringLiteral("第一个账户“admin”是管理员")));
+        QVERIFY(
+            texts(MessageBox::takeShown()).value(0).startsWith(QStringLiteral("第一个账户“admin”是管理员")));
         if (!test::onServer()) {
             QCOMPARE(QFileInfo(m_folder->databaseFile())
                          .absoluteDir()
@@ -330,12 +332,16 @@ private slots:
         addAccounts();
         start(QStringLiteral("clerk"));
         auto* window = new PasswordWindow(&form());
-        QVERIFY(!window->change(QStringLiteral("wrongpw"), QStringLiteral("newpass1"), QStringLiteral("newpass1")));
-        QVERIFY(!window->change(QStringLiteral("clerkpw1"), QStringLiteral("newpass1"), QStringLiteral("newpass2")));
-        QVERIFY(!window->change(QStringLiteral("clerkpw1"), QStringLiteral("short"), QStringLiteral("short")));
+        QVERIFY(!window->change(QStringLiteral("wrongpw"), QStringLiteral("newpass1"),
+                                QStringLiteral("newpass1")));
+        QVERIFY(!window->change(QStringLiteral("clerkpw1"), QStringLiteral("newpass1"),
+                                QStringLiteral("newpass2")));
+        QVERIFY(
+            !window->change(QStringLiteral("clerkpw1"), QStringLiteral("short"), QStringLiteral("short")));
         QCOMPARE(texts(MessageBox::takeShown()).mid(0, 2),
                  (QStringList{QStringLiteral("原密码错误！"), QStringLiteral("两次输入的新密码不一样。")}));
-        QVERIFY(window->change(QStringLiteral("clerkpw1"), QStringLiteral("newpass1"), QStringLiteral("newpass1")));
+        QVERIFY(window->change(QStringLiteral("clerkpw1"), QStringLiteral("newpass1"),
+                               QStringLiteral("newpass1")));
         QCOMPARE(AccountStore::check(QStringLiteral("clerk"), QStringLiteral("clerkpw1"), nullptr),
                  AccountStore::Check::Wrong);
         QCOMPARE(AccountStore::check(QStringLiteral("clerk"), QStringLiteral("newpass1"), nullptr),

@@ -151,7 +151,8 @@ private slots:
         QVERIFY(!login->isVisible());
         QVERIFY(MainWindow::instance());
         QCOMPARE(Session::current()->userName, QStringLiteral("clerk"));
-        QVERIFY(MainWindow::instance()->deskLine()->text().contains(QStringLiteral("操作员：王录入（录入员）")));
+        QVERIFY(
+            MainWindow::instance()->deskLine()->text().contains(QStringLiteral("操作员：王录入（录入员）")));
         QCOMPARE(m_ended, 0);
     }
 

@@ -204,6 +204,7 @@ private:
     QList<QPalette> m_boxPalettes;          // the boxes' own, while a version is shown
     bool m_upgradeFailureTold = false;
     QPointer<LockWindow> m_lockWindow;
+    QList<QPointer<QWidget>> m_hiddenByLock; // the other windows open when the desk locked
     QTimer m_idleTimer;
     double m_wheelRest = 0; // bar steps of a wheel turn not made yet
 };

@@ -153,13 +153,22 @@ LockWindow* MainWindow::lock()
     // Nothing typed is lost by a lock.
     m_drafts->keep();
     AccountStore::record(Session::current()->userName, AccountStore::kLocked);
+    // Nothing of the records stays in sight: the sheet, the lists and the
+    // other windows are hidden, and the lock window takes every input.
+    m_hiddenByLock.clear();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != this && window->isVisible()) {
+            window->hide();
+            m_hiddenByLock << window;
+        }
+    }
     centralWidget()->hide();
     menuBar()->setEnabled(false);
     m_lockWindow = new LockWindow(*Session::current(), this);
-    m_lockWindow->setAttribute(Qt::WA_DeleteOnClose);
     LockWindow* window = m_lockWindow;
+    window->setWindowModality(Qt::ApplicationModal);
     connect(window, &QDialog::accepted, this, [this, window] { unlocked(window); });
-    window->open();
+    window->show();
     return window;
 }
 
@@ -171,6 +180,16 @@ void MainWindow::unlocked(LockWindow* window)
     window->deleteLater();
     centralWidget()->show();
     menuBar()->setEnabled(true);
+    // The windows the desk left open come back; another operator starts
+    // without them.
+    for (const QPointer<QWidget>& hidden : std::as_const(m_hiddenByLock)) {
+        if (hidden && switched) {
+            hidden->close();
+        } else if (hidden) {
+            hidden->show();
+        }
+    }
+    m_hiddenByLock.clear();
     if (switched) {
         // The sheet of the operator who left stays a draft; the next one
         // starts on a blank sheet.

@@ -12,6 +12,7 @@
 #include "ui/MessageBox.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 
 namespace brenvoll {
@@ -52,6 +53,7 @@ VersionsWindow* MainWindow::showVersions()
     delete m_versions;
     m_versionsOf = stored;
     m_versions = new VersionsWindow(std::move(versions), stored, this);
+    m_versions->restoreButton()->setEnabled(Session::may(Command::RestoreVersion));
     connect(m_versions, &VersionsWindow::versionChosen, this, &MainWindow::showVersion);
     connect(m_versions, &VersionsWindow::restoreRequested, this, &MainWindow::restoreVersion);
     connect(m_versions, &QDialog::rejected, this, &MainWindow::endVersions);

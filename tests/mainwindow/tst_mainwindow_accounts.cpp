@@ -12,11 +12,13 @@
 #include "base/Clock.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/DeskLine.h"
+#include "mainwindow/HistoryWindows.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordHistory.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
 #include "record/VersionStamp.h"
+#include "reports/ReportWindow.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
 
@@ -191,6 +193,23 @@ private slots:
         QCOMPARE(versions.size(), size_t(2));
         QCOMPARE(versions[0].stamp.operatorName, QStringLiteral("李医生（doctor）"));
         QCOMPARE(versions[1].stamp.operatorName, QStringLiteral("王录入（clerk）"));
+        // A 医生 may put a version back; a 录入员 only reads them.
+        VersionsWindow* window = form().showVersions();
+        QVERIFY(window);
+        QVERIFY(window->restoreButton()->isEnabled());
+        window->reject();
+        m_form.reset();
+        start(QStringLiteral("clerk"));
+        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        form().search();
+        form().selectLine(form().results()->lineOf(key));
+        window = form().showVersions();
+        QVERIFY(window);
+        QVERIFY(!window->restoreButton()->isEnabled());
+        form().restoreVersion(0);
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{QStringLiteral("“录入员”的权限不能使用此功能。")});
+        QCOMPARE(box(Field::Conclusion)->text(), QStringLiteral("医生改的"));
     }
 
     // 锁定 keeps the typing, hides the sheet and waits for a password: a
@@ -207,10 +226,13 @@ private slots:
         box(Field::Name)->setText(QStringLiteral("赵一"));
         box(Field::Conclusion)->setText(QStringLiteral("未保存的结论"));
 
+        QWidget* reports = ReportWindow::showWindow();
+        QVERIFY(reports->isVisible());
         LockWindow* lock = form().lock();
         QVERIFY(lock);
-        QVERIFY(lock->isModal());
-        QVERIFY(!form().centralWidget()->isVisible());
+        QCOMPARE(lock->windowModality(), Qt::ApplicationModal);
+        QVERIFY(form().centralWidget()->isHidden());
+        QVERIFY(!reports->isVisible());
         QVERIFY(!form().idleTimer()->isActive());
         lock->close();
         QVERIFY(form().lockWindow() == lock);
@@ -222,6 +244,7 @@ private slots:
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!form().lockWindow());
         QVERIFY(!form().centralWidget()->isHidden());
+        QVERIFY(reports->isVisible());
         QCOMPARE(box(Field::Name)->text(), QStringLiteral("赵一"));
         QCOMPARE(Session::current()->userName, QStringLiteral("clerk"));
         QVERIFY(form().idleTimer()->isActive());
@@ -236,6 +259,7 @@ private slots:
         QVERIFY(lock->switchedUser());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QCOMPARE(Session::current()->userName, QStringLiteral("doctor"));
+        QVERIFY(!ReportWindow::loaded() || !ReportWindow::loaded()->isVisible());
         QVERIFY(box(Field::Name)->text().isEmpty());
         QVERIFY(box(Field::Conclusion)->text().isEmpty());
         QVERIFY(form().deskLine()->text().endsWith(QStringLiteral("操作员：李医生（医生）")));

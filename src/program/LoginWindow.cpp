@@ -223,6 +223,14 @@ void LoginWindow::logIn()
         logInWithAccount();
         return;
     }
+    // Another desk may have switched accounts on since this window opened:
+    // then the shared password no longer lets anyone in.
+    if (AccountStore::accountsOn()) {
+        m_accountsOn = true;
+        addUserRow();
+        MessageBox::notice(this, QStringLiteral("请输入用户名和密码。"));
+        return;
+    }
     // Without the settings record there is no password to compare with: nobody
     // is let in. A record that was busy at load may be readable now.
     if (!m_readError.isNull() && !readStoredPassword()) {

@@ -194,6 +194,24 @@ private slots:
                               QStringLiteral("nobody 用户名或密码错误")}));
     }
 
+    // Accounts switched on at another desk while this login window was
+    // open: the shared password no longer lets in, the user row appears.
+    void accountsSwitchedOnMeanwhile()
+    {
+        LoginWindow* login = showLoginWindow();
+        QVERIFY(!login->userBox());
+        addAccounts();
+        login->passwordBox()->setText(QStringLiteral("864"));
+        login->logIn();
+        QCOMPARE(shownTexts(), QStringList{QStringLiteral("请输入用户名和密码。")});
+        QVERIFY(!MainWindow::instance());
+        QVERIFY(login->userBox());
+        QVERIFY(login->userBox()->isVisibleTo(login));
+        tryLogin(login, QStringLiteral("admin"), QStringLiteral("adminpw1"));
+        QVERIFY(shownTexts().isEmpty());
+        QCOMPARE(Session::current()->userName, QStringLiteral("admin"));
+    }
+
     // Switched off by an administrator, the shared password logs in again
     // as designed and nobody is named.
     void switchedOffMeansTheDesignedLogin()

@@ -26,6 +26,11 @@ public:
 
     static QString safetyCopy();
     static QString error();
+
+    // On the file: a safety copy of the database beside it, named as a
+    // restore names the database it replaces, in `copy`; false with a reason.
+    // With a server there is nothing to copy (true, `copy` empty).
+    static bool takeSafetyCopy(const QDateTime& now, QString* copy, QString* error);
 };
 
 } // namespace brenvoll

@@ -165,7 +165,7 @@ void MainWindow::loadOnStart()
         edit->setPalette(boxPalette);
     }
     m_sheet->setTitle(sheetTitle());
-    m_deskLine->showDesk(DatabasePlace::current());
+    applySession();
     upgradeForHistory();
     search();
     issueKey();
@@ -182,6 +182,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // one the run could not use was told of when it started, and stays out.
     const bool withDrafts = !m_drafts->openFailed();
     m_drafts->closeCleanly();
+    recordLogout();
     backUpOnClose(withDrafts);
     event->accept();
     endProgram();

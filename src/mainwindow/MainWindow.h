@@ -1,12 +1,14 @@
 #pragma once
 // The main window: search panel and result list on the left, the phrase panel
 // below them, and the examination sheet on its A4 page in the grey viewport.
+#include "accounts/Session.h"
 #include "record/FieldMap.h"
 #include "record/RecordSaver.h"
 #include "record/RecordStore.h"
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QTimer>
 
 #include <functional>
 #include <optional>
@@ -25,6 +27,7 @@ class ComparisonWindow;
 class DeletedRecordsWindow;
 class DeskLine;
 class DraftsWindow;
+class LockWindow;
 class PhrasePanel;
 class ResultModel;
 class SheetDrafts;
@@ -102,6 +105,26 @@ public:
     // tells the operator once when that fails.
     void upgradeForHistory();
 
+    // Operators and roles. After a login (or a switch of user): the desk
+    // line names the operator, the kept versions name them, the commands
+    // their role may not use are disabled, and the idle lock is set.
+    void applySession();
+    // Whether the operator may use `command`; tells them when not.
+    bool allowed(Command command);
+    // 用户管理…, open to everybody while no account exists.
+    void showAccounts();
+    // 修改我的密码….
+    void showPasswordWindow();
+    // 锁定: the sheet's typing is kept as a draft, the sheet hidden, and a
+    // password lets the same or another operator on. Null when not locked.
+    LockWindow* lock();
+    LockWindow* lockWindow() const;
+    // The timer that locks an unattended desk; it starts over at every key
+    // and click in the program.
+    QTimer* idleTimer() { return &m_idleTimer; }
+    // The program ends: the login record says so.
+    static void recordLogout();
+
     SheetView* sheet() const { return m_sheet; }
     QLineEdit* box(Field field) const;
     ResultModel* results() const { return m_results; }
@@ -168,6 +191,8 @@ private:
     // person found.
     void choosePerson(const QString& title, const std::function<void(const PersonRecords&)>& chosen);
     void compareExaminations(const PersonRecords& person);
+    // The lock window let `window`'s account on.
+    void unlocked(LockWindow* window);
 
     // Beside each widget its designed name, which is its objectName.
     QFrame* m_searchPanel = nullptr;       // Frame4
@@ -199,6 +224,9 @@ private:
     std::optional<ExamRecord> m_versionsOf; // the stored record whose versions are open
     QList<QPalette> m_boxPalettes;          // the boxes' own, while a version is shown
     bool m_upgradeFailureTold = false;
+    QPointer<LockWindow> m_lockWindow;
+    QList<QPointer<QWidget>> m_hiddenByLock; // the other windows open when the desk locked
+    QTimer m_idleTimer;
     double m_wheelRest = 0; // bar steps of a wheel turn not made yet
 };
 

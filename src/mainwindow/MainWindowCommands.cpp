@@ -239,6 +239,7 @@ void buildMenus(MainWindow& form)
     item(file, "历史版本…", "Ctrl+Shift+H", [f] { f->showVersions(); });
     item(file, "已删除的记录…", "", [f] { f->showDeletedRecords(); });
     item(file, "历年对比…", "Ctrl+T", [f] { f->showComparison(); });
+    item(file, "锁定", "Ctrl+L", [f] { f->lock(); });
     file->addSeparator();
     item(file, "生成报表", "Ctrl+B", [] { ReportWindow::showWindow(); });
     // No shortcut; named by its caption without the dots.
@@ -247,9 +248,16 @@ void buildMenus(MainWindow& form)
     QObject::connect(statistics, &QAction::triggered, f, [] { StatisticsWindow::showWindow(); });
 
     QMenu* settings = menu("设置(S)", "设置");
-    item(settings, "综合设置", "Ctrl+C", [] { SettingsWindow::showWindow(); });
+    item(settings, "综合设置", "Ctrl+C", [f] {
+        if (f->allowed(Command::Settings)) {
+            SettingsWindow::showWindow();
+        }
+    });
     // After a restore the main window starts over on the restored records.
     item(settings, "恢复备份…", "", [f] {
+        if (!f->allowed(Command::RestoreBackup)) {
+            return;
+        }
         // A shared database lives on its server: only its administrator
         // restores it, from a dump, for every desk at once.
         if (Database::engine() == Database::Engine::PostgreSQL) {
@@ -262,6 +270,9 @@ void buildMenus(MainWindow& form)
         QObject::connect(RestoreWindow::showWindow(), &RestoreWindow::restored, f, &MainWindow::loadOnStart,
                          Qt::UniqueConnection);
     });
+
+    item(settings, "用户管理…", "", [f] { f->showAccounts(); });
+    item(settings, "修改我的密码…", "", [f] { f->showPasswordWindow(); });
 
     QMenu* help = menu("帮助(H)", "帮助");
     item(help, "关于", "Ctrl+A", [] { AboutWindow::showWindow(); });
@@ -298,6 +309,7 @@ void runToolbarCommand(MainWindow& form, int index)
         // At once: no window's closing work runs, so no backup is made. The
         // unsaved sheet is kept all the same.
         form.drafts()->closeCleanly();
+        MainWindow::recordLogout();
         endProgram();
         break;
     default:

@@ -12,6 +12,7 @@
 #include "ui/MessageBox.h"
 
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 
 namespace brenvoll {
@@ -52,6 +53,7 @@ VersionsWindow* MainWindow::showVersions()
     delete m_versions;
     m_versionsOf = stored;
     m_versions = new VersionsWindow(std::move(versions), stored, this);
+    m_versions->restoreButton()->setEnabled(Session::may(Command::RestoreVersion));
     connect(m_versions, &VersionsWindow::versionChosen, this, &MainWindow::showVersion);
     connect(m_versions, &VersionsWindow::restoreRequested, this, &MainWindow::restoreVersion);
     connect(m_versions, &QDialog::rejected, this, &MainWindow::endVersions);
@@ -106,6 +108,9 @@ void MainWindow::endVersions()
 
 void MainWindow::restoreVersion(int index)
 {
+    if (!allowed(Command::RestoreVersion)) {
+        return;
+    }
     if (!m_versions || index < 0 || index >= int(m_versions->versions().size())) {
         return;
     }
@@ -119,6 +124,9 @@ void MainWindow::restoreVersion(int index)
 
 DeletedRecordsWindow* MainWindow::showDeletedRecords()
 {
+    if (!allowed(Command::RestoreVersion)) {
+        return nullptr;
+    }
     if (!RecordHistory::isKept()) {
         MessageBox::notice(this, kNoHistory);
         return nullptr;
@@ -136,6 +144,9 @@ DeletedRecordsWindow* MainWindow::showDeletedRecords()
 
 void MainWindow::restoreDeletedRecord(qint64 id)
 {
+    if (!allowed(Command::RestoreVersion)) {
+        return;
+    }
     QString error;
     QString wanted;
     if (m_deleted) {

@@ -211,6 +211,9 @@ void MainWindow::issueKey()
 
 void MainWindow::deleteRecord()
 {
+    if (!allowed(Command::Delete)) {
+        return;
+    }
     const int k = selectedLine();
     if (k < 0) {
         return;

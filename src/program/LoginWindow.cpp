@@ -1,5 +1,6 @@
 #include "LoginWindow.h"
 
+#include "accounts/Session.h"
 #include "base/TextRules.h"
 #include "settings/SettingsStore.h"
 #include "ui/ButtonKeys.h"
@@ -21,6 +22,10 @@ namespace brenvoll {
 namespace {
 // The password the clinic receives the program with.
 const QString kFactoryPassword = QStringLiteral("864");
+// The user name row, in twips: the window grows by it, and the designed
+// controls below its top move down by it.
+constexpr int kUserRowTop = 1080;
+constexpr int kUserRowHeight = 720;
 
 // A small padlock beside the product name.
 QPixmap padlock(int size)
@@ -143,8 +148,52 @@ LoginWindow::LoginWindow(QWidget* parent) : QDialog(parent)
 
 void LoginWindow::load()
 {
-    twips::centreOnScreen(this);
     readStoredPassword();
+    m_accountsOn = AccountStore::accountsOn();
+    if (m_accountsOn) {
+        addUserRow();
+    }
+    twips::centreOnScreen(this);
+}
+
+void LoginWindow::addUserRow()
+{
+    setFixedSize(twips::toPx(this, 4545), twips::toPx(this, 2670 + kUserRowHeight));
+    const auto down = [](QWidget* widget) {
+        widget->move(widget->x(), widget->y() + twips::toPx(widget, kUserRowHeight));
+    };
+    for (QWidget* widget :
+         {static_cast<QWidget*>(m_promptLabel), static_cast<QWidget*>(m_factoryPasswordHint),
+          static_cast<QWidget*>(m_passwordBox), static_cast<QWidget*>(m_okButton),
+          static_cast<QWidget*>(m_cancelButton)}) {
+        down(widget);
+    }
+    // The hint belongs to the shared password alone.
+    m_factoryPasswordHint->hide();
+
+    m_userLabel = new QLabel(QStringLiteral("用户名"), this);
+    m_userLabel->setObjectName(QStringLiteral("lblUser"));
+    twips::placeLabel(m_userLabel, 300, kUserRowTop, 1260, 180);
+    m_userBox = new QLineEdit(this);
+    m_userBox->setObjectName(QStringLiteral("txtUser"));
+    m_userBox->setMaxLength(40);
+    twips::place(m_userBox, 300, kUserRowTop + 300, 3915, 315);
+    m_userBox->installEventFilter(this);
+    m_userLabel->show();
+    m_userBox->show();
+    setTabOrder(m_userBox, m_passwordBox);
+    setTabOrder(m_passwordBox, m_cancelButton);
+    setTabOrder(m_cancelButton, m_okButton);
+    m_userBox->setFocus();
+
+    m_wait.setSingleShot(true);
+    connect(&m_wait, &QTimer::timeout, this, &LoginWindow::endWait);
+}
+
+void LoginWindow::endWait()
+{
+    m_wait.stop();
+    m_okButton->setEnabled(true);
 }
 
 bool LoginWindow::readStoredPassword()
@@ -170,6 +219,18 @@ bool LoginWindow::matches(const QString& typed, const QString& stored)
 
 void LoginWindow::logIn()
 {
+    if (m_accountsOn) {
+        logInWithAccount();
+        return;
+    }
+    // Another desk may have switched accounts on since this window opened:
+    // then the shared password no longer lets anyone in.
+    if (AccountStore::accountsOn()) {
+        m_accountsOn = true;
+        addUserRow();
+        MessageBox::notice(this, QStringLiteral("请输入用户名和密码。"));
+        return;
+    }
     // Without the settings record there is no password to compare with: nobody
     // is let in. A record that was busy at load may be readable now.
     if (!m_readError.isNull() && !readStoredPassword()) {
@@ -180,6 +241,42 @@ void LoginWindow::logIn()
         MessageBox::notice(this, QStringLiteral("密码错误！"));
         return;
     }
+    hide();
+    emit loggedIn();
+}
+
+void LoginWindow::logInWithAccount()
+{
+    if (waiting()) {
+        return;
+    }
+    const QString user = trimBlanks(m_userBox->text());
+    Account account;
+    QString error;
+    switch (AccountStore::check(user, m_passwordBox->text(), &account, &error)) {
+    case AccountStore::Check::Ok:
+        break;
+    case AccountStore::Check::Failed:
+        MessageBox::warning(this, QStringLiteral("无法读取数据库，不能登录。\n原因：") + error);
+        return;
+    case AccountStore::Check::Disabled:
+        AccountStore::record(user, AccountStore::kDisabled);
+        MessageBox::notice(this, QStringLiteral("此账户已停用。"));
+        return;
+    case AccountStore::Check::Wrong:
+        AccountStore::record(user, AccountStore::kWrong);
+        MessageBox::notice(this, QStringLiteral("用户名或密码错误。"));
+        // From the third wrong try in a row on, OK waits before the next.
+        if (const int seconds = AccountStore::waitAfter(++m_failures); seconds > 0) {
+            m_okButton->setEnabled(false);
+            m_wait.start(seconds * 1000);
+        }
+        return;
+    }
+    m_failures = 0;
+    AccountStore::record(account.userName, AccountStore::kLoggedIn);
+    Session::begin(account);
+    m_passwordBox->clear();
     hide();
     emit loggedIn();
 }
@@ -205,6 +302,14 @@ void LoginWindow::closeEvent(QCloseEvent* event)
 
 bool LoginWindow::eventFilter(QObject* watched, QEvent* event)
 {
+    // Enter in the user name box moves on to the password.
+    if (watched == m_userBox && m_userBox && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            m_passwordBox->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+    }
     if (watched == m_passwordBox && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {

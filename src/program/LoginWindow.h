@@ -1,9 +1,13 @@
 #pragma once
 // The login window "登录": the first window of a run. A correct password hides
 // it (it stays loaded) and announces loggedIn(), on which start-up opens the
-// main window; cancelling or closing it ends the program.
+// main window; cancelling or closing it ends the program. While accounts are
+// on for the database, a row for the user name stands above the password,
+// the window taller by that row, and the account's password is checked
+// instead of the shared one; wrong tries in a row make the next one wait.
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 
 class QLabel;
 class QLineEdit;
@@ -39,6 +43,13 @@ public:
     QLabel* promptLabel() const { return m_promptLabel; }
     // "(原始密码：864)", shown while the factory password is stored.
     QLabel* factoryPasswordHint() const { return m_factoryPasswordHint; }
+    // With accounts: the user name row (null without).
+    bool accountsOn() const { return m_accountsOn; }
+    QLineEdit* userBox() const { return m_userBox; }
+    QLabel* userLabel() const { return m_userLabel; }
+    // Whether wrong tries keep the OK button waiting now; ending the wait.
+    bool waiting() const { return m_wait.isActive(); }
+    void endWait();
 
 signals:
     // A correct password was typed; the window is hidden by then.
@@ -55,6 +66,10 @@ private:
     // Centres the window and reads the stored password from 设置.
     void load();
     bool readStoredPassword();
+    // The user name row above the password, the designed controls below it
+    // moved down by its height.
+    void addUserRow();
+    void logInWithAccount();
 
     QLabel* m_padlock = nullptr;
     QLabel* m_productName = nullptr;
@@ -64,6 +79,12 @@ private:
     QLineEdit* m_passwordBox = nullptr;
     QPushButton* m_okButton = nullptr;
     QPushButton* m_cancelButton = nullptr;
+
+    QLabel* m_userLabel = nullptr;
+    QLineEdit* m_userBox = nullptr;
+    bool m_accountsOn = false;
+    int m_failures = 0; // wrong tries in a row
+    QTimer m_wait;
 
     QString m_storedPassword;
     // Why the settings record could not be read; null once it was read.

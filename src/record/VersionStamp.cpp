@@ -15,9 +15,18 @@ VersionStamp VersionStamp::now(const QString& action)
             operatorNow()};
 }
 
+namespace {
+QString g_operator;
+} // namespace
+
 QString VersionStamp::operatorNow()
 {
-    return QStringLiteral("（共用密码）");
+    return g_operator.isEmpty() ? QStringLiteral("（共用密码）") : g_operator;
+}
+
+void VersionStamp::setOperator(const QString& name)
+{
+    g_operator = name;
 }
 
 } // namespace brenvoll

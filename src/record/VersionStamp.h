@@ -17,9 +17,12 @@ struct VersionStamp
 
     // The stamp of a change made now on this desk.
     static VersionStamp now(const QString& action);
-    // Who changes records: the account's name once accounts exist; until
-    // then everybody logs in with the one shared password.
+    // Who changes records: the logged-in account's name and user name, set
+    // at each login; without accounts everybody logs in with the one shared
+    // password.
     static QString operatorNow();
+    // The operator of the changes from now on; empty: the shared password.
+    static void setOperator(const QString& name);
 };
 
 } // namespace brenvoll

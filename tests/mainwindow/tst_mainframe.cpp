@@ -499,7 +499,7 @@ void MainFrameTest::menuBarAsDesigned()
         QCOMPARE(a->associatedObjects().value(0)->parent()->objectName(), m_form->menuBar()->objectName());
     }
     // File menu: 新建 复制上次体检 保存 打印 打印预览 导出PDF… 批量导出PDF… | 删除 找回未保存的表格…
-    // 历史版本… 已删除的记录… 历年对比… | 生成报表 统计报表….
+    // 历史版本… 已删除的记录… 历年对比… 锁定 | 生成报表 统计报表….
     const QList<QAction*> file = m_form->menuBar()->actions().first()->menu()->actions();
     QStringList shape;
     for (QAction* a : file) {
@@ -507,7 +507,7 @@ void MainFrameTest::menuBarAsDesigned()
     }
     QCOMPARE(shape.join(u' '),
              QStringLiteral("新建 复制上次体检 保存 打印 打印预览 导出PDF… 批量导出PDF… | 删除 "
-                            "找回未保存的表格… 历史版本… 已删除的记录… 历年对比… | 生成报表 统计报表…"));
+                            "找回未保存的表格… 历史版本… 已删除的记录… 历年对比… 锁定 | 生成报表 统计报表…"));
     // No access keys: the captions carry no mnemonic marker.
     for (QAction* top : m_form->menuBar()->actions()) {
         QVERIFY(!top->text().contains(u'&'));

@@ -280,14 +280,16 @@ private slots:
 
     void restoreOnAFullOrReadOnlyDisk_data()
     {
-        QTest::addColumn<qint64>("leave"); // bytes left free; -1: the disk turns read-only
+        // Bytes left free; -1: the disk turns read-only; -2: room for one
+        // copy of the database as it is.
+        QTest::addColumn<qint64>("leave");
         QTest::addColumn<int>("step");
         QTest::addColumn<QString>("reason");
         const int keep = int(Restore::Step::KeepCurrent);
         QTest::newRow("read-only disk") << qint64(-1) << keep << QStringLiteral("磁盘是只读的");
         QTest::newRow("disk full") << qint64(4096) << keep << QStringLiteral("磁盘已满");
         QTest::newRow("room for one copy only")
-            << qint64(40960) << int(Restore::Step::WriteChosen) << QStringLiteral("磁盘已满");
+            << qint64(-2) << int(Restore::Step::WriteChosen) << QStringLiteral("磁盘已满");
     }
     void restoreOnAFullOrReadOnlyDisk()
     {
@@ -307,6 +309,9 @@ private slots:
         QVERIFY(Backup::copyDatabase(m_folder->databaseFile(), copy));
         const QByteArray before = contents(database);
         Database::close(); // a disk with a file open for writing cannot turn read-only
+        if (leave == -2) {
+            leave = before.size();
+        }
         QVERIFY(leave < 0 ? disk.setReadOnly(true) : disk.fill(leave));
         QVERIFY(Database::open(connectionString(disk.path())));
 

@@ -50,6 +50,10 @@ private slots:
         QVERIFY(scalar(out, QStringLiteral("select count(*) from 词库")).toInt() >= 10);
         QCOMPARE(scalar(out, QStringLiteral("select count(*) from pragma_table_info('档案')")).toInt(), 52);
         QCOMPARE(scalar(out, QStringLiteral("select count(*) from 档案")).toInt(), 0);
+        // The operators' accounts' tables, without an account: accounts off.
+        QCOMPARE(scalar(out, QStringLiteral("select count(*) from 账户")).toInt(), 0);
+        QCOMPARE(scalar(out, QStringLiteral("select count(*) from 账户设置")).toInt(), 0);
+        QCOMPARE(scalar(out, QStringLiteral("select count(*) from 登录记录")).toInt(), 0);
         QCOMPARE(QFile::permissions(out) & (QFileDevice::ReadGroup | QFileDevice::ReadOther |
                                             QFileDevice::WriteGroup | QFileDevice::WriteOther),
                  QFileDevice::Permissions());
@@ -146,7 +150,12 @@ private slots:
                   "(7, '2016-05-07 08:00:00', '删除', '前台', '（共用密码）', '20160507070000', '旧')"),
               QStringLiteral(
                   "insert into 档案恢复 values (7, '20160507070000', '2016-05-08 08:00:00', '前台', "
-                  "'（共用密码）')")}) {
+                  "'（共用密码）')"),
+              QStringLiteral("insert into 账户 values ('wang', '王五', '管理员', 0, '$argon2id$v=19$x', "
+                             "'2016-05-08 08:00:00')"),
+              QStringLiteral("insert into 账户设置 values ('账户登录', '1')"),
+              QStringLiteral(
+                  "insert into 登录记录 values (4, '2016-05-08 08:00:00', 'wang', '前台', '登录')")}) {
             scalar(file, sql);
         }
         const auto migrate = [&] {
@@ -179,6 +188,16 @@ private slots:
                                           "('', '修改', '', '', '1') returning 版本号"))
                          .toInt(),
                      8);
+
+            // So do the accounts, their switch and the login record.
+            QCOMPARE(value(QStringLiteral("select 姓名 || 角色 || 密码散列 from 账户")).toString(),
+                     QStringLiteral("王五管理员$argon2id$v=19$x"));
+            QCOMPARE(value(QStringLiteral("select 值 from 账户设置 where 项目 = '账户登录'")).toString(),
+                     QStringLiteral("1"));
+            QCOMPARE(value(QStringLiteral("insert into 登录记录 (时间, 用户名, 工作站, 结果) values "
+                                          "('', '', '', '') returning 编号"))
+                         .toInt(),
+                     5);
 
             scalar(file, QStringLiteral("insert into 档案 (序列号) values ('20170101080000')"));
             QCOMPARE(migrate(), 1);

@@ -5,8 +5,10 @@
 // phrases (which replace the ones the tool made), and the kept versions with
 // their numbers, in one transaction, and checks the counts before committing.
 // A file without the versions' tables copies none; a server database made
-// before they existed gets them. A target that already holds records is
+// before they existed gets them. The operators' accounts, their switches and
+// the login record are copied the same way. A target that already holds records is
 // refused unchanged; so is everything when any step fails.
+#include "accounts-schema.h"
 #include "common/ConnectionHint.h"
 #include "history-schema.h"
 
@@ -203,6 +205,17 @@ void migrate(const char* file, const char* conninfo)
         restoreCount =
             readRows(db, "select " + restoreColumns + " from 档案恢复 order by 删除版本号", restores);
     }
+    const std::string accountColumns = "用户名, 姓名, 角色, 停用, 密码散列, 最后登录";
+    const std::string loginColumns = "编号, 时间, 用户名, 工作站, 结果";
+    std::string accounts, switches, logins;
+    long long accountCount = 0;
+    long long switchCount = 0;
+    long long loginCount = 0;
+    if (fileHasTable(db, "账户") && fileHasTable(db, "账户设置") && fileHasTable(db, "登录记录")) {
+        accountCount = readRows(db, "select " + accountColumns + " from 账户 order by 用户名", accounts);
+        switchCount = readRows(db, "select 项目, 值 from 账户设置 order by 项目", switches);
+        loginCount = readRows(db, "select " + loginColumns + " from 登录记录 order by 编号", logins);
+    }
 
     Server server(conninfo);
     server.run("begin");
@@ -217,6 +230,15 @@ void migrate(const char* file, const char* conninfo)
         throw Failure{"the server database already holds " + std::to_string(present) +
                       " kept versions; nothing was copied"};
     }
+    if (!server.hasTable("账户")) {
+        server.run(kAccountsPostgresqlSchema);
+    }
+    if (const long long present = server.count("账户"); present > 0) {
+        throw Failure{"the server database already holds " + std::to_string(present) +
+                      " accounts; nothing was copied"};
+    }
+    server.run("delete from 账户设置");
+    server.run("delete from 登录记录");
     server.run("delete from 设置");
     server.run("delete from 词库");
     server.copy("copy 设置 (密码, 路径, 左边距, 上边距) from stdin", settings);
@@ -224,18 +246,25 @@ void migrate(const char* file, const char* conninfo)
     server.copy("copy 档案 (" + columns + ") from stdin", records);
     server.copy("copy 档案版本 (" + versionColumns + ") from stdin", versions);
     server.copy("copy 档案恢复 (" + restoreColumns + ") from stdin", restores);
+    server.copy("copy 账户 (" + accountColumns + ") from stdin", accounts);
+    server.copy("copy 账户设置 (项目, 值) from stdin", switches);
+    server.copy("copy 登录记录 (" + loginColumns + ") from stdin", logins);
+    server.run("select setval(pg_get_serial_sequence('登录记录', '编号'), "
+               "coalesce((select max(编号) from 登录记录), 0) + 1, false)");
     // The next version the program keeps is numbered after the copied ones.
     server.run("select setval(pg_get_serial_sequence('档案版本', '版本号'), "
                "coalesce((select max(版本号) from 档案版本), 0) + 1, false)");
     if (server.count("档案") != recordCount || server.count("设置") != settingsCount ||
         server.count("词库") != phraseCount || server.count("档案版本") != versionCount ||
-        server.count("档案恢复") != restoreCount) {
+        server.count("档案恢复") != restoreCount || server.count("账户") != accountCount ||
+        server.count("账户设置") != switchCount || server.count("登录记录") != loginCount) {
         throw Failure{"the counts on the server differ from the file; nothing was copied"};
     }
     server.run("commit");
     std::cout << "brenvoll-migrate: copied " << recordCount << " records, " << settingsCount
-              << " settings row(s), " << phraseCount << " phrases and " << versionCount
-              << " kept versions from " << file << " into " << server.name() << "\n";
+              << " settings row(s), " << phraseCount << " phrases and " << versionCount << " kept versions, "
+              << accountCount << " accounts and " << loginCount << " login record lines from " << file
+              << " into " << server.name() << "\n";
 }
 
 } // namespace

@@ -2,15 +2,17 @@
 // brenvoll-mkdb --postgresql CONNINFO
 //
 // Creates the delivered database from its schema, with the tables of the kept
-// versions (data/history.sql, built in). A database that already
+// versions (data/history.sql) and of the operators' accounts
+// (data/accounts.sql), both built in. A database that already
 // exists is left exactly as it is: it may hold a clinic's records. The new
 // file is written under a temporary name and renamed, readable and writable by
 // its owner only.
 //
-// With --postgresql the tables (the kept versions' too), the settings row and
+// With --postgresql the tables (the kept versions' and the accounts' too), the settings row and
 // the phrases are created
 // in an existing empty database on a server (made with createdb), in one
 // transaction: a database that already holds the tables is refused unchanged.
+#include "accounts-schema.h"
 #include "common/ConnectionHint.h"
 #include "history-schema.h"
 #include "schema-postgresql.h"
@@ -46,8 +48,8 @@ int createOnServer(const char* conninfo)
         PQfinish(connection);
         return 1;
     }
-    const std::string sql =
-        std::string("BEGIN;\n") + kPostgresqlSchema + "\n" + kHistoryPostgresqlSchema + "\nCOMMIT;\n";
+    const std::string sql = std::string("BEGIN;\n") + kPostgresqlSchema + "\n" + kHistoryPostgresqlSchema +
+                            "\n" + kAccountsPostgresqlSchema + "\nCOMMIT;\n";
     PGresult* result = PQexec(connection, sql.c_str());
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
     if (!ok) {
@@ -89,7 +91,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::stringstream sql;
-    sql << in.rdbuf() << '\n' << kHistorySchema;
+    sql << in.rdbuf() << '\n' << kHistorySchema << '\n' << kAccountsSchema;
 
     fs::create_directories(outPath.parent_path(), ec);
     const fs::path tmpPath = outPath.string() + ".new";

@@ -1,0 +1,384 @@
+// Operators and roles on the main window, on a real database file and a
+// real server: each role's allowed and refused commands, the versions naming
+// the operator, the lock with unlock and switch of user (the unsaved sheet
+// kept as a draft), 用户管理… making the first administrator, and
+// 修改我的密码….
+#include "TestSupport.h"
+#include "accounts/AccountStore.h"
+#include "accounts/Session.h"
+#include "accountwindows/AccountsWindow.h"
+#include "accountwindows/LockWindow.h"
+#include "accountwindows/PasswordWindow.h"
+#include "base/Clock.h"
+#include "drafts/SheetDrafts.h"
+#include "mainwindow/DeskLine.h"
+#include "mainwindow/HistoryWindows.h"
+#include "mainwindow/MainWindow.h"
+#include "record/RecordHistory.h"
+#include "record/RecordStore.h"
+#include "record/ResultModel.h"
+#include "record/VersionStamp.h"
+#include "reports/ReportWindow.h"
+#include "storage/Database.h"
+#include "ui/MessageBox.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFrame>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlQuery>
+#include <QTest>
+#include <QTreeWidget>
+
+using namespace brenvoll;
+
+namespace {
+QStringList texts(const QList<MessageBox::Shown>& shown)
+{
+    QStringList list;
+    for (const auto& s : shown) {
+        list << s.text;
+    }
+    return list;
+}
+
+Account accountOf(const QString& userName)
+{
+    return AccountStore::find(userName).value_or(Account{});
+}
+} // namespace
+
+class MainWindowAccountsTest : public QObject
+{
+    Q_OBJECT
+    std::unique_ptr<test::TestFolder> m_folder;
+    std::unique_ptr<MainWindow> m_form;
+
+    MainWindow& form() { return *m_form; }
+    QLineEdit* box(Field field) { return m_form->box(field); }
+    // The main window after a login as `userName` (none: the shared password).
+    void start(const QString& userName = {})
+    {
+        if (userName.isEmpty()) {
+            Session::end();
+        } else {
+            Session::begin(accountOf(userName));
+        }
+        m_form = std::make_unique<MainWindow>();
+        m_form->loadOnStart();
+    }
+    void addAccounts()
+    {
+        QString error;
+        QVERIFY2(AccountStore::add(QStringLiteral("admin"), QStringLiteral("张主任"), Role::Administrator,
+                                   QStringLiteral("adminpw1"), &error),
+                 qPrintable(error));
+        QVERIFY(AccountStore::add(QStringLiteral("clerk"), QStringLiteral("王录入"), Role::Clerk,
+                                  QStringLiteral("clerkpw1"), &error));
+        QVERIFY(AccountStore::add(QStringLiteral("doctor"), QStringLiteral("李医生"), Role::Doctor,
+                                  QStringLiteral("doctorpw1"), &error));
+    }
+    QAction* action(const char* name) { return form().findChild<QAction*>(QString::fromUtf8(name)); }
+    // Which of the gated commands are enabled in the menus and the toolbar.
+    QStringList enabledCommands()
+    {
+        QStringList enabled;
+        for (const char* name :
+             {"删除", "已删除的记录…", "综合设置", "恢复备份…", "用户管理…", "修改我的密码…", "锁定"}) {
+            QAction* a = action(name);
+            if (a && a->isEnabled()) {
+                enabled << QString::fromUtf8(name);
+            }
+        }
+        if (form().findChild<QFrame*>(QStringLiteral("Picture4_2"))->isEnabled()) {
+            enabled << QStringLiteral("删除按钮");
+        }
+        return enabled;
+    }
+    void storeAndSelect(const QString& key, const QString& name)
+    {
+        QVERIFY(RecordStore::save(test::makeRecord(key, name, QStringLiteral("2016-05-07"))));
+        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        form().search();
+        form().selectLine(form().results()->lineOf(key));
+        QCOMPARE(box(Field::Key)->text(), key);
+    }
+
+private slots:
+    void init()
+    {
+        MessageBox::setAnswerMode(true);
+        Clock::setFixed(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
+        Session::end();
+        m_folder = std::make_unique<test::TestFolder>();
+        QVERIFY(m_folder->open());
+    }
+    void cleanup()
+    {
+        // With a server the drafts file is the desk's, beside the program,
+        // and other tests read it: none of this test's drafts stays there.
+        if (m_form) {
+            for (const Draft& draft : m_form->drafts()->list()) {
+                m_form->drafts()->remove(draft.id);
+            }
+        }
+        m_form.reset();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Session::end();
+        VersionStamp::setOperator({});
+        m_folder.reset();
+        Clock::reset();
+    }
+
+    // Without accounts every command is open as designed (only the account's
+    // own ones have nothing to work on); a 录入员 finds 删除 and the
+    // administrator's commands disabled and refused when reached anyway; a
+    // 医生 deletes; a 管理员 has everything. The desk line names them.
+    void rolesAllowAndRefuseCommands()
+    {
+        start();
+        QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"),
+                                                 QStringLiteral("综合设置"), QStringLiteral("恢复备份…"),
+                                                 QStringLiteral("用户管理…"), QStringLiteral("删除按钮")}));
+        QVERIFY(!form().deskLine()->text().contains(QStringLiteral("操作员")));
+        m_form.reset();
+
+        addAccounts();
+        start(QStringLiteral("clerk"));
+        QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("修改我的密码…"), QStringLiteral("锁定")}));
+        QVERIFY(form().deskLine()->text().endsWith(QStringLiteral("操作员：王录入（录入员）")));
+        const QString key = QStringLiteral("20160507080000");
+        storeAndSelect(key, QStringLiteral("张三"));
+        form().deleteRecord();
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{QStringLiteral("“录入员”的权限不能使用此功能。")});
+        ExamRecord stored;
+        QVERIFY(RecordStore::load(key, stored));
+        QVERIFY(form().showDeletedRecords() == nullptr);
+        form().showAccounts();
+        action("综合设置")->setEnabled(true);
+        action("综合设置")->trigger();
+        QCOMPARE(MessageBox::takeShown().size(), 3);
+        m_form.reset();
+
+        start(QStringLiteral("doctor"));
+        QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"),
+                                                 QStringLiteral("修改我的密码…"), QStringLiteral("锁定"),
+                                                 QStringLiteral("删除按钮")}));
+        storeAndSelect(key, QStringLiteral("张三"));
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        form().deleteRecord();
+        QVERIFY(!RecordStore::load(key, stored));
+        m_form.reset();
+
+        start(QStringLiteral("admin"));
+        QCOMPARE(enabledCommands().size(), 8);
+        QVERIFY(form().deskLine()->text().endsWith(QStringLiteral("操作员：张主任（管理员）")));
+    }
+
+    // The versions name the operator who changed or deleted the record by
+    // 姓名 and 用户名, desk after desk.
+    void versionsNameTheOperator()
+    {
+        addAccounts();
+        const QString key = QStringLiteral("20160507080001");
+        start(QStringLiteral("clerk"));
+        storeAndSelect(key, QStringLiteral("张三"));
+        box(Field::Conclusion)->setText(QStringLiteral("录入员改的"));
+        form().saveRecord();
+        m_form.reset();
+        start(QStringLiteral("doctor"));
+        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        form().search();
+        form().selectLine(form().results()->lineOf(key));
+        box(Field::Conclusion)->setText(QStringLiteral("医生改的"));
+        form().saveRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        std::vector<RecordVersion> versions;
+        QVERIFY(RecordHistory::versions(key, versions));
+        QCOMPARE(versions.size(), size_t(2));
+        QCOMPARE(versions[0].stamp.operatorName, QStringLiteral("李医生（doctor）"));
+        QCOMPARE(versions[1].stamp.operatorName, QStringLiteral("王录入（clerk）"));
+        // A 医生 may put a version back; a 录入员 only reads them.
+        VersionsWindow* window = form().showVersions();
+        QVERIFY(window);
+        QVERIFY(window->restoreButton()->isEnabled());
+        window->reject();
+        m_form.reset();
+        start(QStringLiteral("clerk"));
+        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        form().search();
+        form().selectLine(form().results()->lineOf(key));
+        window = form().showVersions();
+        QVERIFY(window);
+        QVERIFY(!window->restoreButton()->isEnabled());
+        form().restoreVersion(0);
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{QStringLiteral("“录入员”的权限不能使用此功能。")});
+        QCOMPARE(box(Field::Conclusion)->text(), QStringLiteral("医生改的"));
+    }
+
+    // 锁定 keeps the typing, hides the sheet and waits for a password: a
+    // wrong one leaves the desk locked, the same user's brings the sheet back
+    // as it was; another user's starts them on a blank sheet, the typing kept
+    // as a draft that comes back. The idle timer locks as the menu does.
+    void lockUnlockAndSwitchUser()
+    {
+        addAccounts();
+        start(QStringLiteral("clerk"));
+        QVERIFY(form().idleTimer()->isActive());
+        QCOMPARE(form().idleTimer()->interval(), 15 * 60 * 1000);
+        form().newRecord();
+        box(Field::Name)->setText(QStringLiteral("赵一"));
+        box(Field::Conclusion)->setText(QStringLiteral("未保存的结论"));
+
+        QWidget* reports = ReportWindow::showWindow();
+        QVERIFY(reports->isVisible());
+        LockWindow* lock = form().lock();
+        QVERIFY(lock);
+        QCOMPARE(lock->windowModality(), Qt::ApplicationModal);
+        QVERIFY(form().centralWidget()->isHidden());
+        QVERIFY(!reports->isVisible());
+        QVERIFY(!form().idleTimer()->isActive());
+        lock->close();
+        QVERIFY(form().lockWindow() == lock);
+        lock->passwordBox()->setText(QStringLiteral("wrongpw"));
+        QVERIFY(!lock->tryUnlock());
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("用户名或密码错误。")});
+        lock->passwordBox()->setText(QStringLiteral("clerkpw1"));
+        QVERIFY(lock->tryUnlock());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!form().lockWindow());
+        QVERIFY(!form().centralWidget()->isHidden());
+        QVERIFY(reports->isVisible());
+        QCOMPARE(box(Field::Name)->text(), QStringLiteral("赵一"));
+        QCOMPARE(Session::current()->userName, QStringLiteral("clerk"));
+        QVERIFY(form().idleTimer()->isActive());
+
+        // The idle timer's end locks the desk.
+        QVERIFY(QMetaObject::invokeMethod(form().idleTimer(), "timeout", Qt::DirectConnection));
+        lock = form().lockWindow();
+        QVERIFY(lock);
+        lock->userBox()->setText(QStringLiteral("doctor"));
+        lock->passwordBox()->setText(QStringLiteral("doctorpw1"));
+        QVERIFY(lock->tryUnlock());
+        QVERIFY(lock->switchedUser());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(Session::current()->userName, QStringLiteral("doctor"));
+        QVERIFY(!ReportWindow::loaded() || !ReportWindow::loaded()->isVisible());
+        QVERIFY(box(Field::Name)->text().isEmpty());
+        QVERIFY(box(Field::Conclusion)->text().isEmpty());
+        QVERIFY(form().deskLine()->text().endsWith(QStringLiteral("操作员：李医生（医生）")));
+        QCOMPARE(VersionStamp::operatorNow(), QStringLiteral("李医生（doctor）"));
+
+        QString error;
+        const std::vector<Draft> drafts = form().drafts()->list(&error);
+        QCOMPARE(drafts.size(), size_t(1));
+        QCOMPARE(drafts.front().record[Field::Name], QStringLiteral("赵一"));
+        form().restoreDraft(drafts.front().id);
+        QCOMPARE(box(Field::Conclusion)->text(), QStringLiteral("未保存的结论"));
+
+        std::vector<LoginEvent> events;
+        QVERIFY(AccountStore::loginRecord(events));
+        QStringList lines;
+        for (const LoginEvent& event : events) {
+            lines << event.userName + u' ' + event.result;
+        }
+        QCOMPARE(lines, (QStringList{QStringLiteral("doctor 登录"), QStringLiteral("clerk 锁定"),
+                                     QStringLiteral("clerk 解锁"), QStringLiteral("clerk 用户名或密码错误"),
+                                     QStringLiteral("clerk 锁定")}));
+    }
+
+    // 用户管理… without accounts: the first account is an administrator and
+    // switches accounts on (on a file made before the tables, after a safety
+    // copy); the operator's own account and the last enabled administrator
+    // cannot be disabled; switching off asks first.
+    void accountsWindowMakesTheFirstAdministrator()
+    {
+        if (!test::onServer()) {
+            QSqlQuery drop(Database::connection());
+            for (const char* table : {"账户", "账户设置", "登录记录"}) {
+                QVERIFY(drop.exec(QStringLiteral("drop table ") + QString::fromUtf8(table)));
+            }
+        }
+        start();
+        form().showAccounts();
+        auto* window = form().findChild<AccountsWindow*>();
+        QVERIFY(window);
+        QVERIFY(!window->switchOffButton()->isEnabled());
+        QVERIFY(!window->addAccount(QStringLiteral("admin"), QStringLiteral("张主任"), Role::Clerk,
+                                    QStringLiteral("adminpw1"), QStringLiteral("adminpw2")));
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("两次输入的新密码不一样。")});
+        QVERIFY(window->addAccount(QStringLiteral("admin"), QStringLiteral("张主任"), Role::Clerk,
+                                   QStringLiteral("adminpw1"), QStringLiteral("adminpw1")));
+        QVERIFY(
+            texts(MessageBox::takeShown()).value(0).startsWith(QStringLiteral("第一个账户“admin”是管理员")));
+        if (!test::onServer()) {
+            QCOMPARE(QFileInfo(m_folder->databaseFile())
+                         .absoluteDir()
+                         .entryList({QStringLiteral("数据库.恢复前-*")}, QDir::Files)
+                         .size(),
+                     1);
+        }
+        QVERIFY(AccountStore::accountsOn());
+        QCOMPARE(window->accountList()->topLevelItemCount(), 1);
+        QCOMPARE(window->accountList()->topLevelItem(0)->text(2), QStringLiteral("管理员"));
+        QVERIFY(window->switchOffButton()->isEnabled());
+        // Accounts are on from the next login: this run, logged in with the
+        // shared password, goes on managing them, named by nobody.
+        QVERIFY(action("用户管理…")->isEnabled());
+        QVERIFY(!action("锁定")->isEnabled());
+        QCOMPARE(VersionStamp::operatorNow(), QStringLiteral("（共用密码）"));
+
+        Session::begin(accountOf(QStringLiteral("admin")));
+        QVERIFY(window->addAccount(QStringLiteral("clerk"), QStringLiteral("王录入"), Role::Clerk,
+                                   QStringLiteral("clerkpw1"), QStringLiteral("clerkpw1")));
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(!window->setDisabledOf(QStringLiteral("admin"), true));
+        QVERIFY(!window->setRoleOf(QStringLiteral("admin"), Role::Clerk));
+        Session::end();
+        QVERIFY(!window->setDisabledOf(QStringLiteral("admin"), true));
+        QCOMPARE(texts(MessageBox::takeShown()).last(), QStringLiteral("至少要留一个启用的管理员账户。"));
+        QVERIFY(window->setDisabledOf(QStringLiteral("clerk"), true));
+        QCOMPARE(window->accountList()->topLevelItem(1)->text(3), QStringLiteral("停用"));
+        QVERIFY(window->setIdleMinutes(0));
+        QCOMPARE(AccountStore::idleMinutes(), 0);
+
+        MessageBox::queueAnswer(QMessageBox::No);
+        QVERIFY(!window->switchOff());
+        QVERIFY(AccountStore::accountsOn());
+        MessageBox::queueAnswer(QMessageBox::Yes);
+        QVERIFY(window->switchOff());
+        QVERIFY(!AccountStore::accountsOn());
+        QCOMPARE(window->loginList()->topLevelItem(0)->text(3), QStringLiteral("关闭账户登录"));
+        window->close();
+    }
+
+    // 修改我的密码…: the old password first, the new one twice, 6 to 15
+    // characters; then the new one logs in and the old one no longer does.
+    void changeOwnPassword()
+    {
+        addAccounts();
+        start(QStringLiteral("clerk"));
+        auto* window = new PasswordWindow(&form());
+        QVERIFY(!window->change(QStringLiteral("wrongpw"), QStringLiteral("newpass1"),
+                                QStringLiteral("newpass1")));
+        QVERIFY(!window->change(QStringLiteral("clerkpw1"), QStringLiteral("newpass1"),
+                                QStringLiteral("newpass2")));
+        QVERIFY(
+            !window->change(QStringLiteral("clerkpw1"), QStringLiteral("short"), QStringLiteral("short")));
+        QCOMPARE(texts(MessageBox::takeShown()).mid(0, 2),
+                 (QStringList{QStringLiteral("原密码错误！"), QStringLiteral("两次输入的新密码不一样。")}));
+        QVERIFY(window->change(QStringLiteral("clerkpw1"), QStringLiteral("newpass1"),
+                               QStringLiteral("newpass1")));
+        QCOMPARE(AccountStore::check(QStringLiteral("clerk"), QStringLiteral("clerkpw1"), nullptr),
+                 AccountStore::Check::Wrong);
+        QCOMPARE(AccountStore::check(QStringLiteral("clerk"), QStringLiteral("newpass1"), nullptr),
+                 AccountStore::Check::Ok);
+        delete window;
+    }
+};
+
+QTEST_MAIN(MainWindowAccountsTest)
+#include "tst_mainwindow_accounts.moc"

@@ -115,6 +115,7 @@ int main(int argc, char** argv)
     std::printf("%lld records\n", RecordStore::count());
 
     MainWindow form;
+    form.loadOnStart(); // as the program starts: an older database gets its index of names
     form.show();
     form.newRecord();
     form.box(Field::Name)->setText(kName);

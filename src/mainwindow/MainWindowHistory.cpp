@@ -9,6 +9,7 @@
 #include "record/RecordHistory.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"
+#include "storage/NameIndex.h"
 #include "ui/MessageBox.h"
 
 #include <QLineEdit>
@@ -29,6 +30,10 @@ void MainWindow::upgradeForHistory()
         m_upgradeFailureTold = true;
         MessageBox::warning(this, HistoryUpgrade::failureMessage(HistoryUpgrade::error()));
     }
+    // An older database lacks the index of names too. It only speeds up the
+    // searches by name, which work without it: a database that cannot take
+    // it (read-only) is not worth a message.
+    NameIndex::ensure();
 }
 
 VersionsWindow* MainWindow::showVersions()

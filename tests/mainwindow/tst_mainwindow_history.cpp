@@ -298,6 +298,31 @@ private slots:
         QCOMPARE(versionsOf(key).size(), size_t(1));
     }
 
+    // A database made before the index of names gets it at start-up, on
+    // either engine, and the search by name uses it.
+    void olderDatabaseGetsTheIndexOfNames()
+    {
+        QSqlQuery drop(Database::connection());
+        QVERIFY(drop.exec(QStringLiteral("drop index if exists 档案_姓名")));
+        start();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QSqlQuery index(Database::connection());
+        QVERIFY(
+            index.exec(test::onServer()
+                           ? QStringLiteral("select count(*) from pg_indexes where indexname = '档案_姓名'")
+                           : QStringLiteral("select count(*) from sqlite_master where name = '档案_姓名'")));
+        QVERIFY(index.next());
+        QCOMPARE(index.value(0).toInt(), 1);
+        if (!test::onServer()) {
+            QSqlQuery plan(Database::connection());
+            QVERIFY(plan.exec(
+                QStringLiteral("explain query plan select 序列号 from 档案 where trim(姓名) = '张三'")));
+            QVERIFY(plan.next());
+            QVERIFY2(plan.value(3).toString().contains(QStringLiteral("档案_姓名")),
+                     qPrintable(plan.value(3).toString()));
+        }
+    }
+
     // An upgrade that fails (a full disk, a read-only file) leaves the file
     // as it was, says so once, and the program works on without versions.
     void failedUpgradeLeavesTheFileAndWorksOn_data()

@@ -9,7 +9,10 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
+#include <functional>
+#include <future>
 
 namespace brenvoll {
 
@@ -118,15 +121,26 @@ struct DigestList
 };
 
 // Each person counts by the latest examination: the records of one name are
-// met newest first, as 复制上次体检 meets them.
-void countPeople(std::vector<ExamDigest>& digests, StatisticsTable& table)
+// met newest first, as 复制上次体检 meets them. Sorting a long list is the
+// count's one long step without rows: it runs on a thread of its own while
+// `waiting` is called every 50 ms, so that the window keeps answering.
+void countPeople(std::vector<ExamDigest>& digests, StatisticsTable& table,
+                 const std::function<void()>& waiting)
 {
     for (size_t k = 0; k < digests.size(); ++k) {
         digests[k].position = quint32(k);
     }
-    std::ranges::sort(digests, [](const ExamDigest& a, const ExamDigest& b) {
-        return a.name != b.name ? a.name < b.name : a.position > b.position;
+    std::future<void> sorted = std::async(std::launch::async, [&digests] {
+        std::ranges::sort(digests, [](const ExamDigest& a, const ExamDigest& b) {
+            return a.name != b.name ? a.name < b.name : a.position > b.position;
+        });
     });
+    while (sorted.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready) {
+        if (waiting) {
+            waiting();
+        }
+    }
+    sorted.get();
     PeopleOfOneName<PersonDigest> people;
     for (size_t k = 0; k < digests.size(); ++k) {
         const ExamDigest& exam = digests[k];
@@ -213,8 +227,12 @@ StatisticsRead::Error StatisticsRead::run(const StatisticsFilter& filter, Statis
     }
     first.merge(std::move(later));
     table.examinations = qint64(first.digests.size());
-    countPeople(first.digests, table);
-    return Error::None;
+    countPeople(first.digests, table, [&] {
+        if (progress && !progress(read.load(), most)) {
+            cancelled = true;
+        }
+    });
+    return cancelled ? Error::Cancelled : Error::None;
 }
 
 QByteArray StatisticsRead::columns()

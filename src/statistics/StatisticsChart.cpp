@@ -89,6 +89,8 @@ void showChart(QCustomPlot& plot, const ChartData& data)
     }
     plot.yAxis->setTicker(ticker);
     plot.yAxis->setRange(-0.7, double(data.categories.size()) - 0.3);
+    // Room for every row's name and its bars on screen.
+    plot.setMinimumHeight(std::max(260, 8 * int(data.sets.size() + 1) * int(data.categories.size()) + 100));
 
     auto* group = new QCPBarsGroup(&plot);
     const double width = 0.8 / double(std::max<qsizetype>(1, data.sets.size()));

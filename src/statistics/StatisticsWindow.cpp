@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -104,7 +105,14 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
 
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(m_table);
-    split->addWidget(m_chart);
+    // A chart of every row needs more height than the window has: it
+    // scrolls, its bars and names readable.
+    auto* chartArea = new QScrollArea(this);
+    chartArea->setWidgetResizable(true);
+    chartArea->setFrameShape(QFrame::NoFrame);
+    chartArea->setWidget(m_chart);
+    chartArea->setMinimumHeight(260);
+    split->addWidget(chartArea);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
 

@@ -3,6 +3,7 @@
 #include "DatabaseState.h"
 #include "base/ProgramPaths.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QSqlDriver>
@@ -154,6 +155,11 @@ QSqlQuery* Database::keptServerStatement(const QString& sql, QString* error)
     if (!keepServerConnected(error)) { // a connection replaced drops what it kept
         return nullptr;
     }
+    // Released when the application ends, while Qt's SQL module is still
+    // whole: a query destroyed among the program's last static objects may
+    // find the module's own already gone and keep its result.
+    static const bool releasedAtEnd = (qAddPostRoutine(dropKeptStatements), true);
+    Q_UNUSED(releasedAtEnd);
     std::unique_ptr<QSqlQuery>& kept = keptStatements()[sql];
     if (!kept) {
         auto query = std::make_unique<QSqlQuery>(prepare(sql, error));

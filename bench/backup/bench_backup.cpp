@@ -9,6 +9,7 @@
 //       the close-time pg_dump of that server database, under the same
 //       progress window, beside pg_dump run by hand into a file; the same goal.
 #include "BenchDatabase.h"
+#include "BenchServer.h"
 #include "backup/Backup.h"
 #include "backup/ProgressWindow.h"
 #include "storage/Database.h"
@@ -75,26 +76,6 @@ std::optional<double> handDumpMs(const QString& copy)
     return ms;
 }
 
-// The server of "host=… port=… dbname=… user=…".
-ServerConfig configOf(const QString& conninfo)
-{
-    ServerConfig config;
-    for (const QString& pair : conninfo.split(u' ', Qt::SkipEmptyParts)) {
-        const QString key = pair.section(u'=', 0, 0);
-        const QString value = pair.section(u'=', 1);
-        if (key == QLatin1String("host")) {
-            config.host = value;
-        } else if (key == QLatin1String("port")) {
-            config.port = value.toInt();
-        } else if (key == QLatin1String("dbname")) {
-            config.name = value;
-        } else if (key == QLatin1String("user")) {
-            config.user = value;
-        }
-    }
-    return config;
-}
-
 std::optional<double> closeBackupMs(const QString& folder, const QString& db)
 {
     QElapsedTimer timer;
@@ -157,7 +138,7 @@ int main(int argc, char** argv)
         return 1;
     }
     QString error;
-    if (server ? !Database::openServer(configOf(QString::fromLocal8Bit(argv[2])), &error)
+    if (server ? !Database::openServer(bench::configOf(QString::fromLocal8Bit(argv[2])), &error)
                : !Database::open(QStringLiteral("Data Source=") + db + u';', &error)) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
         return 1;

@@ -2,9 +2,9 @@
 // What the record benchmarks share: the median of their timings, the server
 // named by a libpq connection string, and the shell's own statement for a
 // durable save of a record as the program stores it.
+#include "BenchServer.h"
 #include "record/FieldMap.h"
 #include "record/RecordStore.h"
-#include "storage/ServerConfig.h"
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -20,26 +20,6 @@ inline double median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
     return v.empty() ? 0 : v[v.size() / 2];
-}
-
-// The server of "host=… port=… dbname=… user=…".
-inline ServerConfig configOf(const QString& conninfo)
-{
-    ServerConfig config;
-    for (const QString& pair : conninfo.split(u' ', Qt::SkipEmptyParts)) {
-        const QString key = pair.section(u'=', 0, 0);
-        const QString value = pair.section(u'=', 1);
-        if (key == QLatin1String("host")) {
-            config.host = value;
-        } else if (key == QLatin1String("port")) {
-            config.port = value.toInt();
-        } else if (key == QLatin1String("dbname")) {
-            config.name = value;
-        } else if (key == QLatin1String("user")) {
-            config.user = value;
-        }
-    }
-    return config;
 }
 
 inline QString sqlLiteral(const QString& text)

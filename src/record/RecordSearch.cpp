@@ -76,12 +76,11 @@ RecordSearch::SearchError RecordSearch::search(const SearchFilter& filter, Resul
     }
     // A name or address written as null by another program is the empty
     // text: it never hides a record from a filter that the empty text meets.
-    const QByteArray matches =
-        (Database::containsText(QStringLiteral("coalesce(姓名, '')")) + QStringLiteral(" and ") +
-         Database::containsText(QStringLiteral("coalesce(地址, '')")) + QStringLiteral(" and "))
-            .toUtf8();
-    const bool ok =
-        readDays(matches, {filter.name, filter.address}, formatDate(*from), formatDate(*to), lines, error);
+    QStringList params;
+    // One after the other: the placeholders' values are appended in order.
+    QString matches = Database::filterContains(QStringLiteral("coalesce(姓名, '')"), filter.name, params);
+    matches += Database::filterContains(QStringLiteral("coalesce(地址, '')"), filter.address, params);
+    const bool ok = readDays(matches.toUtf8(), params, formatDate(*from), formatDate(*to), lines, error);
     return ok ? SearchError::None : SearchError::Database;
 }
 

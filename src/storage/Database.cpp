@@ -9,6 +9,7 @@
 #include <QSqlDriver>
 #include <QUrl>
 
+#include <algorithm>
 #include <libpq-fe.h>
 #include <map>
 #include <memory>
@@ -220,6 +221,22 @@ QString Database::containsText(const QString& column)
         QStringLiteral(", 'ABCDEFGHIJKLMNOPQRSTUVWXYZ', 'abcdefghijklmnopqrstuvwxyz')");
     return QStringLiteral("translate(") + column + fold + QStringLiteral(" like '%' || translate(?") + fold +
            QStringLiteral(" || '%' escape ''");
+}
+
+QString Database::filterContains(const QString& column, const QString& text, QStringList& params)
+{
+    if (text.isEmpty()) {
+        return {};
+    }
+    params << text;
+    const bool folds =
+        std::any_of(text.begin(), text.end(), [](QChar c) { return c.isLetter() && c.unicode() < 128; });
+    if (engine() == Engine::SQLite || folds) {
+        return containsText(column) + QStringLiteral(" and ");
+    }
+    // The text's characters match only themselves: folding the column's
+    // letters changes nothing that they could match.
+    return column + QStringLiteral(" like '%' || ? || '%' escape '' and ");
 }
 
 bool Database::fitsPattern(const QString& text)

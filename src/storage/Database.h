@@ -96,6 +96,13 @@ public:
     // the letters A to Z match either case while every other character
     // matches only itself, on either engine.
     static QString containsText(const QString& column);
+    // The same condition for the known `text` of a filter, followed by " and ",
+    // its placeholder's value appended to `params`. Nothing at all when `text`
+    // is empty, where the condition holds for every row (`column` must then
+    // never be null, e.g. coalesce(…, '')); on a server without the folding of
+    // A to Z in every row read when `text` holds none of those letters. A list
+    // filtered by an empty address is read that much faster.
+    static QString filterContains(const QString& column, const QString& text, QStringList& params);
     // Whether `text` fits that condition: the engine refuses patterns longer
     // than its limit (50000 bytes unless built otherwise) with a message no
     // operator understands.

@@ -288,6 +288,9 @@ private slots:
         QCOMPARE(found(QStringLiteral("\\b")), QStringList{QStringLiteral("a\\b")});
         QCOMPARE(found(QStringLiteral("0%")).size(), 1);
         QCOMPARE(found(QStringLiteral("A_N")).size(), 1);
+        // Filters without a letter A to Z: no folding needed, wildcards kept.
+        QCOMPARE(found(QStringLiteral("É")), QStringList{QStringLiteral("ÉMILE")});
+        QCOMPARE(found(QStringLiteral("_%")).size(), names.size());
     }
 
     // A name or address that another program left null is the empty text:

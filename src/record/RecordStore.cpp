@@ -120,13 +120,66 @@ const QString& keepBeforeUpdateSql()
     return sql;
 }
 
-// On a server, keeping the row and the update in one statement: both see the
-// row as it was before the statement, and check the same condition.
-const QString& keepAndUpdateSql()
+// On a server, the update and the version of the row it replaces in one
+// statement, which commits on its own: the row is locked only while the
+// server runs it, never across a round trip to the desk. The row is locked
+// first and read as it then is ("before"); the version is kept of it and the
+// update goes through only while it is still the loaded one (as updateSql()
+// checks it), the version only when a box changes.
+const QString& serverKeepAndUpdateSql()
 {
-    static const QString sql =
-        QStringLiteral("with kept as (") + keepBeforeUpdateSql() + QStringLiteral(") ") + updateSql();
+    static const QString sql = []() -> QString {
+        QStringList columns;
+        QStringList sets;
+        QStringList sameBefore;
+        QStringList sameStored;
+        QStringList changes;
+        for (const BoxDef& box : FieldMap::boxes()) {
+            const QString column = quoted(box.column);
+            columns << column;
+            sets << column + QStringLiteral(" = ?");
+            const auto same = [&](const QString& table) -> QString {
+                const QString stored = QStringLiteral("coalesce(") + table + column + QStringLiteral(", '')");
+                return (box.field == Field::ExamDate
+                            ? QStringLiteral("substr(") + stored + QStringLiteral(", 1, 10)")
+                            : stored) +
+                       QStringLiteral(" = ?");
+            };
+            sameBefore << same(QStringLiteral("before."));
+            sameStored << same(QStringLiteral("档案."));
+            changes << QStringLiteral("coalesce(before.") + column + QStringLiteral(", '') <> ?");
+        }
+        const QString list = columns.join(u',');
+        return QStringLiteral("with before as (select ") + list +
+               QStringLiteral(" from 档案 where 序列号 = ? for update), kept as (insert into 档案版本 "
+                              "(时间, 操作, 工作站, 操作员, ") +
+               list + QStringLiteral(") select ?, ?, ?, ?, ") + list + QStringLiteral(" from before where ") +
+               sameBefore.join(QStringLiteral(" and ")) + QStringLiteral(" and (") +
+               changes.join(QStringLiteral(" or ")) + QStringLiteral(")) update 档案 set ") +
+               sets.join(u',') + QStringLiteral(" from before where 档案.序列号 = before.序列号 and ") +
+               sameStored.join(QStringLiteral(" and "));
+    }();
     return sql;
+}
+
+// Binds serverKeepAndUpdateSql()'s values in the order of its placeholders.
+void bindServerKeepAndUpdate(QSqlQuery& query, const QString& action, const ExamRecord& loaded,
+                             const ExamRecord& record)
+{
+    const auto bindBoxes = [&query](const ExamRecord& boxes) {
+        for (const BoxDef& box : FieldMap::boxes()) {
+            Database::bindText(query, boxes[box.field]);
+        }
+    };
+    Database::bindText(query, loaded.key());
+    const VersionStamp stamp = VersionStamp::now(action);
+    for (const QString& text : {stamp.time, stamp.action, stamp.desk, stamp.operatorName}) {
+        Database::bindText(query, text);
+    }
+    bindBoxes(loaded);
+    bindBoxes(record);
+    bindBoxes(record);
+    bindBoxes(loaded);
 }
 
 // Binds a keep statement's values: the stamp, the key, then `records`' boxes
@@ -254,41 +307,43 @@ RecordStore::SaveResult RecordStore::insert(const ExamRecord& record, QString* e
 RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const ExamRecord& record,
                                             QString* error)
 {
-    // The version and the update check the same condition in one
-    // transaction: both are written, or neither. On a server they are one
-    // statement, prepared once: a save is one round trip and the commit.
-    std::optional<WriteTransaction> transaction;
     const bool keep = HistoryTables::present();
-    const bool server = Database::engine() == Database::Engine::PostgreSQL;
-    if (keep) {
-        transaction.emplace(error);
-        if (!transaction->isOpen() || (!server && !keepVersion(keepBeforeUpdateSql(), VersionStamp::kChanged,
-                                                               loaded.key(), {&loaded, &record}, error))) {
+    std::optional<qint64> updated;
+    if (keep && Database::engine() == Database::Engine::PostgreSQL) {
+        // One statement, prepared once: a save is one round trip.
+        QSqlQuery* query = Database::keptServerStatement(serverKeepAndUpdateSql(), error);
+        if (!query) {
             return SaveResult::Failed;
         }
-    }
-    QSqlQuery prepared;
-    QSqlQuery* query = nullptr;
-    if (keep && server) {
-        query = Database::keptServerStatement(keepAndUpdateSql(), error);
-        if (query) {
-            bindVersion(*query, VersionStamp::kChanged, loaded.key(), {&loaded, &record});
+        bindServerKeepAndUpdate(*query, VersionStamp::kChanged, loaded, record);
+        if (!Database::exec(*query, error)) {
+            return SaveResult::Failed;
         }
+        updated = query->numRowsAffected();
     } else {
-        prepared = Database::prepare(updateSql(), error);
-        query = &prepared;
+        // The version and the update check the same condition in one
+        // transaction: both are written, or neither.
+        std::optional<WriteTransaction> transaction;
+        if (keep) {
+            transaction.emplace(error);
+            if (!transaction->isOpen() || !keepVersion(keepBeforeUpdateSql(), VersionStamp::kChanged,
+                                                       loaded.key(), {&loaded, &record}, error)) {
+                return SaveResult::Failed;
+            }
+        }
+        QSqlQuery query = Database::prepare(updateSql(), error);
+        bindUpdate(query, loaded, record);
+        if (!Database::exec(query, error)) {
+            return SaveResult::Failed;
+        }
+        updated = query.numRowsAffected();
+        if (*updated == 1 && transaction && !transaction->commit(error)) {
+            return SaveResult::Failed;
+        }
+    } // nothing kept when nothing was updated
+    if (*updated == 1) {
+        return SaveResult::Saved;
     }
-    if (!query) {
-        return SaveResult::Failed;
-    }
-    bindUpdate(*query, loaded, record);
-    if (!Database::exec(*query, error)) {
-        return SaveResult::Failed;
-    }
-    if (query->numRowsAffected() == 1) {
-        return !transaction || transaction->commit(error) ? SaveResult::Saved : SaveResult::Failed;
-    }
-    transaction.reset(); // nothing kept when nothing was updated
     const auto stored = isStored(loaded.key(), error);
     if (!stored) {
         return SaveResult::Failed;

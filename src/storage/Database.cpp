@@ -163,8 +163,11 @@ QSqlQuery* Database::keptServerStatement(const QString& sql, QString* error)
     Q_UNUSED(releasedAtEnd);
     std::unique_ptr<QSqlQuery>& kept = keptStatements()[sql];
     if (!kept) {
-        auto query = std::make_unique<QSqlQuery>(prepare(sql, error));
-        if (query->lastError().isValid()) {
+        // Not forward-only: the driver then takes the whole answer at once
+        // and leaves the connection idle, ready for the row reader.
+        auto query = std::make_unique<QSqlQuery>(connection());
+        if (!query->prepare(sql)) {
+            setError(error, describe(query->lastError()));
             keptStatements().erase(sql);
             return nullptr;
         }

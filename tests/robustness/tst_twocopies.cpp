@@ -207,8 +207,8 @@ private slots:
     {
         QFETCH(bool, server);
         test::TestFolder folder;
-        QStringList arguments{QStringLiteral("--desks"), QStringLiteral("3"), QStringLiteral("--rounds"),
-                              QStringLiteral("8")};
+        QStringList arguments{QStringLiteral("--desks"), QStringLiteral("3"),      QStringLiteral("--rounds"),
+                              QStringLiteral("8"),       QStringLiteral("--pace"), QStringLiteral("0")};
         if (server) {
             BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
             arguments << QStringLiteral("--postgresql") << conninfo;

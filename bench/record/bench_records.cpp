@@ -65,11 +65,12 @@ double shellMs(const QString& db, const QString& sql)
 // The program's own statement, its parameters written in.
 QString shellSql(const QString& name, const QString& from, const QString& to)
 {
+    QStringList values;
     QString sql = QStringLiteral("select 姓名, 日期, 序列号 from 档案 where ") +
-                  Database::containsText(QStringLiteral("coalesce(姓名, '')")) + QStringLiteral(" and ") +
-                  Database::containsText(QStringLiteral("coalesce(地址, '')")) +
-                  QStringLiteral(" and 日期 between ? and ? order by 序列号 desc");
-    for (const QString& value : {name, QString(), from, to}) {
+                  Database::filterContains(QStringLiteral("coalesce(姓名, '')"), name, values);
+    sql += Database::filterContains(QStringLiteral("coalesce(地址, '')"), QString(), values) +
+           QStringLiteral("日期 between ? and ? order by 序列号 desc");
+    for (const QString& value : values + QStringList{from, to}) {
         sql.replace(sql.indexOf(u'?'), 1, u'\'' + value + u'\'');
     }
     return sql;

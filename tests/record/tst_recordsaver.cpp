@@ -7,6 +7,7 @@
 #include "record/RecordStore.h"
 #include "storage/Database.h"
 
+#include <QProcess>
 #include <QSqlQuery>
 #include <QSysInfo>
 #include <QTest>
@@ -284,15 +285,19 @@ private slots:
     // be written leaves the record as it was.
     void versionAndChangeCommitTogether()
     {
-        if (test::onServer()) {
-            QSKIP("the failing insert is made with an SQLite trigger");
-        }
         RecordSaver saver;
         const QString key = QStringLiteral("20240506080006");
         loadInto(saver, key, QStringLiteral("郑十一"));
         QSqlQuery refuse(Database::connection());
-        QVERIFY(refuse.exec(QStringLiteral("create trigger refuse before insert on 档案版本 "
-                                           "begin select raise(abort, 'refused'); end")));
+        if (test::onServer()) {
+            QVERIFY(refuse.exec(QStringLiteral("create function refuse() returns trigger language plpgsql as "
+                                               "$$ begin raise exception 'refused'; end $$")));
+            QVERIFY(refuse.exec(QStringLiteral("create trigger refuse before insert on 档案版本 "
+                                               "for each row execute function refuse()")));
+        } else {
+            QVERIFY(refuse.exec(QStringLiteral("create trigger refuse before insert on 档案版本 "
+                                               "begin select raise(abort, 'refused'); end")));
+        }
         ExamRecord edited = *saver.stored();
         edited[Field::Conclusion] = QStringLiteral("不会保存");
         Operator clerk;
@@ -302,6 +307,54 @@ private slots:
         QVERIFY(RecordStore::exists(key));
         QVERIFY(!RecordStore::save(edited));
         QCOMPARE(stored(key), *saver.stored());
+    }
+
+    // On a server the save locks the row before keeping it: a save that
+    // waited for another desk's change, one that left the record as loaded
+    // (an empty box made null), keeps the row that desk wrote, the row the
+    // save replaced, not the one there when the save began.
+    void versionIsTheRowTheSaveReplaced()
+    {
+        if (!test::onServer()) {
+            QSKIP("the file lets one desk write at a time");
+        }
+        const QString key = QStringLiteral("20240506080007");
+        ExamRecord record = test::makeRecord(key, QStringLiteral("冯十二"), QStringLiteral("2024-05-06"));
+        record.findings[0].clear();
+        QVERIFY(RecordStore::save(record));
+        RecordSaver saver;
+        saver.setLoaded(stored(key));
+        QProcess otherDesk;
+        otherDesk.setProcessChannelMode(QProcess::MergedChannels);
+        otherDesk.start(QStringLiteral("psql"),
+                        {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                         QStringLiteral("ON_ERROR_STOP=1"), m_folder->conninfo(), QStringLiteral("-c"),
+                         QStringLiteral("begin; update 档案 set \"0\" = null where 序列号 = '%1'; "
+                                        "select pg_sleep(1); commit;")
+                             .arg(key)});
+        QSqlQuery holding(Database::connection());
+        QTRY_VERIFY_WITH_TIMEOUT(
+            holding.exec(QStringLiteral("select 1 from pg_stat_activity where query like "
+                                        "'%pg_sleep%' and state = 'active' and pid <> "
+                                        "pg_backend_pid()")) &&
+                holding.next(),
+            10000);
+        ExamRecord edited = *saver.stored();
+        edited[Field::Conclusion] = QStringLiteral("等另一台保存后");
+        Operator clerk;
+        QCOMPARE(saver.save(edited, clerk.ask()).status, Status::Saved);
+        QVERIFY(otherDesk.waitForFinished(10000));
+        QVERIFY2(otherDesk.exitCode() == 0, otherDesk.readAll().constData());
+        QVERIFY(clerk.asked.isEmpty());
+        QCOMPARE(stored(key)[Field::Conclusion], QStringLiteral("等另一台保存后"));
+        QSqlQuery kept(Database::connection());
+        QVERIFY(
+            kept.exec(QStringLiteral("select \"0\" is null, count(*) over () from 档案版本 where 序列号 = "
+                                     "'%1' order by 版本号 desc limit 1")
+                          .arg(key)));
+        QVERIFY(kept.next());
+        QVERIFY2(kept.value(0).toBool(), "the version kept is not the row the save replaced");
+        QCOMPARE(kept.value(1).toInt(), 1);
     }
 
     void failureSaysWhy()

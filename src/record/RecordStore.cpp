@@ -308,7 +308,7 @@ RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const Exam
                                             QString* error)
 {
     const bool keep = HistoryTables::present();
-    std::optional<qint64> updated;
+    qint64 updated = 0;
     if (keep && Database::engine() == Database::Engine::PostgreSQL) {
         // One statement, prepared once: a save is one round trip.
         QSqlQuery* query = Database::keptServerStatement(serverKeepAndUpdateSql(), error);
@@ -337,11 +337,12 @@ RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const Exam
             return SaveResult::Failed;
         }
         updated = query.numRowsAffected();
-        if (*updated == 1 && transaction && !transaction->commit(error)) {
+        if (updated == 1 && transaction && !transaction->commit(error)) {
             return SaveResult::Failed;
         }
-    } // nothing kept when nothing was updated
-    if (*updated == 1) {
+        // Otherwise the transaction ends here: nothing kept when nothing was updated.
+    }
+    if (updated == 1) {
         return SaveResult::Saved;
     }
     const auto stored = isStored(loaded.key(), error);

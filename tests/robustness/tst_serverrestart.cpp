@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QScopeGuard>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -117,7 +118,11 @@ class TestServerRestart : public QObject
 
     // Runs `action` while the server is stopped under it: another program
     // holds the records table locked, the desk's statement waits for it, and
-    // the server is stopped then, from another thread, with `mode`.
+    // the server is stopped then, from another thread, with `mode`. The lock
+    // is held by a prepared transaction, which outlives its connection: a
+    // stop that ends the other program's connection first cannot let the
+    // desk's statement through. releaseBlocker() lets it go once the server
+    // is back.
     template <typename Action>
     bool stopDuring(const QString& conninfo, const QString& mode, const Action& action)
     {
@@ -129,7 +134,8 @@ class TestServerRestart : public QObject
                 QSqlDatabase db = test::PgServer::connect(conninfo, name);
                 QSqlQuery query(db);
                 const bool locked = query.exec(QStringLiteral("begin")) &&
-                                    query.exec(QStringLiteral("lock table 档案 in access exclusive mode"));
+                                    query.exec(QStringLiteral("lock table 档案 in access exclusive mode")) &&
+                                    query.exec(QStringLiteral("prepare transaction 'brenvoll_blocker'"));
                 state = locked ? 1 : 2;
                 // Until the desk's statement waits for the lock (a bounded wait:
                 // a desk that never asks is stopped under all the same).
@@ -153,6 +159,22 @@ class TestServerRestart : public QObject
         action();
         stopper.join();
         return state == 1 && stopped;
+    }
+
+    static bool releaseBlocker(const QString& conninfo)
+    {
+        const QString name = QStringLiteral("release");
+        bool released = false;
+        {
+            QSqlDatabase db = test::PgServer::connect(conninfo, name);
+            QSqlQuery query(db);
+            released = query.exec(QStringLiteral("rollback prepared 'brenvoll_blocker'"));
+            if (!released) {
+                qWarning("%s", qPrintable(query.lastError().text()));
+            }
+        }
+        QSqlDatabase::removeDatabase(name);
+        return released;
     }
 
 private slots:
@@ -317,6 +339,7 @@ private slots:
         QVERIFY(stopDuring(folder.conninfo(), mode, [&] { during = act(); }));
         QVERIFY2(during.startsWith(kLost), qPrintable(during));
         QVERIFY(start());
+        QVERIFY(releaseBlocker(folder.conninfo()));
         const QString again = act();
         QVERIFY2(again.isEmpty(), qPrintable(again));
         QCOMPARE(asked, 0);

@@ -143,10 +143,11 @@ PgServer::PgServer()
 bool PgServer::start(QString* error)
 {
     const QString data = m_folder + QStringLiteral("/data");
-    const QString options = QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -p %2 "
-                                           "-c fsync=off -c full_page_writes=off")
-                                .arg(m_folder)
-                                .arg(m_port);
+    const QString options =
+        QStringLiteral("-c listen_addresses='' -c unix_socket_directories='%1' -p %2 "
+                       "-c fsync=off -c full_page_writes=off -c max_prepared_transactions=2")
+            .arg(m_folder)
+            .arg(m_port);
     QString output;
     if (!runAsServerUser(m_bin + QStringLiteral("/pg_ctl"),
                          {QStringLiteral("-D"), data, QStringLiteral("-o"), options, QStringLiteral("-l"),

@@ -45,36 +45,60 @@ const QString& insertSql()
     return sql;
 }
 
-// Every box's column set, then the key and every box's stored value as it
-// loads (a NULL as empty, the date without a time of day) compared.
-const QString& updateSql()
+// Every box's column, in the field map's order, joined by commas.
+QString columnList()
 {
-    static const QString sql = []() -> QString {
-        QStringList sets;
-        QStringList same;
-        for (const BoxDef& box : FieldMap::boxes()) {
-            sets << quoted(box.column) + QStringLiteral(" = ?");
-            const QString stored = QStringLiteral("coalesce(") + quoted(box.column) + QStringLiteral(", '')");
-            same << (box.field == Field::ExamDate
-                         ? QStringLiteral("substr(") + stored + QStringLiteral(", 1, 10)")
-                         : stored) +
-                        QStringLiteral(" = ?");
-        }
-        return QStringLiteral("update 档案 set ") + sets.join(u',') +
-               QStringLiteral(" where 序列号 = ? and ") + same.join(QStringLiteral(" and "));
-    }();
-    return sql;
+    QStringList columns;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        columns << quoted(box.column);
+    }
+    return columns.join(u',');
+}
+
+// Every box's column set to a bound value.
+QString setEveryBox()
+{
+    QStringList sets;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        sets << quoted(box.column) + QStringLiteral(" = ?");
+    }
+    return sets.join(u',');
+}
+
+// Every box's stored value as it loads (a NULL as empty, the date without a
+// time of day) compared with a bound one: the row is still the loaded one.
+// `table` ("before.", "档案.") names whose columns, where a statement reads two.
+QString stillLoaded(const QString& table = {})
+{
+    QStringList same;
+    for (const BoxDef& box : FieldMap::boxes()) {
+        const QString stored =
+            QStringLiteral("coalesce(") + table + quoted(box.column) + QStringLiteral(", '')");
+        same << (box.field == Field::ExamDate
+                     ? QStringLiteral("substr(") + stored + QStringLiteral(", 1, 10)")
+                     : stored) +
+                    QStringLiteral(" = ?");
+    }
+    return same.join(QStringLiteral(" and "));
 }
 
 // Each box's stored value compared with a bound one, joined by `join`.
-QString eachBox(const QString& compare, const QString& join)
+QString eachBox(const QString& compare, const QString& join, const QString& table = {})
 {
     QStringList parts;
     for (const BoxDef& box : FieldMap::boxes()) {
-        parts << QStringLiteral("coalesce(") + quoted(box.column) + QStringLiteral(", '') ") + compare +
-                     QStringLiteral(" ?");
+        parts << QStringLiteral("coalesce(") + table + quoted(box.column) + QStringLiteral(", '') ") +
+                     compare + QStringLiteral(" ?");
     }
     return parts.join(join);
+}
+
+// Every box's column set, then the key and the row still the loaded one.
+const QString& updateSql()
+{
+    static const QString sql = QStringLiteral("update 档案 set ") + setEveryBox() +
+                               QStringLiteral(" where 序列号 = ? and ") + stillLoaded();
+    return sql;
 }
 
 // Keeps the stored row of the bound key as a version, stamped with the four
@@ -82,11 +106,7 @@ QString eachBox(const QString& compare, const QString& join)
 // narrows the rows kept.
 QString keepVersionSql(const QString& condition)
 {
-    QStringList columns;
-    for (const BoxDef& box : FieldMap::boxes()) {
-        columns << quoted(box.column);
-    }
-    const QString list = columns.join(u',');
+    const QString list = columnList();
     return QStringLiteral("insert into 档案版本 (时间, 操作, 工作站, 操作员, ") + list +
            QStringLiteral(") select ?, ?, ?, ?, ") + list + QStringLiteral(" from 档案 where 序列号 = ?") +
            condition;
@@ -104,19 +124,9 @@ const QString& keepBeforeSaveSql()
 // (as updateSql() checks it) and a box changes.
 const QString& keepBeforeUpdateSql()
 {
-    static const QString sql = [] {
-        QStringList same;
-        for (const BoxDef& box : FieldMap::boxes()) {
-            const QString stored = QStringLiteral("coalesce(") + quoted(box.column) + QStringLiteral(", '')");
-            same << (box.field == Field::ExamDate
-                         ? QStringLiteral("substr(") + stored + QStringLiteral(", 1, 10)")
-                         : stored) +
-                        QStringLiteral(" = ?");
-        }
-        return keepVersionSql(QStringLiteral(" and ") + same.join(QStringLiteral(" and ")) +
-                              QStringLiteral(" and (") +
-                              eachBox(QStringLiteral("<>"), QStringLiteral(" or ")) + u')');
-    }();
+    static const QString sql =
+        keepVersionSql(QStringLiteral(" and ") + stillLoaded() + QStringLiteral(" and (") +
+                       eachBox(QStringLiteral("<>"), QStringLiteral(" or ")) + u')');
     return sql;
 }
 
@@ -129,35 +139,17 @@ const QString& keepBeforeUpdateSql()
 const QString& serverKeepAndUpdateSql()
 {
     static const QString sql = []() -> QString {
-        QStringList columns;
-        QStringList sets;
-        QStringList sameBefore;
-        QStringList sameStored;
-        QStringList changes;
-        for (const BoxDef& box : FieldMap::boxes()) {
-            const QString column = quoted(box.column);
-            columns << column;
-            sets << column + QStringLiteral(" = ?");
-            const auto same = [&](const QString& table) -> QString {
-                const QString stored = QStringLiteral("coalesce(") + table + column + QStringLiteral(", '')");
-                return (box.field == Field::ExamDate
-                            ? QStringLiteral("substr(") + stored + QStringLiteral(", 1, 10)")
-                            : stored) +
-                       QStringLiteral(" = ?");
-            };
-            sameBefore << same(QStringLiteral("before."));
-            sameStored << same(QStringLiteral("档案."));
-            changes << QStringLiteral("coalesce(before.") + column + QStringLiteral(", '') <> ?");
-        }
-        const QString list = columns.join(u',');
+        const QString list = columnList();
+        const QString before = QStringLiteral("before.");
         return QStringLiteral("with before as (select ") + list +
                QStringLiteral(" from 档案 where 序列号 = ? for update), kept as (insert into 档案版本 "
                               "(时间, 操作, 工作站, 操作员, ") +
                list + QStringLiteral(") select ?, ?, ?, ?, ") + list + QStringLiteral(" from before where ") +
-               sameBefore.join(QStringLiteral(" and ")) + QStringLiteral(" and (") +
-               changes.join(QStringLiteral(" or ")) + QStringLiteral(")) update 档案 set ") +
-               sets.join(u',') + QStringLiteral(" from before where 档案.序列号 = before.序列号 and ") +
-               sameStored.join(QStringLiteral(" and "));
+               stillLoaded(before) + QStringLiteral(" and (") +
+               eachBox(QStringLiteral("<>"), QStringLiteral(" or "), before) +
+               QStringLiteral(")) update 档案 set ") + setEveryBox() +
+               QStringLiteral(" from before where 档案.序列号 = before.序列号 and ") +
+               stillLoaded(QStringLiteral("档案."));
     }();
     return sql;
 }

@@ -18,6 +18,8 @@ const QString AccountStore::kLoggedOut = QStringLiteral("退出");
 const QString AccountStore::kLocked = QStringLiteral("锁定");
 const QString AccountStore::kUnlocked = QStringLiteral("解锁");
 const QString AccountStore::kSwitchedOff = QStringLiteral("关闭账户登录");
+const QString AccountStore::kPasswordChanged = QStringLiteral("修改密码");
+const QString AccountStore::kLastAdministrator = QStringLiteral("至少要留一个启用的管理员账户。");
 
 namespace {
 const QString kOnSwitch = QStringLiteral("账户登录");
@@ -62,6 +64,31 @@ bool passwordFits(const QString& password, QString* error)
         return false;
     }
     return true;
+}
+
+// Keeps the accounts as they are for the rest of the open transaction: two
+// desks changing accounts at once take turns, each reading what the other
+// wrote. On the file the write lock of the transaction already does.
+// (A server prepares no lock statement: it runs as it is.)
+bool lockAccounts(QString* error)
+{
+    if (Database::engine() != Database::Engine::PostgreSQL) {
+        return true;
+    }
+    QSqlQuery lock(Database::connection());
+    if (!lock.exec(QStringLiteral("lock table 账户 in share row exclusive mode"))) {
+        setError(error, Database::describe(lock.lastError()));
+        return false;
+    }
+    return true;
+}
+
+// What an unknown user name's password is verified against, so that it
+// takes as long as a known one's: one hash, made once.
+const QString& dummyHash()
+{
+    static const QString hash = PasswordHash::make(QStringLiteral("……"));
+    return hash;
 }
 
 Account accountOf(const QSqlQuery& query)
@@ -181,6 +208,10 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
         setError(error, QStringLiteral("请填写用户名和姓名。"));
         return false;
     }
+    if (name.size() > kMaximumUserName) {
+        setError(error, QStringLiteral("用户名最多 %1 个字符。").arg(kMaximumUserName));
+        return false;
+    }
     if (!passwordFits(password, error)) {
         return false;
     }
@@ -193,15 +224,9 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
     if (!transaction.isOpen()) {
         return false;
     }
-    // Two desks making the first account at once: one of them is first. On
-    // the file the write lock of the transaction keeps the other out.
-    // (A server prepares no lock statement: it runs as it is.)
-    if (Database::engine() == Database::Engine::PostgreSQL) {
-        QSqlQuery lock(Database::connection());
-        if (!lock.exec(QStringLiteral("lock table 账户 in share row exclusive mode"))) {
-            setError(error, Database::describe(lock.lastError()));
-            return false;
-        }
+    // Two desks making the first account at once: one of them is first.
+    if (!lockAccounts(error)) {
+        return false;
     }
     QSqlQuery count;
     if (!run(QStringLiteral("select count(*) from 账户"), {}, error, &count) || !count.next()) {
@@ -233,16 +258,49 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
     return transaction.commit(error);
 }
 
+bool AccountStore::changeAccount(const QString& userName, const QString& assignment, const QString& value,
+                                 bool takesAdministrator, QString* error)
+{
+    WriteTransaction transaction(error);
+    if (!transaction.isOpen() || !lockAccounts(error)) {
+        return false;
+    }
+    QStringList texts;
+    if (!value.isNull()) {
+        texts << value;
+    }
+    texts << userName;
+    if (!run(QStringLiteral("update 账户 set %1 where 用户名 = ?").arg(assignment), texts, error)) {
+        return false;
+    }
+    if (!takesAdministrator) {
+        return transaction.commit(error);
+    }
+    // Counted after the change, in its transaction: what another desk
+    // changed a moment ago counts too.
+    QSqlQuery count;
+    if (!run(QStringLiteral("select count(*) from 账户 where 角色 = ? and 停用 = 0"),
+             {roleName(Role::Administrator)}, error, &count) ||
+        !count.next()) {
+        return false;
+    }
+    if (count.value(0).toInt() == 0) {
+        setError(error, kLastAdministrator);
+        return false;
+    }
+    return transaction.commit(error);
+}
+
 bool AccountStore::setRole(const QString& userName, Role role, QString* error)
 {
-    return run(QStringLiteral("update 账户 set 角色 = ? where 用户名 = ?"), {roleName(role), userName},
-               error);
+    return changeAccount(userName, QStringLiteral("角色 = ?"), roleName(role), role != Role::Administrator,
+                         error);
 }
 
 bool AccountStore::setDisabled(const QString& userName, bool disabled, QString* error)
 {
-    return run(QStringLiteral("update 账户 set 停用 = %1 where 用户名 = ?").arg(disabled ? 1 : 0), {userName},
-               error);
+    return changeAccount(userName, QStringLiteral("停用 = %1").arg(disabled ? 1 : 0), QString(), disabled,
+                         error);
 }
 
 bool AccountStore::setPassword(const QString& userName, const QString& password, QString* error)
@@ -261,6 +319,7 @@ bool AccountStore::setPassword(const QString& userName, const QString& password,
 AccountStore::Check AccountStore::check(const QString& userName, const QString& password, Account* account,
                                         QString* error)
 {
+    const QString& dummy = dummyHash();
     QSqlQuery query;
     if (!run(QStringLiteral("select %1, 密码散列 from 账户 where 用户名 = ?").arg(kColumns),
              {trimBlanks(userName)}, error, &query)) {
@@ -268,7 +327,7 @@ AccountStore::Check AccountStore::check(const QString& userName, const QString& 
     }
     if (!query.next()) {
         // As slow as a known name, so that the wait tells nothing.
-        PasswordHash::verify(password, PasswordHash::make(QStringLiteral("……")));
+        PasswordHash::verify(password, dummy);
         return Check::Wrong;
     }
     const Account found = accountOf(query);
@@ -323,6 +382,25 @@ bool AccountStore::loginRecord(std::vector<LoginEvent>& events, int limit, QStri
     if (!run(QStringLiteral("select 时间, 用户名, 工作站, 结果 from 登录记录 order by 编号 desc limit %1")
                  .arg(limit),
              {}, error, &query)) {
+        return false;
+    }
+    while (query.next()) {
+        events.push_back({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                          query.value(3).toString()});
+    }
+    return true;
+}
+
+bool AccountStore::loginRecordOf(const QString& userName, std::vector<LoginEvent>& events, int limit,
+                                 QString* error)
+{
+    events.clear();
+    QSqlQuery query;
+    if (!tablesPresent() ||
+        !run(QStringLiteral("select 时间, 用户名, 工作站, 结果 from 登录记录 where 用户名 = ? "
+                            "order by 编号 desc limit %1")
+                 .arg(limit),
+             {userName}, error, &query)) {
         return false;
     }
     while (query.next()) {

@@ -18,6 +18,8 @@ const QString AccountStore::kLoggedOut = QStringLiteral("退出");
 const QString AccountStore::kLocked = QStringLiteral("锁定");
 const QString AccountStore::kUnlocked = QStringLiteral("解锁");
 const QString AccountStore::kSwitchedOff = QStringLiteral("关闭账户登录");
+const QString AccountStore::kPasswordChanged = QStringLiteral("修改密码");
+const QString AccountStore::kLastAdministrator = QStringLiteral("至少要留一个启用的管理员账户。");
 
 namespace {
 const QString kOnSwitch = QStringLiteral("账户登录");
@@ -62,6 +64,14 @@ bool passwordFits(const QString& password, QString* error)
         return false;
     }
     return true;
+}
+
+// What an unknown user name's password is verified against, so that it
+// takes as long as a known one's: one hash, made once.
+const QString& dummyHash()
+{
+    static const QString hash = PasswordHash::make(QStringLiteral("……"));
+    return hash;
 }
 
 Account accountOf(const QSqlQuery& query)
@@ -165,6 +175,10 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
         setError(error, QStringLiteral("请填写用户名和姓名。"));
         return false;
     }
+    if (name.size() > kMaximumUserName) {
+        setError(error, QStringLiteral("用户名最多 %1 个字符。").arg(kMaximumUserName));
+        return false;
+    }
     if (!passwordFits(password, error)) {
         return false;
     }
@@ -212,16 +226,51 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
     return transaction.commit(error);
 }
 
+bool AccountStore::changeAccount(const QString& userName, const QString& assignment, const QString& value,
+                                 bool takesAdministrator, QString* error)
+{
+    WriteTransaction transaction(error);
+    // Two desks changing accounts at once take turns, each reading what the
+    // other wrote.
+    if (!transaction.isOpen() || !transaction.lockTable(QStringLiteral("账户"), error)) {
+        return false;
+    }
+    QStringList texts;
+    if (!value.isNull()) {
+        texts << value;
+    }
+    texts << userName;
+    if (!run(QStringLiteral("update 账户 set %1 where 用户名 = ?").arg(assignment), texts, error)) {
+        return false;
+    }
+    if (!takesAdministrator) {
+        return transaction.commit(error);
+    }
+    // Counted after the change, in its transaction: what another desk
+    // changed a moment ago counts too.
+    QSqlQuery count;
+    if (!run(QStringLiteral("select count(*) from 账户 where 角色 = ? and 停用 = 0"),
+             {roleName(Role::Administrator)}, error, &count) ||
+        !count.next()) {
+        return false;
+    }
+    if (count.value(0).toInt() == 0) {
+        setError(error, kLastAdministrator);
+        return false;
+    }
+    return transaction.commit(error);
+}
+
 bool AccountStore::setRole(const QString& userName, Role role, QString* error)
 {
-    return run(QStringLiteral("update 账户 set 角色 = ? where 用户名 = ?"), {roleName(role), userName},
-               error);
+    return changeAccount(userName, QStringLiteral("角色 = ?"), roleName(role), role != Role::Administrator,
+                         error);
 }
 
 bool AccountStore::setDisabled(const QString& userName, bool disabled, QString* error)
 {
-    return run(QStringLiteral("update 账户 set 停用 = %1 where 用户名 = ?").arg(disabled ? 1 : 0), {userName},
-               error);
+    return changeAccount(userName, QStringLiteral("停用 = %1").arg(disabled ? 1 : 0), QString(), disabled,
+                         error);
 }
 
 bool AccountStore::setPassword(const QString& userName, const QString& password, QString* error)
@@ -240,6 +289,7 @@ bool AccountStore::setPassword(const QString& userName, const QString& password,
 AccountStore::Check AccountStore::check(const QString& userName, const QString& password, Account* account,
                                         QString* error)
 {
+    const QString& dummy = dummyHash();
     QSqlQuery query;
     if (!run(QStringLiteral("select %1, 密码散列 from 账户 where 用户名 = ?").arg(kColumns),
              {trimBlanks(userName)}, error, &query)) {
@@ -247,7 +297,7 @@ AccountStore::Check AccountStore::check(const QString& userName, const QString& 
     }
     if (!query.next()) {
         // As slow as a known name, so that the wait tells nothing.
-        PasswordHash::verify(password, PasswordHash::make(QStringLiteral("……")));
+        PasswordHash::verify(password, dummy);
         return Check::Wrong;
     }
     const Account found = accountOf(query);
@@ -302,6 +352,25 @@ bool AccountStore::loginRecord(std::vector<LoginEvent>& events, int limit, QStri
     if (!run(QStringLiteral("select 时间, 用户名, 工作站, 结果 from 登录记录 order by 编号 desc limit %1")
                  .arg(limit),
              {}, error, &query)) {
+        return false;
+    }
+    while (query.next()) {
+        events.push_back({query.value(0).toString(), query.value(1).toString(), query.value(2).toString(),
+                          query.value(3).toString()});
+    }
+    return true;
+}
+
+bool AccountStore::loginRecordOf(const QString& userName, std::vector<LoginEvent>& events, int limit,
+                                 QString* error)
+{
+    events.clear();
+    QSqlQuery query;
+    if (!tablesPresent() ||
+        !run(QStringLiteral("select 时间, 用户名, 工作站, 结果 from 登录记录 where 用户名 = ? "
+                            "order by 编号 desc limit %1")
+                 .arg(limit),
+             {userName}, error, &query)) {
         return false;
     }
     while (query.next()) {

@@ -42,17 +42,23 @@ class AccountStore
 {
 public:
     // What the login record says happened.
-    static const QString kLoggedIn;    // 登录
-    static const QString kWrong;       // 用户名或密码错误
-    static const QString kDisabled;    // 账户已停用
-    static const QString kLoggedOut;   // 退出
-    static const QString kLocked;      // 锁定
-    static const QString kUnlocked;    // 解锁
-    static const QString kSwitchedOff; // 关闭账户登录
+    static const QString kLoggedIn;        // 登录
+    static const QString kWrong;           // 用户名或密码错误
+    static const QString kDisabled;        // 账户已停用
+    static const QString kLoggedOut;       // 退出
+    static const QString kLocked;          // 锁定
+    static const QString kUnlocked;        // 解锁
+    static const QString kSwitchedOff;     // 关闭账户登录
+    static const QString kPasswordChanged; // 修改密码: an operator changed their own
+
+    // What refuses a change that would leave no enabled administrator.
+    static const QString kLastAdministrator;
 
     static constexpr int kMinimumPassword = 6;
     // The login window's password box takes 15 characters.
     static constexpr int kMaximumPassword = 15;
+    // The longest user name: what the login window's box takes.
+    static constexpr int kMaximumUserName = 40;
     static constexpr int kDefaultIdleMinutes = 15;
     static constexpr int kLoginRecordShown = 200;
 
@@ -74,9 +80,13 @@ public:
     // Makes an account; the first one of the database is an administrator
     // whatever `role` says, and it switches accounts on, in one transaction.
     // False with a reason for an empty or taken user name, an empty name or a
-    // password shorter than kMinimumPassword or longer than kMaximumPassword.
+    // password shorter than kMinimumPassword or longer than kMaximumPassword,
+    // or a user name longer than kMaximumUserName.
     static bool add(const QString& userName, const QString& fullName, Role role, const QString& password,
                     QString* error = nullptr);
+    // A change that would leave no enabled administrator is refused with
+    // kLastAdministrator; the accounts are read in the change's own
+    // transaction, so that two desks cannot each take away the other's.
     static bool setRole(const QString& userName, Role role, QString* error = nullptr);
     static bool setDisabled(const QString& userName, bool disabled, QString* error = nullptr);
     static bool setPassword(const QString& userName, const QString& password, QString* error = nullptr);
@@ -88,7 +98,9 @@ public:
         Disabled, // the right password of a disabled account
         Failed,   // the database could not be read; `error` says why
     };
-    // Checks a login; on Ok `account` is filled and its last login set.
+    // Checks a login; on Ok `account` is filled and its last login set. An
+    // unknown name takes as long as a known one: its password is verified
+    // against a hash made once.
     static Check check(const QString& userName, const QString& password, Account* account,
                        QString* error = nullptr);
 
@@ -105,10 +117,18 @@ public:
     // The newest lines of the login record, newest first.
     static bool loginRecord(std::vector<LoginEvent>& events, int limit = kLoginRecordShown,
                             QString* error = nullptr);
+    // The newest `limit` lines of one user name, newest first.
+    static bool loginRecordOf(const QString& userName, std::vector<LoginEvent>& events, int limit,
+                              QString* error = nullptr);
 
 private:
     static bool setSwitch(const QString& item, const QString& value, QString* error);
     static QString readSwitch(const QString& item);
+    // Changes an account by `assignment` (with `value` bound, unless null)
+    // in one transaction; one that may take an administrator away is kept
+    // only while an enabled administrator stays.
+    static bool changeAccount(const QString& userName, const QString& assignment, const QString& value,
+                              bool takesAdministrator, QString* error);
 };
 
 } // namespace brenvoll

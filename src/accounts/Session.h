@@ -31,7 +31,9 @@ public:
     // Nobody by name: the shared password, or the program ending.
     static void end();
 
-    // Whether the desk's operator may use `command`.
+    // Whether the desk's operator may use `command`, by their account as the
+    // database has it now: a role changed or an account disabled elsewhere
+    // counts from the next command on.
     static bool may(Command command);
     // Whether `role` may use `command`.
     static bool roleMay(Role role, Command command);

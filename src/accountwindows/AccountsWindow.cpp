@@ -1,6 +1,7 @@
 #include "AccountsWindow.h"
 
 #include "accounts/Session.h"
+#include "base/TextRules.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/SingleWindow.h"
@@ -27,6 +28,13 @@ QPointer<AccountsWindow> AccountsWindow::s_instance;
 namespace {
 const QString kPasswordsDiffer = QStringLiteral("两次输入的新密码不一样。");
 
+QString passwordRule()
+{
+    return QStringLiteral("%1 到 %2 个字符")
+        .arg(AccountStore::kMinimumPassword)
+        .arg(AccountStore::kMaximumPassword);
+}
+
 QTreeWidget* makeList(QWidget* parent, const QStringList& headers, const char* name)
 {
     auto* list = new QTreeWidget(parent);
@@ -40,31 +48,58 @@ QTreeWidget* makeList(QWidget* parent, const QStringList& headers, const char* n
 
 // A small form of labelled boxes with OK and cancel, and a choice of role
 // when `role` is given (which it starts from and receives); the texts typed,
-// or nothing when cancelled. A label ending in "*" is a password box.
+// or nothing when cancelled. A label ending in "*" is a password box, with
+// the rule for passwords beside the first one; a box labelled 用户名 takes
+// as many characters as the login's. A `fixedRole` is shown, not chosen.
 std::optional<QStringList> askTexts(QWidget* parent, const QString& title, const QStringList& labels,
-                                    Role* role = nullptr)
+                                    Role* role = nullptr, bool fixedRole = false)
 {
     QDialog dialog(parent);
+    dialog.setObjectName(QStringLiteral("AskAccount"));
     dialog.setWindowTitle(title);
     auto* form = new QFormLayout(&dialog);
     QList<QLineEdit*> boxes;
+    bool ruleShown = false;
     for (QString label : labels) {
         auto* box = new QLineEdit(&dialog);
-        if (label.endsWith(u'*')) {
+        box->setObjectName(label);
+        if (label == QStringLiteral("用户名")) {
+            box->setMaxLength(AccountStore::kMaximumUserName);
+        }
+        if (!label.endsWith(u'*')) {
+            form->addRow(label, box);
+        } else {
             label.chop(1);
             box->setEchoMode(QLineEdit::Password);
+            if (ruleShown) {
+                form->addRow(label, box);
+            } else {
+                ruleShown = true;
+                auto* row = new QHBoxLayout;
+                row->addWidget(box, 1);
+                auto* rule = new QLabel(passwordRule(), &dialog);
+                rule->setObjectName(QStringLiteral("PasswordRule"));
+                row->addWidget(rule);
+                form->addRow(label, row);
+            }
         }
-        form->addRow(label, box);
         boxes << box;
     }
     QComboBox* combo = nullptr;
     if (role) {
         combo = new QComboBox(&dialog);
+        combo->setObjectName(QStringLiteral("Role"));
         for (const Role each : {Role::Clerk, Role::Doctor, Role::Administrator}) {
             combo->addItem(roleName(each), int(each));
         }
         combo->setCurrentIndex(int(*role));
+        combo->setEnabled(!fixedRole);
         form->addRow(QStringLiteral("角色"), combo);
+        if (fixedRole) {
+            auto* why = new QLabel(QStringLiteral("第一个账户总是管理员。"), &dialog);
+            why->setObjectName(QStringLiteral("FirstIsAdministrator"));
+            form->addRow(QString(), why);
+        }
     }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
     form->addRow(buttons);
@@ -104,6 +139,14 @@ AccountsWindow::AccountsWindow(QWidget* parent, TableMaker makeTables)
     resize(640, 520);
 
     auto* layout = new QVBoxLayout(this);
+    m_emptyHint =
+        new QLabel(QStringLiteral("还没有账户，现在每个工作站都用共用密码登录。按“添加…”建立第一个账户："
+                                  "它总是管理员；从下次登录起，每个工作站都要输入用户名和密码。"),
+                   this);
+    m_emptyHint->setObjectName(QStringLiteral("EmptyHint"));
+    m_emptyHint->setWordWrap(true);
+    m_emptyHint->hide();
+    layout->addWidget(m_emptyHint);
     m_accounts = makeList(this,
                           {QStringLiteral("用户名"), QStringLiteral("姓名"), QStringLiteral("角色"),
                            QStringLiteral("状态"), QStringLiteral("最后登录")},
@@ -180,6 +223,7 @@ void AccountsWindow::reload()
             new QTreeWidgetItem(m_logins, {event.time, event.userName, event.desk, event.result});
         }
     }
+    m_emptyHint->setVisible(m_list.empty());
     m_idle->setValue(present ? AccountStore::idleMinutes() : AccountStore::kDefaultIdleMinutes);
     const bool on = AccountStore::accountsOn();
     m_idle->setEnabled(on);
@@ -187,9 +231,23 @@ void AccountsWindow::reload()
     m_loading = false;
 }
 
+bool AccountsWindow::stillMay()
+{
+    // The operator's role may have been taken away at another desk since
+    // this window opened.
+    if (Session::may(Command::ManageAccounts)) {
+        return true;
+    }
+    MessageBox::warning(this, Session::refusal());
+    return false;
+}
+
 bool AccountsWindow::addAccount(const QString& userName, const QString& fullName, Role role,
                                 const QString& password, const QString& again)
 {
+    if (!stillMay()) {
+        return false;
+    }
     if (password != again) {
         MessageBox::warning(this, kPasswordsDiffer);
         return false;
@@ -211,40 +269,41 @@ bool AccountsWindow::addAccount(const QString& userName, const QString& fullName
                                     .arg(userName.trimmed()));
     }
     reload();
+    // The new account chosen and the focus on the list: a second Enter
+    // makes no second account.
+    const auto made = m_accounts->findItems(trimBlanks(userName), Qt::MatchExactly, 0);
+    if (!made.isEmpty()) {
+        m_accounts->setCurrentItem(made.front());
+    }
+    m_accounts->setFocus(Qt::OtherFocusReason);
     emit accountsChanged();
     return true;
 }
 
-bool AccountsWindow::mayChange(const QString& userName, bool staysAdministrator)
+bool AccountsWindow::mayChange(const QString& userName)
 {
+    if (!stillMay()) {
+        return false;
+    }
     const auto& me = Session::current();
     if (me && me->userName == userName) {
         MessageBox::warning(this, QStringLiteral("不能更改自己账户的角色或状态。"));
         return false;
-    }
-    if (!staysAdministrator) {
-        int administrators = 0;
-        for (const Account& account : m_list) {
-            if (account.role == Role::Administrator && !account.disabled && account.userName != userName) {
-                ++administrators;
-            }
-        }
-        if (administrators == 0) {
-            MessageBox::warning(this, QStringLiteral("至少要留一个启用的管理员账户。"));
-            return false;
-        }
     }
     return true;
 }
 
 bool AccountsWindow::setRoleOf(const QString& userName, Role role)
 {
-    if (!mayChange(userName, role == Role::Administrator)) {
+    if (!mayChange(userName)) {
         return false;
     }
     QString error;
     if (!AccountStore::setRole(userName, role, &error)) {
-        MessageBox::warning(this, QStringLiteral("角色没有更改：") + error);
+        MessageBox::warning(this, error == AccountStore::kLastAdministrator
+                                      ? error
+                                      : QStringLiteral("角色没有更改：") + error);
+        reload();
         return false;
     }
     reload();
@@ -254,6 +313,9 @@ bool AccountsWindow::setRoleOf(const QString& userName, Role role)
 
 bool AccountsWindow::resetPassword(const QString& userName, const QString& password, const QString& again)
 {
+    if (!stillMay()) {
+        return false;
+    }
     if (password != again) {
         MessageBox::warning(this, kPasswordsDiffer);
         return false;
@@ -269,16 +331,15 @@ bool AccountsWindow::resetPassword(const QString& userName, const QString& passw
 
 bool AccountsWindow::setDisabledOf(const QString& userName, bool disabled)
 {
-    const auto it = std::find_if(m_list.begin(), m_list.end(),
-                                 [&](const Account& account) { return account.userName == userName; });
-    const bool administrator = it != m_list.end() && it->role == Role::Administrator;
-    // Disabling an administrator must leave another one enabled.
-    if (disabled && !mayChange(userName, !administrator)) {
+    if (disabled ? !mayChange(userName) : !stillMay()) {
         return false;
     }
     QString error;
     if (!AccountStore::setDisabled(userName, disabled, &error)) {
-        MessageBox::warning(this, QStringLiteral("账户状态没有更改：") + error);
+        MessageBox::warning(this, error == AccountStore::kLastAdministrator
+                                      ? error
+                                      : QStringLiteral("账户状态没有更改：") + error);
+        reload();
         return false;
     }
     reload();
@@ -288,6 +349,9 @@ bool AccountsWindow::setDisabledOf(const QString& userName, bool disabled)
 
 bool AccountsWindow::switchOff()
 {
+    if (!stillMay()) {
+        return false;
+    }
     if (!MessageBox::askYesNo(this, QStringLiteral("关闭账户登录后，每个工作站又只用共用密码登录，"
                                                    "历史版本不再记录操作员的姓名。确定要关闭吗？"))) {
         return false;
@@ -306,6 +370,9 @@ bool AccountsWindow::switchOff()
 
 bool AccountsWindow::setIdleMinutes(int minutes)
 {
+    if (!stillMay()) {
+        return false;
+    }
     QString error;
     if (!AccountStore::setIdleMinutes(minutes, &error)) {
         MessageBox::warning(this, QStringLiteral("锁定时间没有保存：") + error);
@@ -327,11 +394,13 @@ QString AccountsWindow::chosen()
 
 void AccountsWindow::askNewAccount()
 {
-    Role role = Role::Clerk;
+    // The first account always becomes an administrator: the choice says so.
+    const bool first = m_list.empty();
+    Role role = first ? Role::Administrator : Role::Clerk;
     const auto texts = askTexts(this, QStringLiteral("添加账户"),
                                 {QStringLiteral("用户名"), QStringLiteral("姓名"), QStringLiteral("密码*"),
                                  QStringLiteral("再输一次*")},
-                                &role);
+                                &role, first);
     if (texts) {
         addAccount(texts->at(0), texts->at(1), role, texts->at(2), texts->at(3));
     }

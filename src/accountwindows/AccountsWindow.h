@@ -12,6 +12,7 @@
 #include <functional>
 
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSpinBox;
@@ -44,6 +45,7 @@ public:
     bool setIdleMinutes(int minutes);
 
     QTreeWidget* accountList() const { return m_accounts; }
+    QLabel* emptyHint() const { return m_emptyHint; }
     QTreeWidget* loginList() const { return m_logins; }
     QSpinBox* idleBox() const { return m_idle; }
     QPushButton* switchOffButton() const { return m_switchOff; }
@@ -56,9 +58,12 @@ private:
     AccountsWindow(QWidget* parent, TableMaker makeTables);
     // The user name of the chosen line; empty (and told) when none is.
     QString chosen();
-    // False (and told) when the change would leave no enabled administrator
-    // or touches the operator's own account.
-    bool mayChange(const QString& userName, bool staysAdministrator);
+    // False (and told) when the operator may no longer manage accounts.
+    bool stillMay();
+    // False (and told) as stillMay(), or when the change touches the
+    // operator's own account. Whether an enabled administrator stays is the
+    // store's to check, in the change's own transaction.
+    bool mayChange(const QString& userName);
     void askNewAccount();
     void askRole();
     void askPassword();
@@ -66,6 +71,7 @@ private:
 
     TableMaker m_makeTables;
     std::vector<Account> m_list;
+    QLabel* m_emptyHint = nullptr; // how to begin, while there is no account
     QTreeWidget* m_accounts = nullptr;
     QTreeWidget* m_logins = nullptr;
     QSpinBox* m_idle = nullptr;

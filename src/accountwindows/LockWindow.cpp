@@ -1,5 +1,6 @@
 #include "LockWindow.h"
 
+#include "accounts/LoginPolicy.h"
 #include "ui/MessageBox.h"
 
 #include <QCloseEvent>
@@ -24,12 +25,20 @@ LockWindow::LockWindow(const Account& account, QWidget* parent)
     form->addRow(text);
     m_user = new QLineEdit(account.userName, this);
     m_user->setObjectName(QStringLiteral("UserName"));
+    m_user->setMaxLength(AccountStore::kMaximumUserName);
     form->addRow(QStringLiteral("用户名"), m_user);
     m_password = new QLineEdit(this);
     m_password->setObjectName(QStringLiteral("Password"));
     m_password->setEchoMode(QLineEdit::Password);
     m_password->setAttribute(Qt::WA_InputMethodEnabled, false);
     form->addRow(QStringLiteral("密码"), m_password);
+    m_waitLabel = new QLabel(this);
+    m_waitLabel->setObjectName(QStringLiteral("Wait"));
+    QPalette warning = m_waitLabel->palette();
+    warning.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    m_waitLabel->setPalette(warning);
+    m_waitLabel->hide();
+    form->addRow(m_waitLabel);
     m_unlock = new QPushButton(QStringLiteral("解锁"), this);
     m_unlock->setObjectName(QStringLiteral("Unlock"));
     m_unlock->setDefault(true);
@@ -37,48 +46,44 @@ LockWindow::LockWindow(const Account& account, QWidget* parent)
     connect(m_unlock, &QPushButton::clicked, this, &LockWindow::tryUnlock);
     connect(m_user, &QLineEdit::returnPressed, m_password, qOverload<>(&QWidget::setFocus));
     connect(m_password, &QLineEdit::returnPressed, this, &LockWindow::tryUnlock);
-    m_wait.setSingleShot(true);
-    connect(&m_wait, &QTimer::timeout, this, &LockWindow::endWait);
+    m_policy = new LoginPolicy(LoginPolicy::Purpose::Unlock, account.userName, this);
+    connect(m_policy, &LoginPolicy::waitChanged, this, [this](int secondsLeft) {
+        m_unlock->setEnabled(secondsLeft == 0);
+        m_waitLabel->setText(secondsLeft > 0 ? LoginPolicy::waitText(secondsLeft) : QString());
+        m_waitLabel->setVisible(secondsLeft > 0);
+    });
     m_password->setFocus();
+}
+
+bool LockWindow::waiting() const
+{
+    return m_policy->waiting();
 }
 
 void LockWindow::endWait()
 {
-    m_wait.stop();
-    m_unlock->setEnabled(true);
+    m_policy->endWait();
 }
 
 bool LockWindow::tryUnlock()
 {
-    if (waiting()) {
-        return false;
-    }
-    const QString user = m_user->text().trimmed();
-    Account account;
-    QString error;
-    switch (AccountStore::check(user, m_password->text(), &account, &error)) {
-    case AccountStore::Check::Ok:
+    // The login's rules and words; a try during the wait is told the seconds
+    // left.
+    const LoginPolicy::Result result = m_policy->attempt(m_user->text(), m_password->text());
+    switch (result.outcome) {
+    case LoginPolicy::Outcome::LetIn:
         break;
-    case AccountStore::Check::Failed:
-        MessageBox::warning(this, QStringLiteral("无法读取账户：") + error);
+    case LoginPolicy::Outcome::Failed:
+        MessageBox::warning(this, result.message);
         return false;
-    case AccountStore::Check::Disabled:
-        AccountStore::record(user, AccountStore::kDisabled);
-        MessageBox::warning(this, QStringLiteral("此账户已停用。"));
-        return false;
-    case AccountStore::Check::Wrong:
-        AccountStore::record(user, AccountStore::kWrong);
-        MessageBox::warning(this, QStringLiteral("用户名或密码错误。"));
-        if (const int seconds = AccountStore::waitAfter(++m_failures); seconds > 0) {
-            m_unlock->setEnabled(false);
-            m_wait.start(seconds * 1000);
-        }
+    case LoginPolicy::Outcome::Wrong:
+    case LoginPolicy::Outcome::Disabled:
+    case LoginPolicy::Outcome::Waiting:
+        MessageBox::notice(this, result.message);
         return false;
     }
-    m_failures = 0;
-    m_account = account;
-    m_switched = account.userName != m_locked.userName;
-    AccountStore::record(account.userName, m_switched ? AccountStore::kLoggedIn : AccountStore::kUnlocked);
+    m_account = result.account;
+    m_switched = m_account.userName != m_locked.userName;
     m_password->clear();
     accept();
     return true;

@@ -6,12 +6,14 @@
 #include "accounts/AccountStore.h"
 
 #include <QDialog>
-#include <QTimer>
 
+class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace brenvoll {
+
+class LoginPolicy;
 
 class LockWindow : public QDialog
 {
@@ -32,8 +34,10 @@ public:
     QLineEdit* passwordBox() const { return m_password; }
     QPushButton* unlockButton() const { return m_unlock; }
     // Whether wrong tries keep the button waiting now.
-    bool waiting() const { return m_wait.isActive(); }
+    bool waiting() const;
     void endWait();
+    // "请等待 N 秒后再试。", counting down, while the button waits.
+    QLabel* waitLabel() const { return m_waitLabel; }
 
 protected:
     // Escape and the close button leave the desk locked.
@@ -44,8 +48,8 @@ private:
     Account m_locked;
     Account m_account;
     bool m_switched = false;
-    int m_failures = 0;
-    QTimer m_wait;
+    LoginPolicy* m_policy = nullptr;
+    QLabel* m_waitLabel = nullptr;
     QLineEdit* m_user = nullptr;
     QLineEdit* m_password = nullptr;
     QPushButton* m_unlock = nullptr;

@@ -1,12 +1,15 @@
 #pragma once
 // "修改我的密码": the logged-in operator changes the password of their own
 // account: the old password, the new one twice, at least
-// AccountStore::kMinimumPassword characters.
+// AccountStore::kMinimumPassword characters. Wrong old passwords wait as
+// wrong logins do.
 #include <QDialog>
 
 class QLineEdit;
 
 namespace brenvoll {
+
+class LoginPolicy;
 
 class PasswordWindow : public QDialog
 {
@@ -25,6 +28,7 @@ private:
     QLineEdit* m_old = nullptr;
     QLineEdit* m_new = nullptr;
     QLineEdit* m_again = nullptr;
+    LoginPolicy* m_policy = nullptr;
 };
 
 } // namespace brenvoll

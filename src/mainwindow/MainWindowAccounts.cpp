@@ -105,6 +105,7 @@ bool MainWindow::allowed(Command command)
         return true;
     }
     MessageBox::warning(this, Session::refusal());
+    applySession(); // a role taken away elsewhere greys its commands now
     return false;
 }
 

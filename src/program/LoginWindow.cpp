@@ -1,5 +1,6 @@
 #include "LoginWindow.h"
 
+#include "accounts/LoginPolicy.h"
 #include "accounts/Session.h"
 #include "base/TextRules.h"
 #include "settings/SettingsStore.h"
@@ -26,6 +27,9 @@ const QString kFactoryPassword = QStringLiteral("864");
 // controls below its top move down by it.
 constexpr int kUserRowTop = 1080;
 constexpr int kUserRowHeight = 720;
+// The wait's line, between the password box and the buttons (moved down by
+// the user name row).
+constexpr int kWaitLineTop = 1800 + kUserRowHeight;
 
 // A small padlock beside the product name.
 QPixmap padlock(int size)
@@ -176,7 +180,7 @@ void LoginWindow::addUserRow()
     twips::placeLabel(m_userLabel, 300, kUserRowTop, 1260, 180);
     m_userBox = new QLineEdit(this);
     m_userBox->setObjectName(QStringLiteral("txtUser"));
-    m_userBox->setMaxLength(40);
+    m_userBox->setMaxLength(AccountStore::kMaximumUserName);
     twips::place(m_userBox, 300, kUserRowTop + 300, 3915, 315);
     m_userBox->installEventFilter(this);
     m_userLabel->show();
@@ -186,14 +190,34 @@ void LoginWindow::addUserRow()
     setTabOrder(m_cancelButton, m_okButton);
     m_userBox->setFocus();
 
-    m_wait.setSingleShot(true);
-    connect(&m_wait, &QTimer::timeout, this, &LoginWindow::endWait);
+    m_waitLabel = new QLabel(this);
+    m_waitLabel->setObjectName(QStringLiteral("lblWait"));
+    QPalette warning = m_waitLabel->palette();
+    warning.setColor(QPalette::WindowText, QColor(192, 0, 0));
+    m_waitLabel->setPalette(warning);
+    twips::placeLabel(m_waitLabel, 300, kWaitLineTop, 3915, 180);
+    m_waitLabel->hide();
+    m_policy = new LoginPolicy(LoginPolicy::Purpose::Login, {}, this);
+    connect(m_policy, &LoginPolicy::waitChanged, this, &LoginWindow::showWait);
+}
+
+bool LoginWindow::waiting() const
+{
+    return m_policy && m_policy->waiting();
 }
 
 void LoginWindow::endWait()
 {
-    m_wait.stop();
-    m_okButton->setEnabled(true);
+    if (m_policy) {
+        m_policy->endWait();
+    }
+}
+
+void LoginWindow::showWait(int secondsLeft)
+{
+    m_okButton->setEnabled(secondsLeft == 0);
+    m_waitLabel->setText(secondsLeft > 0 ? LoginPolicy::waitText(secondsLeft) : QString());
+    m_waitLabel->setVisible(secondsLeft > 0);
 }
 
 bool LoginWindow::readStoredPassword()
@@ -247,35 +271,21 @@ void LoginWindow::logIn()
 
 void LoginWindow::logInWithAccount()
 {
-    if (waiting()) {
-        return;
-    }
-    const QString user = trimBlanks(m_userBox->text());
-    Account account;
-    QString error;
-    switch (AccountStore::check(user, m_passwordBox->text(), &account, &error)) {
-    case AccountStore::Check::Ok:
+    // A try during the wait is told the seconds left, never dropped silently.
+    const LoginPolicy::Result result = m_policy->attempt(m_userBox->text(), m_passwordBox->text());
+    switch (result.outcome) {
+    case LoginPolicy::Outcome::LetIn:
         break;
-    case AccountStore::Check::Failed:
-        MessageBox::warning(this, QStringLiteral("无法读取数据库，不能登录。\n原因：") + error);
+    case LoginPolicy::Outcome::Failed:
+        MessageBox::warning(this, result.message);
         return;
-    case AccountStore::Check::Disabled:
-        AccountStore::record(user, AccountStore::kDisabled);
-        MessageBox::notice(this, QStringLiteral("此账户已停用。"));
-        return;
-    case AccountStore::Check::Wrong:
-        AccountStore::record(user, AccountStore::kWrong);
-        MessageBox::notice(this, QStringLiteral("用户名或密码错误。"));
-        // From the third wrong try in a row on, OK waits before the next.
-        if (const int seconds = AccountStore::waitAfter(++m_failures); seconds > 0) {
-            m_okButton->setEnabled(false);
-            m_wait.start(seconds * 1000);
-        }
+    case LoginPolicy::Outcome::Wrong:
+    case LoginPolicy::Outcome::Disabled:
+    case LoginPolicy::Outcome::Waiting:
+        MessageBox::notice(this, result.message);
         return;
     }
-    m_failures = 0;
-    AccountStore::record(account.userName, AccountStore::kLoggedIn);
-    Session::begin(account);
+    Session::begin(result.account);
     m_passwordBox->clear();
     hide();
     emit loggedIn();

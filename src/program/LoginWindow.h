@@ -7,13 +7,14 @@
 // instead of the shared one; wrong tries in a row make the next one wait.
 #include <QDialog>
 #include <QPointer>
-#include <QTimer>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
 namespace brenvoll {
+
+class LoginPolicy;
 
 class LoginWindow : public QDialog
 {
@@ -48,8 +49,10 @@ public:
     QLineEdit* userBox() const { return m_userBox; }
     QLabel* userLabel() const { return m_userLabel; }
     // Whether wrong tries keep the OK button waiting now; ending the wait.
-    bool waiting() const { return m_wait.isActive(); }
+    bool waiting() const;
     void endWait();
+    // With accounts: "请等待 N 秒后再试。", counting down, while OK waits.
+    QLabel* waitLabel() const { return m_waitLabel; }
 
 signals:
     // A correct password was typed; the window is hidden by then.
@@ -70,6 +73,7 @@ private:
     // moved down by its height.
     void addUserRow();
     void logInWithAccount();
+    void showWait(int secondsLeft);
 
     QLabel* m_padlock = nullptr;
     QLabel* m_productName = nullptr;
@@ -82,9 +86,9 @@ private:
 
     QLabel* m_userLabel = nullptr;
     QLineEdit* m_userBox = nullptr;
+    QLabel* m_waitLabel = nullptr;
     bool m_accountsOn = false;
-    int m_failures = 0; // wrong tries in a row
-    QTimer m_wait;
+    LoginPolicy* m_policy = nullptr;
 
     QString m_storedPassword;
     // Why the settings record could not be read; null once it was read.

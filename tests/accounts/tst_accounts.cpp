@@ -2,8 +2,10 @@
 // account, password hashes, checking a login, the roles, the login record,
 // and the tables added to a database made before them.
 #include "FaultVfs.h"
+#include "PgServer.h"
 #include "TestSupport.h"
 #include "accounts/AccountStore.h"
+#include "accounts/LoginPolicy.h"
 #include "accounts/PasswordHash.h"
 #include "accounts/Session.h"
 #include "backup/Backup.h"
@@ -14,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -39,6 +42,42 @@ QByteArray storedBytes(const test::TestFolder& folder)
         return {};
     }
     return dump.readAllStandardOutput();
+}
+
+// Runs `sql` at another desk: a connection of its own to the same database.
+bool atAnotherDesk(const test::TestFolder& folder, const QString& sql)
+{
+    const QString name = QStringLiteral("another desk");
+    bool ok = false;
+    {
+        QSqlDatabase desk;
+        if (test::onServer()) {
+            desk = test::PgServer::connect(folder.conninfo(), name);
+        } else {
+            desk = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            desk.setDatabaseName(folder.databaseFile());
+            desk.open();
+        }
+        QSqlQuery query(desk);
+        ok = desk.isOpen() && query.exec(sql);
+        if (!ok) {
+            qWarning() << query.lastError().text();
+        }
+        desk.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return ok;
+}
+
+QStringList recordLines()
+{
+    std::vector<LoginEvent> events;
+    AccountStore::loginRecord(events);
+    QStringList lines;
+    for (const LoginEvent& event : events) {
+        lines << event.userName + u' ' + event.result;
+    }
+    return lines;
 }
 
 QStringList safetyCopies(const QString& database)
@@ -151,6 +190,158 @@ private slots:
             waits << AccountStore::waitAfter(failures);
         }
         QCOMPARE(waits, (QList<int>{0, 0, 2, 4, 8, 16, 30, 30, 30}));
+    }
+
+    // Two administrators at two desks: what the other desk changed a moment
+    // ago counts in the change's own transaction, so the last enabled
+    // administrator is never disabled or demoted, and the operator whose
+    // account was changed loses its rights at the next command. On a server
+    // the other desk's change may still be uncommitted: the change waits for
+    // it. User names are no longer than the login box takes.
+    void lastAdministratorStaysAcrossDesks_data()
+    {
+        QTest::addColumn<QString>("elsewhere"); // what the other desk does to admin2
+        QTest::addColumn<bool>("uncommitted");  // still in its transaction when this desk changes
+        QTest::addColumn<QString>("refusal");   // what admin2's session is told then
+        QTest::newRow("disabled") << QStringLiteral("停用 = 1") << false
+                                  << QStringLiteral("此账户已停用，不能使用此功能。");
+        QTest::newRow("demoted") << QStringLiteral("角色 = '医生'") << false
+                                 << QStringLiteral("“医生”的权限不能使用此功能。");
+        QTest::newRow("disabled at the same moment")
+            << QStringLiteral("停用 = 1") << true << QStringLiteral("此账户已停用，不能使用此功能。");
+    }
+    void lastAdministratorStaysAcrossDesks()
+    {
+        QFETCH(QString, elsewhere);
+        QFETCH(bool, uncommitted);
+        QFETCH(QString, refusal);
+        if (uncommitted && !test::onServer()) {
+            QSKIP("the file lets one desk write at a time");
+        }
+        QString error;
+        QVERIFY(AccountStore::add(QStringLiteral("admin1"), QStringLiteral("甲"), Role::Administrator,
+                                  QStringLiteral("secret1"), &error));
+        QVERIFY(AccountStore::add(QStringLiteral("admin2"), QStringLiteral("乙"), Role::Administrator,
+                                  QStringLiteral("secret2"), &error));
+        QVERIFY(AccountStore::add(QString(40, u'名'), QStringLiteral("丙"), Role::Clerk,
+                                  QStringLiteral("secret3"), &error));
+        QVERIFY(!AccountStore::add(QString(41, u'名') + u'x', QStringLiteral("丁"), Role::Clerk,
+                                   QStringLiteral("secret3"), &error));
+        QCOMPARE(error, QStringLiteral("用户名最多 40 个字符。"));
+        Session::begin(*AccountStore::find(QStringLiteral("admin2")));
+        QVERIFY(Session::may(Command::ManageAccounts));
+
+        const QString change = QStringLiteral("update 账户 set %1 where 用户名 = 'admin2'").arg(elsewhere);
+        QProcess otherDesk;
+        if (uncommitted) {
+            otherDesk.setProcessChannelMode(QProcess::MergedChannels);
+            otherDesk.start(QStringLiteral("psql"),
+                            {QStringLiteral("-X"), QStringLiteral("-q"), QStringLiteral("-v"),
+                             QStringLiteral("ON_ERROR_STOP=1"), m_folder->conninfo(), QStringLiteral("-c"),
+                             QStringLiteral("begin; %1; select pg_sleep(1); commit;").arg(change)});
+            QSqlQuery holding(Database::connection());
+            QTRY_VERIFY_WITH_TIMEOUT(
+                holding.exec(QStringLiteral("select 1 from pg_stat_activity where query like '%pg_sleep%' "
+                                            "and state = 'active' and pid <> pg_backend_pid()")) &&
+                    holding.next(),
+                10000);
+        } else {
+            QVERIFY(atAnotherDesk(*m_folder, change));
+        }
+        // admin2's desk, which read both administrators enabled, takes admin1's away.
+        const bool disabling = elsewhere.startsWith(QStringLiteral("停用"));
+        QVERIFY(disabling ? !AccountStore::setDisabled(QStringLiteral("admin1"), true, &error)
+                          : !AccountStore::setRole(QStringLiteral("admin1"), Role::Clerk, &error));
+        QCOMPARE(error, AccountStore::kLastAdministrator);
+        if (uncommitted) {
+            QVERIFY(otherDesk.waitForFinished(10000));
+            QVERIFY2(otherDesk.exitCode() == 0, otherDesk.readAll().constData());
+        }
+        const Account admin1 = *AccountStore::find(QStringLiteral("admin1"));
+        QCOMPARE(admin1.role, Role::Administrator);
+        QVERIFY(!admin1.disabled);
+
+        QVERIFY(!Session::may(Command::ManageAccounts));
+        QVERIFY(!Session::may(Command::RestoreBackup));
+        QCOMPARE(Session::refusal(), refusal);
+        QVERIFY(Session::may(Command::Lock));
+        // Changes that keep an administrator go through.
+        QVERIFY2(AccountStore::setRole(QString(40, u'名'), Role::Doctor, &error), qPrintable(error));
+        QVERIFY2(AccountStore::setDisabled(QString(40, u'名'), true, &error), qPrintable(error));
+        QVERIFY2(AccountStore::setDisabled(QStringLiteral("admin2"), false, &error), qPrintable(error));
+    }
+
+    // Wrong tries counted per user name from the login record, whichever
+    // window made them: a new window (a restart, another desk) waits as the
+    // old one did, until the wait is over by the clock; getting in ends the
+    // run. A name that is no account is recorded, and counted, as
+    // （未知用户）, never as typed.
+    void failuresCountPerNameFromTheRecord_data()
+    {
+        QTest::addColumn<QString>("user");
+        QTest::addColumn<int>("purpose"); // of the window that takes the wrong tries
+        QTest::addColumn<QString>("recorded");
+        QTest::newRow("login") << QStringLiteral("li") << int(LoginPolicy::Purpose::Login)
+                               << QStringLiteral("li");
+        QTest::newRow("lock") << QStringLiteral("li") << int(LoginPolicy::Purpose::Unlock)
+                              << QStringLiteral("li");
+        QTest::newRow("own password")
+            << QStringLiteral("li") << int(LoginPolicy::Purpose::OwnPassword) << QStringLiteral("li");
+        QTest::newRow("unknown name") << QStringLiteral("Kx7-typed-as-name")
+                                      << int(LoginPolicy::Purpose::Login) << QStringLiteral("（未知用户）");
+    }
+    void failuresCountPerNameFromTheRecord()
+    {
+        QFETCH(QString, user);
+        QFETCH(int, purpose);
+        QFETCH(QString, recorded);
+        QString error;
+        QVERIFY(AccountStore::add(QStringLiteral("wang"), QStringLiteral("王五"), Role::Administrator,
+                                  QStringLiteral("secret1"), &error));
+        QVERIFY(AccountStore::add(QStringLiteral("li"), QStringLiteral("李四"), Role::Clerk,
+                                  QStringLiteral("secret2"), &error));
+        {
+            LoginPolicy window(LoginPolicy::Purpose(purpose), QStringLiteral("li"));
+            QList<int> waits;
+            for (int i = 0; i < 3; ++i) {
+                const LoginPolicy::Result result = window.attempt(u' ' + user, QStringLiteral("wrong-pw"));
+                QCOMPARE(result.outcome, LoginPolicy::Outcome::Wrong);
+                QCOMPARE(result.message, QStringLiteral("用户名或密码错误。"));
+                waits << result.waitSeconds;
+                window.endWait();
+            }
+            QCOMPARE(waits, (QList<int>{0, 0, 2}));
+        }
+        QCOMPARE(recordLines(), QStringList(3, recorded + QStringLiteral(" 用户名或密码错误")));
+        QCOMPARE(LoginPolicy::recordedWait(recorded), 2);
+        // Another name has its own count.
+        QCOMPARE(LoginPolicy::recordedWait(QStringLiteral("wang")), 0);
+
+        LoginPolicy restarted(LoginPolicy::Purpose::Login);
+        LoginPolicy::Result result = restarted.attempt(user, QStringLiteral("secret2"));
+        QCOMPARE(result.outcome, LoginPolicy::Outcome::Waiting);
+        QCOMPARE(result.message, QStringLiteral("请等待 2 秒后再试。"));
+        QVERIFY(restarted.waiting());
+        restarted.endWait();
+        Clock::setFixed(Clock::now().addSecs(1));
+        QCOMPARE(LoginPolicy::recordedWait(recorded), 1);
+        Clock::setFixed(Clock::now().addSecs(1));
+        QCOMPARE(LoginPolicy::recordedWait(recorded), 0);
+        if (recorded == user) {
+            // The fourth wrong try waits longer, the right one gets in and
+            // ends the run.
+            QCOMPARE(restarted.attempt(user, QStringLiteral("wrong-pw")).waitSeconds, 4);
+            restarted.endWait();
+            Clock::setFixed(Clock::now().addSecs(4));
+            result = restarted.attempt(user, QStringLiteral("secret2"));
+            QCOMPARE(result.outcome, LoginPolicy::Outcome::LetIn);
+            QCOMPARE(result.account.userName, user);
+            QCOMPARE(LoginPolicy::recordedWait(user), 0);
+            QCOMPARE(recordLines().first(), QStringLiteral("li 登录"));
+        } else {
+            QCOMPARE(restarted.attempt(user, QStringLiteral("secret2")).waitSeconds, 4);
+            QVERIFY(!recordLines().join(u' ').contains(user));
+        }
     }
 
     // No password is kept in plain text: neither the file nor the server's

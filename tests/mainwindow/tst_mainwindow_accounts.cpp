@@ -23,12 +23,16 @@
 #include "ui/MessageBox.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFrame>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSqlQuery>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 using namespace brenvoll;
@@ -352,6 +356,117 @@ private slots:
         QVERIFY(window->switchOff());
         QVERIFY(!AccountStore::accountsOn());
         QCOMPARE(window->loginList()->topLevelItem(0)->text(3), QStringLiteral("关闭账户登录"));
+        window->close();
+    }
+
+    // 用户管理… guides the first day: the empty window says how to begin; the
+    // first account's role shows 管理员 and cannot be chosen otherwise, the
+    // password rule stands beside the password, the user name takes what the
+    // login box takes; after 确定 the focus is on the list with the new
+    // account chosen, so a second Enter makes no second account. The next
+    // account's role is chosen again.
+    void accountsWindowGuidesTheFirstAccount()
+    {
+        start();
+        form().showAccounts();
+        auto* window = form().findChild<AccountsWindow*>();
+        QVERIFY(window);
+        QVERIFY(window->emptyHint()->isVisibleTo(window));
+        QVERIFY(window->emptyHint()->text().contains(QStringLiteral("添加…")));
+        QVERIFY(window->emptyHint()->text().contains(QStringLiteral("管理员")));
+        window->show();
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+
+        struct Seen
+        {
+            QString role;
+            bool roleChosen = true;
+            QString rule;
+            int nameLength = 0;
+        };
+        // Fills the 添加账户 form the button opens, and presses Enter in it.
+        const auto fillAndAccept = [](const QString& user, Seen* seen) {
+            QTimer::singleShot(0, [user, seen] {
+                auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+                QVERIFY(dialog);
+                auto* role = dialog->findChild<QComboBox*>(QStringLiteral("Role"));
+                seen->role = role->currentText();
+                seen->roleChosen = role->isEnabled();
+                seen->rule = dialog->findChild<QLabel*>(QStringLiteral("PasswordRule"))->text();
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("用户名"));
+                seen->nameLength = name->maxLength();
+                name->setText(user);
+                dialog->findChild<QLineEdit*>(QStringLiteral("姓名"))->setText(QStringLiteral("某人"));
+                dialog->findChild<QLineEdit*>(QStringLiteral("密码*"))->setText(QStringLiteral("secret1"));
+                dialog->findChild<QLineEdit*>(QStringLiteral("再输一次*"))
+                    ->setText(QStringLiteral("secret1"));
+                dialog->accept();
+            });
+        };
+        auto* add = window->findChild<QPushButton*>(QStringLiteral("AddAccount"));
+        Seen first;
+        fillAndAccept(QStringLiteral("admin"), &first);
+        QVERIFY(test::pressEnterOn(add));
+        QCOMPARE(first.role, QStringLiteral("管理员"));
+        QVERIFY(!first.roleChosen);
+        QCOMPARE(first.rule, QStringLiteral("6 到 15 个字符"));
+        QCOMPARE(first.nameLength, AccountStore::kMaximumUserName);
+        QCOMPARE(AccountStore::find(QStringLiteral("admin"))->role, Role::Administrator);
+        MessageBox::takeShown();
+        QVERIFY(window->emptyHint()->isHidden());
+        QCOMPARE(window->accountList()->currentItem()->text(0), QStringLiteral("admin"));
+        QApplication::setActiveWindow(window);
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        QCOMPARE(window->focusWidget(), window->accountList());
+        // A second Enter opens no second 添加账户.
+        bool opened = false;
+        QTimer::singleShot(0, [&opened] {
+            if (auto* dialog = QApplication::activeModalWidget()) {
+                opened = true;
+                static_cast<QDialog*>(dialog)->reject();
+            }
+        });
+        QTest::keyClick(window->focusWidget(), Qt::Key_Return);
+        QCoreApplication::processEvents();
+        QVERIFY(!opened);
+
+        Seen second;
+        fillAndAccept(QStringLiteral("clerk"), &second);
+        QVERIFY(test::pressEnterOn(add));
+        QCOMPARE(second.role, QStringLiteral("录入员"));
+        QVERIFY(second.roleChosen);
+        QCOMPARE(AccountStore::find(QStringLiteral("clerk"))->role, Role::Clerk);
+        window->close();
+    }
+
+    // An administrator demoted or disabled at another desk loses the rights
+    // at the next command: refused, the menus greyed, and an open 用户管理…
+    // changes nothing more.
+    void rightsTakenElsewhereEndAtTheNextCommand()
+    {
+        addAccounts();
+        QString error;
+        QVERIFY(AccountStore::add(QStringLiteral("admin2"), QStringLiteral("赵主任"), Role::Administrator,
+                                  QStringLiteral("adminpw2"), &error));
+        start(QStringLiteral("admin"));
+        form().showAccounts();
+        auto* window = form().findChild<AccountsWindow*>();
+        QVERIFY(window);
+        QVERIFY(AccountStore::setRole(QStringLiteral("admin"), Role::Doctor, &error)); // at admin2's desk
+        QVERIFY(!window->setDisabledOf(QStringLiteral("admin2"), true));
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("“医生”的权限不能使用此功能。")});
+        QVERIFY(!AccountStore::find(QStringLiteral("admin2"))->disabled);
+        form().showAccounts();
+        QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("“医生”的权限不能使用此功能。")});
+        QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"),
+                                                 QStringLiteral("修改我的密码…"), QStringLiteral("锁定"),
+                                                 QStringLiteral("删除按钮")}));
+        QVERIFY(AccountStore::setDisabled(QStringLiteral("admin"), true, &error));
+        QVERIFY(!window->setIdleMinutes(0));
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{QStringLiteral("此账户已停用，不能使用此功能。")});
+        QCOMPARE(AccountStore::idleMinutes(), 15);
         window->close();
     }
 

@@ -21,10 +21,12 @@
 #include <QDir>
 #include <QFile>
 #include <QFrame>
+#include <QHash>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QtTest>
 
@@ -93,6 +95,7 @@ private slots:
     void ctrlCOpensTheSettingsEvenInATextBox();
     void windowsOpenOnce();
     void helpAndHomePages();
+    void helpListsEveryMenuShortcut();
     void aboutWindow();
     void iconsAreVectorImages();
 
@@ -585,6 +588,40 @@ void MainFrameTest::helpAndHomePages()
     QCOMPARE(opened, (QStringList{localPageUrl(kHelpPageList), localPageUrl(kHomePageList),
                                   localPageUrl(kHelpPageList)}));
     QVERIFY(opened.first().endsWith(QStringLiteral("web/help.html")));
+}
+
+// The help page's table of keys is what an operator learns them from: every
+// key bound in the menus is there, beside the caption of its command.
+void MainFrameTest::helpListsEveryMenuShortcut()
+{
+    QFile help(QStringLiteral(BRENVOLL_HELP_PAGE));
+    QVERIFY(help.open(QIODevice::ReadOnly));
+    const QString page = QString::fromUtf8(help.readAll());
+    const qsizetype table = page.indexOf(QStringLiteral("<table id=\"menu-shortcuts\">"));
+    QVERIFY(table >= 0);
+    const QString rows = page.mid(table, page.indexOf(QStringLiteral("</table>"), table) - table);
+    QHash<QString, QString> listed;
+    static const QRegularExpression row(QStringLiteral("<tr><td><kbd>([^<]+)</kbd></td><td>([^<]+)</td>"));
+    for (const auto& match : row.globalMatch(rows)) {
+        listed.insert(match.captured(1), match.captured(2));
+    }
+    QVERIFY(!listed.isEmpty());
+
+    QStringList unlisted;
+    int bound = 0;
+    for (QAction* item : m_form->menuBar()->findChildren<QAction*>()) {
+        const QString keys = item->shortcut().toString(QKeySequence::PortableText);
+        if (keys.isEmpty()) {
+            continue;
+        }
+        ++bound;
+        if (listed.value(keys) != item->text()) {
+            unlisted << keys + u' ' + item->text();
+        }
+    }
+    QVERIFY(bound > 0);
+    QVERIFY2(unlisted.isEmpty(),
+             qPrintable(QStringLiteral("not in the help's table: ") + unlisted.join(u'，')));
 }
 
 void MainFrameTest::aboutWindow()

@@ -10,6 +10,7 @@
 // empty or cannot be read is not counted as abnormal: it counts as not
 // examined for its row, and the rate of a cell is the abnormal among those
 // examined for that row in that column.
+#include "BodyMeasures.h"
 #include "FieldMap.h"
 #include "ValueFlags.h"
 
@@ -62,9 +63,9 @@ struct StatisticsItem
 {
     enum class Kind
     {
-        BloodPressure, // 收缩压 ≥ 140 or 舒张压 ≥ 90: either box flagged
-        Overweight,    // BMI 24.0–27.9
-        Obese,         // BMI ≥ 28.0
+        BloodPressure, // 收缩压 or 舒张压 high (BodyMeasures): either box flagged
+        Overweight,    // BMI overweight (BodyMeasures)
+        Obese,         // BMI obese
         AboveRange,    // a laboratory value above its range
         BelowRange,    // below it
         Positive,      // a urine test positive
@@ -84,11 +85,6 @@ enum class ItemOutcome
     Abnormal,
     NotExamined, // empty, or not a value
 };
-
-// The BMI of a height in cm and a weight in kg, in tenths (239 is 23.9);
-// none when either is not a number or the height is 0.
-std::optional<int> bmiTenths(QByteArrayView heightCm, QByteArrayView weightKg);
-std::optional<int> bmiTenths(const QString& heightCm, const QString& weightKg);
 
 // The texts of one examination's boxes as the engine holds them (UTF-8),
 // valid while the row they come from is.

@@ -45,7 +45,12 @@ bool run(const QString& sql, QString* error)
         return false;
     }
     QSqlQuery query(Database::connection());
-    if (!query.exec(sql)) {
+    bool done = false;
+    {
+        const ServerWait wait;
+        done = query.exec(sql);
+    }
+    if (!done) {
         setError(error, Database::describe(query.lastError()));
         return false;
     }
@@ -72,6 +77,7 @@ WriteTransaction::~WriteTransaction()
 {
     if (m_open) {
         QSqlQuery rollback(Database::connection());
+        const ServerWait wait;
         rollback.exec(QStringLiteral("rollback"));
     }
     g_inTransaction = false;

@@ -3,6 +3,7 @@
 #include "VersionStamp.h"
 #include "storage/Database.h"
 #include "storage/HistoryTables.h"
+#include "storage/WriteTransaction.h"
 
 #include <QSqlRecord>
 
@@ -268,7 +269,11 @@ bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 
 bool RecordStore::save(const ExamRecord& record, QString* error)
 {
-    const bool keep = HistoryTables::present();
+    const std::optional<bool> known = HistoryTables::known(error);
+    if (!known) {
+        return false;
+    }
+    const bool keep = *known;
     std::optional<WriteTransaction> transaction;
     if (keep) {
         transaction.emplace(error);
@@ -299,9 +304,13 @@ RecordStore::SaveResult RecordStore::insert(const ExamRecord& record, QString* e
 RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const ExamRecord& record,
                                             QString* error)
 {
-    const bool keep = HistoryTables::present();
+    const std::optional<bool> known = HistoryTables::known(error);
+    if (!known) {
+        return SaveResult::Failed;
+    }
+    const bool keep = *known;
     qint64 updated = 0;
-    if (keep && Database::engine() == Database::Engine::PostgreSQL) {
+    if (keep && Database::keepsStatements()) {
         // One statement, prepared once: a save is one round trip.
         QSqlQuery* query = Database::keptServerStatement(serverKeepAndUpdateSql(), error);
         if (!query) {
@@ -356,8 +365,12 @@ ExamRecord RecordStore::asStored(const ExamRecord& record)
 
 bool RecordStore::remove(const QString& key, QString* error)
 {
+    const std::optional<bool> keep = HistoryTables::known(error);
+    if (!keep) {
+        return false;
+    }
     std::optional<WriteTransaction> transaction;
-    if (HistoryTables::present()) {
+    if (*keep) {
         static const QString keepSql = keepVersionSql(QString());
         transaction.emplace(error);
         if (!transaction->isOpen() || !lockRow(key, error) ||

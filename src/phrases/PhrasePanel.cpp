@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShortcut>
 #include <QSvgRenderer>
 
 // Resources of a static library are registered by hand.
@@ -43,6 +44,7 @@ void PhraseList::keyPressEvent(QKeyEvent* event)
     switch (event->key()) {
     case Qt::Key_Return:
     case Qt::Key_Enter:
+    case Qt::Key_Space:
         if (before >= 0) {
             emit chosen(before);
         }
@@ -62,10 +64,9 @@ void PhraseList::keyPressEvent(QKeyEvent* event)
     default:
         break;
     }
+    // Moving only moves: a phrase goes in by Enter, Space or a click, never
+    // by an arrow key that reached the list by Tab.
     QListWidget::keyPressEvent(event);
-    if (!m_browsed && currentRow() != before && currentRow() >= 0) {
-        emit chosen(currentRow());
-    }
 }
 
 void PhraseList::focusOutEvent(QFocusEvent* event)
@@ -126,6 +127,13 @@ PhrasePanel::PhrasePanel(QWidget* client) : QWidget(client)
     twips::place(m_phraseFilter, 300, 30, 1155, 225);
     connect(m_phraseFilter, &QLineEdit::textChanged, this, &PhrasePanel::filterPhrases);
     m_phraseFilter->installEventFilter(this);
+    // The filter without the mouse: Ctrl+F from anywhere in the window.
+    auto* toFilter = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this);
+    toFilter->setContext(Qt::WindowShortcut);
+    connect(toFilter, &QShortcut::activated, this, [this] {
+        m_phraseFilter->setFocus(Qt::ShortcutFocusReason);
+        m_phraseFilter->selectAll();
+    });
 
     m_editLink = new QLabel(QStringLiteral("编辑词库"), this);
     m_editLink->setObjectName(QStringLiteral("Label24"));

@@ -55,6 +55,10 @@ bool RecordHistory::deleted(std::vector<DeletedRecord>& out, QString* error)
     static const char* const sql =
         "select v.版本号, v.姓名, v.序列号, v.日期, v.时间, v.操作, v.工作站, v.操作员 from 档案版本 v "
         "where v.操作 = '删除' and not exists (select 1 from 档案恢复 r where r.删除版本号 = v.版本号) "
+        // Saved again under its key since (a desk that still had it on its
+        // sheet answered 是 to storing it again): it is no longer deleted.
+        "and not exists (select 1 from 档案 a where a.序列号 = v.序列号 and a.姓名 = v.姓名 and a.日期 = "
+        "v.日期) "
         "order by v.版本号 desc";
     out.clear();
     return Database::readRows(
@@ -94,6 +98,26 @@ std::optional<QString> RecordHistory::restoreDeleted(qint64 id, const NextKey& n
         if (error) {
             *error = record ? QStringLiteral("这条记录已经恢复过了。")
                             : QStringLiteral("找不到这条已删除的记录。");
+        }
+        return std::nullopt;
+    }
+    // The same examination stored again under its key meanwhile: a second
+    // copy under another key would count the examination twice.
+    bool savedAgain = false;
+    if (!Database::readRows(
+            "select 1 from 档案 where 序列号 = ? and 姓名 = ? and 日期 = ?",
+            {record->key(), (*record)[Field::Name], (*record)[Field::ExamDate]},
+            [&savedAgain](const Database::Row&) {
+                savedAgain = true;
+                return false;
+            },
+            error)) {
+        return std::nullopt;
+    }
+    if (savedAgain) {
+        if (error) {
+            *error = QStringLiteral("这份体检记录已经重新保存过（序列号 %1），仍在记录中，不需要恢复。")
+                         .arg(record->key());
         }
         return std::nullopt;
     }

@@ -251,7 +251,11 @@ bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 
 bool RecordStore::save(const ExamRecord& record, QString* error)
 {
-    const bool keep = HistoryTables::present();
+    const std::optional<bool> known = HistoryTables::known(error);
+    if (!known) {
+        return false;
+    }
+    const bool keep = *known;
     std::optional<WriteTransaction> transaction;
     if (keep) {
         transaction.emplace(error);
@@ -282,7 +286,11 @@ RecordStore::SaveResult RecordStore::insert(const ExamRecord& record, QString* e
 RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const ExamRecord& record,
                                             QString* error)
 {
-    const bool keep = HistoryTables::present();
+    const std::optional<bool> known = HistoryTables::known(error);
+    if (!known) {
+        return SaveResult::Failed;
+    }
+    const bool keep = *known;
     qint64 updated = 0;
     if (keep && Database::keepsStatements()) {
         // One statement, prepared once: a save is one round trip.
@@ -339,8 +347,12 @@ ExamRecord RecordStore::asStored(const ExamRecord& record)
 
 bool RecordStore::remove(const QString& key, QString* error)
 {
+    const std::optional<bool> keep = HistoryTables::known(error);
+    if (!keep) {
+        return false;
+    }
     std::optional<WriteTransaction> transaction;
-    if (HistoryTables::present()) {
+    if (*keep) {
         static const QString keepSql = keepVersionSql(QString());
         transaction.emplace(error);
         if (!transaction->isOpen() || !lockRow(key, error) ||

@@ -41,8 +41,10 @@ void SheetEntry::applyDateDefault(QLineEdit* box)
     if (hasDateShape(box->text())) {
         return;
     }
+    // Filled in and selected: Enter keeps today's date, typing another date
+    // replaces it instead of running on after it.
     box->setText(formatDate(Clock::today()));
-    box->setCursorPosition(int(box->text().size()));
+    box->selectAll();
 }
 
 bool SheetEntry::eventFilter(QObject* watched, QEvent* event)

@@ -151,7 +151,14 @@ QSqlQuery Database::prepare(const QString& sql, QString* error)
     query.setForwardOnly(true);
     if (!isOpen()) {
         setError(error, QStringLiteral("数据库没有打开。"));
-    } else if (!query.prepare(sql)) {
+        return query;
+    }
+    bool prepared = false;
+    {
+        const ServerWait wait;
+        prepared = query.prepare(sql);
+    }
+    if (!prepared) {
         setError(error, describe(query.lastError()));
     }
     return query;
@@ -176,7 +183,12 @@ QSqlQuery* Database::keptServerStatement(const QString& sql, QString* error)
         // Not forward-only: the driver then takes the whole answer at once
         // and leaves the connection idle, ready for the row reader.
         auto query = std::make_unique<QSqlQuery>(connection());
-        if (!query->prepare(sql)) {
+        bool prepared = false;
+        {
+            const ServerWait wait;
+            prepared = query->prepare(sql);
+        }
+        if (!prepared) {
             setError(error, describe(query->lastError()));
             keptStatements().erase(sql);
             return nullptr;
@@ -191,7 +203,12 @@ bool Database::exec(QSqlQuery& query, QString* error)
     if (!checkFile(error)) {
         return false;
     }
-    if (!query.exec()) {
+    bool done = false;
+    {
+        const ServerWait wait;
+        done = query.exec();
+    }
+    if (!done) {
         setError(error, describe(query.lastError()));
         return false;
     }

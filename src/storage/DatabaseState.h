@@ -2,9 +2,13 @@
 // What the parts of Database share: the one connection's name and state, and
 // how failures are reported. Only the storage layer's own files include it.
 #include "Database.h"
+#include "base/SocketDeadline.h"
 
 #include <QSqlError>
 #include <QString>
+
+#include <chrono>
+#include <optional>
 
 struct sqlite3;
 
@@ -52,6 +56,31 @@ bool keepServerConnected(QString* error);
 // "与数据库服务器的连接已断开：" and the server's reason, for a statement that
 // failed because the connection broke; `detail` is the driver's words.
 QString lostConnectionMessage(const QString& detail);
+// How long a statement may wait for the server's answer before the server is
+// taken for gone. A living server answers a lock it cannot get sooner
+// (lock_timeout, set for every connection): the desk then says the record is
+// in use elsewhere, not that the server went away.
+constexpr std::chrono::seconds kServerAnswerLimit{10};
+// The longer wait of the few statements that may work that long on a living
+// server: creating tables and indexes over every record.
+constexpr std::chrono::seconds kServerWorkLimit{300};
+
+// Held around each exchange with the server: a server that does not answer
+// in time has its connection shut down, so the statement fails as on a
+// stopped server, and the reason names the wait. Nothing with SQLite.
+class ServerWait
+{
+public:
+    explicit ServerWait(std::chrono::milliseconds limit = kServerAnswerLimit);
+    ~ServerWait();
+    ServerWait(const ServerWait&) = delete;
+    ServerWait& operator=(const ServerWait&) = delete;
+
+private:
+    std::optional<SocketDeadline> m_deadline;
+    std::chrono::milliseconds m_limit;
+};
+
 void setDiagnosis(Database::Diagnosis* diagnosis, Database::Trouble trouble, const QString& engineText = {});
 void setDiagnosis(Database::Diagnosis* diagnosis, const QSqlError& error);
 

@@ -36,7 +36,11 @@ QString serverReason(const QSqlError& error)
     if (code == QLatin1String("53100")) {
         return QStringLiteral("数据库服务器的磁盘已满，无法写入。");
     }
-    if (code == QLatin1String("40P01") || code == QLatin1String("55P03") || code == QLatin1String("40001")) {
+    if (code == QLatin1String("55P03")) {
+        // lock_timeout: a row or table that another session keeps locked.
+        return QStringLiteral("要用的记录正被其他工作站或程序使用（已锁定），这次没有完成，请稍后再试。");
+    }
+    if (code == QLatin1String("40P01") || code == QLatin1String("40001")) {
         return QStringLiteral("数据库正被其他工作站使用，请稍后再试。");
     }
     if (code == QLatin1String("42501")) {

@@ -5,6 +5,8 @@
 // them (SchemaSteps; the program does so where the database opens).
 #include <QString>
 
+#include <optional>
+
 namespace brenvoll {
 
 class HistoryTables
@@ -13,6 +15,10 @@ public:
     // Whether the open database holds both tables; asked of the engine once
     // per connection, and again after SchemaSteps changed the database.
     static bool present();
+    // The same for a write that must keep a version when the tables are
+    // there: none, with a reason, when the engine could not be asked (a
+    // server that went away), so that nothing is written unversioned.
+    static std::optional<bool> known(QString* error = nullptr);
     // Adds both tables to the open database in one transaction: all of them
     // or, with a reason, nothing.
     static bool create(QString* error = nullptr);

@@ -76,10 +76,14 @@ bool Database::openServer(const ServerConfig& config, QString* error)
     // closing it (a cable pulled, a power cut) is found dead within about 9 s,
     // by keepalive probes while waiting and by the time unacknowledged data
     // may stay unacknowledged while sending.
-    QStringList options{QStringLiteral("connect_timeout=8"),     QStringLiteral("application_name=brenvoll"),
-                        QStringLiteral("keepalives=1"),          QStringLiteral("keepalives_idle=5"),
+    QStringList options{QStringLiteral("connect_timeout=8"), QStringLiteral("application_name=brenvoll"),
+                        QStringLiteral("keepalives=1"), QStringLiteral("keepalives_idle=5"),
                         QStringLiteral("keepalives_interval=2"), QStringLiteral("keepalives_count=2"),
-                        QStringLiteral("tcp_user_timeout=9000")};
+                        QStringLiteral("tcp_user_timeout=9000"),
+                        // A lock held elsewhere (another desk's save, an
+                        // administrator's unfinished transaction) is given up
+                        // well before kServerAnswerLimit.
+                        QStringLiteral("options=") + conninfoValue(QStringLiteral("-c lock_timeout=6000"))};
     if (!config.sslmode.isEmpty()) {
         options << QStringLiteral("sslmode=") + conninfoValue(config.sslmode);
     }
@@ -114,6 +118,24 @@ PGconn* serverHandle()
 namespace database {
 
 bool g_inTransaction = false;
+
+ServerWait::ServerWait(std::chrono::milliseconds limit) : m_limit(limit)
+{
+    if (g_server.isEmpty() || !Database::connection().isOpen()) {
+        return;
+    }
+    if (PGconn* connection = serverHandle(); connection && PQstatus(connection) == CONNECTION_OK) {
+        m_deadline.emplace(PQsocket(connection), limit);
+    }
+}
+
+ServerWait::~ServerWait()
+{
+    if (m_deadline && m_deadline->expired() && g_lostReason.isEmpty()) {
+        g_lostReason = QStringLiteral("服务器 %1 秒内没有应答（服务器的电脑可能停止了响应，或网络不通）")
+                           .arg(std::chrono::duration_cast<std::chrono::seconds>(m_limit).count());
+    }
+}
 
 bool serverConnectionLost()
 {
@@ -193,9 +215,13 @@ bool Database::runServerScript(const char* sql, QString* error)
         return false;
     }
     // One simple query of several statements runs as one transaction.
-    PGresult* result = PQexec(connection, sql);
-    const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
-    PQclear(result);
+    bool ok = false;
+    {
+        ServerWait wait(kServerWorkLimit);
+        PGresult* result = PQexec(connection, sql);
+        ok = PQresultStatus(result) == PGRES_COMMAND_OK;
+        PQclear(result);
+    }
     if (!ok) {
         const QString detail = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
         setError(error, serverConnectionLost()
@@ -244,6 +270,7 @@ bool Database::readServerRows(const char* sql, const QStringList& params,
     const bool own = PQtransactionStatus(connection) == PQTRANS_IDLE;
     QString failure;
     const auto command = [&](const QByteArray& text) {
+        const ServerWait wait;
         PGresult* result = PQexec(connection, text.constData());
         const bool done = PQresultStatus(result) == PGRES_COMMAND_OK;
         if (!done && failure.isEmpty()) {
@@ -257,6 +284,7 @@ bool Database::readServerRows(const char* sql, const QStringList& params,
         (!own || command("begin transaction read only")) && command("set local cursor_tuple_fraction = 1");
     if (ok) {
         const QByteArray declare = "declare " + cursor + " no scroll cursor for " + numbered;
+        const ServerWait wait;
         PGresult* declared = PQexecParams(connection, declare.constData(), int(pointers.size()), nullptr,
                                           pointers.data(), nullptr, nullptr, 0);
         ok = PQresultStatus(declared) == PGRES_COMMAND_OK;
@@ -268,7 +296,11 @@ bool Database::readServerRows(const char* sql, const QStringList& params,
     constexpr int kBatch = 20000;
     const QByteArray fetch = "fetch forward " + QByteArray::number(kBatch) + " from " + cursor;
     for (bool more = ok; more;) {
-        PGresult* batch = PQexec(connection, fetch.constData());
+        PGresult* batch = nullptr;
+        {
+            const ServerWait wait;
+            batch = PQexec(connection, fetch.constData());
+        }
         ok = PQresultStatus(batch) == PGRES_TUPLES_OK;
         if (!ok) {
             failure = QString::fromUtf8(PQerrorMessage(connection)).trimmed();

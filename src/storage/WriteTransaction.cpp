@@ -17,7 +17,12 @@ bool run(const QString& sql, QString* error)
         return false;
     }
     QSqlQuery query(Database::connection());
-    if (!query.exec(sql)) {
+    bool done = false;
+    {
+        const ServerWait wait;
+        done = query.exec(sql);
+    }
+    if (!done) {
         setError(error, Database::describe(query.lastError()));
         return false;
     }
@@ -47,6 +52,7 @@ WriteTransaction::~WriteTransaction()
 {
     if (m_open) {
         QSqlQuery rollback(Database::connection());
+        const ServerWait wait;
         rollback.exec(QStringLiteral("rollback"));
     }
     g_inTransaction = false;
@@ -97,6 +103,7 @@ bool WriteTransaction::attempt(const std::function<bool(QString*)>& part, QStrin
         m_open = false;
         g_inTransaction = false;
         QSqlQuery rollback(Database::connection());
+        const ServerWait wait;
         rollback.exec(QStringLiteral("rollback"));
     }
     return false;

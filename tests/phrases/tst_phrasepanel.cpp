@@ -169,17 +169,51 @@ private slots:
         QVERIFY(conclusion->text().endsWith(QStringLiteral("建议定期复查无")));
     }
 
-    void arrowKeyInTheListInserts()
+    // Reached by Tab (Shift+Tab from 姓名), the list only moves with the
+    // arrow keys; Enter and Space put the highlighted phrase in, as a click.
+    void movingInTheListOnlyMoves_data()
     {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("inserts");
+        QTest::newRow("Down") << int(Qt::Key_Down) << false;
+        QTest::newRow("Up") << int(Qt::Key_Up) << false;
+        QTest::newRow("PageDown") << int(Qt::Key_PageDown) << false;
+        QTest::newRow("End") << int(Qt::Key_End) << false;
+        QTest::newRow("Home") << int(Qt::Key_Home) << false;
+        QTest::newRow("Space") << int(Qt::Key_Space) << true;
+        QTest::newRow("Return") << int(Qt::Key_Return) << true;
+    }
+    void movingInTheListOnlyMoves()
+    {
+        QFETCH(int, key);
+        QFETCH(bool, inserts);
         QLineEdit* ear = box(Field::EarNoseThroat);
         ear->clear();
         QTest::mouseClick(ear, Qt::LeftButton, {}, QPoint(2, ear->height() / 2));
         list()->setFocus(Qt::TabFocusReason);
-        list()->setCurrentRow(0);
+        list()->setCurrentRow(1);
         QCOMPARE(ear->text(), QString()); // focus arriving in the list is no choice
-        QTest::keyClick(list(), Qt::Key_Down);
-        QCOMPARE(ear->text(), m_all.at(1));
+        QTest::keyClick(list(), Qt::Key(key));
+        if (inserts) {
+            QCOMPARE(ear->text(), m_all.at(1));
+            QCOMPARE(QApplication::focusWidget(), ear);
+        } else {
+            QCOMPARE(ear->text(), QString());
+            QCOMPARE(QApplication::focusWidget(), list());
+        }
+    }
+
+    // Ctrl+F reaches the phrase filter from the sheet, its text selected.
+    void controlFReachesTheFilter()
+    {
+        QLineEdit* ear = box(Field::EarNoseThroat);
+        filterBox()->setText(QStringLiteral("常"));
+        QTest::mouseClick(ear, Qt::LeftButton, {}, QPoint(2, ear->height() / 2));
         QCOMPARE(QApplication::focusWidget(), ear);
+        QTest::keyClick(ear, Qt::Key_F, Qt::ControlModifier);
+        QCOMPARE(QApplication::focusWidget(), filterBox());
+        QCOMPARE(filterBox()->selectedText(), QStringLiteral("常"));
+        filterBox()->clear();
     }
 
     // The keyboard alone: Down from the filter into the list, Down to browse,

@@ -145,6 +145,27 @@ private slots:
         clerk.answer = true;
         QCOMPARE(saver.save(*saver.stored(), clerk.ask()).status, Status::Saved);
         QVERIFY(RecordStore::exists(key));
+
+        // Stored again, it is no longer a deleted record: neither listed nor
+        // restored a second time under another key.
+        std::vector<DeletedRecord> deleted;
+        QVERIFY(RecordHistory::deleted(deleted));
+        QVERIFY(std::none_of(deleted.begin(), deleted.end(),
+                             [&](const DeletedRecord& d) { return d.key == key; }));
+        qint64 deletion = 0;
+        for (const RecordVersion& version : versionsOf(key)) {
+            if (version.stamp.action == QStringLiteral("删除")) {
+                deletion = version.id;
+            }
+        }
+        QVERIFY(deletion > 0);
+        QString error;
+        const RecordHistory::NextKey next = [](QString*) {
+            return std::optional<QString>(QStringLiteral("20240506080098"));
+        };
+        QVERIFY(!RecordHistory::restoreDeleted(deletion, next, &error));
+        QVERIFY2(error.contains(key), qPrintable(error));
+        QVERIFY(!RecordStore::exists(QStringLiteral("20240506080098")));
     }
 
     void takenKeyMovesToTheNextFreeOne()

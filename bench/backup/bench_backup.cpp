@@ -2,8 +2,10 @@
 // records (about 600 MB), timed beside the sqlite3 shell's ".backup" of the
 // same file into a new file, round by round in one run, page cache warm for
 // both. The close-time backup runs as on close: checked, synced, with the
-// program file, under its progress window. The goal: at most 1.5 times the
-// shell's time. Its temporary folder goes whatever the outcome.
+// program file, under its progress window. Another process keeps one core
+// busy all the while (as a desk's other programs do). The goal: at most 1.3
+// times the shell's time in at least 8 of the 10 rounds. Its temporary folder
+// goes whatever the outcome.
 //
 //   build/bench/bench_backup --postgresql CONNINFO
 //       the close-time pg_dump of that server database, under the same
@@ -20,6 +22,7 @@
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -31,8 +34,9 @@ using namespace brenvoll;
 
 namespace {
 
-constexpr double kGoal = 1.5;
-constexpr int kRounds = 7;
+constexpr double kGoal = 1.3;
+constexpr int kRounds = 10;
+constexpr int kRoundsMeeting = 8; // of kRounds at most kGoal
 
 double median(std::vector<double> v)
 {
@@ -109,7 +113,17 @@ bool measure(const QString& db, const QString& out, std::vector<double>& shell, 
         return false;
     }
     // Each round times both back to back, so that both meet the same load of
-    // the machine; the goal holds for the median of the rounds' ratios.
+    // the machine, one core of it kept busy by a process of its own.
+    QProcess busy;
+    busy.start(QStringLiteral("sh"), {QStringLiteral("-c"), QStringLiteral("while :; do :; done")});
+    if (!busy.waitForStarted()) {
+        std::fprintf(stderr, "cannot start the busy process\n");
+        return false;
+    }
+    const auto stopBusy = qScopeGuard([&busy] {
+        busy.kill();
+        busy.waitForFinished();
+    });
     for (int round = 0; round < kRounds; ++round) {
         const std::optional<double> theirs = byHandMs(db, copy);
         const std::optional<double> mine = theirs ? closeBackupMs(folder, db) : std::nullopt;
@@ -155,6 +169,8 @@ int main(int argc, char** argv)
         return 1;
     }
     const double ratio = median(ratios);
+    const auto meeting = std::count_if(ratios.begin(), ratios.end(), [](double r) { return r <= kGoal; });
+    const bool met = meeting >= kRoundsMeeting;
     QFile loadavg(QStringLiteral("/proc/loadavg"));
     const QByteArray load =
         loadavg.open(QIODevice::ReadOnly) ? loadavg.readLine().trimmed() : QByteArray("?");
@@ -170,7 +186,15 @@ int main(int argc, char** argv)
     std::printf("close-time backup: median %8.1f ms, best %8.1f ms (%s, with the program file)\n",
                 median(ours), *std::min_element(ours.begin(), ours.end()),
                 server ? "pg_dump, synced" : "checked, synced");
-    std::printf("TARGET close-time backup: %.2fx %s (goal %.1fx): %s\n", ratio, theirs, kGoal,
-                ratio <= kGoal ? "ok" : "MISSED");
-    return ratio <= kGoal ? 0 : 1;
+    std::printf("ratios, one core kept busy:");
+    for (const double r : ratios) {
+        std::printf(" %.2f", r);
+    }
+    std::printf("\n");
+    std::printf("TARGET close-time backup: %.2fx %s at the median, %d of %d rounds at most %.1fx (goal %.1fx "
+                "in %d of "
+                "%d): %s\n",
+                ratio, theirs, int(meeting), kRounds, kGoal, kGoal, kRoundsMeeting, kRounds,
+                met ? "ok" : "MISSED");
+    return met ? 0 : 1;
 }

@@ -19,7 +19,8 @@
 //           record, draw its page, repair the text maps, write the file);
 //   draw    the sheets captured above drawn as the pages of one PDF document
 //           in memory, nothing else.
-// The export must cost at most 1.5 times the drawing.
+// The export must cost at most 1.2 times the drawing, and show exactly the
+// notice of the texts fitted into their boxes and the notice of the file.
 #include "BenchTarget.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
@@ -53,6 +54,8 @@
 using namespace brenvoll;
 
 namespace {
+
+constexpr double kExportGoal = 1.2;
 
 bool storeRecords(int count)
 {
@@ -237,6 +240,12 @@ int main(int argc, char** argv)
     timer.restart();
     cpu = cpuMs();
     FileDialogs::queuePath(pdf);
+    // The generated findings overrun their boxes on some sheets: the export
+    // tells the operator once, before the file is put in place, and waits
+    // for OK. Answered here at once (answer mode records the box and takes
+    // the queued answer, no time of its own), then the closing notice.
+    MessageBox::queueAnswer(QMessageBox::Ok);
+    MessageBox::queueAnswer(QMessageBox::Ok);
     exportListToPdf(main);
     const double exportMs = timer.nsecsElapsed() / 1e6;
     const double exportCpuMs = cpuMs() - cpu;
@@ -279,18 +288,26 @@ int main(int argc, char** argv)
                 ratio < 1.5 ? "ok" : "TOO SLOW");
 
     const double exportRatio = exportMs / drawMs;
-    const bool exportOk = exportRatio <= 1.5 && exported.size() == 1 &&
-                          exported.first().text.startsWith(QStringLiteral("已导出 %1 页").arg(count));
-    std::printf("PDF export (menu command)    %.0f ms, %.2f ms per page, processor %.2f ms per page%s\n",
-                exportMs, exportMs / count, exportCpuMs / count,
-                exported.size() == 1 ? "" : " (unexpected messages)");
+    // Exactly the two boxes expected, in this order: the notice of the texts
+    // fitted into their boxes and the notice of the file written.
+    const bool messagesAsExpected = exported.size() == 2 &&
+                                    exported[0].text.startsWith(QStringLiteral("有 ")) &&
+                                    (exported[0].text.endsWith(QStringLiteral("已缩小打印。")) ||
+                                     exported[0].text.endsWith(QStringLiteral("已截断。"))) &&
+                                    exported[1].text.startsWith(QStringLiteral("已导出 %1 页").arg(count));
+    const bool exportOk = exportRatio <= kExportGoal && messagesAsExpected;
+    std::printf("PDF export (menu command)    %.0f ms, %.2f ms per page, processor %.2f ms per page\n",
+                exportMs, exportMs / count, exportCpuMs / count);
+    for (const MessageBox::Shown& message : exported) {
+        std::printf("  message: %s%s\n", qPrintable(message.text), messagesAsExpected ? "" : " (unexpected)");
+    }
     std::printf("PDF drawing (loaded sheets)  %.0f ms, %.2f ms per page, processor %.2f ms per page\n",
                 drawMs, drawMs / count, drawCpuMs / count);
     std::printf("PDF file                     %lld bytes, %.0f bytes per page\n",
                 static_cast<long long>(pdfBytes), double(pdfBytes) / count);
     std::printf("export / drawing, processor  %.3f\n", exportCpuMs / drawCpuMs);
-    std::printf("TARGET batch PDF export: %.2fx drawing (goal 1.5x): %s\n", exportRatio,
-                exportOk ? "ok" : "MISSED");
+    std::printf("TARGET batch PDF export: %.2fx drawing (goal %.1fx, the expected messages): %s\n",
+                exportRatio, kExportGoal, exportOk ? "ok" : "MISSED");
     const QString what =
         QStringLiteral("batch printing %1 sheets (batch / drawing the pre-loaded sheets, processor time)")
             .arg(count);

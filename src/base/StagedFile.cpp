@@ -95,8 +95,26 @@ bool StagedFile::write(const char* data, qint64 size)
         }
         data += written;
         size -= written;
+        m_written += written;
     }
+    startWriteBack();
     return true;
+}
+
+// A large file's pages are sent on their way to the disk while the rest is
+// still being written, so that the sync at the end waits for the last few
+// megabytes rather than for the whole file. The sync still reports any
+// failure to write them.
+void StagedFile::startWriteBack()
+{
+    constexpr qint64 kWriteBackBytes = 8 << 20;
+    if (m_written - m_writeBackFrom < kWriteBackBytes) {
+        return;
+    }
+#ifdef __linux__
+    ::sync_file_range(m_fd, m_writeBackFrom, m_written - m_writeBackFrom, SYNC_FILE_RANGE_WRITE);
+#endif
+    m_writeBackFrom = m_written;
 }
 
 bool StagedFile::sync()

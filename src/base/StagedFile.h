@@ -42,6 +42,7 @@ public:
 
 private:
     bool fail();
+    void startWriteBack();
 
     QString m_folderPath;
     int m_folder = -1;
@@ -49,6 +50,8 @@ private:
     QByteArray m_name;
     int m_fd = -1;
     int m_errno = 0;
+    qint64 m_written = 0;       // bytes written so far
+    qint64 m_writeBackFrom = 0; // the first byte not yet sent to the disk
     bool m_created = false;
     bool m_published = false;
 };

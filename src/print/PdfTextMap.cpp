@@ -37,13 +37,15 @@ struct PdfFile
     QByteArray header;
     std::vector<PdfObject> objects; // in file order
     std::vector<XrefEntry> xref;    // by object number
+    std::vector<int> indexOf;       // by object number: its place in `objects`, or -1
     QByteArray trailer;             // "trailer" up to "startxref"
 
+    // A document of a thousand pages holds thousands of objects, looked up
+    // by number for every page.
     PdfObject* object(int number)
     {
-        auto it = std::find_if(objects.begin(), objects.end(),
-                               [number](const PdfObject& o) { return o.number == number; });
-        return it == objects.end() ? nullptr : &*it;
+        const int index = number >= 0 && size_t(number) < indexOf.size() ? indexOf[size_t(number)] : -1;
+        return index < 0 ? nullptr : &objects[size_t(index)];
     }
 };
 
@@ -112,6 +114,10 @@ std::optional<PdfFile> parse(const QByteArray& file)
             return std::nullopt;
         }
         pdf.objects.push_back(std::move(object));
+    }
+    pdf.indexOf.assign(pdf.xref.size(), -1);
+    for (size_t i = 0; i < pdf.objects.size(); ++i) {
+        pdf.indexOf[size_t(pdf.objects[i].number)] = int(i);
     }
     return pdf;
 }

@@ -186,7 +186,7 @@ QString fittedTextsMessage(const SheetFit& fit)
 }
 
 SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips,
-                   double topMarginTwips)
+                   double topMarginTwips, QStringList* drawn)
 {
     const QPaintDevice* device = painter.device();
     const double sx = device->logicalDpiX() / 1440.0;
@@ -205,6 +205,9 @@ SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMar
         }
         painter.setFont(sheetElementFont(element.font));
         drawSheetText(painter, at(element.topLeft), element.text);
+        if (drawn) {
+            drawn->append(element.text);
+        }
     };
     write(sheet.title);
     for (const SheetText& caption : sheet.captions) {
@@ -227,6 +230,9 @@ SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMar
             for (qsizetype i = 0; i < fitted.lines.size(); ++i) {
                 drawSheetTextOnBaseline(painter, at(box.topLeft + QPointF(0, fitted.baselines[i])),
                                         fitted.lines[i]);
+            }
+            if (drawn) {
+                drawn->append(fitted.lines);
             }
         }
     }

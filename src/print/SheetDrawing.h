@@ -88,9 +88,11 @@ QString fittedTextsMessage(const SheetFit& fit);
 // ruling line, or the sheet's right edge. A box text wider than that is
 // fitted into it (fitSheetText), so that no text is printed over another or
 // off the sheet. Lines are solid and as thin as the device draws. Hidden
-// elements and empty texts draw nothing.
+// elements and empty texts draw nothing. With `drawn`, the texts drawn are
+// added to it in drawing order, as drawnTexts() gives them, without laying
+// the boxes out a second time.
 SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips,
-                   double topMarginTwips);
+                   double topMarginTwips, QStringList* drawn = nullptr);
 
 // The texts drawSheet() draws, in the order it draws them.
 QStringList drawnTexts(const SheetSnapshot& sheet);

@@ -106,8 +106,7 @@ BatchEnd drawBatch(const PrintHost& host, SheetPdfWriter& writer, int start, int
         if (!sheets.sheetOf(line, page)) {
             return BatchEnd::Unreadable;
         }
-        fit += sheetFit(page);
-        writer.addPage(page, margins.left, margins.top);
+        fit += writer.addPage(page, margins.left, margins.top);
     }
     return BatchEnd::Drawn;
 }

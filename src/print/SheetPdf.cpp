@@ -60,19 +60,19 @@ bool SheetPdfWriter::open()
     return true;
 }
 
-void SheetPdfWriter::addPage(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips)
+SheetFit SheetPdfWriter::addPage(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips)
 {
     if (!m_writer) {
-        return;
+        return {};
     }
     if (m_pages == 0) {
         m_painter.begin(m_writer.get());
     } else {
         m_writer->newPage();
     }
-    drawSheet(m_painter, sheet, leftMarginTwips, topMarginTwips);
-    m_shown += drawnTexts(sheet);
+    const SheetFit fit = drawSheet(m_painter, sheet, leftMarginTwips, topMarginTwips, &m_shown);
     ++m_pages;
+    return fit;
 }
 
 void SheetPdfWriter::addPage(const PageDrawing& draw, double leftMarginTwips, double topMarginTwips,

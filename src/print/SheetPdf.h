@@ -29,7 +29,8 @@ public:
     // Creates the new file beside its name; false when the name is refused or
     // the folder takes no file.
     bool open();
-    void addPage(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
+    // Returns the box texts fitted into their room on this page.
+    SheetFit addPage(const SheetSnapshot& sheet, double leftMarginTwips, double topMarginTwips);
     // A page drawn by `draw`, which draws the texts `shown` in this order.
     void addPage(const PageDrawing& draw, double leftMarginTwips, double topMarginTwips,
                  const QStringList& shown);

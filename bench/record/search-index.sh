@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# What the name search's index (search-index-postgresql.sql) gains the
+# What the name search's index (data/search-index-postgresql.sql) gains the
 # server's name search, and what it costs a save, on a server database of
 # the program's (filled with records, as bench_desks leaves it):
 #
@@ -64,7 +64,7 @@ echo "records: $(sql -c 'select count(*) from 档案'), in the days searched: $(
 echo "without the index: search $(search)"
 echo "without the index: save  $(saves)"
 start=$(date +%s%N)
-sql -f "$here/search-index-postgresql.sql"
+sql -f "$here/../../data/search-index-postgresql.sql"
 echo "index made in $(((($(date +%s%N) - start)) / 1000000)) ms, $(sql -c "select pg_size_pretty(pg_relation_size('档案_日期_姓名'))")"
 sql -c "vacuum (analyze) 档案"
 echo "with the index:    search $(search)"

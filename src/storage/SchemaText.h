@@ -9,6 +9,7 @@
 #include "accounts-schema.h"
 #include "history-schema.h"
 #include "name-index-schema.h"
+#include "search-index-schema.h"
 
 namespace brenvoll::schema {
 
@@ -16,7 +17,7 @@ struct StepText
 {
     const char* tables;     // the tables the step adds, separated by blanks; null for an index
     const char* index;      // the index the step adds; null for tables
-    const char* sqlite;     // its statements on the file
+    const char* sqlite;     // its statements on the file; null where the engine needs none
     const char* postgresql; // and on a server
     // A step that only speeds up reads: a database that cannot take it
     // (read-only, a server user who does not own 档案) works on without it,
@@ -28,6 +29,7 @@ inline constexpr StepText kSteps[] = {
     {"档案版本 档案恢复", nullptr, kHistorySchema, kHistoryPostgresqlSchema, false},
     {"账户 账户设置 登录记录", nullptr, kAccountsSchema, kAccountsPostgresqlSchema, false},
     {nullptr, "档案_姓名", kNameIndexSchema, kNameIndexSchema, true},
+    {nullptr, "档案_日期_姓名", nullptr, kSearchIndexPostgresqlSchema, true},
 };
 
 } // namespace brenvoll::schema

@@ -50,7 +50,9 @@ int createOnServer(const char* conninfo)
     }
     std::string sql = std::string("BEGIN;\n") + kPostgresqlSchema;
     for (const auto& step : brenvoll::schema::kSteps) {
-        sql = sql + "\n" + step.postgresql;
+        if (step.postgresql) {
+            sql = sql + "\n" + step.postgresql;
+        }
     }
     sql += "\nCOMMIT;\n";
     PGresult* result = PQexec(connection, sql.c_str());
@@ -96,7 +98,9 @@ int main(int argc, char** argv)
     std::stringstream sql;
     sql << in.rdbuf();
     for (const auto& step : brenvoll::schema::kSteps) {
-        sql << '\n' << step.sqlite;
+        if (step.sqlite) {
+            sql << '\n' << step.sqlite;
+        }
     }
 
     fs::create_directories(outPath.parent_path(), ec);

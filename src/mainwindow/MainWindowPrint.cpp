@@ -2,6 +2,7 @@
 #include "MainWindowPrint.h"
 
 #include "MainWindow.h"
+#include "SearchPanel.h"
 #include "base/Clock.h"
 #include "print/PrintDialog.h"
 #include "print/SheetExport.h"
@@ -11,7 +12,6 @@
 #include "record/ResultModel.h"
 #include "ui/MessageBox.h"
 
-#include <QLineEdit>
 #include <QPointer>
 
 namespace brenvoll {
@@ -85,8 +85,9 @@ void exportSheetToPdf(MainWindow& main)
 // for one day.
 void exportListToPdf(MainWindow& main)
 {
-    const QString from = main.fromDate()->text().trimmed();
-    const QString to = main.toDate()->text().trimmed();
+    const SearchPanel* search = main.findChild<SearchPanel*>();
+    const QString from = search->firstDay().trimmed();
+    const QString to = search->lastDay().trimmed();
     const QString days = from == to ? from : from + QStringLiteral("至") + to;
     exportBatchPdf(printHostOf(main), proposedPdfName(QString(), days, formatDate(Clock::today())));
 }

@@ -1,14 +1,12 @@
-// 历年对比: a resident's examinations side by side, and opening one of them
-// on the sheet.
-#include "HistoryWindows.h"
-#include "MainWindow.h"
-#include "comparison/ComparisonWindow.h"
-#include "drafts/SheetDrafts.h"
-#include "record/Reexamination.h"
-#include "sheet/SheetView.h"
-#include "ui/MessageBox.h"
+#include "ComparisonCommands.h"
 
-#include <QLineEdit>
+#include "ComparisonWindow.h"
+#include "record/Reexamination.h"
+#include "sheet/PersonChooser.h"
+#include "sheet/SheetHost.h"
+#include "sheet/SheetView.h"
+#include "ui/CommandTable.h"
+#include "ui/MessageBox.h"
 
 #include <algorithm>
 
@@ -25,24 +23,29 @@ bool holdsValues(const ExamRecord& record)
 
 } // namespace
 
-ComparisonWindow* MainWindow::comparisonWindow() const
+ComparisonCommands::ComparisonCommands(SheetHost& host) : QObject(host.hostWidget()), m_host(host)
 {
-    return m_comparison;
+    setObjectName(QStringLiteral("ComparisonCommands"));
+    host.commands().add({.menu = QStringLiteral("文件"),
+                         .place = 205,
+                         .text = QStringLiteral("历年对比…"),
+                         .shortcut = QKeySequence(QStringLiteral("Ctrl+T")),
+                         .run = [this] { showComparison(); }});
 }
 
-ComparisonWindow* MainWindow::showComparison()
+ComparisonWindow* ComparisonCommands::showComparison()
 {
-    choosePerson(QStringLiteral("历年对比"),
+    choosePerson(m_host, QStringLiteral("历年对比"),
                  [this](const PersonRecords& person) { compareExaminations(person); });
     return m_comparison;
 }
 
-void MainWindow::compareExaminations(const PersonRecords& person)
+void ComparisonCommands::compareExaminations(const PersonRecords& person)
 {
     ComparisonSheet comparison;
     QString error;
     if (!readSeries(person.keys, comparison.columns, &error)) {
-        MessageBox::warning(this, QStringLiteral("无法读取记录：") + error);
+        MessageBox::warning(m_host.hostWidget(), QStringLiteral("无法读取记录：") + error);
         return;
     }
     const SeriesColumn& latest = comparison.columns.back();
@@ -50,13 +53,13 @@ void MainWindow::compareExaminations(const PersonRecords& person)
     comparison.sex = person.latest.sex;
     comparison.address = person.latest.address;
 
-    // The sheet's typing, when it is this person's and not saved; a version
-    // shown read-only is no typing.
-    const ExamRecord onSheet = RecordStore::asStored(m_sheet->record());
-    const std::optional<ExamRecord>& stored = m_saver.stored();
+    // The sheet's typing, when it is this person's and not saved; what
+    // another part shows on the sheet (a version, read-only) is no typing.
+    const ExamRecord onSheet = RecordStore::asStored(m_host.sheet()->record());
+    const std::optional<ExamRecord>& stored = m_host.storedRecord();
     bool typed = false;
-    if (m_versionsOf) {
-        // The sheet shows a version.
+    if (m_host.sheetHeld()) {
+        // The sheet is another part's.
     } else if (stored) {
         typed = person.keys.contains(stored->key()) && onSheet != *stored;
     } else {
@@ -72,8 +75,8 @@ void MainWindow::compareExaminations(const PersonRecords& person)
     }
 
     if (!m_comparison) {
-        m_comparison = new ComparisonWindow(this);
-        connect(m_comparison, &ComparisonWindow::examinationChosen, this, &MainWindow::openExamination);
+        m_comparison = new ComparisonWindow(m_host.hostWidget());
+        connect(m_comparison, &ComparisonWindow::examinationChosen, this, &ComparisonCommands::openExamination);
     }
     m_comparison->setComparison(std::move(comparison));
     m_comparison->show();
@@ -81,26 +84,19 @@ void MainWindow::compareExaminations(const PersonRecords& person)
     m_comparison->activateWindow();
 }
 
-void MainWindow::openExamination(const QString& key)
+void ComparisonCommands::openExamination(const QString& key)
 {
     ExamRecord record;
     QString error;
     if (!RecordStore::load(key, record, &error)) {
-        MessageBox::warning(this, QStringLiteral("无法读取记录：") + error);
+        MessageBox::warning(m_host.hostWidget(), QStringLiteral("无法读取记录：") + error);
         return;
     }
-    if (m_versions) {
-        m_versions->reject();
-    }
-    endVersions();
-    {
-        const SheetDrafts::Replacement loading(*m_drafts);
-        m_sheet->setRecord(record);
-        m_saver.setLoaded(record);
-    }
-    selectShownRecord();
-    raise();
-    activateWindow();
+    m_host.releaseSheet();
+    m_host.showStored(record);
+    m_host.selectShownRecord();
+    m_host.hostWidget()->raise();
+    m_host.hostWidget()->activateWindow();
 }
 
 } // namespace brenvoll

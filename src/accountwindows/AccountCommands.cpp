@@ -91,7 +91,8 @@ void AccountCommands::showAccounts()
         return;
     }
     AccountsWindow* window = AccountsWindow::showWindow(m_host.hostWidget(), m_prepare);
-    connect(window, &AccountsWindow::accountsChanged, this, &AccountCommands::applySession, Qt::UniqueConnection);
+    connect(window, &AccountsWindow::accountsChanged, this, &AccountCommands::applySession,
+            Qt::UniqueConnection);
 }
 
 void AccountCommands::applySession()

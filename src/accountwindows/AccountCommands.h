@@ -4,6 +4,7 @@
 // at every key and click in the program), and the login record of the
 // program's end.
 #include "LockWindow.h"
+
 #include <QList>
 #include <QObject>
 #include <QPointer>

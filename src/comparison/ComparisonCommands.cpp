@@ -76,7 +76,8 @@ void ComparisonCommands::compareExaminations(const PersonRecords& person)
 
     if (!m_comparison) {
         m_comparison = new ComparisonWindow(m_host.hostWidget());
-        connect(m_comparison, &ComparisonWindow::examinationChosen, this, &ComparisonCommands::openExamination);
+        connect(m_comparison, &ComparisonWindow::examinationChosen, this,
+                &ComparisonCommands::openExamination);
     }
     m_comparison->setComparison(std::move(comparison));
     m_comparison->show();

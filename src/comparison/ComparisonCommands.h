@@ -3,6 +3,7 @@
 // side, the sheet's unsaved typing as a last column, and one of them opened
 // on the sheet.
 #include "ComparisonWindow.h"
+
 #include <QObject>
 #include <QPointer>
 

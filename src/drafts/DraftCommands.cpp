@@ -26,7 +26,8 @@ DraftCommands::DraftCommands(SheetHost& host, SheetDrafts& drafts)
 DraftsWindow* DraftCommands::showDrafts()
 {
     DraftsWindow* window = DraftsWindow::showWindow(m_drafts);
-    connect(window, &DraftsWindow::restoreRequested, this, &DraftCommands::restoreDraft, Qt::UniqueConnection);
+    connect(window, &DraftsWindow::restoreRequested, this, &DraftCommands::restoreDraft,
+            Qt::UniqueConnection);
     return window;
 }
 

@@ -121,7 +121,8 @@ DeletedRecordsWindow* HistoryCommands::showDeletedRecords()
     }
     if (!m_deleted) {
         m_deleted = new DeletedRecordsWindow(m_host.hostWidget());
-        connect(m_deleted, &DeletedRecordsWindow::restoreRequested, this, &HistoryCommands::restoreDeletedRecord);
+        connect(m_deleted, &DeletedRecordsWindow::restoreRequested, this,
+                &HistoryCommands::restoreDeletedRecord);
     }
     m_deleted->refresh();
     m_deleted->show();
@@ -161,7 +162,8 @@ void HistoryCommands::restoreDeletedRecord(qint64 id)
     }
     if (!wanted.isEmpty() && *key != wanted) {
         MessageBox::notice(
-            parent, QStringLiteral("序列号 %1 已有其他记录使用，恢复的记录改用序列号 %2。").arg(wanted, *key));
+            parent,
+            QStringLiteral("序列号 %1 已有其他记录使用，恢复的记录改用序列号 %2。").arg(wanted, *key));
     }
 }
 

@@ -1,10 +1,10 @@
 #include "MainWindow.h"
 
 #include "DeskLine.h"
-#include "accountwindows/AccountCommands.h"
 #include "Features.h"
 #include "Icons.h"
 #include "SearchPanel.h"
+#include "accountwindows/AccountCommands.h"
 #include "backup/CloseBackup.h"
 #include "base/Clock.h"
 #include "base/EncodedText.h"

@@ -38,10 +38,10 @@ public:
     void loadOnStart();
 
     // Operations of the toolbar and the menu.
-    void search();               // 查 询
-    void newRecord() override;   // 新建
-    void saveRecord();           // 保存
-    void deleteRecord();         // 删除
+    void search();             // 查 询
+    void newRecord() override; // 新建
+    void saveRecord();         // 保存
+    void deleteRecord();       // 删除
 
     // Loads the record of the selected result line into the sheet.
     void loadSelectedRecord();
@@ -126,7 +126,7 @@ private:
     QString m_keyError;  // why the key box is empty
     bool m_restoringSelection = false; // a selection change that loads nothing
     CommandTable m_commands;
-    QList<QPalette> m_boxPalettes;       // the boxes' own, while the sheet is read-only
+    QList<QPalette> m_boxPalettes;        // the boxes' own, while the sheet is read-only
     std::function<void()> m_sheetRelease; // gives back the sheet a part holds
     std::vector<std::function<void()>> m_sessionHooks;
     double m_wheelRest = 0; // bar steps of a wheel turn not made yet

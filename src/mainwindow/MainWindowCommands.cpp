@@ -61,14 +61,12 @@ void MainWindow::addOwnCommands()
                .text = QStringLiteral("打印预览"),
                .shortcut = keys("Ctrl+Shift+P"),
                .run = [this] { showPrintPreview(*this); }});
-    table.add({.menu = kFile,
-               .place = 106,
-               .text = QStringLiteral("导出PDF…"),
-               .run = [this] { exportSheetToPdf(*this); }});
-    table.add({.menu = kFile,
-               .place = 107,
-               .text = QStringLiteral("批量导出PDF…"),
-               .run = [this] { exportListToPdf(*this); }});
+    table.add({.menu = kFile, .place = 106, .text = QStringLiteral("导出PDF…"), .run = [this] {
+                   exportSheetToPdf(*this);
+               }});
+    table.add({.menu = kFile, .place = 107, .text = QStringLiteral("批量导出PDF…"), .run = [this] {
+                   exportListToPdf(*this);
+               }});
     table.add({.menu = kFile,
                .place = 201,
                .text = QStringLiteral("删除"),
@@ -91,25 +89,26 @@ void MainWindow::addOwnCommands()
                .place = 102,
                .text = QStringLiteral("恢复备份…"),
                .gate = [] { return Session::may(Command::RestoreBackup); },
-               .run = [this] {
-                   // A shared database lives on its server: only its administrator
-                   // restores it, from a dump, for every desk at once.
-                   if (Database::engine() == Database::Engine::PostgreSQL) {
-                       MessageBox::notice(this,
-                                          QStringLiteral("本机使用数据库服务器 %1 上的共享数据库，不能在这里恢复备份。"
-                                                         "备份文件夹中的“数据库.dump”请由管理员用 pg_restore 恢复。")
-                                              .arg(Database::serverName()));
-                       return;
-                   }
-                   connect(RestoreWindow::showWindow(), &RestoreWindow::restored, this, &MainWindow::loadOnStart,
-                           Qt::UniqueConnection);
-               }});
+               .run =
+                   [this] {
+                       // A shared database lives on its server: only its administrator
+                       // restores it, from a dump, for every desk at once.
+                       if (Database::engine() == Database::Engine::PostgreSQL) {
+                           MessageBox::notice(
+                               this,
+                               QStringLiteral("本机使用数据库服务器 %1 上的共享数据库，不能在这里恢复备份。"
+                                              "备份文件夹中的“数据库.dump”请由管理员用 pg_restore 恢复。")
+                                   .arg(Database::serverName()));
+                           return;
+                       }
+                       connect(RestoreWindow::showWindow(), &RestoreWindow::restored, this,
+                               &MainWindow::loadOnStart, Qt::UniqueConnection);
+                   }});
 
-    table.add({.menu = kHelp,
-               .place = 101,
-               .text = QStringLiteral("关于"),
-               .shortcut = keys("Ctrl+A"),
-               .run = [] { AboutWindow::showWindow(); }});
+    table.add(
+        {.menu = kHelp, .place = 101, .text = QStringLiteral("关于"), .shortcut = keys("Ctrl+A"), .run = [] {
+             AboutWindow::showWindow();
+         }});
     table.add({.menu = kHelp,
                .place = 102,
                .text = QStringLiteral("操作帮助"),

@@ -4,17 +4,16 @@
 #include "SheetView.h"
 #include "base/TextRules.h"
 #include "record/Reexamination.h"
-#include "ui/MessageBox.h"
-
 #include "record/ValueFlags.h"
+#include "ui/MessageBox.h"
 #include "ui/Twips.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSet>
-#include <QLineEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -109,7 +108,8 @@ namespace {
 const QString kNoRecordMessage = QStringLiteral("没有找到此人的体检记录。");
 } // namespace
 
-void choosePerson(SheetHost& host, const QString& title, const std::function<void(const PersonRecords&)>& chosen)
+void choosePerson(SheetHost& host, const QString& title,
+                  const std::function<void(const PersonRecords&)>& chosen)
 {
     QWidget* parent = host.hostWidget();
     // A stored record on the sheet names the person, its address telling

@@ -43,6 +43,7 @@ private:
 // Finds the person as 复制上次体检 does: the stored record on `host`'s sheet,
 // or the name typed; asks under `title` when several people share the name,
 // tells the operator when no one is found. `chosen` gets the person found.
-void choosePerson(SheetHost& host, const QString& title, const std::function<void(const PersonRecords&)>& chosen);
+void choosePerson(SheetHost& host, const QString& title,
+                  const std::function<void(const PersonRecords&)>& chosen);
 
 } // namespace brenvoll

@@ -54,7 +54,8 @@ private:
 class ToolbarButtonCover : public QWidget
 {
 public:
-    ToolbarButtonCover(QFrame* face, std::function<void()> run) : QWidget(face), m_face(face), m_run(std::move(run))
+    ToolbarButtonCover(QFrame* face, std::function<void()> run)
+        : QWidget(face), m_face(face), m_run(std::move(run))
     {
     }
 
@@ -143,8 +144,8 @@ void CommandTable::add(CommandRow row)
 
 const CommandRow* CommandTable::find(const QString& name) const
 {
-    const auto row =
-        std::ranges::find_if(m_rows, [&name](const CommandRow& candidate) { return candidate.objectName() == name; });
+    const auto row = std::ranges::find_if(
+        m_rows, [&name](const CommandRow& candidate) { return candidate.objectName() == name; });
     return row == m_rows.end() ? nullptr : &*row;
 }
 

@@ -20,10 +20,10 @@ namespace brenvoll {
 // A button of the toolbar band: a face with an icon and a caption.
 struct ToolbarButton
 {
-    int index = -1;     // its place from the left, which names its controls; -1: no button
-    QString caption{};  // two characters under the icon
-    int leftTwips = 0;  // in the band
-    QString icon{};     // a vector image
+    int index = -1;          // its place from the left, which names its controls; -1: no button
+    QString caption{};       // two characters under the icon
+    int leftTwips = 0;       // in the band
+    QString icon{};          // a vector image
     bool narrowIcon = false; // drawn a little smaller and further right
 };
 

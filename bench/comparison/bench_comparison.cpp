@@ -13,7 +13,7 @@
 #include "BenchShell.h"
 #include "BenchTarget.h"
 #include "base/Clock.h"
-#include "comparison/ComparisonWindow.h"
+#include "comparison/ComparisonCommands.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordStore.h"
 #include "storage/Database.h"
@@ -125,7 +125,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 15; ++i) {
         QElapsedTimer timer;
         timer.start();
-        window = form.showComparison();
+        window = form.findChild<ComparisonCommands*>()->showComparison();
         QCoreApplication::processEvents();
         opens.push_back(double(timer.nsecsElapsed()) / 1e6);
         columns = window ? window->table()->columnCount() : 0;

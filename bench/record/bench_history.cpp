@@ -17,7 +17,7 @@
 #include "BenchShell.h"
 #include "BenchTarget.h"
 #include "base/Clock.h"
-#include "mainwindow/HistoryWindows.h"
+#include "history/HistoryCommands.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
@@ -114,9 +114,9 @@ int main(int argc, char** argv)
     std::printf("%lld records\n", records);
     MainWindow form;
     form.show();
-    form.nameFilter()->clear();
-    form.fromDate()->setText(QStringLiteral("2025-12-07"));
-    form.toDate()->setText(QStringLiteral("2026-12-07"));
+    form.findChild<QLineEdit*>(QStringLiteral("Text1"))->clear();
+    form.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("2025-12-07"));
+    form.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2026-12-07"));
     form.search();
     const int lines = form.lineCount();
     if (lines == 0) {
@@ -128,9 +128,9 @@ int main(int argc, char** argv)
     // A durable save of a changed record, its version included.
     std::vector<double> saves, shellSaves;
     for (int i = 0; i < 20; ++i) {
-        form.nameFilter()->clear();
-        form.fromDate()->setText(QStringLiteral("2025-12-07"));
-        form.toDate()->setText(QStringLiteral("2026-12-07"));
+        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->clear();
+        form.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("2025-12-07"));
+        form.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2026-12-07"));
         form.search();
         form.selectLine(int(random->bounded(lines)));
         form.box(Field::Conclusion)->setText(QStringLiteral("复查 ") + QString::number(random->generate()));
@@ -156,7 +156,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < 15; ++i) {
         QElapsedTimer timer;
         timer.start();
-        VersionsWindow* window = form.showVersions();
+        VersionsWindow* window = form.findChild<HistoryCommands*>()->showVersions();
         QCoreApplication::processEvents();
         opens.push_back(double(timer.nsecsElapsed()) / 1e6);
         listed = window ? window->versions().size() : 0;

@@ -102,8 +102,8 @@ int memoryChild(const QString& what, const QString& db)
     form.loadOnStart();
     QCoreApplication::processEvents();
     if (what == QLatin1String("search-all")) {
-        form.fromDate()->setText(QStringLiteral("1900-01-01"));
-        form.toDate()->setText(QStringLiteral("2999-12-31"));
+        form.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("1900-01-01"));
+        form.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2999-12-31"));
         form.search();
         QCoreApplication::processEvents();
     }
@@ -182,9 +182,9 @@ int main(int argc, char** argv)
         int lines = 0;
         shellMs(db, shellSql(c.name, kFrom, kTo)); // warm the page cache for both
         for (int round = 0; round < kRounds; ++round) {
-            form.nameFilter()->setText(c.name);
-            form.fromDate()->setText(kFrom);
-            form.toDate()->setText(kTo);
+            form.findChild<QLineEdit*>(QStringLiteral("Text1"))->setText(c.name);
+            form.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(kFrom);
+            form.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(kTo);
             QElapsedTimer timer;
             timer.start();
             form.search();
@@ -201,7 +201,7 @@ int main(int argc, char** argv)
     std::printf("searches read in two halves at the same time: %d of %zu\n", PairedRead::completed(),
                 size_t(2 * kRounds));
 
-    form.nameFilter()->clear();
+    form.findChild<QLineEdit*>(QStringLiteral("Text1"))->clear();
     form.search();
     const int count = form.lineCount();
     std::vector<double> loads, saves, shellSaves;
@@ -214,9 +214,9 @@ int main(int argc, char** argv)
         loads.push_back(double(timer.nsecsElapsed()) / 1e6);
     }
     for (int i = 0; i < 30 && count > 0; ++i) {
-        form.nameFilter()->clear();
-        form.fromDate()->setText(kFrom);
-        form.toDate()->setText(kTo);
+        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->clear();
+        form.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(kFrom);
+        form.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(kTo);
         form.search();
         form.selectLine(int(random->bounded(count)));
         form.box(Field::Conclusion)->setText(QStringLiteral("复查 ") + QString::number(i));

@@ -27,6 +27,7 @@ QString deskLineText(const DatabasePlace& place, const QString& operatorName, co
 
 class DeskLine : public QLabel
 {
+    Q_OBJECT
 public:
     // In `band` from `leftTwips` to the band's right edge, following its width.
     DeskLine(QWidget* band, int leftTwips);

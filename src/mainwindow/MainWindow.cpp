@@ -1,7 +1,10 @@
 #include "MainWindow.h"
 
 #include "DeskLine.h"
-#include "MainWindowCommands.h"
+#include "Features.h"
+#include "Icons.h"
+#include "SearchPanel.h"
+#include "accountwindows/AccountCommands.h"
 #include "backup/CloseBackup.h"
 #include "base/Clock.h"
 #include "base/EncodedText.h"
@@ -9,23 +12,22 @@
 #include "drafts/SheetDrafts.h"
 #include "phrases/PhrasePanel.h"
 #include "record/DateRules.h"
-#include "record/ResultModel.h"
+#include "record/VersionStamp.h"
 #include "sheet/SheetEntry.h"
 #include "sheet/SheetView.h"
 #include "storage/Database.h"
 #include "ui/ButtonKeys.h"
+#include "ui/MessageBox.h"
 #include "ui/ProgramEnd.h"
 #include "ui/Twips.h"
 
 #include <QCloseEvent>
 #include <QFrame>
-#include <QLabel>
+#include <QIcon>
 #include <QLineEdit>
-#include <QListView>
 #include <QListWidget>
-#include <QPushButton>
-#include <QResizeEvent>
-#include <QScrollBar>
+#include <QMenuBar>
+#include <QPointer>
 
 namespace brenvoll {
 
@@ -54,18 +56,29 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
     m_toolbar->setObjectName(QStringLiteral("Frame1"));
     twips::place(m_toolbar, 60, -60, 15135, 795);
 
-    buildSearchPanel(client);
+    m_search = new SearchPanel(client);
+    connect(m_search, &SearchPanel::searchRequested, this, &MainWindow::search);
+    connect(m_search, &SearchPanel::selectionChanged, this, [this] { loadSelectedRecord(); });
 
-    m_phrasePanel = new PhrasePanel(client);
-    m_phraseList = m_phrasePanel->phraseList();
+    auto* phrasePanel = new PhrasePanel(client);
+    m_phraseList = phrasePanel->phraseList();
 
     buildViewport(client);
-    m_entry = new SheetEntry(m_sheet, this);
+    auto* entry = new SheetEntry(m_sheet, this);
     m_drafts = new SheetDrafts(m_sheet, m_saver, this);
-    m_phrasePanel->setEntry(m_entry);
-    buildCommands(*this);
+    phrasePanel->setEntry(entry);
+
+    initIcons();
+    setWindowIcon(QIcon(QStringLiteral(":/mainwindow/icons/brenvoll.svg")));
+    m_commands.setRefusal([this] {
+        MessageBox::warning(this, Session::refusal());
+        applySession(); // a role taken away elsewhere greys its commands now
+    });
+    addOwnCommands();
+    addFeatures(*this, *m_drafts);
+    m_commands.build(*this, m_toolbar);
     // Right of the last toolbar button (退出, up to 8115 twips).
-    m_deskLine = new DeskLine(m_toolbar, 8400);
+    new DeskLine(m_toolbar, 8400);
     enterPressesFocusedButton(this);
 }
 
@@ -76,82 +89,16 @@ int MainWindow::px(double twips) const
     return twips::toPx(this, twips);
 }
 
-void MainWindow::buildSearchPanel(QWidget* client)
-{
-    m_searchPanel = new QFrame(client);
-    m_searchPanel->setObjectName(QStringLiteral("Frame4"));
-    m_searchPanel->setFrameShape(QFrame::StyledPanel);
-    twips::place(m_searchPanel, 60, 720, 2385, 2415);
-
-    auto caption = [this](const char* name, const QString& text, int l, int t, int w, int h) {
-        auto* label = new QLabel(text, m_searchPanel);
-        label->setObjectName(QString::fromLatin1(name));
-        twips::place(label, l, t, w, h);
-        label->adjustSize();
-        return label;
-    };
-    auto edit = [this](const char* name, int l, int t, int w, int h) {
-        auto* e = new QLineEdit(m_searchPanel);
-        e->setObjectName(QString::fromLatin1(name));
-        twips::place(e, l, t, w, h);
-        return e;
-    };
-    caption("Label29", QStringLiteral("姓名"), 180, 300, 360, 180);
-    m_nameFilter = edit("Text1", 660, 240, 1515, 315);
-    caption("Label30", QStringLiteral("地址"), 180, 720, 360, 180);
-    m_addressFilter = edit("Text2", 660, 660, 1515, 315);
-    caption("Label31_0", QStringLiteral("日期"), 180, 1140, 360, 180);
-    m_fromDate = edit("Text3", 660, 1080, 1515, 315);
-    m_fromDate->setText(QStringLiteral("2016-05-07"));
-    caption("Label31_1", QStringLiteral("至"), 360, 1560, 180, 180);
-    m_toDate = edit("Text4", 660, 1500, 1515, 315);
-    m_toDate->setText(QStringLiteral("2016-05-07"));
-    m_searchButton = new QPushButton(QStringLiteral("查 询"), m_searchPanel);
-    m_searchButton->setObjectName(QStringLiteral("Command1"));
-    twips::place(m_searchButton, 1080, 1920, 1125, 350);
-    connect(m_searchButton, &QPushButton::clicked, this, &MainWindow::search);
-    for (QLineEdit* e : {m_nameFilter, m_addressFilter, m_fromDate, m_toDate}) {
-        connect(e, &QLineEdit::returnPressed, this, &MainWindow::search);
-    }
-
-    m_results = new ResultModel(this);
-    m_resultList = new QListView(client);
-    m_resultList->setObjectName(QStringLiteral("List1"));
-    m_resultList->setModel(m_results);
-    m_resultList->setUniformItemSizes(true);
-    m_resultList->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_resultList->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    twips::place(m_resultList, 60, 3240, 2355, 2400);
-    connect(m_resultList->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            [this] { loadSelectedRecord(); });
-
-    m_countLabel = new QLabel(QStringLiteral("记录数：0"), client);
-    m_countLabel->setObjectName(QStringLiteral("Label1"));
-    QPalette blue = m_countLabel->palette();
-    blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
-    m_countLabel->setPalette(blue);
-    twips::place(m_countLabel, 60, 5700, 810, 180);
-    m_countLabel->setMinimumWidth(px(2355));
-    // Whatever filled or emptied the list, the count tells its lines.
-    connect(m_results, &QAbstractItemModel::modelReset, this, &MainWindow::showCount);
-}
-
 QLineEdit* MainWindow::box(Field field) const
 {
     return m_sheet->box(field);
-}
-
-void MainWindow::fillPhraseList()
-{
-    m_phrasePanel->showWholeLibrary();
 }
 
 void MainWindow::loadOnStart()
 {
     setWindowState(windowState() | Qt::WindowMaximized);
     const QDate today = Clock::today();
-    m_fromDate->setText(formatDate(oneYearBefore(today)));
-    m_toDate->setText(formatDate(today));
+    m_search->setDays(formatDate(oneYearBefore(today)), formatDate(today));
     // With a server, each workstation keeps its drafts beside the program.
     m_drafts->open(Database::isShared() ? databasePath(programFolder()) : Database::filePath());
     const SheetDrafts::Replacement blank(*m_drafts);
@@ -166,10 +113,36 @@ void MainWindow::loadOnStart()
     m_sheet->setTitle(sheetTitle());
     applySession();
     search();
-    issueKey();
-    fillPhraseList();
+    putFreshKey();
+    findChild<PhrasePanel*>()->showWholeLibrary();
     // The operator starts typing at the name.
     box(Field::Name)->setFocus(Qt::OtherFocusReason);
+}
+
+void MainWindow::applySession()
+{
+    VersionStamp::setOperator(Session::versionOperator());
+    findChild<DeskLine*>()->showDesk(DatabasePlace::current(), Session::operatorLine());
+    m_commands.applyGates();
+    for (const auto& hook : m_sessionHooks) {
+        hook();
+    }
+}
+
+bool MainWindow::allowed(Command command)
+{
+    if (Session::may(command)) {
+        return true;
+    }
+    MessageBox::warning(this, Session::refusal());
+    applySession(); // a role taken away elsewhere greys its commands now
+    return false;
+}
+
+void MainWindow::setSheetHidden(bool hidden)
+{
+    centralWidget()->setHidden(hidden);
+    menuBar()->setEnabled(!hidden);
 }
 
 // Closing the main window: the day's backup, then the end of the program.
@@ -180,7 +153,7 @@ void MainWindow::closeEvent(QCloseEvent* event)
     // one the run could not use was told of when it started, and stays out.
     const bool withDrafts = !m_drafts->openFailed();
     m_drafts->closeCleanly();
-    recordLogout();
+    AccountCommands::recordLogout();
     backUpOnClose(withDrafts);
     event->accept();
     endProgram();

@@ -1,41 +1,29 @@
 #pragma once
 // The main window: search panel and result list on the left, the phrase panel
 // below them, and the examination sheet on its A4 page in the grey viewport.
-#include "accounts/Session.h"
-#include "record/FieldMap.h"
+// It holds the sheet, the search, the layout, new, save and delete, and
+// printing's hooks; the other parts of the program (the kept versions, the
+// comparison, the drafts, the accounts and the lock, the next examination)
+// reach it as their SheetHost and add their commands to its CommandTable
+// (see Features.cpp).
 #include "record/RecordSaver.h"
-#include "record/RecordStore.h"
+#include "sheet/SheetHost.h"
+#include "ui/CommandTable.h"
 
 #include <QMainWindow>
-#include <QPointer>
-#include <QTimer>
-
-#include <functional>
-#include <optional>
 
 class QFrame;
-class QLabel;
 class QLineEdit;
-class QListView;
 class QListWidget;
-class QPushButton;
 class QScrollBar;
 
 namespace brenvoll {
 
-class ComparisonWindow;
-class DeletedRecordsWindow;
-class DeskLine;
-class DraftsWindow;
-class LockWindow;
-class PhrasePanel;
 class ResultModel;
+class SearchPanel;
 class SheetDrafts;
-class SheetEntry;
-class SheetView;
-class VersionsWindow;
 
-class MainWindow : public QMainWindow
+class MainWindow : public QMainWindow, public SheetHost
 {
     Q_OBJECT
 public:
@@ -50,23 +38,10 @@ public:
     void loadOnStart();
 
     // Operations of the toolbar and the menu.
-    void search();       // 查 询
-    void newRecord();    // 新建
-    void saveRecord();   // 保存
-    void deleteRecord(); // 删除
-    // 复制上次体检: a new sheet for the person on the sheet, or of the name
-    // typed, filled from that person's latest examination.
-    void copyLastExamination();
-    // 历年对比…: the examinations of the person on the sheet, or of the name
-    // typed (found as copyLastExamination() finds them), side by side, the
-    // sheet's unsaved typing as a last column. The window is null until the
-    // person is known (a choice between namesakes is open) and when no one
-    // was found (the operator was told).
-    ComparisonWindow* showComparison();
-    ComparisonWindow* comparisonWindow() const;
-    // Puts the stored record `key` on the sheet, keeping its typing as a
-    // draft, as choosing it in the result list does.
-    void openExamination(const QString& key);
+    void search();             // 查 询
+    void newRecord() override; // 新建
+    void saveRecord();         // 保存
+    void deleteRecord();       // 删除
 
     // Loads the record of the selected result line into the sheet.
     void loadSelectedRecord();
@@ -76,81 +51,19 @@ public:
     int selectedLine() const;
     int lineCount() const;
     QString keyOfLine(int k) const;
-
-    // Refills the phrase list with every phrase of the library.
-    void fillPhraseList();
+    ResultModel* results() const;
 
     // Prints the sheet as it stands now on the default printer.
     void printSheet();
 
-    // 找回未保存的表格: the drafts of unsaved sheets, and putting one back on
-    // the sheet as if typed (the selection follows the sheet's record).
-    DraftsWindow* showDrafts();
-    void restoreDraft(qint64 id);
-
-    // 历史版本…: the versions of the record on the sheet. Null when there
-    // are none (the operator was told).
-    VersionsWindow* showVersions();
-    // Shows version `index` of the open versions window on the sheet,
-    // read-only, the boxes that differ from the stored record tinted.
-    void showVersion(int index);
-    // Puts version `index` on the sheet as if typed, unsaved.
-    void restoreVersion(int index);
-    // The stored record back on the sheet, editable.
-    void endVersions();
-    // 已删除的记录…, and storing one of them again, selected in the list.
-    DeletedRecordsWindow* showDeletedRecords();
-    void restoreDeletedRecord(qint64 id);
-
-    // Operators and roles. After a login (or a switch of user): the desk
-    // line names the operator, the kept versions name them, the commands
-    // their role may not use are disabled, and the idle lock is set.
-    void applySession();
-    // Whether the operator may use `command`; tells them when not.
-    bool allowed(Command command);
-    // 用户管理…, open to everybody while no account exists.
-    void showAccounts();
-    // 修改我的密码….
-    void showPasswordWindow();
-    // 锁定: the sheet's typing is kept as a draft, the sheet hidden, and a
-    // password lets the same or another operator on. Null when not locked.
-    LockWindow* lock();
-    LockWindow* lockWindow() const;
-    // The timer that locks an unattended desk; it starts over at every key
-    // and click in the program.
-    QTimer* idleTimer() { return &m_idleTimer; }
-    // The program ends: the login record says so.
-    static void recordLogout();
-
-    SheetView* sheet() const { return m_sheet; }
+    SheetView* sheet() const override { return m_sheet; }
     QLineEdit* box(Field field) const;
-    ResultModel* results() const { return m_results; }
-    // Enter, insertion target and date default of the sheet's boxes.
-    SheetEntry* entry() const { return m_entry; }
-    PhrasePanel* phrasePanel() const { return m_phrasePanel; }
     // Keeps the sheet's unsaved typing in the drafts file.
     SheetDrafts* drafts() const { return m_drafts; }
-
-    // The search panel: name and address filters, the first and the last day,
-    // and its button; the result list with its count below it.
-    QFrame* searchPanel() const { return m_searchPanel; }
-    QLineEdit* nameFilter() const { return m_nameFilter; }
-    QLineEdit* addressFilter() const { return m_addressFilter; }
-    QLineEdit* fromDate() const { return m_fromDate; }
-    QLineEdit* toDate() const { return m_toDate; }
-    QPushButton* searchButton() const { return m_searchButton; }
-    QListView* resultList() const { return m_resultList; }
-    QLabel* countLabel() const { return m_countLabel; }
-    // The phrase panel's list of phrases.
-    QListWidget* phraseList() const { return m_phraseList; }
-    // The toolbar band, the grey viewport, the A4 page in it that carries the
-    // sheet, and the viewport's scroll bar.
-    QFrame* toolbar() const { return m_toolbar; }
-    QFrame* viewport() const { return m_viewport; }
-    QWidget* page() const { return m_page; }
-    QScrollBar* scrollBar() const { return m_scrollBar; }
-    // The line in the toolbar band naming the database this desk works on.
-    DeskLine* deskLine() const { return m_deskLine; }
+    CommandTable& commands() override { return m_commands; }
+    // Names the operator on the desk line and sets the commands' gates for
+    // their role, then runs the parts' hooks (see SheetHost).
+    void applySession() override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -159,7 +72,27 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void buildSearchPanel(QWidget* client);
+    // SheetHost: what the parts of the program ask of the window.
+    QWidget* hostWidget() override { return this; }
+    const std::optional<ExamRecord>& storedRecord() const override { return m_saver.stored(); }
+    void showStored(const ExamRecord& record) override;
+    void showReadOnly(const ExamRecord& record, const QList<Field>& tinted, const QColor& tint) override;
+    void endReadOnly() override;
+    void holdSheet(std::function<void()> release) override { m_sheetRelease = std::move(release); }
+    bool sheetHeld() const override { return bool(m_sheetRelease); }
+    void releaseSheet() override;
+    void clearSheet() override;
+    std::optional<QString> issueKey(QString* error) override { return m_saver.issueKey(error); }
+    void keepDraft() override;
+    void listDay(const QString& date, const QString& key) override;
+    void selectShownRecord() override;
+    void setSheetHidden(bool hidden) override;
+    bool allowed(Command command) override;
+    void onSession(std::function<void()> hook) override { m_sessionHooks.push_back(std::move(hook)); }
+
+    // The window's own commands: new, save, delete, printing, restoring a
+    // backup, and 退出.
+    void addOwnCommands();
     void buildViewport(QWidget* client);
     void applyLayout();
     void scrollPage(int value);
@@ -169,60 +102,30 @@ private:
     int boxTopAt(int value, const QWidget* box) const;
     // A turn of the wheel by `angle` (120 a notch) over the page or its bar.
     void turnWheel(int angle);
-    void showCount();
-    // After a failed load: the selection goes back to the line of the record
-    // the sheet still shows (none for a new sheet).
-    void selectShownRecord();
     // A fresh key into the key box, or an empty box and a message when no
     // key could be told free.
-    void issueKey();
+    void putFreshKey();
     // A failed action with the server gone keeps the typing as a draft at once.
     void keepTypingWhenServerLost();
     int px(double twips) const;
-    // A new sheet started from the stored record `key`; nothing changes when
-    // it cannot be read.
-    void startNextExamination(const QString& key);
-    // Finds the person as 复制上次体检 does: the stored record on the sheet,
-    // or the name typed; asks under `title` when several people share the
-    // name, tells the operator when no one is found. `chosen` gets the
-    // person found.
-    void choosePerson(const QString& title, const std::function<void(const PersonRecords&)>& chosen);
-    void compareExaminations(const PersonRecords& person);
-    // The lock window let `window`'s account on.
-    void unlocked(LockWindow* window);
 
     // Beside each widget its designed name, which is its objectName.
-    QFrame* m_searchPanel = nullptr;       // Frame4
-    QLineEdit* m_nameFilter = nullptr;     // Text1
-    QLineEdit* m_addressFilter = nullptr;  // Text2
-    QLineEdit* m_fromDate = nullptr;       // Text3
-    QLineEdit* m_toDate = nullptr;         // Text4
-    QPushButton* m_searchButton = nullptr; // Command1
-    QListView* m_resultList = nullptr;     // List1
-    QLabel* m_countLabel = nullptr;        // Label1
-    QListWidget* m_phraseList = nullptr;   // List3
-    QFrame* m_toolbar = nullptr;           // Frame1
-    QFrame* m_viewport = nullptr;          // Picture2
-    QWidget* m_page = nullptr;             // Picture3
-    SheetView* m_sheet = nullptr;          // Picture5
-    QScrollBar* m_scrollBar = nullptr;     // VScroll1
-    DeskLine* m_deskLine = nullptr;
+    QFrame* m_toolbar = nullptr;         // Frame1
+    SearchPanel* m_search = nullptr;     // Frame4, List1 and Label1
+    QListWidget* m_phraseList = nullptr; // List3
+    QFrame* m_viewport = nullptr;        // Picture2
+    QWidget* m_page = nullptr;           // Picture3
+    SheetView* m_sheet = nullptr;        // Picture5
+    QScrollBar* m_scrollBar = nullptr;   // VScroll1
 
-    ResultModel* m_results = nullptr;
-    SheetEntry* m_entry = nullptr;
-    PhrasePanel* m_phrasePanel = nullptr;
     SheetDrafts* m_drafts = nullptr;
     RecordSaver m_saver; // the save policy, the key issuing and the record as last loaded or saved
     QString m_keyError;  // why the key box is empty
     bool m_restoringSelection = false; // a selection change that loads nothing
-    QPointer<VersionsWindow> m_versions;
-    QPointer<ComparisonWindow> m_comparison;
-    QPointer<DeletedRecordsWindow> m_deleted;
-    std::optional<ExamRecord> m_versionsOf; // the stored record whose versions are open
-    QList<QPalette> m_boxPalettes;          // the boxes' own, while a version is shown
-    QPointer<LockWindow> m_lockWindow;
-    QList<QPointer<QWidget>> m_hiddenByLock; // the other windows open when the desk locked
-    QTimer m_idleTimer;
+    CommandTable m_commands;
+    QList<QPalette> m_boxPalettes;        // the boxes' own, while the sheet is read-only
+    std::function<void()> m_sheetRelease; // gives back the sheet a part holds
+    std::vector<std::function<void()>> m_sessionHooks;
     double m_wheelRest = 0; // bar steps of a wheel turn not made yet
 };
 

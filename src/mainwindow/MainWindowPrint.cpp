@@ -2,6 +2,7 @@
 #include "MainWindowPrint.h"
 
 #include "MainWindow.h"
+#include "SearchPanel.h"
 #include "base/Clock.h"
 #include "base/TextRules.h"
 #include "print/PrintDialog.h"
@@ -12,7 +13,6 @@
 #include "record/ResultModel.h"
 #include "ui/MessageBox.h"
 
-#include <QLineEdit>
 #include <QPointer>
 
 namespace brenvoll {
@@ -86,8 +86,9 @@ void exportSheetToPdf(MainWindow& main)
 // for one day.
 void exportListToPdf(MainWindow& main)
 {
-    const QString from = trimBlanks(main.fromDate()->text());
-    const QString to = trimBlanks(main.toDate()->text());
+    const SearchPanel* search = main.findChild<SearchPanel*>();
+    const QString from = trimBlanks(search->firstDay());
+    const QString to = trimBlanks(search->lastDay());
     const QString days = from == to ? from : from + QStringLiteral("至") + to;
     exportBatchPdf(printHostOf(main), proposedPdfName(QString(), days, formatDate(Clock::today())));
 }

@@ -1,6 +1,6 @@
 // Search, load, save, new record and delete on the main window.
 #include "MainWindow.h"
-#include "drafts/DraftsWindow.h"
+#include "SearchPanel.h"
 #include "drafts/SheetDrafts.h"
 #include "record/DateRules.h"
 #include "record/RecordHistory.h"
@@ -10,9 +10,7 @@
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
 
-#include <QLabel>
 #include <QLineEdit>
-#include <QListView>
 #include <QScrollBar>
 
 namespace brenvoll {
@@ -21,26 +19,18 @@ namespace {
 const QString kSearchDateMessage = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
 const QString kSaveDateMessage = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
 const QString kDeleteQuestion = QStringLiteral("删除记录后将无法恢复，确定要删除该记录吗？");
-const QString kCountCaption = QStringLiteral("计录数：");
 const QString kLoadMessage = QStringLiteral("无法读取记录：");
 const QString kKeyMessage = QStringLiteral("无法生成记录编号：");
 } // namespace
 
-void MainWindow::showCount()
-{
-    m_countLabel->setText(kCountCaption + QString::number(m_results->count()));
-}
-
 void MainWindow::search()
 {
-    m_results->clear();
+    results()->clear();
     ResultLines lines;
     QString error;
-    const SearchFilter filter{m_nameFilter->text(), m_addressFilter->text(), m_fromDate->text(),
-                              m_toDate->text()};
-    switch (RecordStore::search(filter, lines, &error)) {
+    switch (RecordStore::search(m_search->filter(), lines, &error)) {
     case RecordStore::SearchError::None:
-        m_results->setLines(std::move(lines));
+        results()->setLines(std::move(lines));
         break;
     case RecordStore::SearchError::BadDate:
         MessageBox::warning(this, kSearchDateMessage);
@@ -60,9 +50,7 @@ void MainWindow::loadSelectedRecord()
     ExamRecord record;
     QString error;
     if (RecordStore::load(key, record, &error)) {
-        const SheetDrafts::Replacement loading(*m_drafts);
-        m_sheet->setRecord(record);
-        m_saver.setLoaded(record);
+        showStored(record);
         return;
     }
     // The sheet keeps the record it showed; a highlighted line of another
@@ -75,35 +63,90 @@ void MainWindow::loadSelectedRecord()
 void MainWindow::selectShownRecord()
 {
     m_restoringSelection = true;
-    selectLine(m_results->lineOf(box(Field::Key)->text()));
+    selectLine(results()->lineOf(box(Field::Key)->text()));
     m_restoringSelection = false;
+}
+
+void MainWindow::showStored(const ExamRecord& record)
+{
+    const SheetDrafts::Replacement loading(*m_drafts);
+    m_sheet->setRecord(record);
+    m_saver.setLoaded(record);
+}
+
+void MainWindow::showReadOnly(const ExamRecord& record, const QList<Field>& tinted, const QColor& tint)
+{
+    const SheetDrafts::Replacement showing(*m_drafts);
+    if (m_boxPalettes.isEmpty()) {
+        for (const BoxDef& def : FieldMap::boxes()) {
+            m_boxPalettes << box(def.field)->palette();
+        }
+    }
+    m_sheet->setRecord(record);
+    for (qsizetype i = 0; i < FieldMap::boxes().size(); ++i) {
+        const Field field = FieldMap::boxes()[i].field;
+        QLineEdit* edit = box(field);
+        edit->setReadOnly(true);
+        QPalette palette = m_boxPalettes[i];
+        if (tinted.contains(field)) {
+            palette.setColor(QPalette::Base, tint);
+        }
+        edit->setPalette(palette);
+    }
+}
+
+void MainWindow::endReadOnly()
+{
+    for (qsizetype i = 0; i < FieldMap::boxes().size(); ++i) {
+        QLineEdit* edit = box(FieldMap::boxes()[i].field);
+        edit->setReadOnly(false);
+        if (i < m_boxPalettes.size()) {
+            edit->setPalette(m_boxPalettes[i]);
+        }
+    }
+    m_boxPalettes.clear();
+}
+
+void MainWindow::releaseSheet()
+{
+    if (m_sheetRelease) {
+        // The holder lets go through holdSheet(nullptr); a copy runs meanwhile.
+        const std::function<void()> release = m_sheetRelease;
+        release();
+        m_sheetRelease = nullptr;
+    }
 }
 
 int MainWindow::selectedLine() const
 {
-    const QModelIndexList selected = m_resultList->selectionModel()->selectedRows();
-    return selected.isEmpty() ? -1 : selected.constFirst().row();
+    return m_search->selectedLine();
 }
 
 void MainWindow::selectLine(int k)
 {
-    if (k < 0 || k >= m_results->count()) {
-        m_resultList->selectionModel()->clear();
-        return;
-    }
-    const QModelIndex index = m_results->index(k);
-    m_resultList->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-    m_resultList->scrollTo(index);
+    m_search->selectLine(k);
 }
 
 int MainWindow::lineCount() const
 {
-    return m_results->count();
+    return results()->count();
 }
 
 QString MainWindow::keyOfLine(int k) const
 {
-    return m_results->keyAt(k);
+    return results()->keyAt(k);
+}
+
+ResultModel* MainWindow::results() const
+{
+    return m_search->results();
+}
+
+void MainWindow::listDay(const QString& date, const QString& key)
+{
+    m_search->showDay(date);
+    search();
+    selectLine(results()->lineOf(key));
 }
 
 void MainWindow::saveRecord()
@@ -158,18 +201,20 @@ void MainWindow::saveRecord()
     }
     m_drafts->saved();
     // Show every record of the saved day, the saved one among them.
-    m_results->clear();
-    m_nameFilter->clear();
-    m_addressFilter->clear();
-    m_fromDate->setText(*date);
-    m_toDate->setText(*date);
+    results()->clear();
+    m_search->showDay(*date);
     ResultLines lines;
     QString error;
     if (!RecordStore::listDay(*date, lines, &error)) {
         MessageBox::warning(this, QStringLiteral("记录已保存，但无法刷新列表：") + error);
         return;
     }
-    m_results->setLines(std::move(lines));
+    results()->setLines(std::move(lines));
+}
+
+void MainWindow::keepDraft()
+{
+    m_drafts->keep();
 }
 
 void MainWindow::keepTypingWhenServerLost()
@@ -194,11 +239,19 @@ void MainWindow::newRecord()
             box(def.field)->clear();
         }
     }
-    issueKey();
+    putFreshKey();
     box(Field::Name)->setFocus(Qt::OtherFocusReason);
 }
 
-void MainWindow::issueKey()
+void MainWindow::clearSheet()
+{
+    const SheetDrafts::Replacement blank(*m_drafts);
+    for (const BoxDef& def : FieldMap::boxes()) {
+        box(def.field)->clear();
+    }
+}
+
+void MainWindow::putFreshKey()
 {
     QString error;
     const auto key = m_saver.issueKey(&error);
@@ -227,35 +280,9 @@ void MainWindow::deleteRecord()
         MessageBox::warning(this, QStringLiteral("记录没有删除：") + error);
         return;
     }
-    const SheetDrafts::Replacement blank(*m_drafts);
-    for (const BoxDef& def : FieldMap::boxes()) {
-        box(def.field)->clear();
-    }
+    clearSheet();
     search();
     newRecord();
-}
-
-// The drafts of unsaved sheets: the window that lists them and putting one
-// back on the sheet.
-
-DraftsWindow* MainWindow::showDrafts()
-{
-    DraftsWindow* window = DraftsWindow::showWindow(*m_drafts);
-    connect(window, &DraftsWindow::restoreRequested, this, &MainWindow::restoreDraft, Qt::UniqueConnection);
-    return window;
-}
-
-void MainWindow::restoreDraft(qint64 id)
-{
-    QString error;
-    if (!m_drafts->restore(id, &error)) {
-        MessageBox::warning(this, QStringLiteral("无法恢复这份表格：") + error);
-        return;
-    }
-    // The highlighted line is the sheet's record, or none for a new one, so
-    // that delete and print act on what the sheet shows.
-    selectShownRecord();
-    box(Field::Name)->setFocus(Qt::OtherFocusReason);
 }
 
 } // namespace brenvoll

@@ -145,7 +145,7 @@ void offerUnsavedSheets(MainWindow& mainWindow)
         return;
     }
     if (MessageBox::askYesNo(&mainWindow, left.question())) {
-        mainWindow.showDrafts();
+        mainWindow.commands().run(QStringLiteral("找回未保存的表格"));
     }
 }
 

@@ -2,15 +2,16 @@
 // the columns and their flags, the plot, opening an examination from its
 // column, and the page printed and exported, read back by pdftotext.
 #include "../print/PdfText.h"
+#include "MainWindowParts.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
 #include "comparison/ComparisonWindow.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
-#include "mainwindow/PersonChooser.h"
 #include "print/SheetPrinter.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
+#include "sheet/PersonChooser.h"
 #include "sheet/SheetView.h"
 #include "ui/MessageBox.h"
 
@@ -128,7 +129,7 @@ class ComparisonTest : public QObject
         m_form->loadOnStart();
         m_form->show();
         QVERIFY(QTest::qWaitForWindowActive(m_form.get()));
-        form().fromDate()->setText(QStringLiteral("2000-01-01"));
+        test::fromDate(form())->setText(QStringLiteral("2000-01-01"));
         form().search();
     }
     void select(const QString& key)
@@ -145,14 +146,14 @@ class ComparisonTest : public QObject
     PersonChooser* chooser()
     {
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the last one closed
-        form().showComparison();
+        test::comparison(form()).showComparison();
         auto* dialog = form().findChild<PersonChooser*>();
         return dialog && QTest::qWaitForWindowExposed(dialog) ? dialog : nullptr;
     }
     // The comparison of the person on the sheet, shown.
     ComparisonWindow* compare()
     {
-        ComparisonWindow* window = form().showComparison();
+        ComparisonWindow* window = test::comparison(form()).showComparison();
         return window && QTest::qWaitForWindowExposed(window) ? window : nullptr;
     }
     QString pageText(const QString& file)
@@ -199,9 +200,9 @@ private slots:
         start();
 
         box(Field::Name)->setText(QStringLiteral("王五"));
-        QVERIFY(!form().showComparison());
+        QVERIFY(!test::comparison(form()).showComparison());
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("没有找到此人的体检记录。")});
-        QVERIFY(!form().comparisonWindow());
+        QVERIFY(!test::comparison(form()).comparisonWindow());
 
         box(Field::Name)->setText(QStringLiteral("张三"));
         PersonChooser* dialog = chooser();
@@ -211,11 +212,11 @@ private slots:
                  (QStringList{QStringLiteral("西街，男，61岁[2024-01-01]"),
                               QStringLiteral("东街，男，60岁[2023-05-01]")}));
         QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
-        QVERIFY(!form().comparisonWindow());
+        QVERIFY(!test::comparison(form()).comparisonWindow());
         QVERIFY(dialog = chooser());
         dialog->personList()->setCurrentRow(1);
         QTest::keyClick(dialog->personList(), Qt::Key_Return);
-        ComparisonWindow* window = form().comparisonWindow();
+        ComparisonWindow* window = test::comparison(form()).comparisonWindow();
         QVERIFY(window);
         QCOMPARE(headings(window->table()),
                  (QStringList{QStringLiteral("2021-05-01"), QStringLiteral("2022-05-01"),

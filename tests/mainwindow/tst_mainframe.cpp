@@ -1,6 +1,7 @@
 // The main window's frame with real widgets: the layout put on the controls,
 // scrolling, the toolbar, the menu bar with its shortcuts, one window of each
 // kind, and the about window.
+#include "MainWindowParts.h"
 #include "PgServer.h"
 #include "TestSupport.h"
 #include "base/EncodedText.h"
@@ -150,12 +151,12 @@ QAction* MainFrameTest::action(const char* name) const
 
 QWidget* MainFrameTest::cover(int index) const
 {
-    return m_form->toolbar()->findChild<QWidget*>(QStringLiteral("Label18_") + QString::number(index));
+    return test::toolbar(*m_form)->findChild<QWidget*>(QStringLiteral("Label18_") + QString::number(index));
 }
 
 QFrame* MainFrameTest::face(int index) const
 {
-    return m_form->toolbar()->findChild<QFrame*>(QStringLiteral("Picture4_") + QString::number(index));
+    return test::toolbar(*m_form)->findChild<QFrame*>(QStringLiteral("Picture4_") + QString::number(index));
 }
 
 // Sizes the window so that its outer frame measures the given twips.
@@ -170,69 +171,71 @@ void MainFrameTest::resizeOuter(int widthTwips, int heightTwips)
 
 double MainFrameTest::pageTopPx() const
 {
-    return m_form->page()->y();
+    return test::page(*m_form)->y();
 }
 
 void MainFrameTest::layoutFollowsTheOuterSize()
 {
     // 15360 x 12000 twips outside: the worked example of the window.
     QCOMPARE(m_form->windowTitle(), QStringLiteral("Brenvoll V2.0"));
-    QVERIFY(qAbs(m_form->toolbar()->width() - twipsPx(15150)) <= 1);
-    QVERIFY(qAbs(m_form->viewport()->width() - twipsPx(12685)) <= 1);
-    QVERIFY(qAbs(m_form->viewport()->height() - twipsPx(10335)) <= 1);
-    QCOMPARE(m_form->viewport()->pos(), QPoint(qRound(twipsPx(2520)), qRound(twipsPx(810))));
-    const QPoint listTop = m_form->phraseList()->mapTo(m_form->centralWidget(), QPoint(0, 0));
+    QVERIFY(qAbs(test::toolbar(*m_form)->width() - twipsPx(15150)) <= 1);
+    QVERIFY(qAbs(test::viewport(*m_form)->width() - twipsPx(12685)) <= 1);
+    QVERIFY(qAbs(test::viewport(*m_form)->height() - twipsPx(10335)) <= 1);
+    QCOMPARE(test::viewport(*m_form)->pos(), QPoint(qRound(twipsPx(2520)), qRound(twipsPx(810))));
+    const QPoint listTop = test::phraseList(*m_form)->mapTo(m_form->centralWidget(), QPoint(0, 0));
     QVERIFY(qAbs(listTop.y() - twipsPx(6870)) <= 1);
-    QVERIFY(qAbs(m_form->phraseList()->height() - twipsPx(4230)) <= 1);
+    QVERIFY(qAbs(test::phraseList(*m_form)->height() - twipsPx(4230)) <= 1);
 
     // Inside the viewport: millimetres from its inside corner.
-    QVERIFY(qAbs(m_form->scrollBar()->height() - mmPx(181.38)) <= 1);
-    QVERIFY(qAbs(m_form->scrollBar()->x() - mmPx(218.22)) <= 1);
-    QCOMPARE(m_form->scrollBar()->width(), qRound(twipsPx(255)));
-    QVERIFY(qAbs(m_form->page()->x() - mmPx(4.11)) <= 1);
-    QCOMPARE(m_form->page()->y(), 0);
-    QCOMPARE(m_form->page()->size(), QSize(qRound(mmPx(210)), qRound(mmPx(297))));
-    QVERIFY(m_form->scrollBar()->isEnabled());
-    QCOMPARE(m_form->scrollBar()->minimum(), 0);
-    QCOMPARE(m_form->scrollBar()->maximum(), 90);
+    QVERIFY(qAbs(test::scrollBar(*m_form)->height() - mmPx(181.38)) <= 1);
+    QVERIFY(qAbs(test::scrollBar(*m_form)->x() - mmPx(218.22)) <= 1);
+    QCOMPARE(test::scrollBar(*m_form)->width(), qRound(twipsPx(255)));
+    QVERIFY(qAbs(test::page(*m_form)->x() - mmPx(4.11)) <= 1);
+    QCOMPARE(test::page(*m_form)->y(), 0);
+    QCOMPARE(test::page(*m_form)->size(), QSize(qRound(mmPx(210)), qRound(mmPx(297))));
+    QVERIFY(test::scrollBar(*m_form)->isEnabled());
+    QCOMPARE(test::scrollBar(*m_form)->minimum(), 0);
+    QCOMPARE(test::scrollBar(*m_form)->maximum(), 90);
     // The bar stands inside the viewport's right edge, beside the page.
-    const QRect bar(m_form->scrollBar()->mapTo(m_form->viewport(), QPoint(0, 0)),
-                    m_form->scrollBar()->size());
-    QVERIFY(bar.right() < m_form->viewport()->width());
-    QVERIFY(m_form->viewport()->width() - bar.right() <= qRound(mmPx(1)) + 1);
-    QVERIFY(m_form->page()->geometry().right() < m_form->scrollBar()->x());
-    QCOMPARE(m_form->sheet()->parentWidget(), m_form->page());
+    const QRect bar(test::scrollBar(*m_form)->mapTo(test::viewport(*m_form), QPoint(0, 0)),
+                    test::scrollBar(*m_form)->size());
+    QVERIFY(bar.right() < test::viewport(*m_form)->width());
+    QVERIFY(test::viewport(*m_form)->width() - bar.right() <= qRound(mmPx(1)) + 1);
+    QVERIFY(test::page(*m_form)->geometry().right() < test::scrollBar(*m_form)->x());
+    QCOMPARE(m_form->sheet()->parentWidget(), test::page(*m_form));
     QCOMPARE(m_form->sheet()->pos(), QPoint(0, 0));
 
     // A window too small for the viewport keeps the viewport's last size.
-    const QSize viewport = m_form->viewport()->size();
+    const QSize viewport = test::viewport(*m_form)->size();
     resizeOuter(2400, 1500);
-    QCOMPARE(m_form->viewport()->size(), viewport);
-    QVERIFY(qAbs(m_form->toolbar()->width() - twipsPx(2190)) <= 1);
+    QCOMPARE(test::viewport(*m_form)->size(), viewport);
+    QVERIFY(qAbs(test::toolbar(*m_form)->width() - twipsPx(2190)) <= 1);
 }
 
 void MainFrameTest::tallWindowCentresThePage()
 {
     // A viewport of 20000 twips is taller than the page.
     resizeOuter(15360, 20000 + 1665);
-    QVERIFY(!m_form->scrollBar()->isEnabled());
+    QVERIFY(!test::scrollBar(*m_form)->isEnabled());
     QVERIFY(qAbs(pageTopPx() - mmPx((20000 / 56.7 - 297) / 2)) <= 1);
     // Back to a shorter window: the page returns to the top, the bar is usable.
     resizeOuter(15360, 12000);
-    QVERIFY(m_form->scrollBar()->isEnabled());
+    QVERIFY(test::scrollBar(*m_form)->isEnabled());
     QCOMPARE(pageTopPx(), 0.0);
 }
 
 void MainFrameTest::scrollMovesThePage()
 {
-    m_form->scrollBar()->setValue(90);
+    test::scrollBar(*m_form)->setValue(90);
     const double overflow = 297 - 10335 / 56.6667;
     QVERIFY2(qAbs(pageTopPx() + mmPx(overflow)) <= 1, qPrintable(QString::number(pageTopPx())));
     // The page's bottom edge is at the viewport's bottom edge.
-    const int pageBottom = m_form->page()->mapTo(m_form->viewport(), QPoint(0, m_form->page()->height())).y();
-    QVERIFY2(qAbs(pageBottom - m_form->viewport()->height()) <= m_form->viewport()->frameWidth() + 1,
+    const int pageBottom =
+        test::page(*m_form)->mapTo(test::viewport(*m_form), QPoint(0, test::page(*m_form)->height())).y();
+    QVERIFY2(qAbs(pageBottom - test::viewport(*m_form)->height()) <=
+                 test::viewport(*m_form)->frameWidth() + 1,
              qPrintable(QString::number(pageBottom)));
-    m_form->scrollBar()->setValue(45);
+    test::scrollBar(*m_form)->setValue(45);
     QVERIFY(qAbs(pageTopPx() + mmPx(overflow / 2)) <= 1);
 }
 
@@ -240,28 +243,28 @@ void MainFrameTest::resizeKeepsPageAndBarInStep()
 {
     // After each size change one step down moves the page up by one
     // ninetieth of its overflow, from where the bar's value puts it.
-    m_form->scrollBar()->setValue(45);
+    test::scrollBar(*m_form)->setValue(45);
     for (const int height : {11000, 13000, 20000 + 1665, 12000}) {
         resizeOuter(15360, height);
-        const double overflow = 297 - m_form->viewport()->height() * 15.0 / 56.6667;
+        const double overflow = 297 - test::viewport(*m_form)->height() * 15.0 / 56.6667;
         const double before = pageTopPx();
-        if (!m_form->scrollBar()->isEnabled()) {
-            QCOMPARE(m_form->scrollBar()->value(), 0); // the page is centred
+        if (!test::scrollBar(*m_form)->isEnabled()) {
+            QCOMPARE(test::scrollBar(*m_form)->value(), 0); // the page is centred
             continue;
         }
-        QVERIFY(qAbs(before + mmPx(overflow * m_form->scrollBar()->value() / 90)) <= 1);
-        m_form->scrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+        QVERIFY(qAbs(before + mmPx(overflow * test::scrollBar(*m_form)->value() / 90)) <= 1);
+        test::scrollBar(*m_form)->triggerAction(QAbstractSlider::SliderSingleStepAdd);
         QVERIFY2(qAbs(before - pageTopPx() - mmPx(overflow / 90)) <= 1, qPrintable(QString::number(before)));
     }
 }
 
 void MainFrameTest::newRecordBringsThePageToTheTop()
 {
-    m_form->scrollBar()->setValue(90);
+    test::scrollBar(*m_form)->setValue(90);
     QVERIFY(pageTopPx() < -100);
     m_form->box(Field::Name)->setText(QStringLiteral("张三"));
     m_form->newRecord();
-    QCOMPARE(m_form->scrollBar()->value(), 0);
+    QCOMPARE(test::scrollBar(*m_form)->value(), 0);
     QCOMPARE(pageTopPx(), 0.0);
     QCOMPARE(m_form->sheet()->pos(), QPoint(0, 0));
     QVERIFY(m_form->box(Field::Name)->text().isEmpty());
@@ -272,16 +275,16 @@ void MainFrameTest::wheelOverThePageScrolls()
     // A wheel turn that the page's boxes leave unused reaches the viewport,
     // which turns the scroll bar.
     auto turn = [this](int delta) {
-        const QPointF at = m_form->viewport()->rect().center();
-        QWheelEvent wheel(at, m_form->viewport()->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton,
-                          Qt::NoModifier, Qt::NoScrollPhase, false);
-        QApplication::sendEvent(m_form->viewport(), &wheel);
+        const QPointF at = test::viewport(*m_form)->rect().center();
+        QWheelEvent wheel(at, test::viewport(*m_form)->mapToGlobal(at), QPoint(), QPoint(0, delta),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(test::viewport(*m_form), &wheel);
     };
     turn(-120);
-    QVERIFY(m_form->scrollBar()->value() > 0);
+    QVERIFY(test::scrollBar(*m_form)->value() > 0);
     QVERIFY(pageTopPx() < 0);
     turn(120);
-    QCOMPARE(m_form->scrollBar()->value(), 0);
+    QCOMPARE(test::scrollBar(*m_form)->value(), 0);
     QCOMPARE(pageTopPx(), 0.0);
 }
 
@@ -290,8 +293,8 @@ void MainFrameTest::sheetFollowsTheFocusOnASmallScreen()
     // 1366 x 768 pixels outside, a common desk screen: the lower sheet lies
     // below the viewport.
     resizeOuter(20490, 11520);
-    QVERIFY(m_form->scrollBar()->isEnabled());
-    const QWidget* inside = m_form->page()->parentWidget();
+    QVERIFY(test::scrollBar(*m_form)->isEnabled());
+    const QWidget* inside = test::page(*m_form)->parentWidget();
     auto inView = [inside](const QWidget* box) {
         const QRect r(box->mapTo(inside, QPoint(0, 0)), box->size());
         return r.top() >= 0 && r.bottom() < inside->height();
@@ -308,20 +311,20 @@ void MainFrameTest::sheetFollowsTheFocusOnASmallScreen()
         QCOMPARE(QApplication::focusWidget(), box);
         QVERIFY2(inView(box), qPrintable(box->objectName()));
     }
-    QVERIFY(m_form->scrollBar()->value() > 0);
-    const int bottomValue = m_form->scrollBar()->value();
+    QVERIFY(test::scrollBar(*m_form)->value() > 0);
+    const int bottomValue = test::scrollBar(*m_form)->value();
 
     // A phrase clicked while the sheet was scrolled away brings its box back.
-    m_form->scrollBar()->setValue(0);
+    test::scrollBar(*m_form)->setValue(0);
     QVERIFY(!inView(last));
-    QListWidget* phrases = m_form->phraseList();
-    m_form->fillPhraseList();
+    QListWidget* phrases = test::phraseList(*m_form);
+    test::phrasePanel(*m_form)->showWholeLibrary();
     QVERIFY(phrases->count() > 0);
     QTest::mouseClick(phrases->viewport(), Qt::LeftButton, {},
                       phrases->visualItemRect(phrases->item(0)).center());
     QCOMPARE(QApplication::focusWidget(), last);
     QVERIFY(inView(last));
-    QCOMPARE(m_form->scrollBar()->value(), bottomValue); // the same few steps, not the bottom of the bar
+    QCOMPARE(test::scrollBar(*m_form)->value(), bottomValue); // the same few steps, not the bottom of the bar
 
     // Back up the sheet with Shift+Tab: the first box comes back into view.
     for (qsizetype i = order.size() - 1; i > 0; --i) {
@@ -331,13 +334,13 @@ void MainFrameTest::sheetFollowsTheFocusOnASmallScreen()
     QCOMPARE(QApplication::focusWidget(), m_form->box(order.first()->field));
 
     // One notch of the wheel moves the page by about three lines of the sheet's text.
-    m_form->scrollBar()->setValue(0);
+    test::scrollBar(*m_form)->setValue(0);
     const int line = m_form->box(Field::Name)->fontMetrics().lineSpacing();
-    const QPointF at = m_form->viewport()->rect().center();
-    QWheelEvent notch(at, m_form->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
+    const QPointF at = test::viewport(*m_form)->rect().center();
+    QWheelEvent notch(at, test::viewport(*m_form)->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(m_form->viewport(), &notch);
-    const double step = mmPx((297 - m_form->viewport()->height() * 15.0 / 56.6667) / 90);
+    QApplication::sendEvent(test::viewport(*m_form), &notch);
+    const double step = mmPx((297 - test::viewport(*m_form)->height() * 15.0 / 56.6667) / 90);
     QVERIFY2(qAbs(-pageTopPx() - 3 * line) <= step / 2 + 1,
              qPrintable(QStringLiteral("%1 px for a %2 px line").arg(-pageTopPx()).arg(line)));
 }
@@ -347,16 +350,16 @@ void MainFrameTest::deskLineNamesTheDatabase()
     // On a file: its whole path while there is room, in the toolbar band
     // right of its buttons, over none of them.
     m_form->loadOnStart();
-    QTRY_VERIFY(m_form->toolbar()->width() > qRound(twipsPx(15000)));
-    DeskLine* line = m_form->deskLine();
-    QCOMPARE(line->parentWidget(), m_form->toolbar());
+    QTRY_VERIFY(test::toolbar(*m_form)->width() > qRound(twipsPx(15000)));
+    DeskLine* line = test::deskLine(*m_form);
+    QCOMPARE(line->parentWidget(), test::toolbar(*m_form));
     const QString path = QDir::toNativeSeparators(m_folder->databaseFile());
     QCOMPARE(line->text(), QStringLiteral("数据库：本机文件 ") + path);
     QVERIFY(line->isVisible());
-    QVERIFY(m_form->toolbar()->rect().contains(line->geometry()));
+    QVERIFY(test::toolbar(*m_form)->rect().contains(line->geometry()));
     QVERIFY(line->fontMetrics().horizontalAdvance(line->text()) <= line->width());
     for (QFrame* face :
-         m_form->toolbar()->findChildren<QFrame*>(QRegularExpression(QStringLiteral("^Picture4_")))) {
+         test::toolbar(*m_form)->findChildren<QFrame*>(QRegularExpression(QStringLiteral("^Picture4_")))) {
         QVERIFY2(!face->geometry().intersects(line->geometry()), qPrintable(face->objectName()));
     }
     QCOMPARE(m_form->centralWidget()->height(), m_form->height() - m_form->menuBar()->height());
@@ -648,7 +651,7 @@ void MainFrameTest::iconsAreVectorImages()
     const int buttons[] = {0, 1, 2, 3, 4, 6};
     for (int i : buttons) {
         QWidget* image =
-            m_form->toolbar()->findChild<QWidget*>(QStringLiteral("Image7_") + QString::number(i));
+            test::toolbar(*m_form)->findChild<QWidget*>(QStringLiteral("Image7_") + QString::number(i));
         QVERIFY(image);
         QVERIFY(image->width() >= 26);
         // Painted at twice the resolution, the icon has twice the pixels.

@@ -3,6 +3,7 @@
 // the operator, the lock with unlock and switch of user (the unsaved sheet
 // kept as a draft), 用户管理… making the first administrator, and
 // 修改我的密码….
+#include "MainWindowParts.h"
 #include "TestSupport.h"
 #include "accounts/AccountStore.h"
 #include "accounts/Session.h"
@@ -11,8 +12,8 @@
 #include "accountwindows/PasswordWindow.h"
 #include "base/Clock.h"
 #include "drafts/SheetDrafts.h"
+#include "history/HistoryWindows.h"
 #include "mainwindow/DeskLine.h"
-#include "mainwindow/HistoryWindows.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordHistory.h"
 #include "record/RecordStore.h"
@@ -103,7 +104,7 @@ class MainWindowAccountsTest : public QObject
     void storeAndSelect(const QString& key, const QString& name)
     {
         QVERIFY(RecordStore::save(test::makeRecord(key, name, QStringLiteral("2016-05-07"))));
-        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        test::fromDate(form())->setText(QStringLiteral("2016-01-01"));
         form().search();
         form().selectLine(form().results()->lineOf(key));
         QCOMPARE(box(Field::Key)->text(), key);
@@ -145,13 +146,13 @@ private slots:
         QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"),
                                                  QStringLiteral("综合设置"), QStringLiteral("恢复备份…"),
                                                  QStringLiteral("用户管理…"), QStringLiteral("删除按钮")}));
-        QVERIFY(!form().deskLine()->text().contains(QStringLiteral("操作员")));
+        QVERIFY(!test::deskLine(form())->text().contains(QStringLiteral("操作员")));
         m_form.reset();
 
         addAccounts();
         start(QStringLiteral("clerk"));
         QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("修改我的密码…"), QStringLiteral("锁定")}));
-        QVERIFY(form().deskLine()->text().endsWith(QStringLiteral("操作员：王录入（录入员）")));
+        QVERIFY(test::deskLine(form())->text().endsWith(QStringLiteral("操作员：王录入（录入员）")));
         const QString key = QStringLiteral("20160507080000");
         storeAndSelect(key, QStringLiteral("张三"));
         form().deleteRecord();
@@ -159,8 +160,8 @@ private slots:
                  QStringList{QStringLiteral("“录入员”的权限不能使用此功能。")});
         ExamRecord stored;
         QVERIFY(RecordStore::load(key, stored));
-        QVERIFY(form().showDeletedRecords() == nullptr);
-        form().showAccounts();
+        QVERIFY(test::history(form()).showDeletedRecords() == nullptr);
+        test::accountCommands(form()).showAccounts();
         action("综合设置")->setEnabled(true);
         action("综合设置")->trigger();
         QCOMPARE(MessageBox::takeShown().size(), 3);
@@ -178,7 +179,7 @@ private slots:
 
         start(QStringLiteral("admin"));
         QCOMPARE(enabledCommands().size(), 8);
-        QVERIFY(form().deskLine()->text().endsWith(QStringLiteral("操作员：张主任（管理员）")));
+        QVERIFY(test::deskLine(form())->text().endsWith(QStringLiteral("操作员：张主任（管理员）")));
     }
 
     // The versions name the operator who changed or deleted the record by
@@ -193,7 +194,7 @@ private slots:
         form().saveRecord();
         m_form.reset();
         start(QStringLiteral("doctor"));
-        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        test::fromDate(form())->setText(QStringLiteral("2016-01-01"));
         form().search();
         form().selectLine(form().results()->lineOf(key));
         box(Field::Conclusion)->setText(QStringLiteral("医生改的"));
@@ -205,19 +206,19 @@ private slots:
         QCOMPARE(versions[0].stamp.operatorName, QStringLiteral("李医生（doctor）"));
         QCOMPARE(versions[1].stamp.operatorName, QStringLiteral("王录入（clerk）"));
         // A 医生 may put a version back; a 录入员 only reads them.
-        VersionsWindow* window = form().showVersions();
+        VersionsWindow* window = test::history(form()).showVersions();
         QVERIFY(window);
         QVERIFY(window->restoreButton()->isEnabled());
         window->reject();
         m_form.reset();
         start(QStringLiteral("clerk"));
-        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        test::fromDate(form())->setText(QStringLiteral("2016-01-01"));
         form().search();
         form().selectLine(form().results()->lineOf(key));
-        window = form().showVersions();
+        window = test::history(form()).showVersions();
         QVERIFY(window);
         QVERIFY(!window->restoreButton()->isEnabled());
-        form().restoreVersion(0);
+        test::history(form()).restoreVersion(0);
         QCOMPARE(texts(MessageBox::takeShown()),
                  QStringList{QStringLiteral("“录入员”的权限不能使用此功能。")});
         QCOMPARE(box(Field::Conclusion)->text(), QStringLiteral("医生改的"));
@@ -231,38 +232,39 @@ private slots:
     {
         addAccounts();
         start(QStringLiteral("clerk"));
-        QVERIFY(form().idleTimer()->isActive());
-        QCOMPARE(form().idleTimer()->interval(), 15 * 60 * 1000);
+        QVERIFY(test::accountCommands(form()).idleTimer()->isActive());
+        QCOMPARE(test::accountCommands(form()).idleTimer()->interval(), 15 * 60 * 1000);
         form().newRecord();
         box(Field::Name)->setText(QStringLiteral("赵一"));
         box(Field::Conclusion)->setText(QStringLiteral("未保存的结论"));
 
         QWidget* reports = ReportWindow::showWindow();
         QVERIFY(reports->isVisible());
-        LockWindow* lock = form().lock();
+        LockWindow* lock = test::accountCommands(form()).lock();
         QVERIFY(lock);
         QCOMPARE(lock->windowModality(), Qt::ApplicationModal);
         QVERIFY(form().centralWidget()->isHidden());
         QVERIFY(!reports->isVisible());
-        QVERIFY(!form().idleTimer()->isActive());
+        QVERIFY(!test::accountCommands(form()).idleTimer()->isActive());
         lock->close();
-        QVERIFY(form().lockWindow() == lock);
+        QVERIFY(test::accountCommands(form()).lockWindow() == lock);
         lock->passwordBox()->setText(QStringLiteral("wrongpw"));
         QVERIFY(!lock->tryUnlock());
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("用户名或密码错误。")});
         lock->passwordBox()->setText(QStringLiteral("clerkpw1"));
         QVERIFY(lock->tryUnlock());
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!form().lockWindow());
+        QVERIFY(!test::accountCommands(form()).lockWindow());
         QVERIFY(!form().centralWidget()->isHidden());
         QVERIFY(reports->isVisible());
         QCOMPARE(box(Field::Name)->text(), QStringLiteral("赵一"));
         QCOMPARE(Session::current()->userName, QStringLiteral("clerk"));
-        QVERIFY(form().idleTimer()->isActive());
+        QVERIFY(test::accountCommands(form()).idleTimer()->isActive());
 
         // The idle timer's end locks the desk.
-        QVERIFY(QMetaObject::invokeMethod(form().idleTimer(), "timeout", Qt::DirectConnection));
-        lock = form().lockWindow();
+        QVERIFY(QMetaObject::invokeMethod(test::accountCommands(form()).idleTimer(), "timeout",
+                                          Qt::DirectConnection));
+        lock = test::accountCommands(form()).lockWindow();
         QVERIFY(lock);
         lock->userBox()->setText(QStringLiteral("doctor"));
         lock->passwordBox()->setText(QStringLiteral("doctorpw1"));
@@ -273,14 +275,14 @@ private slots:
         QVERIFY(!ReportWindow::loaded() || !ReportWindow::loaded()->isVisible());
         QVERIFY(box(Field::Name)->text().isEmpty());
         QVERIFY(box(Field::Conclusion)->text().isEmpty());
-        QVERIFY(form().deskLine()->text().endsWith(QStringLiteral("操作员：李医生（医生）")));
+        QVERIFY(test::deskLine(form())->text().endsWith(QStringLiteral("操作员：李医生（医生）")));
         QCOMPARE(VersionStamp::operatorNow(), QStringLiteral("李医生（doctor）"));
 
         QString error;
         const std::vector<Draft> drafts = form().drafts()->list(&error);
         QCOMPARE(drafts.size(), size_t(1));
         QCOMPARE(drafts.front().record[Field::Name], QStringLiteral("赵一"));
-        form().restoreDraft(drafts.front().id);
+        test::draftCommands(form()).restoreDraft(drafts.front().id);
         QCOMPARE(box(Field::Conclusion)->text(), QStringLiteral("未保存的结论"));
 
         std::vector<LoginEvent> events;
@@ -307,7 +309,7 @@ private slots:
             }
         }
         start();
-        form().showAccounts();
+        test::accountCommands(form()).showAccounts();
         auto* window = form().findChild<AccountsWindow*>();
         QVERIFY(window);
         QVERIFY(!window->switchOffButton()->isEnabled());

@@ -2,12 +2,13 @@
 // question before overwriting another desk's change, a restored draft saved
 // again, and the upgrade of a database made before versions were kept.
 #include "FaultVfs.h"
+#include "MainWindowParts.h"
 #include "TestSupport.h"
 #include "backup/Restore.h"
 #include "backup/SchemaUpgrade.h"
 #include "base/Clock.h"
 #include "drafts/SheetDrafts.h"
-#include "mainwindow/HistoryWindows.h"
+#include "history/HistoryWindows.h"
 #include "mainwindow/MainWindow.h"
 #include "record/RecordHistory.h"
 #include "record/RecordStore.h"
@@ -82,7 +83,7 @@ class MainWindowHistoryTest : public QObject
     }
     void select(const QString& key)
     {
-        form().fromDate()->setText(QStringLiteral("2016-01-01"));
+        test::fromDate(form())->setText(QStringLiteral("2016-01-01"));
         form().search();
         form().selectLine(form().results()->lineOf(key));
         QCOMPARE(box(Field::Key)->text(), key);
@@ -133,12 +134,12 @@ private slots:
     {
         start();
         form().newRecord();
-        QVERIFY(form().showVersions() == nullptr);
+        QVERIFY(test::history(form()).showVersions() == nullptr);
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("此记录没有历史版本。")});
 
         const QString key = QStringLiteral("20160507080000");
         storeWithTwoVersions(key);
-        VersionsWindow* window = form().showVersions();
+        VersionsWindow* window = test::history(form()).showVersions();
         QVERIFY(window);
         QListWidget* list = window->versionList();
         QCOMPARE(list->count(), 2);
@@ -160,7 +161,7 @@ private slots:
         QCOMPARE(box(Field::Conclusion)->palette().color(QPalette::Base),
                  box(Field::Name)->palette().color(QPalette::Base));
 
-        window = form().showVersions();
+        window = test::history(form()).showVersions();
         window->versionList()->setCurrentRow(1);
         window->restoreButton()->click();
         QCOMPARE(box(Field::Conclusion)->text(), test::makeRecord(key, {}, {})[Field::Conclusion]);
@@ -223,7 +224,7 @@ private slots:
         box(Field::Conclusion)->setText(QStringLiteral("草稿里的结论"));
         select(k2);
         QCOMPARE(form().drafts()->list().size(), size_t(1));
-        form().restoreDraft(form().drafts()->list().front().id);
+        test::draftCommands(form()).restoreDraft(form().drafts()->list().front().id);
         form().saveRecord();
         QVERIFY(MessageBox::takeShown().isEmpty());
         const auto versions = versionsOf(k1);
@@ -244,7 +245,7 @@ private slots:
         form().deleteRecord(); // 是
         MessageBox::takeShown();
         QVERIFY(!RecordStore::exists(key));
-        DeletedRecordsWindow* window = form().showDeletedRecords();
+        DeletedRecordsWindow* window = test::history(form()).showDeletedRecords();
         QVERIFY(window);
         QTreeWidget* list = window->recordList();
         QCOMPARE(list->topLevelItemCount(), 1);
@@ -374,7 +375,7 @@ private slots:
                 RecordStore::save(test::makeRecord(key, QStringLiteral("丙"), QStringLiteral("2016-05-07"))));
             QVERIFY(
                 RecordStore::save(test::makeRecord(key, QStringLiteral("丁"), QStringLiteral("2016-05-07"))));
-            QVERIFY(form().showVersions() == nullptr);
+            QVERIFY(test::history(form()).showVersions() == nullptr);
             QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("此数据库不保留历史版本。")});
         }
     }

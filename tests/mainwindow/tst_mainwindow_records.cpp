@@ -1,4 +1,5 @@
 // Searching, opening, saving, starting and deleting records in the main window.
+#include "MainWindowParts.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
@@ -6,10 +7,10 @@
 #include "drafts/DraftsWindow.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
-#include "mainwindow/PersonChooser.h"
 #include "record/DateRules.h"
 #include "record/RecordStore.h"
 #include "record/ResultModel.h"
+#include "sheet/PersonChooser.h"
 #include "sheet/SheetView.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
@@ -94,7 +95,7 @@ class MainWindowRecordsTest : public QObject
     {
         for (const Draft& draft : m_form->drafts()->list()) {
             if (draft.record.key() == key) {
-                m_form->restoreDraft(draft.id);
+                test::draftCommands(*m_form).restoreDraft(draft.id);
                 QCOMPARE(box(Field::Key)->text(), key);
                 return;
             }
@@ -146,11 +147,11 @@ private slots:
         QVERIFY(RecordStore::save(
             test::makeRecord(QStringLiteral("20150101000002"), QStringLiteral("今天"), formatDate(today))));
         load(QDateTime(today, QTime(9, 15, 0)));
-        QCOMPARE(form().fromDate()->text(), from);
-        QCOMPARE(form().toDate()->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
+        QCOMPARE(test::fromDate(form())->text(), from);
+        QCOMPARE(test::toDate(form())->text(), today.toString(QStringLiteral("yyyy-MM-dd")));
         QCOMPARE(box(Field::Key)->text(),
                  today.toString(QStringLiteral("yyyyMMdd")) + QStringLiteral("091500"));
-        QVERIFY(form().countLabel()->text().startsWith(QStringLiteral("计录数：")));
+        QVERIFY(test::countLabel(form())->text().startsWith(QStringLiteral("计录数：")));
         QCOMPARE(listed(), (QStringList{QStringLiteral("今天[") + formatDate(today) + u']',
                                         QStringLiteral("第一天[") + from + u']'}));
         QCOMPARE(box(Field::Number)->palette().color(QPalette::Text), QColor(0, 0, 255));
@@ -166,24 +167,24 @@ private slots:
         QCOMPARE(listed(),
                  (QStringList{QStringLiteral("王五[2016-05-08]"), QStringLiteral("小张[2016-05-07]"),
                               QStringLiteral("张三[2016-05-07]")}));
-        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：3"));
+        QCOMPARE(test::countLabel(form())->text(), QStringLiteral("计录数：3"));
         for (int k = 0; k < form().lineCount(); ++k) {
             ExamRecord record;
             QVERIFY(RecordStore::load(form().keyOfLine(k), record));
             QCOMPARE(record[Field::Name] + u'[' + record.date() + u']', form().results()->textAt(k));
         }
 
-        form().nameFilter()->setText(QStringLiteral("O'Neil"));
-        QTest::mouseClick(form().searchButton(), Qt::LeftButton);
+        test::nameFilter(form())->setText(QStringLiteral("O'Neil"));
+        QTest::mouseClick(test::searchButton(form()), Qt::LeftButton);
         QCOMPARE(form().lineCount(), 0);
-        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(test::countLabel(form())->text(), QStringLiteral("计录数：0"));
         QVERIFY(MessageBox::takeShown().isEmpty());
-        form().nameFilter()->setText(QStringLiteral("小"));
-        QVERIFY(test::pressEnterOn(form().searchButton())); // Enter on the focused button
+        test::nameFilter(form())->setText(QStringLiteral("小"));
+        QVERIFY(test::pressEnterOn(test::searchButton(form()))); // Enter on the focused button
         QCOMPARE(listed(), QStringList{QStringLiteral("小张[2016-05-07]")});
 
-        form().nameFilter()->clear();
-        form().fromDate()->setText(QStringLiteral("2016-13-45"));
+        test::nameFilter(form())->clear();
+        test::fromDate(form())->setText(QStringLiteral("2016-13-45"));
         form().search();
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSearchDate});
         QCOMPARE(form().lineCount(), 0);
@@ -199,15 +200,15 @@ private slots:
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
         form().show();
         QVERIFY(QTest::qWaitForWindowExposed(&form()));
-        form().scrollBar()->setValue(45);
-        const QPoint page = form().page()->pos();
-        form().addressFilter()->setFocus();
+        test::scrollBar(form())->setValue(45);
+        const QPoint page = test::page(form())->pos();
+        test::addressFilter(form())->setFocus();
         form().selectLine(0);
         QCOMPARE(form().sheet()->record(), record);
         QCOMPARE(box(Field::DiastolicPressure)->text(), QStringLiteral("85"));
         QCOMPARE(box(Field::SignatureDate)->text(), QStringLiteral("隐藏的日期"));
-        QCOMPARE(form().page()->pos(), page);
-        QCOMPARE(QApplication::focusWidget(), form().addressFilter());
+        QCOMPARE(test::page(form())->pos(), page);
+        QCOMPARE(QApplication::focusWidget(), test::addressFilter(form()));
     }
 
     void longTextsComeBackWhole()
@@ -236,8 +237,8 @@ private slots:
         box(Field::Conclusion)->setText(QStringLiteral("刚刚输入"));
         const ExamRecord shown = form().sheet()->record();
         QVERIFY(RecordStore::remove(QStringLiteral("20160507090000"))); // 李四, still listed
-        const QRect line = form().resultList()->visualRect(form().results()->index(0));
-        QTest::mouseClick(form().resultList()->viewport(), Qt::LeftButton, {}, line.center());
+        const QRect line = test::resultList(form())->visualRect(form().results()->index(0));
+        QTest::mouseClick(test::resultList(form())->viewport(), Qt::LeftButton, {}, line.center());
         QCOMPARE(texts(MessageBox::takeShown()),
                  QStringList{QStringLiteral("无法读取记录：这条记录已不存在。")});
         QCOMPARE(form().selectedLine(), 1);
@@ -252,15 +253,15 @@ private slots:
     {
         store("20160507080000", u"张三", "2016-05-07");
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
-        form().fromDate()->setText(QStringLiteral("abc"));
+        test::fromDate(form())->setText(QStringLiteral("abc"));
         form().search();
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSearchDate});
-        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(test::countLabel(form())->text(), QStringLiteral("计录数：0"));
 
         // Saved, but the day's list cannot be read.
-        form().fromDate()->setText(QStringLiteral("2016-05-07"));
+        test::fromDate(form())->setText(QStringLiteral("2016-05-07"));
         form().search();
-        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：1"));
+        QCOMPARE(test::countLabel(form())->text(), QStringLiteral("计录数：1"));
         box(Field::ExamDate)->setText(QStringLiteral("2016-05-07"));
         sqlite3_set_authorizer(Database::handle(), refuseSelects, nullptr);
         form().saveRecord();
@@ -268,7 +269,7 @@ private slots:
         QCOMPARE(MessageBox::takeShown().size(), 1);
         QCOMPARE(RecordStore::count(), 2);
         QCOMPARE(form().lineCount(), 0);
-        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(test::countLabel(form())->text(), QStringLiteral("计录数：0"));
     }
 
     void saveAddsThenOverwritesAndShowsTheDay()
@@ -278,13 +279,13 @@ private slots:
         box(Field::Name)->setText(QStringLiteral("新人"));
         box(Field::ExamDate)->setText(QStringLiteral(" 2016-05.07"));
         box(Field::Address)->setText(QStringLiteral("西街"));
-        form().nameFilter()->setText(QStringLiteral("x"));
+        test::nameFilter(form())->setText(QStringLiteral("x"));
         form().saveRecord();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(RecordStore::count(), 1);
-        QCOMPARE(form().nameFilter()->text(), QString());
-        QCOMPARE(form().fromDate()->text(), QStringLiteral("2016-05-07"));
-        QCOMPARE(form().toDate()->text(), QStringLiteral("2016-05-07"));
+        QCOMPARE(test::nameFilter(form())->text(), QString());
+        QCOMPARE(test::fromDate(form())->text(), QStringLiteral("2016-05-07"));
+        QCOMPARE(test::toDate(form())->text(), QStringLiteral("2016-05-07"));
         QCOMPARE(listed(), QStringList{QStringLiteral("新人[2016-05-07]")});
         QCOMPARE(form().selectedLine(), -1);
         QCOMPARE(box(Field::Key)->text(), key);
@@ -362,11 +363,11 @@ private slots:
         load(QDateTime(QDate(2016, 5, 9), QTime(8, 0)));
         box(Field::ExamDate)->setText(date);
         box(Field::Name)->setText(QStringLiteral("某人"));
-        const QString from = form().fromDate()->text();
+        const QString from = test::fromDate(form())->text();
         form().saveRecord();
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{kSaveDate});
         QCOMPARE(RecordStore::count(), 0);
-        QCOMPARE(form().fromDate()->text(), from);
+        QCOMPARE(test::fromDate(form())->text(), from);
         QCOMPARE(box(Field::ExamDate)->text(), date);
     }
 
@@ -387,7 +388,7 @@ private slots:
         QCOMPARE(shown[0].icon, QMessageBox::Warning);
         QCOMPARE(form().sheet()->record(), typed);
         QCOMPARE(listed(), QStringList{QStringLiteral("张三[2016-05-07]")});
-        QCOMPARE(form().fromDate()->text(), QStringLiteral("2015-05-09"));
+        QCOMPARE(test::fromDate(form())->text(), QStringLiteral("2015-05-09"));
     }
 
     void newRecordKeepsDateAndAddressAndNeverReusesAKey()
@@ -402,14 +403,14 @@ private slots:
         box(Field::Address)->setText(QStringLiteral("北街"));
         box(Field::DiastolicPressure)->setText(QStringLiteral("90"));
         form().saveRecord();
-        form().scrollBar()->setValue(90);
+        test::scrollBar(form())->setValue(90);
         form().newRecord(); // same second on the clock
         QCOMPARE(box(Field::Name)->text(), QString());
         QCOMPARE(box(Field::Age)->text(), QString());
         QCOMPARE(box(Field::DiastolicPressure)->text(), QString());
         QCOMPARE(box(Field::ExamDate)->text(), QStringLiteral("2016-05-09"));
         QCOMPARE(box(Field::Address)->text(), QStringLiteral("北街"));
-        QCOMPARE(form().scrollBar()->value(), 0);
+        QCOMPARE(test::scrollBar(form())->value(), 0);
         const QString second = box(Field::Key)->text();
         QCOMPARE(second, QStringLiteral("20160509080002")); // 00 handed out, 01 stored
         box(Field::Name)->setText(QStringLiteral("乙"));
@@ -453,7 +454,7 @@ private slots:
         form().deleteRecord();
         QCOMPARE(RecordStore::count(), 0);
         QCOMPARE(form().lineCount(), 0);
-        QCOMPARE(form().countLabel()->text(), QStringLiteral("计录数：0"));
+        QCOMPARE(test::countLabel(form())->text(), QStringLiteral("计录数：0"));
     }
 
     // Ctrl+R on a loaded record: a fresh, unsaved sheet with the identity of
@@ -470,7 +471,7 @@ private slots:
         load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
         form().show();
         QVERIFY(QTest::qWaitForWindowActive(&form()));
-        form().fromDate()->setText(QStringLiteral("2000-01-01"));
+        test::fromDate(form())->setText(QStringLiteral("2000-01-01"));
         form().search();
         form().selectLine(1); // the 2019 record at 东街
         QTest::keyClick(box(Field::Conclusion), Qt::Key_R, Qt::ControlModifier);
@@ -497,7 +498,7 @@ private slots:
             last[Field::Age] = QString::fromUtf16(a.age);
             QVERIFY(RecordStore::save(last));
             box(Field::Name)->setText(QString::fromUtf16(a.name));
-            form().copyLastExamination();
+            copyLastExamination(form());
             QCOMPARE(box(Field::Age)->text(), QString::fromUtf16(a.expected));
         }
         QVERIFY(MessageBox::takeShown().isEmpty());
@@ -511,7 +512,7 @@ private slots:
         store("20250301080000", u"张三", "2025-03-01", u"西街");
         load(QDateTime(QDate(2026, 6, 1), QTime(9, 0)));
         box(Field::Name)->setText(QStringLiteral("李四"));
-        form().copyLastExamination();
+        copyLastExamination(form());
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("没有找到此人的体检记录。")});
         QCOMPARE(box(Field::Name)->text(), QStringLiteral("李四"));
 
@@ -519,7 +520,7 @@ private slots:
         const ExamRecord before = form().sheet()->record();
         auto chooser = [this]() -> PersonChooser* {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the last one closed
-            form().copyLastExamination();
+            copyLastExamination(form());
             auto* dialog = form().findChild<PersonChooser*>();
             return dialog && QTest::qWaitForWindowExposed(dialog) ? dialog : nullptr;
         };
@@ -568,7 +569,7 @@ private slots:
             QStringLiteral("东街，女，40岁[2023-01-01]"), QStringLiteral("西街，男，41岁[2022-01-01]")};
         auto chooser = [this]() -> PersonChooser* {
             QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); // the last one closed
-            form().copyLastExamination();
+            copyLastExamination(form());
             auto* dialog = form().findChild<PersonChooser*>();
             return dialog && QTest::qWaitForWindowExposed(dialog) ? dialog : nullptr;
         };
@@ -583,7 +584,7 @@ private slots:
         QTest::mouseClick(dialog->cancelButton(), Qt::LeftButton);
 
         // The son's record shown: the people of its address, the son highlighted.
-        form().fromDate()->setText(QStringLiteral("2000-01-01"));
+        test::fromDate(form())->setText(QStringLiteral("2000-01-01"));
         form().search();
         QCOMPARE(form().results()->textAt(1), QStringLiteral("张三[2024-06-01]"));
         form().selectLine(1);
@@ -669,7 +670,7 @@ private slots:
         box(Field::Name)->setText(QStringLiteral("张三丰"));
         form().newRecord();
 
-        DraftsWindow* window = form().showDrafts();
+        DraftsWindow* window = test::draftCommands(form()).showDrafts();
         QTreeWidget* list = window->draftList();
         QCOMPARE(list->topLevelItemCount(), 2);
         const QStringList columns{QStringLiteral("姓名的内容"), typed.key(),
@@ -731,7 +732,7 @@ private slots:
             }
             return names;
         };
-        DraftsWindow* window = form().showDrafts();
+        DraftsWindow* window = test::draftCommands(form()).showDrafts();
         QCOMPARE(window->draftList()->topLevelItemCount(), left.count);
         QCOMPARE(marked(QStringLiteral("程序意外结束时留下")),
                  (QStringList{QStringLiteral("丙"), QStringLiteral("乙")}));

@@ -33,7 +33,7 @@ private:
 
     void clickEditLink()
     {
-        QLabel* link = m_main.form->phrasePanel()->editLink();
+        QLabel* link = test::phrasePanel(*m_main.form)->editLink();
         QTest::mouseClick(link, Qt::LeftButton, {}, link->rect().center());
     }
     void typeAndAdd(const QString& text)
@@ -108,7 +108,7 @@ private slots:
         }
         QCOMPARE(library(), before + QStringList{typed});
         QCOMPARE(itemsOf(m_editor->phraseList()), library());
-        QCOMPARE(itemsOf(m_main.form->phraseList()), library());
+        QCOMPARE(itemsOf(test::phraseList(*m_main.form)), library());
         QCOMPARE(m_editor->newPhrase()->text(), QString());
         QCOMPARE(QApplication::focusWidget(), m_editor->newPhrase());
     }
@@ -144,7 +144,7 @@ private slots:
         }
         QCOMPARE(left, rowids.mid(0, 2));
         QCOMPARE(itemsOf(m_editor->phraseList()), expected);
-        QCOMPARE(itemsOf(m_main.form->phraseList()), expected);
+        QCOMPARE(itemsOf(test::phraseList(*m_main.form)), expected);
         QVERIFY(m_editor->phraseList()->selectedItems().isEmpty());
     }
 
@@ -174,18 +174,18 @@ private slots:
 
     void mainListRefilledWithoutItsFilter()
     {
-        QLineEdit* filter = m_main.form->phrasePanel()->phraseFilter();
+        QLineEdit* filter = test::phrasePanel(*m_main.form)->phraseFilter();
         filter->setText(QStringLiteral("肺"));
-        QCOMPARE(itemsOf(m_main.form->phraseList()), library().filter(QStringLiteral("肺")));
-        QVERIFY(m_main.form->phraseList()->count() < library().size());
+        QCOMPARE(itemsOf(test::phraseList(*m_main.form)), library().filter(QStringLiteral("肺")));
+        QVERIFY(test::phraseList(*m_main.form)->count() < library().size());
         typeAndAdd(QStringLiteral("建议复查肝功能"));
-        QCOMPARE(itemsOf(m_main.form->phraseList()), library());
+        QCOMPARE(itemsOf(test::phraseList(*m_main.form)), library());
         QCOMPARE(filter->text(), QStringLiteral("肺"));
 
         m_editor->phraseList()->setCurrentRow(0);
         filter->setText(QStringLiteral("无"));
         QTest::mouseClick(m_editor->deleteButton(), Qt::LeftButton);
-        QCOMPARE(itemsOf(m_main.form->phraseList()), library());
+        QCOMPARE(itemsOf(test::phraseList(*m_main.form)), library());
         filter->clear();
     }
 

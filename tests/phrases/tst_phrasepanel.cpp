@@ -23,13 +23,13 @@ private:
     QStringList m_all;
 
     QLineEdit* box(Field field) const { return m_main.form->box(field); }
-    QListWidget* list() const { return m_main.form->phraseList(); }
-    QLineEdit* filterBox() const { return m_main.form->phrasePanel()->phraseFilter(); }
+    QListWidget* list() const { return test::phraseList(*m_main.form); }
+    QLineEdit* filterBox() const { return test::phrasePanel(*m_main.form)->phraseFilter(); }
     int rowOf(const QString& phrase) const { return int(m_all.indexOf(phrase)); }
     // Clicks into `edit`, leaves it for the phrase list as the mouse would.
     void leaveForList(QLineEdit* edit)
     {
-        QCOMPARE(m_main.form->entry()->target(), edit);
+        QCOMPARE(test::entry(*m_main.form)->target(), edit);
         list()->setFocus(Qt::MouseFocusReason);
         QCOMPARE(QApplication::focusWidget(), list());
     }
@@ -50,10 +50,10 @@ private slots:
         QVERIFY(folder.open());
         MainWindow hidden;
         hidden.loadOnStart();
-        QVERIFY(!hidden.entry()->target());
+        QVERIFY(!test::entry(hidden)->target());
         const ExamRecord before = hidden.sheet()->record();
-        QVERIFY(hidden.phraseList()->count() > 0);
-        hidden.phrasePanel()->insertChosenPhrase(0);
+        QVERIFY(test::phraseList(hidden)->count() > 0);
+        test::phrasePanel(hidden)->insertChosenPhrase(0);
         QCOMPARE(hidden.sheet()->record(), before);
     }
 
@@ -62,14 +62,14 @@ private slots:
     {
         QVERIFY(m_main.start());
         QVERIFY(PhraseStore::add(QStringLiteral("患者's 记录")));
-        m_main.form->fillPhraseList();
+        test::phrasePanel(*m_main.form)->showWholeLibrary();
         QVERIFY(PhraseStore::all(m_all));
         QCOMPARE(itemsOf(list()), m_all);
     }
 
     void panelControls()
     {
-        PhrasePanel* panel = m_main.form->phrasePanel();
+        PhrasePanel* panel = test::phrasePanel(*m_main.form);
         QCOMPARE(panel->titleCaption()->objectName(), QStringLiteral("Label31_2"));
         QCOMPARE(panel->titleCaption()->text(), QStringLiteral("插入常用语"));
         QCOMPARE(panel->editLink()->text(), QStringLiteral("编辑词库"));
@@ -85,8 +85,8 @@ private slots:
         QCOMPARE(list()->mapTo(client, QPoint(0, 0)).x(), 4);
         QCOMPARE(list()->geometry().topLeft(), list()->mapTo(client, QPoint(0, 0)));
         // The search panel above stays clickable.
-        QCOMPARE(client->childAt(m_main.form->nameFilter()->mapTo(client, QPoint(3, 3))),
-                 m_main.form->nameFilter());
+        QCOMPARE(client->childAt(test::nameFilter(*m_main.form)->mapTo(client, QPoint(3, 3))),
+                 test::nameFilter(*m_main.form));
     }
 
     void filter_data()
@@ -345,7 +345,7 @@ private slots:
         QVERIFY(abdomen->text().endsWith(QStringLiteral("包块轻度脂肪肝")));
         QCOMPARE(abdomen->cursorPosition(), int(abdomen->text().size()));
         QVERIFY(caretShown(abdomen));
-        QVERIFY(m_main.form->entry()->insertPhrase(QStringLiteral("，建议定期复查")));
+        QVERIFY(test::entry(*m_main.form)->insertPhrase(QStringLiteral("，建议定期复查")));
         QCOMPARE(abdomen->cursorPosition(), int(abdomen->text().size()));
         QVERIFY(caretShown(abdomen));
         QCOMPARE(abdomen->toolTip(), abdomen->text());

@@ -1,6 +1,7 @@
 // The print dialog: the current sheet, a batch of listed records from the
 // selected line on, and every way a batch stops short. Pages are read back from
 // the PDF files of the real print path.
+#include "MainWindowParts.h"
 #include "PdfText.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
@@ -251,9 +252,9 @@ private slots:
     // stays loaded and hidden with the batch still chosen.
     void emptyListIsReported()
     {
-        m_main->nameFilter()->setText(QStringLiteral("无此人"));
+        test::nameFilter(*m_main)->setText(QStringLiteral("无此人"));
         m_main->search();
-        m_main->nameFilter()->clear();
+        test::nameFilter(*m_main)->clear();
         QCOMPARE(m_main->lineCount(), 0);
         printBatch();
         const auto shown = MessageBox::takeShown();

@@ -2,6 +2,7 @@
 // database: the user name row, wrong tries and their growing wait, a
 // disabled account, the shared password refused, and the login record. The
 // designed login without accounts is tst_login's.
+#include "MainWindowParts.h"
 #include "TestSupport.h"
 #include "accounts/AccountStore.h"
 #include "accounts/Session.h"
@@ -151,8 +152,9 @@ private slots:
         QVERIFY(!login->isVisible());
         QVERIFY(MainWindow::instance());
         QCOMPARE(Session::current()->userName, QStringLiteral("clerk"));
-        QVERIFY(
-            MainWindow::instance()->deskLine()->text().contains(QStringLiteral("操作员：王录入（录入员）")));
+        QVERIFY(test::deskLine(*MainWindow::instance())
+                    ->text()
+                    .contains(QStringLiteral("操作员：王录入（录入员）")));
         QCOMPARE(m_ended, 0);
     }
 

@@ -192,9 +192,9 @@ int desk(const QString& folder, const QString& tag, int count)
 
         // The shared record found in the list, changed, 保存; told of a
         // change by another desk, the operator keeps the other desk's.
-        form.nameFilter()->clear();
-        form.fromDate()->setText(QStringLiteral("2026-01-01"));
-        form.toDate()->setText(QStringLiteral("2026-12-31"));
+        form.findChild<QLineEdit*>(QStringLiteral("Text1"))->clear();
+        form.findChild<QLineEdit*>(QStringLiteral("Text3"))->setText(QStringLiteral("2026-01-01"));
+        form.findChild<QLineEdit*>(QStringLiteral("Text4"))->setText(QStringLiteral("2026-12-31"));
         form.search();
         int line = 0;
         while (line < form.lineCount() && form.keyOfLine(line) != shared) {

@@ -4,6 +4,7 @@
 // the phrase filter and new phrases, the report's address and dates. Nothing crashes, no input acts as SQL,
 // every table keeps its rows, and a text saved comes back as it was typed.
 #include "Fuzz.h"
+#include "MainWindowParts.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
@@ -281,10 +282,10 @@ private slots:
         const QString searchDate = QStringLiteral("请填写正确格式的起止日期！日期格式为“2016-01-03”。");
         const QString saveDate = QStringLiteral("请填写正确体检日期格式！日期格式为“2016-01-03”。");
         test::fuzzInputs(32, kWindowInputs, [&](test::FuzzText& fuzz, int) {
-            form.nameFilter()->setText(fuzz.next(30000));
-            form.addressFilter()->setText(fuzz.bounded(2) ? QString() : fuzz.next(30000));
-            form.fromDate()->setText(fuzz.nextDate());
-            form.toDate()->setText(fuzz.nextDate());
+            test::nameFilter(form)->setText(fuzz.next(30000));
+            test::addressFilter(form)->setText(fuzz.bounded(2) ? QString() : fuzz.next(30000));
+            test::fromDate(form)->setText(fuzz.nextDate());
+            test::toDate(form)->setText(fuzz.nextDate());
             test::countFuzzInputs(4); // five texts in all with the date box below
             form.search();
             for (const auto& shown : MessageBox::takeShown()) {
@@ -512,14 +513,14 @@ private slots:
         // The same through the report window's boxes.
         ReportWindow* form = ReportWindow::showWindow();
         test::fuzzInputs(63, kReportWindow, [&](test::FuzzText& fuzz, int) {
-            form->addressFilter()->setText(fuzz.next(30000));
-            form->fromDate()->setText(fuzz.nextDate());
-            form->toDate()->setText(fuzz.nextDate());
+            test::addressFilter(*form)->setText(fuzz.next(30000));
+            test::fromDate(*form)->setText(fuzz.nextDate());
+            test::toDate(*form)->setText(fuzz.nextDate());
             test::countFuzzInputs(2);
             form->search();
             const auto shown = MessageBox::takeShown();
             if (shown.isEmpty()) {
-                QCOMPARE(form->countLabel()->text(),
+                QCOMPARE(test::countLabel(*form)->text(),
                          QStringLiteral("计录数：") + QString::number(form->report()->rowCount()));
             }
             for (const auto& box : shown) {

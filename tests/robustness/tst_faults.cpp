@@ -6,6 +6,7 @@
 #include "FaultScenario.h"
 #include "FaultVfs.h"
 #include "HelperProcess.h"
+#include "MainWindowParts.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
@@ -164,8 +165,8 @@ private slots:
         Clock::setFixed(QDateTime(QDate(2026, 12, 31), QTime(9, 0)));
         MainWindow form;
         form.loadOnStart();
-        form.fromDate()->setText(kAllOf2026.from);
-        form.toDate()->setText(kAllOf2026.to);
+        test::fromDate(form)->setText(kAllOf2026.from);
+        test::toDate(form)->setText(kAllOf2026.to);
         form.search();
         QCOMPARE(form.lineCount(), kStored);
         form.selectLine(0);

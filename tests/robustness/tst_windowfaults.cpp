@@ -5,6 +5,7 @@
 // is lost, and after the fault the same window finishes the job.
 #include "FaultScenario.h"
 #include "FaultVfs.h"
+#include "MainWindowParts.h"
 #include "SmallDisk.h"
 #include "StampedRecord.h"
 #include "TestSupport.h"
@@ -165,7 +166,7 @@ private slots:
         QFETCH(FaultScenario::Kind, kind);
         MainWindow main;
         main.loadOnStart();
-        PhraseLibraryWindow* editor = main.phrasePanel()->openLibrary();
+        PhraseLibraryWindow* editor = test::phrasePanel(main)->openLibrary();
         QCOMPARE(listed(editor->phraseList()), m_phrases);
         const QString typed = QStringLiteral("心律齐，未闻杂音");
         editor->newPhrase()->setText(typed);
@@ -183,7 +184,7 @@ private slots:
         expectMessage(QStringLiteral("常用语没有删除："), fault.reason());
         // Neither list went empty, also where the library could not be read.
         QCOMPARE(listed(editor->phraseList()), m_phrases);
-        QCOMPARE(listed(main.phraseList()), m_phrases);
+        QCOMPARE(listed(test::phraseList(main)), m_phrases);
         QCOMPARE(editor->newPhrase()->text(), typed);
         QVERIFY2(fault.end(&why), qPrintable(why));
         shortenLockWait();
@@ -193,7 +194,7 @@ private slots:
         editor->addPhrase();
         QVERIFY(MessageBox::takeShown().isEmpty());
         QCOMPARE(phrases(), m_phrases + QStringList{typed});
-        QCOMPARE(listed(main.phraseList()), m_phrases + QStringList{typed});
+        QCOMPARE(listed(test::phraseList(main)), m_phrases + QStringList{typed});
         QVERIFY(editor->newPhrase()->text().isEmpty());
     }
 
@@ -297,11 +298,11 @@ private slots:
         QFETCH(FaultScenario::Kind, kind);
         QTemporaryDir out;
         ReportWindow* form = ReportWindow::showWindow();
-        form->fromDate()->setText(QStringLiteral("1900-01-01"));
-        form->toDate()->setText(QStringLiteral("2999-12-31"));
+        test::fromDate(*form)->setText(QStringLiteral("1900-01-01"));
+        test::toDate(*form)->setText(QStringLiteral("2999-12-31"));
         form->search();
         QCOMPARE(form->report()->rowCount(), kStored);
-        form->addressFilter()->clear(); // every address
+        test::addressFilter(*form)->clear(); // every address
 
         FaultScenario fault(kind, *m_folder);
         QString why;
@@ -326,9 +327,9 @@ private slots:
             QCOMPARE(shown[0].text, QStringLiteral("文件导出成功！"));
             QVERIFY(contents(file + QStringLiteral(".xls")).startsWith("\xD0\xCF\x11\xE0"));
         }
-        QVERIFY(form->addressFilter()->text().isEmpty());
-        QCOMPARE(form->fromDate()->text(), QStringLiteral("1900-01-01"));
-        QCOMPARE(form->toDate()->text(), QStringLiteral("2999-12-31"));
+        QVERIFY(test::addressFilter(*form)->text().isEmpty());
+        QCOMPARE(test::fromDate(*form)->text(), QStringLiteral("1900-01-01"));
+        QCOMPARE(test::toDate(*form)->text(), QStringLiteral("2999-12-31"));
         QVERIFY2(fault.end(&why), qPrintable(why));
         expectNothingLost();
         form->search();
@@ -406,8 +407,8 @@ private slots:
             QSKIP(qPrintable(disk.why()));
         }
         ReportWindow* form = ReportWindow::showWindow();
-        form->fromDate()->setText(QStringLiteral("1900-01-01"));
-        form->toDate()->setText(QStringLiteral("2999-12-31"));
+        test::fromDate(*form)->setText(QStringLiteral("1900-01-01"));
+        test::toDate(*form)->setText(QStringLiteral("2999-12-31"));
         // A good export first, under the name the failing one will use.
         const QString file = disk.filePath(QStringLiteral("报表"));
         const QString xls = file + QStringLiteral(".xls");

@@ -39,7 +39,7 @@ private slots:
     void nameBoxHasTheFocusAtStart()
     {
         QCOMPARE(QApplication::focusWidget(), box(Field::Name));
-        QCOMPARE(m_main.form->entry()->target(), box(Field::Name));
+        QCOMPARE(test::entry(*m_main.form)->target(), box(Field::Name));
     }
 
     void enterWalksTheDesignedOrder_data()
@@ -64,7 +64,7 @@ private slots:
             QCoreApplication::processEvents();
             QVERIFY2(QApplication::focusWidget() == to, qPrintable(from->objectName()));
             QCOMPARE(from->text(), before);
-            QCOMPARE(m_main.form->entry()->target(), to);
+            QCOMPARE(test::entry(*m_main.form)->target(), to);
         }
     }
 
@@ -101,7 +101,7 @@ private slots:
         QVERIFY(m_main.form->isAncestorOf(next));
         QCOMPARE(last->text(), QStringLiteral("张医生"));
         // The sheet box stays the insertion target.
-        QCOMPARE(m_main.form->entry()->target(), last);
+        QCOMPARE(test::entry(*m_main.form)->target(), last);
     }
 
     void dateDefault_data()
@@ -166,7 +166,7 @@ private slots:
         QCoreApplication::sendEvent(date, &back);
         QCoreApplication::processEvents();
         QCOMPARE(date->text(), QStringLiteral("2016-0"));
-        QCOMPARE(m_main.form->entry()->target(), date);
+        QCOMPARE(test::entry(*m_main.form)->target(), date);
     }
 
     void targetSurvivesFocusOnTheList()
@@ -174,18 +174,18 @@ private slots:
         QLineEdit* spine = box(Field::Spine);
         QTest::mouseClick(spine, Qt::LeftButton, {}, QPoint(5, spine->height() / 2));
         QCOMPARE(QApplication::focusWidget(), spine);
-        m_main.form->phraseList()->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(QApplication::focusWidget(), m_main.form->phraseList());
-        QCOMPARE(m_main.form->entry()->target(), spine);
-        m_main.form->nameFilter()->setFocus(Qt::MouseFocusReason);
-        QCOMPARE(m_main.form->entry()->target(), spine);
+        test::phraseList(*m_main.form)->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(QApplication::focusWidget(), test::phraseList(*m_main.form));
+        QCOMPARE(test::entry(*m_main.form)->target(), spine);
+        test::nameFilter(*m_main.form)->setFocus(Qt::MouseFocusReason);
+        QCOMPARE(test::entry(*m_main.form)->target(), spine);
     }
 
     void newRecordMakesTheNameTheTarget()
     {
         focus(box(Field::SurfaceAntibody));
         m_main.form->newRecord();
-        QCOMPARE(m_main.form->entry()->target(), box(Field::Name));
+        QCOMPARE(test::entry(*m_main.form)->target(), box(Field::Name));
     }
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 // The main window as start-up leaves it, shown and active on the offscreen
 // screen, over a fresh copy of the delivered database.
+#include "MainWindowParts.h"
 #include "TestSupport.h"
 #include "base/Clock.h"
 #include "mainwindow/MainWindow.h"
@@ -47,7 +48,7 @@ struct MainWindowFixture
     // Clicks the phrase in `row` of the main window's phrase list.
     void clickPhrase(int row) const
     {
-        QListWidget* list = form->phraseList();
+        QListWidget* list = test::phraseList(*form);
         list->scrollToItem(list->item(row));
         const QRect rect = list->visualItemRect(list->item(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rect.center());

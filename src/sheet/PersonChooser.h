@@ -7,12 +7,15 @@
 
 #include <QDialog>
 
+#include <functional>
 #include <vector>
 
 class QListWidget;
 class QPushButton;
 
 namespace brenvoll {
+
+class SheetHost;
 
 class PersonChooser : public QDialog
 {
@@ -36,5 +39,11 @@ private:
     QPushButton* m_ok = nullptr;
     QPushButton* m_cancel = nullptr;
 };
+
+// Finds the person as 复制上次体检 does: the stored record on `host`'s sheet,
+// or the name typed; asks under `title` when several people share the name,
+// tells the operator when no one is found. `chosen` gets the person found.
+void choosePerson(SheetHost& host, const QString& title,
+                  const std::function<void(const PersonRecords&)>& chosen);
 
 } // namespace brenvoll

@@ -1,14 +1,22 @@
 #include "PersonChooser.h"
 
+#include "SheetHost.h"
+#include "SheetView.h"
+#include "base/TextRules.h"
+#include "record/Reexamination.h"
 #include "record/ValueFlags.h"
+#include "ui/MessageBox.h"
 #include "ui/Twips.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSet>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace brenvoll {
 
@@ -90,6 +98,73 @@ PersonChooser::PersonChooser(const QString& name, const std::vector<LatestExam>&
             emit chosen(item->data(Qt::UserRole).toString());
         }
     });
+}
+
+} // namespace brenvoll
+
+namespace brenvoll {
+
+namespace {
+const QString kNoRecordMessage = QStringLiteral("没有找到此人的体检记录。");
+} // namespace
+
+void choosePerson(SheetHost& host, const QString& title,
+                  const std::function<void(const PersonRecords&)>& chosen)
+{
+    QWidget* parent = host.hostWidget();
+    // A stored record on the sheet names the person, its address telling
+    // apart namesakes, and its sex and age the people of one name at one
+    // address; on a new sheet the name typed does.
+    QString name = host.sheet()->box(Field::Name)->text();
+    std::optional<PersonTraits> shownPerson;
+    ExamRecord shown;
+    if (RecordStore::load(host.sheet()->box(Field::Key)->text(), shown)) {
+        name = shown[Field::Name];
+        shownPerson = personTraits(shown[Field::Address], shown[Field::Sex], shown[Field::Age], shown.date());
+    }
+    std::vector<PersonRecords> people;
+    QString error;
+    if (!RecordStore::recordsByPerson(name, people, &error)) {
+        MessageBox::warning(parent, QStringLiteral("无法读取记录：") + error);
+        return;
+    }
+    if (shownPerson) {
+        std::erase_if(people, [&shownPerson](const PersonRecords& person) {
+            return person.latest.address != shownPerson->address;
+        });
+    }
+    if (people.empty()) {
+        MessageBox::notice(parent, kNoRecordMessage);
+        return;
+    }
+    if (people.size() == 1) {
+        chosen(people.front());
+        return;
+    }
+    // The person of the record shown comes highlighted.
+    int current = 0;
+    if (shownPerson) {
+        const auto same = std::ranges::find_if(people, [&shownPerson](const PersonRecords& person) {
+            const LatestExam& latest = person.latest;
+            return samePerson(personTraits(latest.address, latest.sex, latest.age, latest.date),
+                              *shownPerson);
+        });
+        current = same == people.end() ? 0 : int(same - people.begin());
+    }
+    std::vector<LatestExam> lines;
+    lines.reserve(people.size());
+    for (const PersonRecords& person : people) {
+        lines.push_back(person.latest);
+    }
+    auto* chooser = new PersonChooser(trimBlanks(name), lines, current, parent, title);
+    QObject::connect(chooser, &PersonChooser::chosen, parent, [people, chosen](const QString& key) {
+        const auto person = std::ranges::find_if(
+            people, [&key](const PersonRecords& candidate) { return candidate.latest.key == key; });
+        if (person != people.end()) {
+            chosen(*person);
+        }
+    });
+    chooser->open();
 }
 
 } // namespace brenvoll

@@ -58,9 +58,14 @@ AccountCommands::AccountCommands(SheetHost& host, PrepareAccounts prepare)
                .shortcut = QKeySequence(QStringLiteral("Ctrl+L")),
                .gate = [] { return Session::may(Command::Lock); },
                .run = [this] { lock(); }});
+    table.add({.menu = QStringLiteral("文件"),
+               .place = 207,
+               .text = QStringLiteral("注销/切换用户"),
+               .run = [this] { switchUser(); }});
     table.add({.menu = QStringLiteral("设置"),
                .place = 103,
                .text = QStringLiteral("用户管理…"),
+               .shortcut = QKeySequence(QStringLiteral("Ctrl+Shift+U")),
                .gate = mayManageAccounts,
                .run = [this] { showAccounts(); }});
     table.add({.menu = QStringLiteral("设置"),
@@ -107,6 +112,39 @@ void AccountCommands::showPasswordWindow()
     }
     auto* window = new PasswordWindow(m_host.hostWidget());
     window->open();
+}
+
+namespace {
+std::function<void()>& loginOpener()
+{
+    static std::function<void()> open;
+    return open;
+}
+} // namespace
+
+void AccountCommands::setLoginOpener(std::function<void()> open)
+{
+    loginOpener() = std::move(open);
+}
+
+void AccountCommands::switchUser()
+{
+    if (m_lockWindow || !loginOpener()) {
+        return;
+    }
+    m_idleTimer.stop();
+    m_host.releaseSheet(); // a version shown gives the sheet back first
+    m_host.keepDraft();
+    QWidget* main = m_host.hostWidget();
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        if (window != main && window->isVisible()) {
+            window->close();
+        }
+    }
+    recordLogout();
+    Session::end();
+    main->hide();
+    loginOpener()();
 }
 
 void AccountCommands::recordLogout()

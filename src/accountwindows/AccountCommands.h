@@ -44,6 +44,14 @@ public:
     // The program ends: the login record says so.
     static void recordLogout();
 
+    // 注销/切换用户: the typing kept as a draft, the other windows closed, the
+    // operator logged out and the window hidden; the login window (which the
+    // program gives through setLoginOpener) lets the same or another
+    // operator on, or the shared password where accounts are off now. So
+    // accounts switched on or off take effect without a restart.
+    void switchUser();
+    static void setLoginOpener(std::function<void()> open);
+
 private:
     // The accounts changed: the host names the operator and sets its gates anew.
     void applySession();

@@ -5,6 +5,7 @@
 #include "print/SheetExport.h"
 #include "print/SheetPrinter.h"
 #include "sheet/SheetView.h"
+#include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/Twips.h"
 
@@ -27,6 +28,7 @@ ComparisonWindow::ComparisonWindow(QWidget* parent) : QWidget(parent, Qt::Window
 {
     setObjectName(QStringLiteral("comparisonWindow"));
     setWindowTitle(QStringLiteral("历年对比"));
+    escapeCloses(this);
 
     m_person = new QLabel(this);
     m_person->setObjectName(QStringLiteral("personLabel"));

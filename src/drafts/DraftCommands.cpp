@@ -15,11 +15,12 @@ DraftCommands::DraftCommands(SheetHost& host, SheetDrafts& drafts)
     : QObject(host.hostWidget()), m_host(host), m_drafts(drafts)
 {
     setObjectName(QStringLiteral("DraftCommands"));
-    // No shortcut; named by its caption without the dots.
+    // Named by its caption without the dots.
     host.commands().add({.menu = QStringLiteral("文件"),
                          .place = 202,
                          .text = QStringLiteral("找回未保存的表格…"),
                          .name = QStringLiteral("找回未保存的表格"),
+                         .shortcut = QKeySequence(QStringLiteral("Ctrl+Shift+D")),
                          .run = [this] { showDrafts(); }});
 }
 

@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace brenvoll {
 
 namespace {
@@ -30,6 +32,7 @@ HistoryCommands::HistoryCommands(SheetHost& host) : QObject(host.hostWidget()), 
     host.commands().add({.menu = QStringLiteral("文件"),
                          .place = 204,
                          .text = QStringLiteral("已删除的记录…"),
+                         .shortcut = QKeySequence(QStringLiteral("Ctrl+Shift+E")),
                          .gate = [] { return Session::may(Command::RestoreVersion); },
                          .run = [this] { showDeletedRecords(); }});
 }
@@ -65,12 +68,28 @@ VersionsWindow* HistoryCommands::showVersions()
         endVersions();
     });
     m_versions = new VersionsWindow(std::move(versions), stored, parent);
-    m_versions->restoreButton()->setEnabled(Session::may(Command::RestoreVersion));
+    placeBesideSheet(*m_versions);
+    m_versions->setRestoreAllowed(Session::may(Command::RestoreVersion));
     connect(m_versions, &VersionsWindow::versionChosen, this, &HistoryCommands::showVersion);
     connect(m_versions, &VersionsWindow::restoreRequested, this, &HistoryCommands::restoreVersion);
-    connect(m_versions, &QDialog::rejected, this, &HistoryCommands::endVersions);
+    // However the window closes (关闭, Escape, Alt+F4, the lock, a restore
+    // refused or done), the stored record is back on the sheet, editable.
+    connect(m_versions, &QDialog::finished, this, &HistoryCommands::endVersions);
     m_versions->show();
     return m_versions;
+}
+
+void HistoryCommands::placeBesideSheet(QWidget& window) const
+{
+    // At the window's left edge, over the search panel and the phrases,
+    // which wait meanwhile; as narrow as the room left of the sheet allows,
+    // so that the tinted boxes stay in sight.
+    const QWidget* main = m_host.hostWidget();
+    const QRect frame = main->frameGeometry();
+    const int sheetLeft = m_host.sheet()->mapToGlobal(QPoint(0, 0)).x();
+    const int width = std::clamp(sheetLeft - frame.left() - 4, 360, 760);
+    window.resize(width, std::max(320, frame.height() * 2 / 3));
+    window.move(frame.left(), frame.top() + (frame.height() - window.height()) / 2);
 }
 
 void HistoryCommands::showVersion(int index)
@@ -97,6 +116,7 @@ void HistoryCommands::endVersions()
 void HistoryCommands::restoreVersion(int index)
 {
     if (!m_host.allowed(Command::RestoreVersion)) {
+        endVersions();
         return;
     }
     if (!m_versions || index < 0 || index >= int(m_versions->versions().size())) {
@@ -160,10 +180,16 @@ void HistoryCommands::restoreDeletedRecord(qint64 id)
     if (m_deleted) {
         m_deleted->refresh();
     }
+    // Said in words, with the record now on the sheet behind the window.
+    const QString restored = QStringLiteral("已恢复 %1 %2 的体检记录（序列号 %3），已显示在表格上。")
+                                 .arg(record[Field::Name], record.date(), *key);
     if (!wanted.isEmpty() && *key != wanted) {
         MessageBox::notice(
             parent,
-            QStringLiteral("序列号 %1 已有其他记录使用，恢复的记录改用序列号 %2。").arg(wanted, *key));
+            QStringLiteral("序列号 %1 已有其他记录使用，恢复的记录改用序列号 %2。").arg(wanted, *key) +
+                u'\n' + restored);
+    } else {
+        MessageBox::information(parent, restored);
     }
 }
 

@@ -38,6 +38,8 @@ public:
     void restoreDeletedRecord(qint64 id);
 
 private:
+    // Beside the sheet, not over it: the boxes a version changes stay visible.
+    void placeBesideSheet(QWidget& window) const;
     SheetHost& m_host;
     QPointer<VersionsWindow> m_versions;
     QPointer<DeletedRecordsWindow> m_deleted;

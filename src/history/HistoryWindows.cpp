@@ -5,6 +5,7 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
@@ -63,16 +64,45 @@ VersionsWindow::VersionsWindow(std::vector<RecordVersion> versions, const ExamRe
     close->setObjectName(QStringLiteral("closeButton"));
     connect(close, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_list, &QListWidget::currentRowChanged, this, [this](int row) {
-        m_restore->setEnabled(row >= 0);
+        m_restore->setEnabled(row >= 0 && m_restoreAllowed);
         emit versionChosen(row);
     });
 
+    // The lines' columns, and what a desk is.
+    auto* headings = new QLabel(QStringLiteral("时间  操作  操作员  工作站  与后一版本不同的格子\n"
+                                               "（工作站：保存这个版本的电脑的名称）"),
+                                this);
+    headings->setObjectName(QStringLiteral("versionHeadings"));
+    // Down or Up in a list without a current line shows the first, also
+    // when it is the only one.
+    m_list->installEventFilter(this);
+
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(hint);
+    layout->addWidget(headings);
     layout->addWidget(m_list);
     layout->addLayout(buttonRow({m_restore, close}));
     resize(760, 420);
     enterPressesFocusedButton(this);
+}
+
+bool VersionsWindow::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_list && event->type() == QEvent::KeyPress && m_list->currentRow() < 0 &&
+        m_list->count() > 0) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up) {
+            m_list->setCurrentRow(0);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void VersionsWindow::setRestoreAllowed(bool allowed)
+{
+    m_restoreAllowed = allowed;
+    m_restore->setEnabled(allowed && m_list->currentRow() >= 0);
 }
 
 QString VersionsWindow::lineText(const RecordVersion& version, const ExamRecord& after)
@@ -116,7 +146,14 @@ DeletedRecordsWindow::DeletedRecordsWindow(QWidget* parent) : QDialog(parent)
     close->setObjectName(QStringLiteral("closeButton"));
     connect(close, &QPushButton::clicked, this, &QDialog::close);
 
+    auto* about = new QLabel(QStringLiteral("这里列出已删除的体检记录。选中一条，按“恢复”把它存回记录中，"
+                                            "原来的序列号已被其他记录使用时改用新的序列号。"),
+                             this);
+    about->setObjectName(QStringLiteral("deletedHint"));
+    about->setWordWrap(true);
+
     auto* layout = new QVBoxLayout(this);
+    layout->addWidget(about);
     layout->addWidget(m_list);
     layout->addLayout(buttonRow({m_restore, close}));
     resize(720, 400);

@@ -31,7 +31,13 @@ public:
 
     QListWidget* versionList() const { return m_list; }
     QPushButton* restoreButton() const { return m_restore; }
+    // Whether the operator's role may put a version back: without it the
+    // button stays disabled whichever line is chosen.
+    void setRestoreAllowed(bool allowed);
     const std::vector<RecordVersion>& versions() const { return m_versions; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 signals:
     void versionChosen(int index);
@@ -41,6 +47,7 @@ private:
     std::vector<RecordVersion> m_versions;
     QListWidget* m_list = nullptr;
     QPushButton* m_restore = nullptr;
+    bool m_restoreAllowed = true;
 };
 
 class DeletedRecordsWindow : public QDialog

@@ -27,12 +27,13 @@ void addWindowCommands(CommandTable& table)
                .shortcut = QKeySequence(QStringLiteral("Ctrl+B")),
                .button = {4, QStringLiteral("报表"), 4680, QStringLiteral(":/mainwindow/icons/report.svg")},
                .run = [] { ReportWindow::showWindow(); }});
-    // No shortcut; named by its caption without the dots.
+    // Named by its caption without the dots.
     table.add(
         {.menu = QStringLiteral("文件"),
          .place = 302,
          .text = QStringLiteral("统计报表…"),
          .name = QStringLiteral("统计报表"),
+         .shortcut = QKeySequence(QStringLiteral("Ctrl+Shift+B")),
          .button = {5, QStringLiteral("统计"), 5820, QStringLiteral(":/mainwindow/icons/statistics.svg")},
          .run = [] { StatisticsWindow::showWindow(); }});
     table.add({.menu = QStringLiteral("设置"),

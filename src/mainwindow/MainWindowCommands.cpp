@@ -61,9 +61,11 @@ void MainWindow::addOwnCommands()
                .text = QStringLiteral("打印预览"),
                .shortcut = keys("Ctrl+Shift+P"),
                .run = [this] { showPrintPreview(*this); }});
-    table.add({.menu = kFile, .place = 106, .text = QStringLiteral("导出PDF…"), .run = [this] {
-                   exportSheetToPdf(*this);
-               }});
+    table.add({.menu = kFile,
+               .place = 106,
+               .text = QStringLiteral("导出PDF…"),
+               .shortcut = keys("Ctrl+E"),
+               .run = [this] { exportSheetToPdf(*this); }});
     table.add({.menu = kFile, .place = 107, .text = QStringLiteral("批量导出PDF…"), .run = [this] {
                    exportListToPdf(*this);
                }});
@@ -88,6 +90,7 @@ void MainWindow::addOwnCommands()
     table.add({.menu = kSettings,
                .place = 102,
                .text = QStringLiteral("恢复备份…"),
+               .shortcut = keys("Ctrl+Shift+O"),
                .gate = [] { return Session::may(Command::RestoreBackup); },
                .run =
                    [this] {

@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "LoginWindow.h"
+#include "accountwindows/AccountCommands.h"
 #include "backup/BackupAge.h"
 #include "backup/SchemaUpgrade.h"
 #include "base/Clock.h"
@@ -195,6 +196,7 @@ LoginWindow* showLoginWindow()
 
 bool startUp(const QString& folder)
 {
+    AccountCommands::setLoginOpener([] { showLoginWindow(); });
     g_backupAgeTold = false;
     QString title = QString::fromLatin1(kSheetTitleList);
     setSheetTitle(decodeNumberList(title));

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace brenvoll {
 
@@ -39,6 +40,13 @@ void enterPressesFocusedButton(QWidget* window)
         button->setAutoDefault(false);
         button->installEventFilter(filter);
     }
+}
+
+void escapeCloses(QWidget* window)
+{
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), window);
+    escape->setContext(Qt::WindowShortcut);
+    QObject::connect(escape, &QShortcut::activated, window, &QWidget::close);
 }
 
 } // namespace brenvoll

@@ -9,4 +9,8 @@ namespace brenvoll {
 // For the push buttons that `window` holds when it is called.
 void enterPressesFocusedButton(QWidget* window);
 
+// Escape closes `window`, as it closes a dialog: for the windows that are no
+// dialogs (历年对比, 体检统计).
+void escapeCloses(QWidget* window);
+
 } // namespace brenvoll

@@ -15,6 +15,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -96,18 +97,31 @@ private:
 
 // Menu shortcuts win over the keys of the window's text boxes and lists
 // (Ctrl+C opens the settings, it does not copy), as they are the window's
-// commands.
+// commands. The menus open from the keyboard as their captions promise:
+// Alt and the letter in brackets ("文件(F)": Alt+F), and F10 opens the first;
+// the captions keep their designed text, without a mnemonic mark.
 class MenuKeys : public QObject
 {
 public:
-    MenuKeys(QWidget& window, QList<QKeySequence> keys)
+    MenuKeys(QMainWindow& window, QList<QKeySequence> keys)
         : QObject(&window), m_window(window), m_keys(std::move(keys))
     {
+        static const QRegularExpression letter(QStringLiteral("\\(([A-Z])\\)$"));
+        for (QAction* menu : window.menuBar()->actions()) {
+            const QRegularExpressionMatch match = letter.match(menu->text());
+            if (match.hasMatch()) {
+                m_menuLetters.insert(Qt::Key_A + (match.captured(1).at(0).unicode() - u'A'), menu);
+            }
+        }
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
+        if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->window() == &m_window) {
+            return openMenu(*static_cast<QKeyEvent*>(event));
+        }
         if (event->type() != QEvent::ShortcutOverride || !watched->isWidgetType() || watched == &m_window) {
             return false;
         }
@@ -126,8 +140,26 @@ protected:
     }
 
 private:
-    QWidget& m_window;
+    // Alt+letter or F10: the menu opens, and the key goes nowhere else.
+    bool openMenu(const QKeyEvent& key)
+    {
+        QAction* menu = nullptr;
+        if (key.key() == Qt::Key_F10 && key.modifiers() == Qt::NoModifier) {
+            const QList<QAction*> menus = m_window.menuBar()->actions();
+            menu = menus.isEmpty() ? nullptr : menus.first();
+        } else if (key.modifiers() == Qt::AltModifier) {
+            menu = m_menuLetters.value(key.key());
+        }
+        if (!menu || !menu->isEnabled() || !m_window.menuBar()->isVisible()) {
+            return false;
+        }
+        m_window.menuBar()->setActiveAction(menu);
+        return true;
+    }
+
+    QMainWindow& m_window;
     QList<QKeySequence> m_keys;
+    QHash<int, QAction*> m_menuLetters;
 };
 
 } // namespace

@@ -36,6 +36,8 @@
 #include <QTimer>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 using namespace brenvoll;
 
 namespace {
@@ -111,6 +113,81 @@ class MainWindowAccountsTest : public QObject
     }
 
 private slots:
+    // A role without 恢复此版本 finds the button disabled on every line, and a
+    // restore asked anyway is refused without a trace; however the versions
+    // window closes, the stored record is back on the sheet, editable and
+    // untinted, and a later 保存 keeps nothing of the version shown.
+    void versionsWindowLeavesTheStoredRecordHoweverItCloses_data()
+    {
+        QTest::addColumn<QString>("close");
+        for (const char* how : {"refused restore", "关闭", "Escape", "window closed", "锁定"}) {
+            QTest::newRow(how) << QString::fromUtf8(how);
+        }
+    }
+    void versionsWindowLeavesTheStoredRecordHoweverItCloses()
+    {
+        QFETCH(QString, close);
+        addAccounts();
+        const QString key = QStringLiteral("20160507083000");
+        start(QStringLiteral("doctor"));
+        storeAndSelect(key, QStringLiteral("周九"));
+        box(Field::Conclusion)->setText(QStringLiteral("改过"));
+        form().saveRecord();
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        m_form.reset();
+        start(QStringLiteral("clerk"));
+        test::fromDate(form())->setText(QStringLiteral("2016-01-01"));
+        form().search();
+        form().selectLine(form().results()->lineOf(key));
+        const QPalette own = box(Field::Name)->palette();
+
+        VersionsWindow* window = test::history(form()).showVersions();
+        QVERIFY(window);
+        window->versionList()->setCurrentRow(0);
+        QVERIFY(box(Field::Conclusion)->isReadOnly()); // the version shown
+        QVERIFY(!window->restoreButton()->isEnabled());
+        if (close == QLatin1String("refused restore")) {
+            emit window->restoreRequested(0); // as a shortcut or a stale button would
+            QCOMPARE(MessageBox::takeShown().size(), 1);
+        } else if (close == QLatin1String("关闭")) {
+            window->findChild<QPushButton*>(QStringLiteral("closeButton"))->click();
+        } else if (close == QLatin1String("Escape")) {
+            QTest::keyClick(window->versionList(), Qt::Key_Escape);
+        } else if (close == QLatin1String("window closed")) {
+            window->close();
+        } else {
+            QVERIFY(test::accountCommands(form()).lock());
+        }
+        QCoreApplication::processEvents();
+        QVERIFY(!window->isVisible());
+        for (const BoxDef& def : FieldMap::boxes()) {
+            QVERIFY2(!box(def.field)->isReadOnly(), qPrintable(def.operatorName));
+            QCOMPARE(box(def.field)->palette().color(QPalette::Base), own.color(QPalette::Base));
+        }
+        ExamRecord stored;
+        QVERIFY(RecordStore::load(key, stored));
+        QCOMPARE(box(Field::Conclusion)->text(), stored[Field::Conclusion]);
+        QCOMPARE(stored[Field::Conclusion], QStringLiteral("改过"));
+        if (close != QLatin1String("锁定")) {
+            const size_t versions = [&] {
+                std::vector<RecordVersion> list;
+                RecordHistory::versions(key, list);
+                return list.size();
+            }();
+            form().saveRecord(); // nothing typed: nothing of the version stored
+            QVERIFY(RecordStore::load(key, stored));
+            QCOMPARE(stored[Field::Conclusion], QStringLiteral("改过"));
+            std::vector<RecordVersion> after;
+            RecordHistory::versions(key, after);
+            QVERIFY(after.size() <= versions + 1);
+            QVERIFY(std::all_of(after.begin(), after.end(), [](const RecordVersion& v) {
+                return v.stamp.operatorName != QStringLiteral("王录入") ||
+                       v.record[Field::Conclusion] == QStringLiteral("改过");
+            }));
+        }
+        MessageBox::takeShown();
+    }
+
     void init()
     {
         MessageBox::setAnswerMode(true);

@@ -253,7 +253,10 @@ private slots:
         QCOMPARE(list->topLevelItem(0)->text(1), key);
         list->setCurrentItem(list->topLevelItem(0));
         window->restoreButton()->click();
-        QVERIFY(MessageBox::takeShown().isEmpty());
+        QCOMPARE(
+            texts(MessageBox::takeShown()),
+            QStringList{
+                QStringLiteral("已恢复 钱七 2016-05-07 的体检记录（序列号 %1），已显示在表格上。").arg(key)});
         QVERIFY(RecordStore::exists(key));
         QCOMPARE(form().keyOfLine(form().selectedLine()), key);
         QCOMPARE(box(Field::Name)->text(), QStringLiteral("钱七"));
@@ -270,10 +273,11 @@ private slots:
         const QString moved = form().keyOfLine(form().selectedLine());
         QVERIFY(moved != key);
         QCOMPARE(box(Field::Name)->text(), QStringLiteral("钱七"));
-        QCOMPARE(
-            texts(MessageBox::takeShown()),
-            QStringList{
-                QStringLiteral("序列号 %1 已有其他记录使用，恢复的记录改用序列号 %2。").arg(key, moved)});
+        QCOMPARE(texts(MessageBox::takeShown()),
+                 QStringList{
+                     QStringLiteral("序列号 %1 已有其他记录使用，恢复的记录改用序列号 %2。").arg(key, moved) +
+                     QStringLiteral("\n已恢复 钱七 2016-05-07 的体检记录（序列号 %1），已显示在表格上。")
+                         .arg(moved)});
     }
 
     // A database without the tables gets them once, after a safety copy;

@@ -16,6 +16,15 @@
 #       On the desk, as the desk's own system user (its backup files are
 #       readable by it alone): a backup's 数据库.dump into NAME, which
 #       `create NAME` made empty on the server before.
+#   tools/shared-database.sh grants [NAME]
+#       On the server, as root or with sudo, last (after tables and copy, or
+#       after restore), and on a server made before this step existed. Makes
+#       the account login (asking for its new password when it does not exist
+#       yet), gives it the database NAME and its tables, and leaves the desks'
+#       user only what a desk needs: it changes records, settings and
+#       phrases, adds kept versions and login records but never changes or
+#       removes them, and only reads the accounts (data/server-grants.sql).
+#       用户管理… on a server asks for the account login's password.
 #
 # tables, copy and restore connect as the desks' user, with its password:
 # PGPASSWORD, else the matching line of ~/.pgpass, else asked for once.
@@ -24,6 +33,7 @@
 #   BRENVOLL_SERVER      the server as the desks reach it (localhost)
 #   BRENVOLL_PORT        its port (5432)
 #   BRENVOLL_USER        the desks' user on the server (brenvoll)
+#   BRENVOLL_ACCOUNT_USER  the account login on the server (brenvoll_admin)
 #   BRENVOLL_BIN         where brenvoll-mkdb and brenvoll-migrate are (build/bin)
 #   BRENVOLL_ADMIN       the system user that runs the server (postgres)
 #   BRENVOLL_ADMIN_ARGS  how that user's psql and createdb reach the server
@@ -34,6 +44,7 @@ here="$(cd "$(dirname "$0")" && pwd)"
 server="${BRENVOLL_SERVER:-localhost}"
 port="${BRENVOLL_PORT:-5432}"
 user="${BRENVOLL_USER:-brenvoll}"
+account_user="${BRENVOLL_ACCOUNT_USER:-brenvoll_admin}"
 bin="${BRENVOLL_BIN:-$here/../build/bin}"
 admin="${BRENVOLL_ADMIN:-postgres}"
 read -r -a admin_args <<<"${BRENVOLL_ADMIN_ARGS:-}"
@@ -100,36 +111,57 @@ need_password() {
     export PGPASSWORD
 }
 
-create() {
-    need_admin create "$@"
-    local name="${1:-brenvoll}"
-    local literal="${user//\'/\'\'}"
+# Makes the server login $1 ($2 says what it is for), asking for its new
+# password ($3 when set) when it does not exist yet; an existing login keeps
+# its password.
+make_login() {
+    local login="$1" what="$2" password="${3:-}"
+    local literal="${login//\'/\'\'}"
     # A failure here (sudo refused, no server) stops before the password is
     # asked for: inside $(…) it would not end the script by itself.
     local existing
     existing="$(echo "select 1 from pg_roles where rolname = '$literal'" | admin_sql)" ||
-        fail "cannot ask the server as $admin whether the user $user exists; nothing was created"
+        fail "cannot ask the server as $admin whether the user $login exists; nothing was created"
     if [ -n "$existing" ]; then
-        echo "shared-database: the server user $user is there already; its password stays as it is"
-    else
-        local password="${PGPASSWORD:-}"
-        if [ -z "$password" ]; then
-            [ -t 0 ] || fail "give the new password of $user as PGPASSWORD='…'"
-            local again
-            read -r -s -p "New password of the server user $user: " password
-            echo
-            read -r -s -p "The same password again: " again
-            echo
-            [ "$password" = "$again" ] || fail "the two passwords differ; nothing was created"
-        fi
-        [ -n "$password" ] || fail "an empty password is no password; nothing was created"
-        # The password goes in on standard input, never on a command line.
-        printf 'CREATE ROLE "%s" LOGIN PASSWORD '\''%s'\'';\n' "${user//\"/\"\"}" "${password//\'/\'\'}" |
-            admin_sql
-        echo "shared-database: created the server user $user"
+        echo "shared-database: the server user $login is there already; its password stays as it is"
+        return
     fi
+    if [ -z "$password" ]; then
+        [ -t 0 ] || fail "give the new password of $login ($what) as $4='…'"
+        local again
+        read -r -s -p "New password of the server user $login ($what): " password
+        echo
+        read -r -s -p "The same password again: " again
+        echo
+        [ "$password" = "$again" ] || fail "the two passwords differ; nothing was created"
+    fi
+    [ -n "$password" ] || fail "an empty password is no password; nothing was created"
+    # The password goes in on standard input, never on a command line.
+    printf 'CREATE ROLE "%s" LOGIN PASSWORD '\''%s'\'';\n' "${login//\"/\"\"}" "${password//\'/\'\'}" |
+        admin_sql
+    echo "shared-database: created the server user $login"
+}
+
+create() {
+    need_admin create "$@"
+    local name="${1:-brenvoll}"
+    make_login "$user" "the desks' user" "${PGPASSWORD:-}" PGPASSWORD
     as_admin createdb "${admin_args[@]}" --owner="$user" "$name"
     echo "shared-database: created the empty database $name, owned by $user"
+}
+
+grants() {
+    need_admin grants "$@"
+    local name="${1:-brenvoll}"
+    [ "$account_user" != "$user" ] || fail "the account login must not be the desks' user $user"
+    make_login "$account_user" "for 用户管理…" "${BRENVOLL_ACCOUNT_PASSWORD:-}" BRENVOLL_ACCOUNT_PASSWORD
+    local quoted_desk="${user//\'/\'\'}" quoted_account="${account_user//\'/\'\'}"
+    {
+        printf "SET brenvoll.desk = '%s';\nSET brenvoll.admin = '%s';\n" "$quoted_desk" "$quoted_account"
+        cat "$here/../data/server-grants.sql"
+    } | as_admin psql -X -q -t -A -v ON_ERROR_STOP=1 "${admin_args[@]}" -d "$name"
+    echo "shared-database: the database $name and its tables now belong to $account_user;" \
+        "$user changes records, settings and phrases and only adds kept versions and login records"
 }
 
 tables() {
@@ -167,5 +199,6 @@ create) create "$@" ;;
 tables) tables "$@" ;;
 copy) copy "$@" ;;
 restore) restore "$@" ;;
+grants) grants "$@" ;;
 *) usage ;;
 esac

@@ -7,7 +7,11 @@
 #include "storage/SchemaSteps.h"
 #include "storage/WriteTransaction.h"
 
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QSysInfo>
+
+#include <optional>
 
 namespace brenvoll {
 
@@ -38,14 +42,39 @@ QString now()
     return Clock::now().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
+// The connection the statements run on (AccountStore::runOn); empty: the
+// program's.
+QString g_connection;
+
+// A statement of `sql` on the chosen connection, prepared; false with the
+// engine's reason.
+bool prepareOn(QSqlQuery& query, const QString& sql, QString* error)
+{
+    query = QSqlQuery(QSqlDatabase::database(g_connection, false));
+    query.setForwardOnly(true);
+    if (!query.prepare(sql)) {
+        setError(error, Database::describe(query.lastError()));
+        return false;
+    }
+    return true;
+}
+
 // Runs `sql` with `texts` bound in order.
 bool run(const QString& sql, const QStringList& texts, QString* error, QSqlQuery* result = nullptr)
 {
-    QSqlQuery query = Database::prepare(sql, error);
+    QSqlQuery query;
+    if (g_connection.isEmpty()) {
+        query = Database::prepare(sql, error);
+    } else if (!prepareOn(query, sql, error)) {
+        return false;
+    }
     for (const QString& text : texts) {
         Database::bindText(query, text);
     }
-    if (!Database::exec(query, error)) {
+    if (g_connection.isEmpty() ? !Database::exec(query, error) : !query.exec()) {
+        if (!g_connection.isEmpty()) {
+            setError(error, Database::describe(query.lastError()));
+        }
         return false;
     }
     if (result) {
@@ -53,6 +82,64 @@ bool run(const QString& sql, const QStringList& texts, QString* error, QSqlQuery
     }
     return true;
 }
+
+// `sql` unprepared on the chosen connection: a server prepares no
+// transaction statements.
+bool runUnprepared(const QString& sql, QString* error)
+{
+    QSqlQuery query(QSqlDatabase::database(g_connection, false));
+    if (!query.exec(sql)) {
+        setError(error, Database::describe(query.lastError()));
+        return false;
+    }
+    return true;
+}
+
+// One write transaction on the chosen connection: the program's own
+// WriteTransaction, or begin … commit on the connection of 用户管理….
+class AccountTransaction
+{
+public:
+    explicit AccountTransaction(QString* error)
+    {
+        if (g_connection.isEmpty()) {
+            m_program.emplace(error);
+        } else {
+            m_open = runUnprepared(QStringLiteral("begin"), error);
+        }
+    }
+    ~AccountTransaction()
+    {
+        if (m_open) {
+            runUnprepared(QStringLiteral("rollback"), nullptr);
+        }
+    }
+    AccountTransaction(const AccountTransaction&) = delete;
+    AccountTransaction& operator=(const AccountTransaction&) = delete;
+
+    bool isOpen() const { return m_program ? m_program->isOpen() : m_open; }
+    bool lockTable(const QString& table, QString* error)
+    {
+        return m_program ? m_program->lockTable(table, error)
+                         : runUnprepared(
+                               QStringLiteral("lock table %1 in share row exclusive mode").arg(table), error);
+    }
+    bool commit(QString* error)
+    {
+        if (m_program) {
+            return m_program->commit(error);
+        }
+        if (!m_open || !runUnprepared(QStringLiteral("commit"), error)) {
+            return false;
+        }
+        m_open = false;
+        return true;
+    }
+
+private:
+    std::optional<WriteTransaction> m_program;
+    bool m_open = false;
+};
 
 bool passwordFits(const QString& password, QString* error)
 {
@@ -107,6 +194,28 @@ std::optional<Role> roleFromName(const QString& name)
         }
     }
     return std::nullopt;
+}
+
+void AccountStore::runOn(const QString& connectionName)
+{
+    g_connection = connectionName;
+}
+
+QString AccountStore::runsOn()
+{
+    return g_connection;
+}
+
+bool AccountStore::mayChangeAccounts()
+{
+    if (Database::engine() != Database::Engine::PostgreSQL || !tablesPresent()) {
+        return true;
+    }
+    QSqlQuery query;
+    return run(QStringLiteral("select has_table_privilege('账户', 'update') and "
+                              "has_table_privilege('账户设置', 'insert')"),
+               {}, nullptr, &query) &&
+           query.next() && query.value(0).toBool();
 }
 
 bool AccountStore::tablesPresent()
@@ -187,7 +296,7 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
         setError(error, QStringLiteral("无法计算密码的散列值。"));
         return false;
     }
-    WriteTransaction transaction(error);
+    AccountTransaction transaction(error);
     if (!transaction.isOpen()) {
         return false;
     }
@@ -229,7 +338,7 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
 bool AccountStore::changeAccount(const QString& userName, const QString& assignment, const QString& value,
                                  bool takesAdministrator, QString* error)
 {
-    WriteTransaction transaction(error);
+    AccountTransaction transaction(error);
     // Two desks changing accounts at once take turns, each reading what the
     // other wrote.
     if (!transaction.isOpen() || !transaction.lockTable(QStringLiteral("账户"), error)) {

@@ -62,6 +62,17 @@ public:
     static constexpr int kDefaultIdleMinutes = 15;
     static constexpr int kLoginRecordShown = 200;
 
+    // While set, every statement of the store runs on the open connection
+    // named `connectionName` instead of the program's: on a server the desks'
+    // login may only read the accounts, and 用户管理… changes them through a
+    // login of its own. Empty: the program's connection again.
+    static void runOn(const QString& connectionName);
+    static QString runsOn();
+    // Whether the connection the store runs on may change the accounts: on a
+    // server given its grants the desks' login may not. True on a file, and
+    // before the tables are there.
+    static bool mayChangeAccounts();
+
     // Whether the open database holds the accounts' tables (an older one
     // gets them where the program opens it, SchemaUpgrade).
     static bool tablesPresent();

@@ -2,6 +2,7 @@
 
 #include "accounts/Session.h"
 #include "base/TextRules.h"
+#include "storage/Database.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/SingleWindow.h"
@@ -24,9 +25,12 @@
 namespace brenvoll {
 
 QPointer<AccountsWindow> AccountsWindow::s_instance;
+const QString AccountsWindow::kAccountLogin = QStringLiteral("brenvoll_admin");
 
 namespace {
 const QString kPasswordsDiffer = QStringLiteral("两次输入的新密码不一样。");
+// The connection of the account login, while the window is open.
+const QString kAccountConnection = QStringLiteral("brenvoll-accounts");
 
 QString passwordRule()
 {
@@ -235,11 +239,79 @@ bool AccountsWindow::stillMay()
 {
     // The operator's role may have been taken away at another desk since
     // this window opened.
-    if (Session::may(Command::ManageAccounts)) {
+    if (!Session::may(Command::ManageAccounts)) {
+        MessageBox::warning(this, Session::refusal());
+        return false;
+    }
+    return accountLoginReady();
+}
+
+bool AccountsWindow::useAccountLogin(const QString& user, const QString& password)
+{
+    closeAccountLogin();
+    QString error;
+    if (!Database::openServerLogin(kAccountConnection, trimBlanks(user), password, &error)) {
+        MessageBox::warning(this, QStringLiteral("无法以账户管理用户登录数据库服务器：") + error);
+        return false;
+    }
+    AccountStore::runOn(kAccountConnection);
+    if (!AccountStore::mayChangeAccounts()) {
+        closeAccountLogin();
+        MessageBox::warning(this,
+                            QStringLiteral("服务器用户“%1”不能更改账户。请使用 tools/shared-database.sh "
+                                           "grants 建立的账户管理用户（%2）。")
+                                .arg(trimBlanks(user), kAccountLogin));
+        return false;
+    }
+    return true;
+}
+
+bool AccountsWindow::accountLoginReady()
+{
+    if (AccountStore::runsOn() == kAccountConnection || AccountStore::mayChangeAccounts()) {
         return true;
     }
-    MessageBox::warning(this, Session::refusal());
-    return false;
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("AskAccountLogin"));
+    dialog.setWindowTitle(QStringLiteral("账户管理用户"));
+    auto* form = new QFormLayout(&dialog);
+    auto* why = new QLabel(QStringLiteral("这个数据库在服务器上，工作站的服务器用户不能更改账户。"
+                                          "请输入账户管理用户的服务器密码（本窗口关闭时退出）。"),
+                           &dialog);
+    why->setWordWrap(true);
+    form->addRow(why);
+    auto* user = new QLineEdit(kAccountLogin, &dialog);
+    user->setObjectName(QStringLiteral("ServerUser"));
+    form->addRow(QStringLiteral("服务器用户"), user);
+    auto* password = new QLineEdit(&dialog);
+    password->setObjectName(QStringLiteral("ServerPassword"));
+    password->setEchoMode(QLineEdit::Password);
+    form->addRow(QStringLiteral("密码"), password);
+    password->setFocus();
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    form->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    return dialog.exec() == QDialog::Accepted && useAccountLogin(user->text(), password->text());
+}
+
+void AccountsWindow::closeAccountLogin()
+{
+    if (AccountStore::runsOn() == kAccountConnection) {
+        AccountStore::runOn(QString());
+    }
+    Database::closeServerLogin(kAccountConnection);
+}
+
+void AccountsWindow::done(int result)
+{
+    closeAccountLogin();
+    QDialog::done(result);
+}
+
+AccountsWindow::~AccountsWindow()
+{
+    closeAccountLogin();
 }
 
 bool AccountsWindow::addAccount(const QString& userName, const QString& fullName, Role role,

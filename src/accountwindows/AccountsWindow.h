@@ -44,6 +44,14 @@ public:
     bool switchOff();
     bool setIdleMinutes(int minutes);
 
+    // On a server whose desks' login may only read the accounts: the
+    // window's changes go through the server login `user` (made for account
+    // administration), connected with `password` for as long as the window
+    // is open; false (and told) when the server refuses it.
+    bool useAccountLogin(const QString& user, const QString& password);
+    // The default name of that login, as tools/shared-database.sh makes it.
+    static const QString kAccountLogin;
+
     QTreeWidget* accountList() const { return m_accounts; }
     QLabel* emptyHint() const { return m_emptyHint; }
     QTreeWidget* loginList() const { return m_logins; }
@@ -54,8 +62,16 @@ signals:
     // Accounts were made, changed or switched off.
     void accountsChanged();
 
+protected:
+    void done(int result) override;
+
 private:
     AccountsWindow(QWidget* parent, TableMaker makeTables);
+    ~AccountsWindow() override;
+    // Asks for the account login when the changes need it and it is not
+    // connected yet; false when it was not given or refused.
+    bool accountLoginReady();
+    void closeAccountLogin();
     // The user name of the chosen line; empty (and told) when none is.
     QString chosen();
     // False (and told) when the operator may no longer manage accounts.

@@ -74,15 +74,17 @@ QString damagedMessage(const QString& file, const QString& reason)
 // writing it (also to roll back an interrupted write), or creating and
 // removing the journal in its folder. The engine's refusal decides where the
 // file modes do not tell (an administrator may write any file).
-QString permissionMessage(const QString& file, const QString& reason, bool writeRefused)
+QString permissionMessage(const QString& file, const QString& reason, Database::Trouble trouble)
 {
     const QFileInfo info(file);
     const QString folder = QDir::toNativeSeparators(info.absolutePath());
-    const bool folderWritable = QFileInfo(info.absolutePath()).isWritable();
+    const bool writeRefused = trouble == Database::Trouble::ReadOnly;
+    const bool folderRefused = trouble == Database::Trouble::FolderReadOnly;
+    const bool folderWritable = !folderRefused && QFileInfo(info.absolutePath()).isWritable();
     QString missing;
-    if (!info.isReadable() || (!writeRefused && info.isWritable() && folderWritable)) {
+    if (!folderRefused && (!info.isReadable() || (!writeRefused && info.isWritable() && folderWritable))) {
         missing = QStringLiteral("程序没有读取这个文件的权限。请给它加上读取和写入权限后再试。");
-    } else if (!info.isWritable() || folderWritable) {
+    } else if (!folderRefused && (!info.isWritable() || folderWritable)) {
         missing = QStringLiteral("这个文件是只读的，程序没有写入它的权限。请给它加上写入权限后再试。");
     } else {
         missing = QStringLiteral("它所在的文件夹“%1”是只读的，程序没有在其中建立和删除日志文件的权限。"
@@ -104,8 +106,9 @@ QString startUpMessage(const QString& file, const QString& error, const Database
         return QStringLiteral("数据库正被其他程序使用，请关闭其他程序后再试。\n数据库文件：“%1”\n原因：%2")
             .arg(file, reason);
     case Database::Trouble::ReadOnly:
+    case Database::Trouble::FolderReadOnly:
     case Database::Trouble::NotPermitted:
-        return permissionMessage(file, reason, diagnosis.trouble == Database::Trouble::ReadOnly);
+        return permissionMessage(file, reason, diagnosis.trouble);
     case Database::Trouble::Damaged:
         return damagedMessage(file, error);
     case Database::Trouble::None:
@@ -223,8 +226,10 @@ bool startUp(const QString& folder)
     const QString file = databasePath(folder);
     QString error;
     Database::Diagnosis diagnosis;
+    // A file in a folder that cannot take the journal is readable and looks
+    // whole, yet no record could be saved: the operator hears it now.
     if (!Database::open(connectionString(folder), &error, &diagnosis) ||
-        !databaseUsable(file, &error, &diagnosis)) {
+        !databaseUsable(file, &error, &diagnosis) || !Database::journalFolderWritable(&error, &diagnosis)) {
         Database::close();
         MessageBox::warning(nullptr, startUpMessage(file, error, diagnosis));
         return false;

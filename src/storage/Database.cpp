@@ -397,6 +397,37 @@ bool Database::verify(QString* error, Diagnosis* diagnosis)
     return true;
 }
 
+bool Database::journalFolderWritable(QString* error, Diagnosis* diagnosis)
+{
+    sqlite3* db = engine() == Engine::SQLite ? handle() : nullptr;
+    if (!db) {
+        return true;
+    }
+    const auto run = [db](const char* text) { return sqlite3_exec(db, text, nullptr, nullptr, nullptr); };
+    if (run("begin immediate") != SQLITE_OK) {
+        return true; // busy or read-only: the first write says so
+    }
+    // Rewriting the header's own version number is a write of the first
+    // page: the journal is made for it, and the rollback leaves the file as
+    // it was.
+    int version = 0;
+    readRows(db, "PRAGMA user_version", {}, [&version](const Row& row) {
+        version = int(row.integer(0));
+        return false;
+    });
+    const QByteArray rewrite = "PRAGMA user_version = " + QByteArray::number(version);
+    const bool written = run(rewrite.constData()) == SQLITE_OK;
+    const int code = sqlite3_extended_errcode(db);
+    const QString detail = QString::fromUtf8(sqlite3_errmsg(db));
+    run("rollback");
+    if (written || code != ReadOnlyDirectory) {
+        return true;
+    }
+    setError(error, describe(code, detail));
+    setDiagnosis(diagnosis, Trouble::FolderReadOnly, detail);
+    return false;
+}
+
 bool Database::runScript(const char* sql, QString* error)
 {
     if (!keepServerConnected(error) || !checkFile(error)) {

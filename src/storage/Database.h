@@ -28,11 +28,12 @@ public:
     enum class Trouble
     {
         None,
-        InUse,        // another program holds the file busy or locked: close it
-        ReadOnly,     // a needed write was refused: the file or its folder is read-only
-        NotPermitted, // the file may not be opened as needed
-        Damaged,      // the file is damaged or is not this program's database
-        Other,        // disk, memory and every other failure
+        InUse,          // another program holds the file busy or locked: close it
+        ReadOnly,       // a needed write was refused: the file or its folder is read-only
+        FolderReadOnly, // the file is writable, but its folder cannot take the journal a write needs
+        NotPermitted,   // the file may not be opened as needed
+        Damaged,        // the file is damaged or is not this program's database
+        Other,          // disk, memory and every other failure
     };
     struct Diagnosis
     {
@@ -49,6 +50,14 @@ public:
     // names the server and says why in words the operator understands.
     static bool openServer(const ServerConfig& config, QString* error = nullptr);
     static void close();
+    // Beside the program's connection to a server: another connection named
+    // `name` to the same database as the server login `user` (for a change
+    // that the desks' login may not make); false with the operator's reason,
+    // or when the database is no server's. Closed by closeServerLogin, and
+    // by nothing else.
+    static bool openServerLogin(const QString& name, const QString& user, const QString& password,
+                                QString* error = nullptr);
+    static void closeServerLogin(const QString& name);
 
     enum class Engine
     {
@@ -129,6 +138,12 @@ public:
     // or is not this program's database, or cannot be read at all (busy,
     // locked, not permitted: `diagnosis` tells these apart).
     static bool verify(QString* error = nullptr, Diagnosis* diagnosis = nullptr);
+    // Whether a write can begin on the open database file: a write needs its
+    // journal beside the file, so a writable file in a folder that is not
+    // would refuse every save. Tried with a write that is rolled back; false
+    // only for that folder (FolderReadOnly), a busy or read-only file being
+    // reported by the write that meets it. True on a server.
+    static bool journalFolderWritable(QString* error = nullptr, Diagnosis* diagnosis = nullptr);
 
     // An operator-readable reason for a failed database step.
     static QString describe(const QSqlError& error);

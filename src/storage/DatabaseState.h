@@ -38,6 +38,9 @@ enum SqliteCode
     Full = 13,
     CantOpen = 14,
     NotADb = 26,
+    // The extended code of a write refused because the journal cannot be
+    // made in the database's folder.
+    ReadOnlyDirectory = ReadOnly | (6 << 8),
 };
 
 void setError(QString* error, const QString& text);

@@ -3,6 +3,9 @@
 #include "Database.h"
 #include "DatabaseState.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace brenvoll {
 
 namespace database {
@@ -48,6 +51,17 @@ QString serverReason(const QSqlError& error)
     }
     return {};
 }
+
+// A writable file in a folder that cannot take the journal: the folder and
+// what to do, since the file's own modes look right.
+QString readOnlyFolderReason()
+{
+    const QString folder = g_path.isEmpty() ? QString() : QFileInfo(g_path).absolutePath();
+    return QStringLiteral(
+               "数据库文件所在的文件夹%1是只读的，程序没有在其中建立和删除日志文件的权限，无法写入。"
+               "请给这个文件夹加上写入权限后再试。")
+        .arg(folder.isEmpty() ? QString() : QStringLiteral("“%1”").arg(QDir::toNativeSeparators(folder)));
+}
 } // namespace
 
 Database::Diagnosis Database::diagnose(const QSqlError& error)
@@ -63,9 +77,12 @@ Database::Diagnosis Database::diagnose(const QSqlError& error)
                 engineText.isEmpty() ? error.text().trimmed() : engineText};
     }
     bool ok = false;
-    const int code = error.nativeErrorCode().toInt(&ok) & 0xFF;
+    const int extendedCode = error.nativeErrorCode().toInt(&ok);
+    const int code = extendedCode & 0xFF;
     Trouble trouble = Trouble::Other;
-    if (ok) {
+    if (ok && extendedCode == ReadOnlyDirectory) {
+        trouble = Trouble::FolderReadOnly;
+    } else if (ok) {
         switch (code) {
         case Busy:
         case Locked:
@@ -121,7 +138,8 @@ QString Database::describe(int sqliteCode, const QString& detail)
             reason = QStringLiteral("数据库正被另一个程序使用，请稍后再试。");
             break;
         case ReadOnly:
-            reason = QStringLiteral("数据库文件是只读的，无法写入。");
+            reason = sqliteCode == ReadOnlyDirectory ? readOnlyFolderReason()
+                                                     : QStringLiteral("数据库文件是只读的，无法写入。");
             break;
         case Full:
             reason = QStringLiteral("磁盘已满，无法写入数据库。");

@@ -49,16 +49,18 @@ ServerConfig Database::serverConfig()
     return g_server.isEmpty() ? ServerConfig{} : g_serverConfig;
 }
 
-bool Database::openServer(const ServerConfig& config, QString* error)
+namespace {
+// Opens the connection `name` to the server database of `config`; false with
+// the operator's reason (the connection then removed again).
+bool openServerConnection(const QString& name, const ServerConfig& config, QString* error)
 {
-    close();
-    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), kConnectionName);
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
     if (!db.isValid()) {
         setError(error, QStringLiteral(
                             "无法连接数据库服务器 %1：本机缺少 PostgreSQL 数据库驱动（libqt6sql6-psql）。")
                             .arg(config.server()));
         db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(kConnectionName);
+        QSqlDatabase::removeDatabase(name);
         return false;
     }
     db.setHostName(config.host);
@@ -94,13 +96,49 @@ bool Database::openServer(const ServerConfig& config, QString* error)
                             .arg(config.server(), connectReason(text, config),
                                  text.isEmpty() ? db.lastError().text() : text));
         db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(kConnectionName);
+        QSqlDatabase::removeDatabase(name);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+bool Database::openServer(const ServerConfig& config, QString* error)
+{
+    close();
+    if (!openServerConnection(kConnectionName, config, error)) {
         return false;
     }
     g_server = config.server();
     g_serverConfig = config;
     g_lostReason.clear();
     return true;
+}
+
+bool Database::openServerLogin(const QString& name, const QString& user, const QString& password,
+                               QString* error)
+{
+    if (engine() != Engine::PostgreSQL) {
+        setError(error, QStringLiteral("数据库不在服务器上。"));
+        return false;
+    }
+    closeServerLogin(name);
+    ServerConfig config = g_serverConfig;
+    config.user = user;
+    config.password = password;
+    return openServerConnection(name, config, error);
+}
+
+void Database::closeServerLogin(const QString& name)
+{
+    if (name.isEmpty() || name == kConnectionName || !QSqlDatabase::contains(name)) {
+        return;
+    }
+    {
+        QSqlDatabase db = QSqlDatabase::database(name, false);
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
 }
 
 namespace {

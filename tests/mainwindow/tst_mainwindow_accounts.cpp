@@ -4,6 +4,7 @@
 // kept as a draft), 用户管理… making the first administrator, and
 // 修改我的密码….
 #include "MainWindowParts.h"
+#include "PgServer.h"
 #include "TestSupport.h"
 #include "accounts/AccountStore.h"
 #include "accounts/Session.h"
@@ -21,6 +22,7 @@
 #include "record/VersionStamp.h"
 #include "reports/ReportWindow.h"
 #include "storage/Database.h"
+#include "storage/ServerConfig.h"
 #include "ui/MessageBox.h"
 
 #include <QAction>
@@ -30,13 +32,16 @@
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QPushButton>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 
 #include <algorithm>
+#include <unistd.h>
 
 using namespace brenvoll;
 
@@ -436,6 +441,137 @@ private slots:
         QVERIFY(!AccountStore::accountsOn());
         QCOMPARE(window->loginList()->topLevelItem(0)->text(3), QStringLiteral("关闭账户登录"));
         window->close();
+    }
+
+    // A server given its grants as tools/shared-database.sh gives them: the
+    // desks' login changes records and adds kept versions and login records,
+    // but changes or removes none of them and changes no account or switch;
+    // 用户管理… makes its changes through the account login, connected while
+    // the window is open. The tables here were made by another user, as on a
+    // server set up before the grants: they change hands too.
+    void serverLoginsHaveOnlyTheirRights()
+    {
+        if (!test::onServer()) {
+            QSKIP("the desks' login and the account login are a server's");
+        }
+        auto& server = test::PgServer::shared();
+        static int made = 0;
+        ++made;
+        const QString desk = QStringLiteral("desk_only_%1").arg(made);
+        const QString admin = QStringLiteral("accounts_%1").arg(made);
+        const QString deskPassword = QStringLiteral("desk pw'1");
+        const QString adminPassword = QStringLiteral("admin\\pw 2");
+        QString error;
+        QVERIFY2(server.createLoginRole(desk, deskPassword, &error), qPrintable(error));
+
+        ServerConfig config = Database::serverConfig();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("BRENVOLL_USER"), desk);
+        environment.insert(QStringLiteral("BRENVOLL_ACCOUNT_USER"), admin);
+        environment.insert(QStringLiteral("BRENVOLL_ACCOUNT_PASSWORD"), adminPassword);
+        environment.insert(QStringLiteral("BRENVOLL_ADMIN"), ::geteuid() == 0
+                                                                 ? QStringLiteral("postgres")
+                                                                 : QString::fromLocal8Bit(qgetenv("USER")));
+        environment.insert(QStringLiteral("BRENVOLL_ADMIN_ARGS"), QStringLiteral("-h %1 -p %2 -U %3")
+                                                                      .arg(server.socketFolder())
+                                                                      .arg(server.port())
+                                                                      .arg(server.user()));
+        QProcess script;
+        script.setProcessEnvironment(environment);
+        script.setProcessChannelMode(QProcess::MergedChannels);
+        script.start(QStringLiteral(BRENVOLL_SOURCE_DIR "/tools/shared-database.sh"),
+                     {QStringLiteral("grants"), config.name});
+        script.closeWriteChannel();
+        QVERIFY(script.waitForFinished(120000));
+        const QString said = QString::fromLocal8Bit(script.readAll());
+        QVERIFY2(script.exitCode() == 0 && said.contains(QStringLiteral("created the server user ") + admin),
+                 qPrintable(said));
+        QVERIFY2(server.requirePassword(admin, &error), qPrintable(error));
+
+        // The program at a desk, logged in as the desks' login.
+        config.user = desk;
+        config.password = deskPassword;
+        Database::close();
+        QVERIFY2(Database::openServer(config, &error), qPrintable(error));
+        const struct
+        {
+            const char* sql;
+            bool allowed;
+        } statements[] = {
+            {"insert into 档案 (序列号, 姓名) values ('20160509080000', '张三')", true},
+            {"update 档案 set 姓名 = '李四' where 序列号 = '20160509080000'", true},
+            {"insert into 档案版本 (时间, 操作, 工作站, 操作员, 序列号) "
+             "values ('2016-05-09 08:00:00', '保存', '一号台', '王录入', '20160509080000')",
+             true},
+            {"insert into 登录记录 (时间, 用户名, 工作站, 结果) values ('2016-05-09 08:00:00', 'x', "
+             "'一号台', '登录')",
+             true},
+            {"update 账户 set 最后登录 = '2016-05-09 08:00:00' where 用户名 = 'x'", true},
+            {"update 设置 set 路径 = 路径", true},
+            {"delete from 档案 where 序列号 = '20160509080000'", true},
+            {"update 档案版本 set 操作员 = '别人'", false},
+            {"delete from 档案版本", false},
+            {"update 档案恢复 set 操作员 = '别人'", false},
+            {"delete from 档案恢复", false},
+            {"update 登录记录 set 结果 = '登录'", false},
+            {"delete from 登录记录", false},
+            {"update 账户 set 角色 = '管理员'", false},
+            {"update 账户 set 停用 = 1", false},
+            {"insert into 账户 (用户名, 姓名, 角色, 密码散列) values ('x', 'x', '管理员', 'x')", false},
+            {"delete from 账户", false},
+            {"insert into 账户设置 (项目, 值) values ('账户登录', '0')", false},
+            {"update 账户设置 set 值 = '0'", false},
+            {"delete from 账户设置", false},
+            {"truncate 档案版本", false},
+            {"alter table 档案版本 owner to current_user", false},
+            {"create table 另一张表 (x text)", false},
+        };
+        for (const auto& statement : statements) {
+            QSqlQuery query(Database::connection());
+            const bool done = query.exec(QString::fromUtf8(statement.sql));
+            QVERIFY2(done == statement.allowed, statement.sql);
+            if (!done) {
+                QVERIFY2(query.lastError().nativeErrorCode() == QLatin1String("42501"),
+                         qPrintable(query.lastError().text()));
+            }
+        }
+        QVERIFY(!AccountStore::mayChangeAccounts());
+        QVERIFY(!AccountStore::add(QStringLiteral("admin"), QStringLiteral("张主任"), Role::Administrator,
+                                   QStringLiteral("adminpw1"), &error));
+        QVERIFY2(error.contains(QStringLiteral("没有所需的权限")), qPrintable(error));
+
+        // 用户管理…: a wrong password and the desks' own login are refused;
+        // the account login makes the first administrator.
+        start();
+        form().showAccounts();
+        auto* window = form().findChild<AccountsWindow*>();
+        QVERIFY(window);
+        QVERIFY(!window->useAccountLogin(admin, QStringLiteral("wrong")));
+        QVERIFY(texts(MessageBox::takeShown()).value(0).contains(QStringLiteral("服务器拒绝登录")));
+        QVERIFY(!window->useAccountLogin(desk, deskPassword));
+        QVERIFY(texts(MessageBox::takeShown()).value(0).contains(QStringLiteral("不能更改账户")));
+        QVERIFY(AccountStore::runsOn().isEmpty());
+        QVERIFY(window->useAccountLogin(QStringLiteral(" ") + admin, adminPassword));
+        QVERIFY2(window->addAccount(QStringLiteral("admin"), QStringLiteral("张主任"), Role::Clerk,
+                                    QStringLiteral("adminpw1"), QStringLiteral("adminpw1")),
+                 qPrintable(texts(MessageBox::takeShown()).join(u'\n')));
+        MessageBox::takeShown();
+        QVERIFY(window->setIdleMinutes(5));
+        QVERIFY(window->addAccount(QStringLiteral("clerk"), QStringLiteral("王录入"), Role::Clerk,
+                                   QStringLiteral("clerkpw1"), QStringLiteral("clerkpw1")));
+        QVERIFY(window->setDisabledOf(QStringLiteral("clerk"), true));
+        window->close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(AccountStore::runsOn().isEmpty());
+        QVERIFY(!QSqlDatabase::contains(QStringLiteral("brenvoll-accounts")));
+        // What the account login wrote, the desk reads; the desk still
+        // changes nothing of it.
+        QCOMPARE(accountOf(QStringLiteral("admin")).role, Role::Administrator);
+        QVERIFY(accountOf(QStringLiteral("clerk")).disabled);
+        QCOMPARE(AccountStore::idleMinutes(), 5);
+        QVERIFY(AccountStore::accountsOn());
+        QVERIFY(!AccountStore::setDisabled(QStringLiteral("clerk"), false));
+        QVERIFY(accountOf(QStringLiteral("clerk")).disabled);
     }
 
     // 用户管理… guides the first day: the empty window says how to begin; the

@@ -11,6 +11,8 @@
 #include "mainwindow/MainWindow.h"
 #include "program/LoginWindow.h"
 #include "program/Startup.h"
+#include "record/DateRules.h"
+#include "record/RecordStore.h"
 #include "settings/CurrentSettings.h"
 #include "storage/Database.h"
 #include "storage/ServerConfig.h"
@@ -26,15 +28,20 @@
 #include <QScopeGuard>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QStandardPaths>
 #include <QStringEncoder>
 #include <QTest>
 #include <QTreeWidget>
 
 #include <memory>
+#include <unistd.h>
 
 using namespace brenvoll;
 
 namespace {
+// The user nobody, who runs the cases that root would pass unchecked.
+constexpr uid_t kNobody = 65534;
+
 int visibleWindows()
 {
     int count = 0;
@@ -314,6 +321,77 @@ private slots:
                  qPrintable(shown[0].text));
         QVERIFY(!Database::isOpen());
         QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    }
+
+    // A writable file in a folder that cannot take the journal: the start
+    // names the folder instead of opening a program whose every save fails,
+    // and a save tried anyway names it too. The folder's modes bind an
+    // ordinary user only, so run as root the case runs again as the user
+    // nobody, on a copy that user owns.
+    void readOnlyFolderIsNamed()
+    {
+        const QString given = qEnvironmentVariable("BRENVOLL_READ_ONLY_FOLDER");
+        if (given.isEmpty() && ::geteuid() == 0) {
+            if (QStandardPaths::findExecutable(QStringLiteral("setpriv")).isEmpty()) {
+                QSKIP("root may write into any folder, and setpriv is missing to run this as another user");
+            }
+            test::TestFolder folder;
+            QVERIFY(folder.isValid());
+            const QByteArray path = QFile::encodeName(folder.path());
+            const QByteArray file = QFile::encodeName(folder.databaseFile());
+            QVERIFY(::chown(path.constData(), kNobody, kNobody) == 0 &&
+                    ::chown(file.constData(), kNobody, kNobody) == 0);
+            QProcess child;
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("BRENVOLL_READ_ONLY_FOLDER"), folder.path());
+            environment.insert(QStringLiteral("HOME"), folder.path());
+            child.setProcessEnvironment(environment);
+            child.setProcessChannelMode(QProcess::MergedChannels);
+            child.start(QStringLiteral("setpriv"),
+                        {QStringLiteral("--reuid=%1").arg(kNobody), QStringLiteral("--regid=%1").arg(kNobody),
+                         QStringLiteral("--clear-groups"), QStringLiteral("--"),
+                         QCoreApplication::applicationFilePath(), QStringLiteral("readOnlyFolderIsNamed")});
+            QVERIFY(child.waitForFinished(60000));
+            const QString output = QString::fromUtf8(child.readAll());
+            QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0, qPrintable(output));
+            QVERIFY2(output.contains(QStringLiteral("PASS   : TestStartup::readOnlyFolderIsNamed()")),
+                     qPrintable(output));
+            return;
+        }
+        std::unique_ptr<test::TestFolder> own;
+        QString path = given;
+        if (path.isEmpty()) {
+            own = std::make_unique<test::TestFolder>();
+            QVERIFY(own->isValid());
+            path = own->path();
+        }
+        const QString file = databasePath(path);
+        const QFileDevice::Permissions folderModes = QFile::permissions(path);
+        QVERIFY(QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+        const auto restore = qScopeGuard([&] { QFile::setPermissions(path, folderModes); });
+
+        QVERIFY(!startUp(path));
+        const auto shown = MessageBox::takeShown();
+        QCOMPARE(shown.size(), 1);
+        const QString folderSays =
+            QStringLiteral("它所在的文件夹“%1”是只读的").arg(QDir::toNativeSeparators(path));
+        QVERIFY2(shown[0].text.contains(file) && shown[0].text.contains(folderSays) &&
+                     shown[0].text.contains(QStringLiteral("请给这个文件夹加上写入权限")),
+                 qPrintable(shown[0].text));
+        QVERIFY(!Database::isOpen());
+        QCOMPARE(visibleWindows(), 0);
+
+        // Opened all the same (as an older start did), a save says where the
+        // trouble is instead of blaming the writable file.
+        QVERIFY(Database::open(connectionString(path)));
+        QString error;
+        QVERIFY(!RecordStore::save(test::makeRecord(QStringLiteral("20260507000001"), QStringLiteral("张三"),
+                                                    formatDate(QDate(2026, 5, 7))),
+                                   &error));
+        QVERIFY2(
+            error.contains(
+                QStringLiteral("数据库文件所在的文件夹“%1”是只读的").arg(QDir::toNativeSeparators(path))),
+            qPrintable(error));
     }
 
     void qtsOwnButtonsSpeakChinese()

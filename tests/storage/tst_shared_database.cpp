@@ -84,7 +84,8 @@ private slots:
         }
         QCOMPARE(steps,
                  QStringList({QStringLiteral("create"), QStringLiteral("tables"), QStringLiteral("copy"),
-                              QStringLiteral("create"), QStringLiteral("restore")}));
+                              QStringLiteral("grants"), QStringLiteral("create"), QStringLiteral("restore"),
+                              QStringLiteral("grants")}));
 
         // The desk's system user, with a home folder of its own: no
         // ~/.pgpass yet, and its backup folder ~/备份 with a record database.
@@ -115,6 +116,9 @@ private slots:
         environment.insert(QStringLiteral("BRENVOLL_PORT"), QString::number(server.port()));
         environment.insert(QStringLiteral("BRENVOLL_USER"), user);
         environment.insert(QStringLiteral("BRENVOLL_BIN"), QStringLiteral(BRENVOLL_BIN_DIR));
+        const QString accountUser = QStringLiteral("accounts_%1").arg(desks);
+        environment.insert(QStringLiteral("BRENVOLL_ACCOUNT_USER"), accountUser);
+        environment.insert(QStringLiteral("BRENVOLL_ACCOUNT_PASSWORD"), kPassword + QStringLiteral("2"));
         // The test server runs as the postgres system user when the tests
         // run as root, as the tests' own user otherwise; its own server user
         // is not called postgres.
@@ -200,6 +204,22 @@ private slots:
                      .toInt(),
                  2);
 
+        // grants: the database and its tables change hands; the desk's
+        // backup below still reads all of them.
+        const Run granted = run(3, {});
+        QVERIFY2(granted.exitCode == 0 &&
+                     granted.output.contains(QStringLiteral("created the server user ") + accountUser),
+                 qPrintable(granted.output));
+        const QString owners = QStringLiteral(
+            "select string_agg(distinct pg_get_userbyid(relowner), ',') from pg_class c join pg_namespace n "
+            "on n.oid = c.relnamespace where n.nspname = 'public' and c.relkind = 'r'");
+        QCOMPARE(valueIn(conninfo(QStringLiteral("brenvoll")), owners).toString(), accountUser);
+        QCOMPARE(valueIn(conninfo(QStringLiteral("brenvoll")),
+                         QStringLiteral("select pg_get_userbyid(datdba) from pg_database "
+                                        "where datname = current_database()"))
+                     .toString(),
+                 accountUser);
+
         // A desk's close-time backup of the server database, as the program
         // writes it: readable by its owner only.
         QProcessEnvironment desk = QProcessEnvironment::systemEnvironment();
@@ -215,15 +235,19 @@ private slots:
                  QFileDevice::Permissions());
 
         // restore into a new database, which the program then opens.
-        const Run second = run(3, {});
+        const Run second = run(4, {});
         QVERIFY2(second.exitCode == 0, qPrintable(second.output));
-        const Run restored = run(4, {});
+        const Run restored = run(5, {});
         QVERIFY2(restored.exitCode == 0, qPrintable(restored.output));
         QVERIFY2(restored.output.contains(QStringLiteral("restored 2 records")), qPrintable(restored.output));
         QCOMPARE(valueIn(conninfo(QStringLiteral("brenvoll2")),
                          QStringLiteral("select string_agg(姓名, ',' order by 序列号) from 档案"))
                      .toString(),
                  QStringLiteral("张三,李四"));
+        const Run regranted = run(6, {});
+        QVERIFY2(regranted.exitCode == 0 && regranted.output.contains(QStringLiteral("is there already")),
+                 qPrintable(regranted.output));
+        QCOMPARE(valueIn(conninfo(QStringLiteral("brenvoll2")), owners).toString(), accountUser);
         QTemporaryDir program;
         QFile ini(serverConfigPath(program.path()));
         QVERIFY(ini.open(QIODevice::WriteOnly));
@@ -240,7 +264,7 @@ private slots:
         Database::close();
 
         // A restore never goes into a database that holds the tables.
-        const Run again = run(4, {});
+        const Run again = run(5, {});
         QVERIFY(again.exitCode != 0);
         QCOMPARE(valueIn(conninfo(QStringLiteral("brenvoll2")), QStringLiteral("select count(*) from 档案"))
                      .toInt(),

@@ -320,6 +320,16 @@ bool PgServer::createPasswordRole(const QString& role, const QString& password, 
         error);
 }
 
+bool PgServer::createLoginRole(const QString& role, const QString& password, QString* error)
+{
+    QString literal = password;
+    literal.replace(u'\'', QStringLiteral("''"));
+    return runAdmin(
+        {passwordGroup(),
+         QStringLiteral("create role %1 login in role %2 password '%3'").arg(role, kPasswordGroup, literal)},
+        error);
+}
+
 bool PgServer::requirePassword(const QString& role, QString* error)
 {
     return runAdmin({passwordGroup(), QStringLiteral("grant %1 to \"%2\"").arg(kPasswordGroup, role)}, error);

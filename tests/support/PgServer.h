@@ -29,6 +29,9 @@ public:
     // A login role that must give `password` (the cluster's own user needs
     // none), a superuser of this server; false with `error` on failure.
     bool createPasswordRole(const QString& role, const QString& password, QString* error = nullptr);
+    // A login role that must give `password` and has no rights beyond
+    // PUBLIC's, as a server's ordinary users; false with `error` on failure.
+    bool createLoginRole(const QString& role, const QString& password, QString* error = nullptr);
     // Makes the login role `role` give its password, as a server's users do.
     bool requirePassword(const QString& role, QString* error = nullptr);
     // The [database] group of a brenvoll.ini for a database of this server.

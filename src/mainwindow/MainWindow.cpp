@@ -153,7 +153,7 @@ void MainWindow::loadOnStart()
     m_fromDate->setText(formatDate(oneYearBefore(today)));
     m_toDate->setText(formatDate(today));
     // With a server, each workstation keeps its drafts beside the program.
-    m_drafts->open(Database::engine() == Database::Engine::PostgreSQL ? databasePath(programFolder())
+    m_drafts->open(Database::engine() == Database::Engine::PostgreSQL ? databasePath(dataFolder())
                                                                       : Database::filePath());
     const SheetDrafts::Replacement blank(*m_drafts);
     QPalette boxPalette;

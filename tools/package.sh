@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a Release build of its own, in
+# build-release/ (the developers' build/ keeps its settings):
+#
+#   tools/package.sh [RELEASE]
+#
+# RELEASE is the package's Debian revision (1 unless given): a package of the
+# same program version rebuilt for its packaging alone gets a higher one.
+# Prints the path of build-release/brenvoll_<version>-<release>_amd64.deb.
+# ccache, where installed, keeps a second run to a few minutes.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+release="${1:-1}"
+launcher=()
+if command -v ccache >/dev/null; then
+    launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+fi
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBRENVOLL_BENCHMARKS=OFF \
+    -DBRENVOLL_PACKAGE_RELEASE="$release" "${launcher[@]}" >/dev/null
+cmake --build build-release
+cd build-release
+rm -f brenvoll_*.deb
+cpack -G DEB >/dev/null
+ls "$PWD"/brenvoll_*.deb

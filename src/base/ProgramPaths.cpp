@@ -95,7 +95,8 @@ bool prepareDataFolder(const QString& programFolder, const QString& dataFolder, 
         return true;
     }
     if (!QDir().mkpath(dataFolder)) {
-        *error = QStringLiteral("无法建立数据文件夹“%1”。请检查它的上级文件夹是否存在、是否可写。").arg(dataFolder);
+        *error = QStringLiteral("无法建立数据文件夹“%1”。请检查它的上级文件夹是否存在、是否可写。")
+                     .arg(dataFolder);
         return false;
     }
     const QString database = databasePath(dataFolder);
@@ -108,7 +109,8 @@ bool prepareDataFolder(const QString& programFolder, const QString& dataFolder, 
     const QString partial = database + QStringLiteral(".new");
     QFile::remove(partial);
     if (!QFile::copy(delivered, partial)) {
-        *error = QStringLiteral("无法把程序附带的数据库“%1”复制到数据文件夹“%2”。").arg(delivered, dataFolder);
+        *error =
+            QStringLiteral("无法把程序附带的数据库“%1”复制到数据文件夹“%2”。").arg(delivered, dataFolder);
         return false;
     }
     // The records are the clinic's: the user's own file, or the group's in a

@@ -5,11 +5,13 @@
 #include "MainWindow.h"
 #include "backup/HistoryUpgrade.h"
 #include "base/Clock.h"
+#include "base/ProgramVersion.h"
 #include "drafts/SheetDrafts.h"
 #include "record/RecordHistory.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"
 #include "storage/NameIndex.h"
+#include "storage/VersionMark.h"
 #include "ui/MessageBox.h"
 
 #include <QLineEdit>
@@ -34,6 +36,10 @@ void MainWindow::upgradeForHistory()
     // searches by name, which work without it: a database that cannot take
     // it (read-only) is not worth a message.
     NameIndex::ensure();
+    // The version that last upgraded the database, after the upgrade and its
+    // safety copy, so that an older program refuses it. Like the index, a
+    // database that cannot take it is worked on all the same.
+    VersionMark::recordIfOlder(programVersion());
 }
 
 VersionsWindow* MainWindow::showVersions()

@@ -33,23 +33,22 @@ CommandLineRequest commandLineRequest(int argc, char** argv)
 
 QString helpText()
 {
-    return QStringLiteral(
-        "usage: brenvoll [--check-start | --help | --version]\n"
-        "\n"
-        "健康体检档案: the yearly health examinations of a clinic.\n"
-        "\n"
-        "Run from a build or an unpacked folder, the program keeps its database\n"
-        "(数据库.db), brenvoll.ini and the drafts beside itself. Installed from the\n"
-        "package, it keeps them in the folder that data= names in\n"
-        "/etc/brenvoll/brenvoll.conf, else in $XDG_DATA_HOME/brenvoll\n"
-        "(~/.local/share/brenvoll), where the first start copies the delivered\n"
-        "database.\n"
-        "\n"
-        "  --check-start  start as usual up to the first window without a person:\n"
-        "                 prints the window that opened and any message, then ends\n"
-        "                 (0 when the login window opened)\n"
-        "  -h, --help     this text\n"
-        "  -v, --version  the version and the data folder in use\n");
+    return QStringLiteral("usage: brenvoll [--check-start | --help | --version]\n"
+                          "\n"
+                          "健康体检档案: the yearly health examinations of a clinic.\n"
+                          "\n"
+                          "Run from a build or an unpacked folder, the program keeps its database\n"
+                          "(数据库.db), brenvoll.ini and the drafts beside itself. Installed from the\n"
+                          "package, it keeps them in the folder that data= names in\n"
+                          "/etc/brenvoll/brenvoll.conf, else in $XDG_DATA_HOME/brenvoll\n"
+                          "(~/.local/share/brenvoll), where the first start copies the delivered\n"
+                          "database.\n"
+                          "\n"
+                          "  --check-start  start as usual up to the first window without a person:\n"
+                          "                 prints the window that opened and any message, then ends\n"
+                          "                 (0 when the login window opened)\n"
+                          "  -h, --help     this text\n"
+                          "  -v, --version  the version and the data folder in use\n");
 }
 
 QString versionText(const QString& dataFolder)

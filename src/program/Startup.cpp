@@ -4,10 +4,12 @@
 #include "backup/BackupAge.h"
 #include "base/EncodedText.h"
 #include "base/ProgramPaths.h"
+#include "base/ProgramVersion.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
 #include "storage/Database.h"
 #include "storage/ServerConfig.h"
+#include "storage/VersionMark.h"
 #include "ui/MessageBox.h"
 
 #include <QApplication>
@@ -133,6 +135,20 @@ bool openServerDatabase(const QString& folder, const ServerConfig& config)
     return true;
 }
 
+// A database that a newer program upgraded is refused before anything is
+// written to it: the newer program may have changed what this one would
+// misread or undo. The upgrade after the login marks an older one.
+bool acceptVersion()
+{
+    const QString refusal = VersionMark::refusalFor(programVersion());
+    if (!refusal.isEmpty()) {
+        Database::close();
+        MessageBox::warning(nullptr, refusal);
+        return false;
+    }
+    return true;
+}
+
 // Sheets typed and not saved in a run that ended without closing (a crash,
 // a power cut): one question, and the list of them on yes.
 void offerUnsavedSheets(MainWindow& mainWindow)
@@ -198,7 +214,7 @@ bool startUp(const QString& folder)
 
     QString configError;
     if (const auto server = readServerConfig(folder, &configError)) {
-        if (!openServerDatabase(folder, *server)) {
+        if (!openServerDatabase(folder, *server) || !acceptVersion()) {
             return false;
         }
         showLoginWindow();
@@ -222,6 +238,9 @@ bool startUp(const QString& folder)
         !databaseUsable(file, &error, &diagnosis)) {
         Database::close();
         MessageBox::warning(nullptr, startUpMessage(file, error, diagnosis));
+        return false;
+    }
+    if (!acceptVersion()) {
         return false;
     }
 

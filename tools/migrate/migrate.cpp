@@ -270,16 +270,15 @@ void migrate(const char* file, const char* conninfo)
 
 } // namespace
 
-constexpr const char* kHelp =
-    "usage: brenvoll-migrate 数据库.db CONNINFO\n"
-    "\n"
-    "Copies a clinic's database file into the server database that\n"
-    "brenvoll-mkdb --postgresql created: every record, the settings, the phrases,\n"
-    "the kept versions and the operators' accounts, in one transaction. A server\n"
-    "database that already holds records is refused unchanged.\n"
-    "\n"
-    "  -h, --help     this text\n"
-    "  -v, --version  the version\n";
+constexpr const char* kHelp = "usage: brenvoll-migrate 数据库.db CONNINFO\n"
+                              "\n"
+                              "Copies a clinic's database file into the server database that\n"
+                              "brenvoll-mkdb --postgresql created: every record, the settings, the phrases,\n"
+                              "the kept versions and the operators' accounts, in one transaction. A server\n"
+                              "database that already holds records is refused unchanged.\n"
+                              "\n"
+                              "  -h, --help     this text\n"
+                              "  -v, --version  the version\n";
 
 int main(int argc, char** argv)
 {

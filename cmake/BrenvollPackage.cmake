@@ -73,7 +73,7 @@ endforeach()
 add_custom_target(brenvoll_package_files ALL DEPENDS ${compressed})
 
 install(FILES ${BRENVOLL_PACKAGE_BUILD}/changelog.Debian.gz ${BRENVOLL_PACKAGING}/copyright
-    DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/brenvoll)
 install(FILES ${BRENVOLL_PACKAGING}/${BRENVOLL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 configure_file(${BRENVOLL_PACKAGING}/${BRENVOLL_APP_ID}.metainfo.xml
     ${BRENVOLL_PACKAGE_BUILD}/${BRENVOLL_APP_ID}.metainfo.xml @ONLY)
@@ -97,8 +97,8 @@ set(CPACK_DEBIAN_PACKAGE_RELEASE ${BRENVOLL_PACKAGE_RELEASE})
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://brenvoll.org/")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "yearly health examinations of a clinic (健康体检档案)
-Brenvoll keeps the sheets of a clinic's yearly health examinations: each
+# The summary above is the first line; this text follows it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Brenvoll keeps the sheets of a clinic's yearly health examinations: each
 person's measurements and findings, printed sheets, reports, statistics and a
 comparison of a person's years. The records live in one database file per
 desk, or on a PostgreSQL server shared by several desks.

@@ -8,14 +8,18 @@
 # same program version rebuilt for its packaging alone gets a higher one.
 # Prints the path of build-release/brenvoll_<version>-<release>_amd64.deb.
 # ccache, where installed, keeps a second run to a few minutes.
+# BRENVOLL_PACKAGE_BUILD_TYPE=RelWithDebInfo builds as build/ does, so that
+# ccache finds every object of a developer's build (the package is stripped
+# either way); Release is what clinics get.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 release="${1:-1}"
+build_type="${BRENVOLL_PACKAGE_BUILD_TYPE:-Release}"
 launcher=()
 if command -v ccache >/dev/null; then
     launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 fi
-cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DBRENVOLL_BENCHMARKS=OFF \
+cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE="$build_type" -DBUILD_TESTING=OFF -DBRENVOLL_BENCHMARKS=OFF \
     -DBRENVOLL_PACKAGE_RELEASE="$release" "${launcher[@]}" >/dev/null
 cmake --build build-release
 cd build-release

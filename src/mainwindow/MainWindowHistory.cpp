@@ -28,7 +28,8 @@ const QString kNoHistory = QStringLiteral("此数据库不保留历史版本。"
 
 void MainWindow::upgradeForHistory()
 {
-    if (HistoryUpgrade::run(Clock::now()) == HistoryUpgrade::Result::Failed && !m_upgradeFailureTold) {
+    const HistoryUpgrade::Result upgrade = HistoryUpgrade::run(Clock::now());
+    if (upgrade == HistoryUpgrade::Result::Failed && !m_upgradeFailureTold) {
         m_upgradeFailureTold = true;
         MessageBox::warning(this, HistoryUpgrade::failureMessage(HistoryUpgrade::error()));
     }
@@ -36,10 +37,13 @@ void MainWindow::upgradeForHistory()
     // searches by name, which work without it: a database that cannot take
     // it (read-only) is not worth a message.
     NameIndex::ensure();
-    // The version that last upgraded the database, after the upgrade and its
-    // safety copy, so that an older program refuses it. Like the index, a
-    // database that cannot take it is worked on all the same.
-    VersionMark::recordIfOlder(programVersion());
+    // The version that upgraded the database, after the upgrade and its
+    // safety copy, so that an older program refuses it; a database nothing
+    // was done to stays as it was. Like the index, a database that cannot
+    // take the mark is worked on all the same.
+    if (upgrade == HistoryUpgrade::Result::Upgraded) {
+        VersionMark::recordIfOlder(programVersion());
+    }
 }
 
 VersionsWindow* MainWindow::showVersions()

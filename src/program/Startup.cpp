@@ -137,7 +137,8 @@ bool openServerDatabase(const QString& folder, const ServerConfig& config)
 
 // A database that a newer program upgraded is refused before anything is
 // written to it: the newer program may have changed what this one would
-// misread or undo. The upgrade after the login marks an older one.
+// misread or undo. The upgrade after the login marks the database it
+// upgrades.
 bool acceptVersion()
 {
     const QString refusal = VersionMark::refusalFor(programVersion());

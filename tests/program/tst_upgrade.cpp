@@ -158,9 +158,11 @@ private slots:
             logIn();
             QVERIFY(MainWindow::instance());
             QCOMPARE(messagesBesidesBackup(), QStringList());
+            // Nothing to upgrade in a database with every table: it records
+            // what it recorded.
             QVersionNumber now;
             QVERIFY(VersionMark::read(&now));
-            QCOMPARE(now, programVersion());
+            QCOMPARE(now, QVersionNumber::fromString(recorded));
         }
         // Refused or not, a second start says the same.
         closeAll();

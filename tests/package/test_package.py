@@ -105,8 +105,11 @@ def check_report(root, names, database, env):
     if 'brenvoll-report' not in names:
         print('brenvoll-report: not in this package')
         return
-    report = run([os.path.join(root, 'usr/bin/brenvoll-report'), database], env)
-    check(report.returncode == 0, f'brenvoll-report reads the copied database: {report.stderr!r}')
+    out = os.path.join(os.path.dirname(database), 'count.csv')
+    report = run([os.path.join(root, 'usr/bin/brenvoll-report'), 'statistics', '--db', database,
+                  '--from', '2000-01-01', '--to', '2099-12-31', '--csv', out], env)
+    check(report.returncode == 0 and os.path.isfile(out),
+          f'brenvoll-report reads the copied database: {report.stdout!r} {report.stderr!r}')
 
 
 def check_validators(deb, root):

@@ -11,7 +11,9 @@
 #       --test    all of the above and what the tests and benchmarks use
 #                 (tools/test.sh): PostgreSQL (the tests start servers of
 #                 their own), the PDF and spreadsheet readers, the sqlite3
-#                 shell, clang-format and clang-tidy
+#                 shell, clang-format and clang-tidy, and the checkers of
+#                 the Debian package (lintian, desktop-file-validate,
+#                 appstreamcli)
 #
 # Only what is missing is installed, all in one apt-get call. Installing
 # needs root: as root it installs; otherwise through sudo where sudo is
@@ -38,6 +40,7 @@ test_only=(
     python3 python3-xlrd python3-xlwt
     sqlite3
     clang-format clang-tidy
+    lintian desktop-file-utils appstream
 )
 
 usage() {

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Brenvoll with its tests and benchmarks and
-# runs every test headless; at the end, says what was skipped (cases inside
+# Installs what is missing, builds Brenvoll with its tests and benchmarks,
+# makes the Debian package (tools/package.sh, its own Release build in
+# build-release/, which the test "package" unpacks and checks) and runs every
+# test headless; at the end, says what was skipped (cases inside
 # passing programs and whole programs, with their reasons). Fails when a
 # test fails.
 set -euo pipefail
@@ -8,6 +10,7 @@ cd "$(dirname "$0")/.."
 bash tools/install-deps.sh --test
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DBRENVOLL_BENCHMARKS=ON
 cmake --build build
+bash tools/package.sh
 cd build
 status=0
 mkdir -p Testing

@@ -38,7 +38,7 @@ void backUpOnClose(bool withDrafts)
         // With a server, the file names where this workstation keeps its drafts.
         const QString database = Database::isOpen() && !Database::filePath().isEmpty()
                                      ? Database::filePath()
-                                     : databasePath(programFolder());
+                                     : databasePath(dataFolder());
         Backup::Job job = Backup::prepare(settings.backupFolder(), Clock::today(), database,
                                           QCoreApplication::applicationFilePath());
         job.copyDrafts = withDrafts;

@@ -127,7 +127,7 @@ void RestoreWindow::fill()
     }
     // The databases kept before earlier restores lie beside the database:
     // offered too, a restore can be undone here.
-    const QString database = Database::isOpen() ? Database::filePath() : databasePath(programFolder());
+    const QString database = Database::isOpen() ? Database::filePath() : databasePath(dataFolder());
     m_copies = Restore::find(folders, database);
     m_foldersLabel->setText((m_copies.isEmpty() ? QStringLiteral("没有找到备份。查找的位置：")
                                                 : QStringLiteral("备份所在的位置：")) +
@@ -211,7 +211,7 @@ void RestoreWindow::restoreLine(int row)
         return;
     }
     const BackupCopy copy = m_copies[row];
-    const QString database = Database::isOpen() ? Database::filePath() : databasePath(programFolder());
+    const QString database = Database::isOpen() ? Database::filePath() : databasePath(dataFolder());
     Restore restore(copy.path, database, Clock::now());
     if (!MessageBox::askYesNo(this, QStringLiteral("用 %1 的备份替换当前数据库？当前数据库将先另存为 %2。")
                                         .arg(shownTime(copy), QFileInfo(restore.safetyCopy()).fileName()))) {

@@ -2,8 +2,10 @@
 
 #include "Backup.h"
 #include "Restore.h"
+#include "base/ProgramVersion.h"
 #include "storage/Database.h"
 #include "storage/SchemaSteps.h"
+#include "storage/VersionMark.h"
 #include "storage/WriteTransaction.h"
 #include "ui/MessageBox.h"
 
@@ -72,6 +74,17 @@ SchemaUpgrade::Result SchemaUpgrade::run(const QDateTime& now)
                 ok = SchemaSteps::apply(*step, &error);
                 changed = true;
             }
+        }
+        // The version that upgraded the database, kept with the upgrade, so
+        // that an older program refuses it; a database nothing was done to
+        // stays as it was. A database that cannot take the mark is worked on
+        // all the same.
+        if (ok && changed) {
+            const QByteArray mark = VersionMark::script(programVersion());
+            QString why;
+            transaction.attempt([&mark](QString* e) { return Database::runScript(mark.constData(), e); },
+                                &why);
+            ok = transaction.isOpen();
         }
         ok = ok && transaction.commit(&error);
     }

@@ -2,6 +2,8 @@
 
 #include "Icons.h"
 #include "base/EncodedText.h"
+#include "base/ProgramPaths.h"
+#include "base/ProgramVersion.h"
 #include "ui/MessageBox.h"
 #include "ui/SingleWindow.h"
 #include "ui/Twips.h"
@@ -58,9 +60,14 @@ AboutWindow::AboutWindow(QWidget* parent) : QDialog(parent)
     layout->setSpacing(8);
     layout->addWidget(image);
     layout->addWidget(label(QStringLiteral("Brenvoll"), "Label1", 2.0, true));
-    layout->addWidget(label(QStringLiteral("V2.0"), "Label2", 1.2, false));
+    layout->addWidget(label(u'V' + programVersionText(), "Label2", 1.2, false));
     layout->addSpacing(8);
     layout->addWidget(label(QStringLiteral("单击此处访问作者主页"), "Label3", 1.0, false));
+    // Where the records are: beside the program, or an installed program's
+    // data folder, which the IT person looks for when backing up or moving.
+    QLabel* folder = label(QStringLiteral("数据文件夹：") + dataFolder(), "dataFolderLabel", 0.9, false);
+    folder->setWordWrap(true);
+    layout->addWidget(folder);
     setFixedSize(sizeHint().expandedTo(QSize(logicalDpiX() * 4, 0)));
 
     // Centred on the screen, as the program's dialogs are.

@@ -1,6 +1,6 @@
 #pragma once
-// The about window: product name and version; a click on it opens the
-// program's home page.
+// The about window: product name, version and the data folder in use; a
+// click on it opens the program's home page.
 #include <QDialog>
 #include <QPointer>
 

@@ -100,7 +100,7 @@ void MainWindow::loadOnStart()
     const QDate today = Clock::today();
     m_search->setDays(formatDate(oneYearBefore(today)), formatDate(today));
     // With a server, each workstation keeps its drafts beside the program.
-    m_drafts->open(Database::isShared() ? databasePath(programFolder()) : Database::filePath());
+    m_drafts->open(Database::isShared() ? databasePath(dataFolder()) : Database::filePath());
     const SheetDrafts::Replacement blank(*m_drafts);
     QPalette boxPalette;
     boxPalette.setColor(QPalette::Base, Qt::white);

@@ -7,10 +7,12 @@
 #include "base/Clock.h"
 #include "base/EncodedText.h"
 #include "base/ProgramPaths.h"
+#include "base/ProgramVersion.h"
 #include "drafts/SheetDrafts.h"
 #include "mainwindow/MainWindow.h"
 #include "storage/Database.h"
 #include "storage/ServerConfig.h"
+#include "storage/VersionMark.h"
 #include "ui/MessageBox.h"
 
 #include <QApplication>
@@ -136,7 +138,20 @@ bool openServerDatabase(const QString& folder, const ServerConfig& config)
         MessageBox::warning(nullptr, error);
         return false;
     }
-    SchemaUpgrade::runAndTell(nullptr, Clock::now());
+    return true;
+}
+
+// A database that a newer program upgraded is refused before anything is
+// written to it: the newer program may have changed what this one would
+// misread or undo. The upgrade that follows marks the database it upgrades.
+bool acceptVersion()
+{
+    const QString refusal = VersionMark::refusalFor(programVersion());
+    if (!refusal.isEmpty()) {
+        Database::close();
+        MessageBox::warning(nullptr, refusal);
+        return false;
+    }
     return true;
 }
 
@@ -206,9 +221,10 @@ bool startUp(const QString& folder)
 
     QString configError;
     if (const auto server = readServerConfig(folder, &configError)) {
-        if (!openServerDatabase(folder, *server)) {
+        if (!openServerDatabase(folder, *server) || !acceptVersion()) {
             return false;
         }
+        SchemaUpgrade::runAndTell(nullptr, Clock::now());
         showLoginWindow();
         return true;
     }
@@ -232,6 +248,9 @@ bool startUp(const QString& folder)
         !databaseUsable(file, &error, &diagnosis) || !Database::journalFolderWritable(&error, &diagnosis)) {
         Database::close();
         MessageBox::warning(nullptr, startUpMessage(file, error, diagnosis));
+        return false;
+    }
+    if (!acceptVersion()) {
         return false;
     }
     // An older database gets what this program adds beside the designed

@@ -10,7 +10,7 @@ namespace brenvoll {
 
 QStringList programFiles()
 {
-    const QString folder = programFolder();
+    const QString folder = dataFolder();
     QStringList files{QCoreApplication::applicationFilePath(), serverConfigPath(folder)};
     QStringList databases{databasePath(folder)};
     if (Database::isOpen() && !Database::filePath().isEmpty()) {

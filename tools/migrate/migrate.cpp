@@ -10,6 +10,7 @@
 // refused unchanged; so is everything when any step fails.
 #include "accounts-schema.h"
 #include "common/ConnectionHint.h"
+#include "common/StandardOptions.h"
 #include "history-schema.h"
 
 #include <cstdio>
@@ -269,10 +270,23 @@ void migrate(const char* file, const char* conninfo)
 
 } // namespace
 
+constexpr const char* kHelp = "usage: brenvoll-migrate 数据库.db CONNINFO\n"
+                              "\n"
+                              "Copies a clinic's database file into the server database that\n"
+                              "brenvoll-mkdb --postgresql created: every record, the settings, the phrases,\n"
+                              "the kept versions and the operators' accounts, in one transaction. A server\n"
+                              "database that already holds records is refused unchanged.\n"
+                              "\n"
+                              "  -h, --help     this text\n"
+                              "  -v, --version  the version\n";
+
 int main(int argc, char** argv)
 {
+    if (answeredStandardOption(argc, argv, "brenvoll-migrate", kHelp)) {
+        return 0;
+    }
     if (argc != 3) {
-        std::cerr << "usage: brenvoll-migrate 数据库.db CONNINFO\n";
+        std::cerr << kHelp;
         return 2;
     }
     try {

@@ -14,6 +14,8 @@
 // the phrases are created in an existing empty database on a server (made with createdb), in one
 // transaction: a database that already holds the tables is refused unchanged.
 #include "common/ConnectionHint.h"
+#include "common/StandardOptions.h"
+#include "history-schema.h"
 #include "schema-postgresql.h"
 #include "storage/SchemaText.h"
 
@@ -70,16 +72,30 @@ int createOnServer(const char* conninfo)
     PQfinish(connection);
     return ok ? 0 : 1;
 }
+constexpr const char* kHelp =
+    "usage: brenvoll-mkdb SCHEMA.sql OUT.db\n"
+    "       brenvoll-mkdb --postgresql CONNINFO\n"
+    "\n"
+    "Creates the delivered database OUT.db from SCHEMA.sql, with the tables of the\n"
+    "kept versions and of the operators' accounts. A database that already exists\n"
+    "is left as it is.\n"
+    "With --postgresql, creates the tables, the settings row and the phrases in an\n"
+    "existing empty database on a server (made with createdb), in one transaction.\n"
+    "\n"
+    "  -h, --help     this text\n"
+    "  -v, --version  the version\n";
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (answeredStandardOption(argc, argv, "brenvoll-mkdb", kHelp)) {
+        return 0;
+    }
     if (argc == 3 && std::string(argv[1]) == "--postgresql") {
         return createOnServer(argv[2]);
     }
     if (argc != 3) {
-        std::cerr << "usage: brenvoll-mkdb SCHEMA.sql OUT.db\n"
-                     "       brenvoll-mkdb --postgresql CONNINFO\n";
+        std::cerr << kHelp;
         return 2;
     }
     const fs::path schemaPath = argv[1];

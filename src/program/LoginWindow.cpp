@@ -238,7 +238,7 @@ bool LoginWindow::readStoredPassword()
 
 bool LoginWindow::matches(const QString& typed, const QString& stored)
 {
-    return trimSpaces(typed).toLower() == trimSpaces(stored).toLower();
+    return trimBlanks(typed).toLower() == trimBlanks(stored).toLower();
 }
 
 void LoginWindow::logIn()

@@ -1,5 +1,6 @@
 #include "Startup.h"
 #include "base/ProgramPaths.h"
+#include "ui/ScreenFit.h"
 
 #include <QApplication>
 
@@ -9,6 +10,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Brenvoll"));
     QApplication::setApplicationVersion(QStringLiteral("2.0"));
     brenvoll::installTranslations();
+    brenvoll::fitWindowsToScreen();
     if (!brenvoll::startUp(brenvoll::programFolder())) {
         return 0;
     }

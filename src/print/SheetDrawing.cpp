@@ -12,6 +12,10 @@ namespace brenvoll {
 
 namespace {
 
+// The message before printing names this many boxes, then counts the rest:
+// a line the operator reads at a glance.
+constexpr int kNamedBoxesAtMost = 8;
+
 bool isDrawn(const SheetText& element)
 {
     return element.visible && !element.text.isEmpty();
@@ -107,11 +111,25 @@ FittedText layoutBoxText(const SheetSnapshot& sheet, const SheetText& box)
     return fitSheetText(font, box.text, qMax(box.size.width(), room - clear), box.size.height());
 }
 
-void addTo(SheetFit& fit, const FittedText& fitted)
+void addTo(SheetFit& fit, Field box, const FittedText& fitted)
 {
     if (fitted.fit != FittedText::Fit::AsDesigned) {
         ++fit.fitted;
         fit.cut += fitted.fit == FittedText::Fit::Cut ? 1 : 0;
+        if (!fit.boxes.contains(box)) {
+            fit.boxes.append(box);
+        }
+    }
+}
+
+// A sheet's boxes in drawing order, each with its role.
+template <class Visit> void forEachBox(const SheetSnapshot& sheet, Visit visit)
+{
+    for (const BoxSet set : {BoxSet::Identifying, BoxSet::Finding}) {
+        const QList<SheetText>& boxes = set == BoxSet::Identifying ? sheet.identifying : sheet.findings;
+        for (qsizetype i = 0; i < boxes.size(); ++i) {
+            visit(fieldOf(set, int(i)), boxes[i]);
+        }
     }
 }
 
@@ -164,14 +182,23 @@ QFont sheetElementFont(const FontDef& def)
     return font;
 }
 
+SheetFit& SheetFit::operator+=(const SheetFit& other)
+{
+    fitted += other.fitted;
+    cut += other.cut;
+    for (const Field box : other.boxes) {
+        if (!boxes.contains(box)) {
+            boxes.append(box);
+        }
+    }
+    return *this;
+}
+
 SheetFit sheetFit(const SheetSnapshot& sheet)
 {
     SheetFit fit;
-    for (const auto* set : {&sheet.identifying, &sheet.findings}) {
-        for (const SheetText& box : *set) {
-            addTo(fit, layoutBoxText(sheet, box));
-        }
-    }
+    forEachBox(sheet,
+               [&](Field field, const SheetText& box) { addTo(fit, field, layoutBoxText(sheet, box)); });
     return fit;
 }
 
@@ -180,9 +207,12 @@ QString fittedTextsMessage(const SheetFit& fit)
     if (fit.fitted == 0) {
         return {};
     }
-    return (fit.cut > 0 ? QStringLiteral("有 %1 个方框的文字太长，已截断。")
-                        : QStringLiteral("有 %1 个方框的文字太长，已缩小打印。"))
-        .arg(fit.fitted);
+    // A batch names each box once, however many of its sheets it was fitted on.
+    const QString boxes = FieldMap::operatorNameList(fit.boxes, kNamedBoxesAtMost);
+    return (fit.cut > 0 ? QStringLiteral("有 %1 个方框的文字太长，已截断：%2。")
+                        : QStringLiteral("有 %1 个方框的文字太长，已缩小打印：%2。"))
+        .arg(fit.fitted)
+        .arg(boxes);
 }
 
 SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMarginTwips,
@@ -214,28 +244,26 @@ SheetFit drawSheet(QPainter& painter, const SheetSnapshot& sheet, double leftMar
         write(caption);
     }
     SheetFit fit;
-    for (const auto* set : {&sheet.identifying, &sheet.findings}) {
-        for (const SheetText& box : *set) {
-            const FittedText fitted = layoutBoxText(sheet, box);
-            addTo(fit, fitted);
-            if (fitted.fit == FittedText::Fit::AsDesigned) {
-                write(box);
-                continue;
-            }
-            // In whole pixels of the device, rounded down: a size rounded up
-            // would draw the text past the end of its room.
-            QFont font = sheetElementFont(box.font);
-            font.setPixelSize(qMax(1, qFloor(fitted.size * sy)));
-            painter.setFont(font);
-            for (qsizetype i = 0; i < fitted.lines.size(); ++i) {
-                drawSheetTextOnBaseline(painter, at(box.topLeft + QPointF(0, fitted.baselines[i])),
-                                        fitted.lines[i]);
-            }
-            if (drawn) {
-                drawn->append(fitted.lines);
-            }
+    forEachBox(sheet, [&](Field field, const SheetText& box) {
+        const FittedText fitted = layoutBoxText(sheet, box);
+        addTo(fit, field, fitted);
+        if (fitted.fit == FittedText::Fit::AsDesigned) {
+            write(box);
+            return;
         }
-    }
+        // In whole pixels of the device, rounded down: a size rounded up
+        // would draw the text past the end of its room.
+        QFont font = sheetElementFont(box.font);
+        font.setPixelSize(qMax(1, qFloor(fitted.size * sy)));
+        painter.setFont(font);
+        for (qsizetype i = 0; i < fitted.lines.size(); ++i) {
+            drawSheetTextOnBaseline(painter, at(box.topLeft + QPointF(0, fitted.baselines[i])),
+                                    fitted.lines[i]);
+        }
+        if (drawn) {
+            drawn->append(fitted.lines);
+        }
+    });
 
     QPen rule(Qt::black, 0, Qt::SolidLine); // width 0: the device's thinnest line
     rule.setCosmetic(true);

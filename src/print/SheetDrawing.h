@@ -59,24 +59,22 @@ SheetSnapshot withRecord(SheetSnapshot sheet, const ExamRecord& record);
 QFont sheetElementFont(const FontDef& def);
 
 // How many box texts of one or more sheets are drawn fitted into their room,
-// and how many of those had to be cut short.
+// how many of those had to be cut short, and which boxes they stand in (each
+// box once, in the sheet's order of boxes).
 struct SheetFit
 {
     int fitted = 0;
     int cut = 0;
-    SheetFit& operator+=(const SheetFit& other)
-    {
-        fitted += other.fitted;
-        cut += other.cut;
-        return *this;
-    }
+    QList<Field> boxes;
+    SheetFit& operator+=(const SheetFit& other);
 };
 
 // The box texts of `sheet` that do not fit their room, without drawing.
 SheetFit sheetFit(const SheetSnapshot& sheet);
 
-// What the operator is told before printing when texts were fitted; empty
-// when none was.
+// What the operator is told before printing when texts were fitted, naming
+// the boxes: "有 2 个方框的文字太长，已缩小打印：心脏、体检结论。"; empty when
+// none was.
 QString fittedTextsMessage(const SheetFit& fit);
 
 // Draws the sheet with its origin moved right and down by the margins (twips)

@@ -11,6 +11,7 @@
 #include "storage/ProgramFiles.h"
 #include "ui/MessageBox.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QToolBar>
 
 namespace brenvoll {
 
@@ -111,6 +113,30 @@ BatchEnd drawBatch(const PrintHost& host, SheetPdfWriter& writer, int start, int
     return BatchEnd::Drawn;
 }
 
+// The preview's toolbar keeps what one A4 sheet in its designed orientation
+// needs: fitting, zoom, page navigation, page setup and print. Turning the
+// page and showing pages side by side or as an overview only change the
+// view of a single upright page, and their buttons pushed the others under
+// the toolbar's overflow arrow on a 1366-pixel screen.
+void trimPreviewToolbar(QPrintPreviewDialog* dialog)
+{
+    QStringList unused;
+    for (const char* text :
+         {"Portrait", "Landscape", "Show single page", "Show facing pages", "Show overview of all pages"}) {
+        unused << QCoreApplication::translate("QPrintPreviewDialog", text);
+    }
+    for (QToolBar* toolbar : dialog->findChildren<QToolBar*>()) {
+        bool afterSeparator = true; // no separator at the start either
+        for (QAction* action : toolbar->actions()) {
+            if (unused.contains(action->text()) || (action->isSeparator() && afterSeparator)) {
+                action->setVisible(false);
+            } else if (action->isVisible()) {
+                afterSeparator = action->isSeparator();
+            }
+        }
+    }
+}
+
 } // namespace
 
 QPrintPreviewDialog* previewSheet(QWidget* parent, const SheetView& view)
@@ -125,6 +151,7 @@ QPrintPreviewDialog* previewSheet(QWidget* parent, const SheetView& view)
     // Tall enough for the whole page to be read at its first zoom.
     const QRect screen = dialog->screen()->availableGeometry();
     dialog->resize(qMin(screen.width(), screen.height() * 3 / 4), screen.height() * 9 / 10);
+    trimPreviewToolbar(dialog);
     // The sheet as it stands when the preview opens, on every page drawn for
     // it: the preview's and those printed from it.
     const SheetSnapshot sheet = snapshotOf(view);

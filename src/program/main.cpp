@@ -3,6 +3,7 @@
 #include "base/ProgramPaths.h"
 #include "base/ProgramVersion.h"
 #include "ui/MessageBox.h"
+#include "ui/ScreenFit.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -33,6 +34,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Brenvoll"));
     QApplication::setApplicationVersion(brenvoll::programVersionText());
     brenvoll::installTranslations();
+    brenvoll::fitWindowsToScreen();
     const QString programFolder = brenvoll::programFolder();
     const QString dataFolder = brenvoll::dataFolder();
     if (request == brenvoll::CommandLineRequest::CheckStart) {

@@ -412,7 +412,7 @@ private slots:
         QCOMPARE(printedNames(), namesOfLines(0, 4));
         auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().text, QStringLiteral("有 2 个方框的文字太长，已缩小打印。"));
+        QCOMPARE(shown.first().text, QStringLiteral("有 2 个方框的文字太长，已缩小打印：编号。"));
 
         // Exported from line 2, typed long there and cut short on line 3.
         QVERIFY(storeColumn(m_main->keyOfLine(3), FieldMap::box(Field::Respiratory).column, tooLong));
@@ -432,7 +432,7 @@ private slots:
         }
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 2);
-        QCOMPARE(shown[0].text, QStringLiteral("有 3 个方框的文字太长，已截断。"));
+        QCOMPARE(shown[0].text, QStringLiteral("有 3 个方框的文字太长，已截断：编号、呼吸系统。"));
         QCOMPARE(shown[1].text, QStringLiteral("已导出 3 页到文件“%1”。").arg(file));
         const auto pages = test::pdfWords(file);
         QCOMPARE(pages.size(), 3);

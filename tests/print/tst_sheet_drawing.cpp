@@ -88,6 +88,61 @@ private slots:
         QCOMPARE(inkIn(image, 3320, 2290, 90, 300), 0);     // from line 35 to "地址"
     }
 
+    // The operator is told which boxes were fitted, by the names the sheet
+    // gives them, in the sheet's order; a batch names a box once however many
+    // of its sheets fitted it, and a long list ends in a count.
+    void fittedBoxesAreNamed_data()
+    {
+        QTest::addColumn<QList<int>>("boxes"); // Field values
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<int>("sheets");
+        QTest::addColumn<QString>("message");
+        const QString heart = QStringLiteral("心律齐，各瓣膜听诊区未闻及杂音");
+        const QString conclusion =
+            QStringLiteral("血压偏高，建议低盐饮食，适量运动，定期复查血压，必要时心内科就诊。"
+                           "空腹血糖偏高，建议复查糖化血红蛋白");
+        const QString number = QStringLiteral("201605070001");
+        QTest::newRow("none") << QList<int>{int(Field::Heart)} << QStringList{QStringLiteral("正常")} << 1
+                              << QString();
+        QTest::newRow("in the sheet's order")
+            << QList<int>{int(Field::Conclusion), int(Field::Heart)} << QStringList{conclusion, heart} << 1
+            << QStringLiteral("有 2 个方框的文字太长，已缩小打印：心脏、体检结论。");
+        QTest::newRow("once in a batch") << QList<int>{int(Field::Number)} << QStringList{number} << 3
+                                         << QStringLiteral("有 3 个方框的文字太长，已缩小打印：编号。");
+        QTest::newRow("cut short") << QList<int>{int(Field::Number), int(Field::Heart)}
+                                   << QStringList{number, heart.repeated(4)} << 1
+                                   << QStringLiteral("有 2 个方框的文字太长，已截断：编号、心脏。");
+        QList<int> many;
+        QStringList manyTexts;
+        for (const Field field :
+             {Field::Number, Field::Telephone, Field::MedicalHistory, Field::Height, Field::Weight,
+              Field::SystolicPressure, Field::Respiratory, Field::Nervous, Field::Heart, Field::Abdomen}) {
+            many << int(field);
+            manyTexts << heart.repeated(4);
+        }
+        QTest::newRow("more than eight")
+            << many << manyTexts << 1
+            << QStringLiteral("有 10 个方框的文字太长，已截断：编号、电话、既往史、身高、"
+                              "体重、收缩压、呼吸系统、神经系统 等 10 项。");
+    }
+
+    void fittedBoxesAreNamed()
+    {
+        QFETCH(QList<int>, boxes);
+        QFETCH(QStringList, texts);
+        QFETCH(int, sheets);
+        QFETCH(QString, message);
+        ExamRecord record;
+        for (qsizetype i = 0; i < boxes.size(); ++i) {
+            record[Field(boxes[i])] = texts[i];
+        }
+        SheetFit fit;
+        for (int i = 0; i < sheets; ++i) {
+            fit += sheetFit(designedSheet(record, QStringLiteral("健康体检反馈表")));
+        }
+        QCOMPARE(fittedTextsMessage(fit), message);
+    }
+
     // The title is centred across the sheet at its designed top.
     void titleIsCentred()
     {

@@ -350,7 +350,8 @@ private slots:
         const auto words = printOnce();
         auto shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().text, QStringLiteral("有 4 个方框的文字太长，已缩小打印。"));
+        QCOMPARE(shown.first().text,
+                 QStringLiteral("有 4 个方框的文字太长，已缩小打印：编号、心脏、腹部器官、谷丙转氨酶。"));
 
         const test::PdfWord* caption = wordOf(words, QStringLiteral("姓名"));
         QVERIFY(caption);
@@ -421,7 +422,9 @@ private slots:
         const auto cut = linesIn(printOnce(), FieldMap::box(Field::Respiratory));
         shown = MessageBox::takeShown();
         QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown.first().text, QStringLiteral("有 5 个方框的文字太长，已截断。"));
+        QCOMPARE(
+            shown.first().text,
+            QStringLiteral("有 5 个方框的文字太长，已截断：编号、呼吸系统、心脏、腹部器官、谷丙转氨酶。"));
         QCOMPARE(cut.size(), 2);
         QVERIFY2(cut[1].text.endsWith(QStringLiteral("…")), qPrintable(cut[1].text));
         QVERIFY(tooLong.startsWith(cut[0].text + cut[1].text.chopped(1)));
@@ -437,7 +440,7 @@ private slots:
     void fittedTextsAreToldOnce()
     {
         box(Field::Number)->setText(QStringLiteral("201605070001"));
-        const QString told = QStringLiteral("有 1 个方框的文字太长，已缩小打印。");
+        const QString told = QStringLiteral("有 1 个方框的文字太长，已缩小打印：编号。");
 
         m_main->menuBar()->findChild<QAction*>(QStringLiteral("打印预览"))->trigger();
         auto* dialog = m_main->findChild<QPrintPreviewDialog*>(QStringLiteral("sheetPreview"));

@@ -543,7 +543,7 @@ private slots:
         // 用户管理…: a wrong password and the desks' own login are refused;
         // the account login makes the first administrator.
         start();
-        form().showAccounts();
+        test::accountCommands(form()).showAccounts();
         auto* window = form().findChild<AccountsWindow*>();
         QVERIFY(window);
         QVERIFY(!window->useAccountLogin(admin, QStringLiteral("wrong")));
@@ -583,7 +583,7 @@ private slots:
     void accountsWindowGuidesTheFirstAccount()
     {
         start();
-        form().showAccounts();
+        test::accountCommands(form()).showAccounts();
         auto* window = form().findChild<AccountsWindow*>();
         QVERIFY(window);
         QVERIFY(window->emptyHint()->isVisibleTo(window));
@@ -665,14 +665,14 @@ private slots:
         QVERIFY(AccountStore::add(QStringLiteral("admin2"), QStringLiteral("赵主任"), Role::Administrator,
                                   QStringLiteral("adminpw2"), &error));
         start(QStringLiteral("admin"));
-        form().showAccounts();
+        test::accountCommands(form()).showAccounts();
         auto* window = form().findChild<AccountsWindow*>();
         QVERIFY(window);
         QVERIFY(AccountStore::setRole(QStringLiteral("admin"), Role::Doctor, &error)); // at admin2's desk
         QVERIFY(!window->setDisabledOf(QStringLiteral("admin2"), true));
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("“医生”的权限不能使用此功能。")});
         QVERIFY(!AccountStore::find(QStringLiteral("admin2"))->disabled);
-        form().showAccounts();
+        test::accountCommands(form()).showAccounts();
         QCOMPARE(texts(MessageBox::takeShown()), QStringList{QStringLiteral("“医生”的权限不能使用此功能。")});
         QCOMPARE(enabledCommands(), (QStringList{QStringLiteral("删除"), QStringLiteral("已删除的记录…"),
                                                  QStringLiteral("修改我的密码…"), QStringLiteral("锁定"),

@@ -36,16 +36,6 @@ bool isEmptyText(QByteArrayView utf8)
     return true;
 }
 
-// A height or weight: a number, in the unit its caption prints or none.
-std::optional<double> measure(QByteArrayView text, const QString& unit)
-{
-    const auto value = readLabValue(text, unit);
-    if (!value || value->bound != LabValue::Bound::Exact) {
-        return std::nullopt;
-    }
-    return value->number;
-}
-
 // The UTF-8 cells of a record, kept alive beside their views.
 struct RecordCells
 {
@@ -120,8 +110,9 @@ ItemOutcome bmiOutcome(const ExamCells& cells, bool obese)
     if (!tenths) {
         return ItemOutcome::NotExamined;
     }
-    const bool abnormal = obese ? *tenths >= 280 : *tenths >= 240 && *tenths < 280;
-    return abnormal ? ItemOutcome::Abnormal : ItemOutcome::Normal;
+    const BmiClass bmi = bmiClass(*tenths);
+    return bmi == (obese ? BmiClass::Obese : BmiClass::Overweight) ? ItemOutcome::Abnormal
+                                                                   : ItemOutcome::Normal;
 }
 
 QString percent(double rate)
@@ -131,56 +122,49 @@ QString percent(double rate)
 
 } // namespace
 
-const QStringList& normalFindings()
+const std::vector<AgeGroup>& ageGroups(AgeGrouping grouping)
 {
-    // The plain findings, then the delivered stock phrases of a normal ECG,
-    // ultrasound and chest X-ray: a sheet filled in with those phrases is a
-    // normal one.
-    static const QStringList findings{QStringLiteral("正常"),
-                                      QStringLiteral("未见异常"),
-                                      QStringLiteral("未见明显异常"),
-                                      QStringLiteral("大致正常"),
-                                      QStringLiteral("窦性心律，心电图正常"),
-                                      QStringLiteral("肝胆脾胰双肾未见明显异常"),
-                                      QStringLiteral("双肺纹理清晰，心膈未见异常")};
-    return findings;
-}
-
-bool isNormalFinding(const QString& text)
-{
-    return normalFindings().contains(withoutSurroundingBlanks(text));
-}
-
-const std::vector<AgeGroup>& ageGroups()
-{
-    static const std::vector<AgeGroup> groups{
+    static const std::vector<AgeGroup> fiveYears{
         {QStringLiteral("<65"), 0},    {QStringLiteral("65–69"), 65}, {QStringLiteral("70–74"), 70},
         {QStringLiteral("75–79"), 75}, {QStringLiteral("80–84"), 80}, {QStringLiteral("≥85"), 85},
     };
-    return groups;
+    static const std::vector<AgeGroup> elderly{
+        {QStringLiteral("<65"), 0},
+        {QStringLiteral("65–69"), 65},
+        {QStringLiteral("70–79"), 70},
+        {QStringLiteral("≥80"), 80},
+    };
+    return grouping == AgeGrouping::Elderly ? elderly : fiveYears;
 }
 
 namespace StatisticsColumns {
-int ageUnknown()
+int ageUnknown(AgeGrouping grouping)
 {
-    return kFirstAge + int(ageGroups().size());
+    return kFirstAge + int(ageGroups(grouping).size());
 }
-int notExamined()
+int notExamined(AgeGrouping grouping)
 {
-    return ageUnknown() + 1;
+    return ageUnknown(grouping) + 1;
 }
-int count()
+int count(AgeGrouping grouping)
 {
-    return notExamined() + 1;
+    return notExamined(grouping) + 1;
 }
-QStringList titles()
+QStringList titles(AgeGrouping grouping)
 {
     QStringList all{QStringLiteral("合计"), QStringLiteral("男"), QStringLiteral("女"),
                     QStringLiteral("未填")};
-    for (const AgeGroup& group : ageGroups()) {
+    for (const AgeGroup& group : ageGroups(grouping)) {
         all << group.title;
     }
     all << QStringLiteral("未填") << QStringLiteral("未检");
+    return all;
+}
+QStringList keys(AgeGrouping grouping)
+{
+    QStringList all = titles(grouping);
+    all.removeLast();
+    all.last() = QStringLiteral("年龄未填");
     return all;
 }
 } // namespace StatisticsColumns
@@ -197,7 +181,7 @@ int sexColumn(const QString& sex)
     return StatisticsColumns::kSexUnknown;
 }
 
-int ageColumn(const QString& age)
+int ageColumn(const QString& age, AgeGrouping grouping)
 {
     QString years = withoutSurroundingBlanks(age);
     if (years.endsWith(u'岁')) {
@@ -205,9 +189,9 @@ int ageColumn(const QString& age)
     }
     const auto number = sheetNumber(years);
     if (!number) {
-        return StatisticsColumns::ageUnknown();
+        return StatisticsColumns::ageUnknown(grouping);
     }
-    const auto& groups = ageGroups();
+    const auto& groups = ageGroups(grouping);
     int column = StatisticsColumns::kFirstAge;
     for (size_t g = 1; g < groups.size() && *number >= groups[g].youngest; ++g) {
         ++column;
@@ -219,22 +203,6 @@ const std::vector<StatisticsItem>& statisticsItems()
 {
     static const std::vector<StatisticsItem> items = makeItems();
     return items;
-}
-
-std::optional<int> bmiTenths(QByteArrayView heightCm, QByteArrayView weightKg)
-{
-    const auto height = measure(heightCm, QStringLiteral("cm"));
-    const auto weight = measure(weightKg, QStringLiteral("kg"));
-    if (!height || !weight || *height <= 0) {
-        return std::nullopt;
-    }
-    const double metres = *height / 100;
-    return int(std::lround(*weight / (metres * metres) * 10));
-}
-
-std::optional<int> bmiTenths(const QString& heightCm, const QString& weightKg)
-{
-    return bmiTenths(QByteArrayView(heightCm.toUtf8()), QByteArrayView(weightKg.toUtf8()));
 }
 
 ItemOutcome itemOutcome(const StatisticsItem& item, const ExamCells& cells)
@@ -253,11 +221,16 @@ ItemOutcome itemOutcome(const StatisticsItem& item, const ExamCells& cells)
         return rangeOutcome(readAgainstRange(text, *FieldMap::referenceRange(item.field)),
                             RangeReading::Below);
     case StatisticsItem::Kind::Positive:
-        if (isEmptyText(text)) {
+        // A grade that cannot be read (grey on the sheet) is not examined.
+        switch (isEmptyText(text) ? ValueFlag::Kind::Unreadable : flagKind(item.field, text)) {
+        case ValueFlag::Kind::Outstanding:
+            return ItemOutcome::Abnormal;
+        case ValueFlag::Kind::Unreadable:
             return ItemOutcome::NotExamined;
+        case ValueFlag::Kind::None:
+            break;
         }
-        return flagKind(item.field, text) == ValueFlag::Kind::Outstanding ? ItemOutcome::Abnormal
-                                                                          : ItemOutcome::Normal;
+        return ItemOutcome::Normal;
     case StatisticsItem::Kind::Finding:
         if (isEmptyText(text)) {
             return ItemOutcome::NotExamined;
@@ -301,18 +274,21 @@ ExamOutcomes examOutcomes(const ExamRecord& record)
     return examOutcomes(RecordCells(record).cells);
 }
 
-StatisticsTable::StatisticsTable()
-    : m_abnormal(statisticsItems().size(), std::array<qint64, kMaxColumns>{}),
+StatisticsTable::StatisticsTable(AgeGrouping grouping)
+    : m_grouping(grouping), m_abnormal(statisticsItems().size(), std::array<qint64, kMaxColumns>{}),
       m_notExamined(statisticsItems().size(), std::array<qint64, kMaxColumns>{})
 {
 }
 
-void StatisticsTable::addPerson(int sexColumn, int ageColumn, const ExamOutcomes& outcomes)
+void StatisticsTable::addPerson(int sexColumn, int ageColumn, const ExamOutcomes& outcomes,
+                                const HealthOutcomes& health)
 {
     const size_t columns[] = {size_t(StatisticsColumns::kTotal), size_t(sexColumn), size_t(ageColumn)};
     for (const size_t c : columns) {
         ++m_persons[c];
     }
+    const int healthColumns[] = {StatisticsColumns::kTotal, sexColumn, ageColumn};
+    m_health.add(health, healthColumns, 3);
     for (size_t i = 0; i < m_abnormal.size(); ++i) {
         if (outcomes.abnormal[i]) {
             for (const size_t c : columns) {
@@ -353,9 +329,9 @@ std::optional<double> StatisticsTable::rate(int item, int column) const
 QString StatisticsTable::cellText(int row, int column) const
 {
     if (row < 0) {
-        return column == StatisticsColumns::notExamined() ? QString() : QString::number(persons(column));
+        return column == notExaminedColumn() ? QString() : QString::number(persons(column));
     }
-    if (column == StatisticsColumns::notExamined()) {
+    if (column == notExaminedColumn()) {
         return QString::number(notExamined(row));
     }
     const auto r = rate(row, column);

@@ -1,5 +1,7 @@
 #include "ValueFlags.h"
 
+#include "HealthRules.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -133,15 +135,6 @@ ValueFlag unreadableFlag()
     return {ValueFlag::Kind::Unreadable, QStringLiteral("无法判断是否超出参考范围")};
 }
 
-bool isPositive(const QString& text)
-{
-    QString t = withoutBlanks(text);
-    t.replace(u'＋', u'+'); // typed with a Chinese input method
-    static const QStringList positive{QStringLiteral("+"), QStringLiteral("++"), QStringLiteral("+++"),
-                                      QStringLiteral("阳性")};
-    return positive.contains(t);
-}
-
 } // namespace
 
 std::optional<double> sheetNumber(const QString& text)
@@ -232,8 +225,15 @@ bool hasValueCheck(Field field)
 ValueFlag valueFlag(Field field, const QString& text)
 {
     if (isUrineTest(field)) {
-        return isPositive(text) ? ValueFlag{ValueFlag::Kind::Outstanding, QStringLiteral("阳性")}
-                                : ValueFlag{};
+        switch (urineGrade(text).value_or(UrineGrade::Negative)) {
+        case UrineGrade::Positive:
+            return {ValueFlag::Kind::Outstanding, QStringLiteral("阳性")};
+        case UrineGrade::Unreadable:
+            return unreadableFlag();
+        case UrineGrade::Negative:
+            break;
+        }
+        return {};
     }
     if (isBloodPressure(field)) {
         switch (pressureReading(text, pressureLimit(field))) {

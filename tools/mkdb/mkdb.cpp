@@ -3,7 +3,8 @@
 //
 // Creates the delivered database from its schema, with the tables of the kept
 // versions (data/history.sql) and of the operators' accounts
-// (data/accounts.sql), both built in. A database that already
+// (data/accounts.sql) and of the resident population (data/population.sql),
+// all built in. A database that already
 // exists is left exactly as it is: it may hold a clinic's records. The new
 // file is written under a temporary name and renamed, readable and writable by
 // its owner only.
@@ -15,6 +16,7 @@
 #include "accounts-schema.h"
 #include "common/ConnectionHint.h"
 #include "history-schema.h"
+#include "population-schema.h"
 #include "schema-postgresql.h"
 
 #include <cstdio>
@@ -49,7 +51,7 @@ int createOnServer(const char* conninfo)
         return 1;
     }
     const std::string sql = std::string("BEGIN;\n") + kPostgresqlSchema + "\n" + kHistoryPostgresqlSchema +
-                            "\n" + kAccountsPostgresqlSchema + "\nCOMMIT;\n";
+                            "\n" + kAccountsPostgresqlSchema + "\n" + kPopulationSchema + "\nCOMMIT;\n";
     PGresult* result = PQexec(connection, sql.c_str());
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
     if (!ok) {
@@ -91,7 +93,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::stringstream sql;
-    sql << in.rdbuf() << '\n' << kHistorySchema << '\n' << kAccountsSchema;
+    sql << in.rdbuf() << '\n' << kHistorySchema << '\n' << kAccountsSchema << '\n' << kPopulationSchema;
 
     fs::create_directories(outPath.parent_path(), ec);
     const fs::path tmpPath = outPath.string() + ".new";

@@ -74,6 +74,15 @@ as_admin() {
     fi
 }
 
+# Stops at once, before anything is asked for, when this user cannot run
+# commands as the server's system user: neither that user, nor root, nor
+# one with sudo.
+need_admin() {
+    if [ "$(id -un)" != "$admin" ] && [ "$(id -u)" -ne 0 ] && ! command -v sudo >/dev/null; then
+        fail "run this as root (su -c '$0 $*'), or install sudo"
+    fi
+}
+
 # SQL from standard input, as the server's system user.
 admin_sql() {
     as_admin psql -X -q -t -A -v ON_ERROR_STOP=1 "${admin_args[@]}" -d postgres
@@ -92,9 +101,15 @@ need_password() {
 }
 
 create() {
+    need_admin create "$@"
     local name="${1:-brenvoll}"
     local literal="${user//\'/\'\'}"
-    if [ -n "$(echo "select 1 from pg_roles where rolname = '$literal'" | admin_sql)" ]; then
+    # A failure here (sudo refused, no server) stops before the password is
+    # asked for: inside $(…) it would not end the script by itself.
+    local existing
+    existing="$(echo "select 1 from pg_roles where rolname = '$literal'" | admin_sql)" ||
+        fail "cannot ask the server as $admin whether the user $user exists; nothing was created"
+    if [ -n "$existing" ]; then
         echo "shared-database: the server user $user is there already; its password stays as it is"
     else
         local password="${PGPASSWORD:-}"

@@ -5,7 +5,7 @@
 # reports anything, in a test or in a program a test starts.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash tools/install-deps.sh
+bash tools/install-deps.sh --test
 
 # halt_on_error, abort_on_error: the first report ends the process with
 #   SIGABRT, so a report in brenvoll-mkdb, brenvoll-migrate or the robustness

@@ -17,7 +17,6 @@
 #include "reports/ReportModel.h"
 #include "reports/ReportQuery.h"
 #include "reports/ReportWindow.h"
-#include "reports/XlsExport.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
 
@@ -85,7 +84,7 @@ QString pythonWithXlwt()
 double xlwtSeconds(const ReportFilter& filter, const QString& folder, qint64* fileSize)
 {
     QJsonArray table;
-    table.append(QJsonArray::fromStringList(XlsExport::reportHeader()));
+    table.append(QJsonArray::fromStringList(ReportColumns::titles()));
     ReportQuery::run(filter, [&table](const ReportColumns& row) {
         QJsonArray cells;
         for (const QByteArrayView cell : row.cells) {

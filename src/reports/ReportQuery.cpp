@@ -1,6 +1,6 @@
 #include "ReportQuery.h"
 
-#include "TextCells.h"
+#include "formats/TextCells.h"
 #include "record/DateRules.h"
 #include "storage/Database.h"
 
@@ -44,6 +44,12 @@ ReportQuery::Error parameters(const ReportFilter& filter, QStringList& params, Q
     return ReportQuery::Error::None;
 }
 } // namespace
+
+QStringList ReportColumns::titles()
+{
+    return {QStringLiteral("编号"), QStringLiteral("姓名"),     QStringLiteral("性别"),
+            QStringLiteral("年龄"), QStringLiteral("电话号码"), QStringLiteral("体检结论")};
+}
 
 ReportQuery::Error ReportQuery::run(const ReportFilter& filter, const Visit& visit, QString* error)
 {

@@ -4,6 +4,7 @@
 // aligned text line the report window shows for each.
 #include <QByteArrayView>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <functional>
@@ -34,6 +35,9 @@ struct ReportColumns
         Conclusion, // "41"
     };
     std::array<QByteArrayView, 6> cells;
+
+    // The titles of the columns, in order, as the exported workbook heads them.
+    static QStringList titles();
 };
 
 // The columns a report uses of one record, as texts.

@@ -1,8 +1,8 @@
 // The report window's export to an Excel workbook.
 #include "ReportWindow.h"
-#include "XlsExport.h"
 #include "base/ExportFile.h"
 #include "base/TextRules.h"
+#include "formats/XlsExport.h"
 #include "storage/ProgramFiles.h"
 #include "ui/MessageBox.h"
 
@@ -41,7 +41,7 @@ ReportWindow::Written ReportWindow::writeWorkbook(const QString& path, const Rep
         return written.queried == ReportQuery::Error::None;
     };
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    written.saved = XlsExport::save(path, XlsExport::reportHeader(), rows, &written.error, &written.cutCells);
+    written.saved = XlsExport::save(path, ReportColumns::titles(), rows, &written.error, &written.cutCells);
     QGuiApplication::restoreOverrideCursor();
     return written;
 }

@@ -2,9 +2,9 @@
 
 #include "StatisticsChart.h"
 #include "base/ExportFile.h"
+#include "formats/XlsExport.h"
 #include "print/SheetPdf.h"
 #include "record/SheetText.h"
-#include "reports/XlsExport.h"
 #include "storage/ProgramFiles.h"
 
 #include <QBuffer>

@@ -1,9 +1,8 @@
 #pragma once
 // What the report tests share: records with the report's columns set, stored
-// in bulk, and an independent reading of written workbooks through xlrd.
+// in bulk. Written workbooks are read back with WorkbookReader.h.
 #include "record/FieldMap.h"
 
-#include <QJsonObject>
 #include <QString>
 
 namespace brenvoll::test {
@@ -24,9 +23,5 @@ struct ReportRecord
 ExamRecord toExamRecord(const ReportRecord& r);
 // Stores the records in one transaction; false with the reason on failure.
 bool storeAll(const std::vector<ReportRecord>& records, QString* error = nullptr);
-
-// The workbook as xls_dump.py reports it; an empty object with `error` set
-// when it could not be read.
-QJsonObject readWorkbook(const QString& path, QString* error);
 
 } // namespace brenvoll::test

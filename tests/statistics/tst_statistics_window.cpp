@@ -2,8 +2,8 @@
 // the chart by row, and the printed, PDF and Excel pages read back by tools
 // that know nothing of the program (pdftotext, xlrd).
 #include "PdfText.h"
-#include "ReportTestSupport.h"
 #include "TestSupport.h"
+#include "WorkbookReader.h"
 #include "base/Clock.h"
 #include "print/SheetPrinter.h"
 #include "record/RecordStore.h"

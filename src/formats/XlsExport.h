@@ -1,5 +1,6 @@
 #pragma once
-// Writes a table as an Excel 97-2003 workbook file. The file appears under
+// Writes a table (a bold header row of column titles, then rows of texts) as
+// an Excel 97-2003 workbook file. The file appears under
 // its name only when it is complete (ExportFile): a failure never leaves a
 // half-written workbook nor damages a file of the same name that was there
 // before, a link at that name is replaced and never written through, and the
@@ -27,9 +28,6 @@ public:
     // are cut; `cutCells` gets the number of cells cut.
     static bool save(const QString& path, const QStringList& header, const Rows& rows,
                      QString* error = nullptr, qsizetype* cutCells = nullptr);
-
-    // The report's header, over the columns of ReportColumns.
-    static QStringList reportHeader();
 };
 
 } // namespace brenvoll

@@ -1,12 +1,13 @@
 // The export of the report to an .xls workbook, read back by xlrd.
 #include "ReportTestSupport.h"
 #include "TestSupport.h"
+#include "WorkbookReader.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
-#include "reports/Biff8Workbook.h"
+#include "formats/Biff8Workbook.h"
+#include "formats/XlsExport.h"
 #include "reports/ReportModel.h"
 #include "reports/ReportWindow.h"
-#include "reports/XlsExport.h"
 #include "storage/Database.h"
 #include "ui/MessageBox.h"
 

@@ -142,10 +142,4 @@ bool XlsExport::save(const QString& path, const QStringList& header, const Rows&
     return true;
 }
 
-QStringList XlsExport::reportHeader()
-{
-    return {QStringLiteral("编号"), QStringLiteral("姓名"),     QStringLiteral("性别"),
-            QStringLiteral("年龄"), QStringLiteral("电话号码"), QStringLiteral("体检结论")};
-}
-
 } // namespace brenvoll

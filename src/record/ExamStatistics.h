@@ -113,7 +113,8 @@ ExamOutcomes examOutcomes(const ExamRecord& record);
 class StatisticsTable
 {
 public:
-    explicit StatisticsTable(AgeGrouping grouping = AgeGrouping::FiveYears);
+    StatisticsTable() : StatisticsTable(AgeGrouping::FiveYears) {}
+    explicit StatisticsTable(AgeGrouping grouping);
 
     // Counts one person by the outcomes of the latest examination.
     void addPerson(int sexColumn, int ageColumn, const ExamOutcomes& outcomes,

@@ -190,24 +190,4 @@ bool isNormalFinding(const QString& text)
     return normalFindings().contains(withoutBlanksAround(text));
 }
 
-std::optional<UrineGrade> urineGrade(const QString& text)
-{
-    const QString t = normalisedGrade(text);
-    if (t.isEmpty()) {
-        return std::nullopt;
-    }
-    static const QStringList positive{QStringLiteral("+"),      QStringLiteral("++"), QStringLiteral("+++"),
-                                      QStringLiteral("++++"),   QStringLiteral("1+"), QStringLiteral("2+"),
-                                      QStringLiteral("3+"),     QStringLiteral("4+"), QStringLiteral("阳性"),
-                                      QStringLiteral("阳性(+)")};
-    static const QStringList negative{QStringLiteral("-"), QStringLiteral("阴性"), QStringLiteral("±")};
-    if (positive.contains(t)) {
-        return UrineGrade::Positive;
-    }
-    if (negative.contains(t)) {
-        return UrineGrade::Negative;
-    }
-    return UrineGrade::Unreadable;
-}
-
 } // namespace brenvoll

@@ -84,16 +84,4 @@ RuleReading anaemia(QByteArrayView haemoglobin, const QString& sex);
 const QStringList& normalFindings();
 bool isNormalFinding(const QString& text);
 
-// A urine test's grade as written: "+", "++", "+++", "1+" to "4+", "++++",
-// "阳性", "阳性(+)" are positive; "-", "阴性", "±" are negative; half- and
-// full-width alike, blanks around ignored. Anything else is unreadable;
-// an empty text is none.
-enum class UrineGrade
-{
-    Negative,
-    Positive,
-    Unreadable,
-};
-std::optional<UrineGrade> urineGrade(const QString& text);
-
 } // namespace brenvoll

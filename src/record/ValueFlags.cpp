@@ -1,7 +1,5 @@
 #include "ValueFlags.h"
 
-#include "HealthRules.h"
-
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -128,6 +126,15 @@ RangeReading pressureReading(const QString& text, double high)
         return value->number <= high ? RangeReading::Within : RangeReading::Unreadable;
     }
     return RangeReading::Unreadable;
+}
+
+// A grade as compared: half-width, without blanks.
+QString gradeText(const QString& text)
+{
+    QString t = text.normalized(QString::NormalizationForm_KC);
+    t.remove(u' ');
+    t.remove(u'\u3000');
+    return t;
 }
 
 ValueFlag unreadableFlag()
@@ -286,6 +293,26 @@ ValueFlag::Kind flagKind(Field field, QByteArrayView utf8)
         }
     }
     return valueFlag(field, QString::fromUtf8(utf8)).kind;
+}
+
+std::optional<UrineGrade> urineGrade(const QString& text)
+{
+    const QString t = gradeText(text);
+    if (t.isEmpty()) {
+        return std::nullopt;
+    }
+    static const QStringList positive{QStringLiteral("+"),      QStringLiteral("++"), QStringLiteral("+++"),
+                                      QStringLiteral("++++"),   QStringLiteral("1+"), QStringLiteral("2+"),
+                                      QStringLiteral("3+"),     QStringLiteral("4+"), QStringLiteral("阳性"),
+                                      QStringLiteral("阳性(+)")};
+    static const QStringList negative{QStringLiteral("-"), QStringLiteral("阴性"), QStringLiteral("±")};
+    if (positive.contains(t)) {
+        return UrineGrade::Positive;
+    }
+    if (negative.contains(t)) {
+        return UrineGrade::Negative;
+    }
+    return UrineGrade::Unreadable;
 }
 
 } // namespace brenvoll

@@ -1,6 +1,7 @@
 #include "AccountsWindow.h"
 
 #include "accounts/Session.h"
+#include "base/TextRules.h"
 #include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/SingleWindow.h"
@@ -208,7 +209,7 @@ bool AccountsWindow::addAccount(const QString& userName, const QString& fullName
         MessageBox::information(this,
                                 QStringLiteral("第一个账户“%1”是管理员。从下次登录起，每个工作站都要输入"
                                                "用户名和密码，单独的共用密码不能再登录。")
-                                    .arg(userName.trimmed()));
+                                    .arg(trimBlanks(userName)));
     }
     reload();
     emit accountsChanged();

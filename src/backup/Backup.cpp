@@ -4,6 +4,7 @@
 #include "base/FolderLock.h"
 #include "base/ProgramPaths.h"
 #include "base/StagedFile.h"
+#include "base/TextRules.h"
 #include "storage/Database.h"
 #include "storage/OwnConnection.h"
 #include "storage/ServerConfig.h"
@@ -175,7 +176,7 @@ QString Backup::dayFolderName(const QDate& day)
 
 QString Backup::folderOf(const QString& setting)
 {
-    return setting.trimmed().isEmpty() ? QDir::homePath() : setting;
+    return trimBlanks(setting).isEmpty() ? QDir::homePath() : setting;
 }
 
 QString Backup::dayFolder(const QString& backupFolder, const QDate& day)

@@ -1,6 +1,7 @@
 #include "ComparisonPage.h"
 
 #include "ComparisonPlot.h"
+#include "base/TextRules.h"
 #include "print/SheetDrawing.h"
 #include "sheet/SheetView.h"
 
@@ -161,7 +162,7 @@ void drawPage(const Page& page, const ComparisonSheet& comparison)
 
     const QString person =
         QStringLiteral("姓名：%1　　性别：%2　　地址：%3")
-            .arg(comparison.name.trimmed(), comparison.sex.trimmed(), comparison.address.trimmed());
+            .arg(trimBlanks(comparison.name), trimBlanks(comparison.sex), trimBlanks(comparison.address));
     page.text(QRectF(kLeft, kPersonTop, kWidth, 300), person, pageFont(10.5));
     const size_t count = comparison.columns.size();
     if (count > size_t(kPageColumns)) {
@@ -209,7 +210,7 @@ QStringList comparisonPageTexts(const ComparisonSheet& comparison)
 QString proposedComparisonPdfName(const ComparisonSheet& comparison)
 {
     const QString who =
-        comparison.name.trimmed().isEmpty() ? QStringLiteral("体检") : comparison.name.trimmed();
+        trimBlanks(comparison.name).isEmpty() ? QStringLiteral("体检") : trimBlanks(comparison.name);
     static const QRegularExpression unfit(QStringLiteral(R"([\\/:*?"<>|\x{0}-\x{1f}])"));
     return QString(who + QStringLiteral("_历年对比.pdf")).replace(unfit, QStringLiteral("_"));
 }

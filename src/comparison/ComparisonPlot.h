@@ -1,7 +1,7 @@
 #pragma once
 // One row of the comparison drawn over the examination dates: a real date
 // axis, the reference range shaded, the levels that matter drawn across
-// (140 and 90 for the blood pressure, 24 and 28 for the BMI). Values that are
+// (the high blood pressure and the overweight and obese BMI of BodyMeasures). Values that are
 // no number are left out and named in a note.
 #include "record/ExamSeries.h"
 

@@ -1,6 +1,7 @@
 #include "ComparisonWindow.h"
 
 #include "ComparisonPlot.h"
+#include "base/TextRules.h"
 #include "print/SheetExport.h"
 #include "print/SheetPrinter.h"
 #include "sheet/SheetView.h"
@@ -87,12 +88,12 @@ ComparisonWindow::ComparisonWindow(QWidget* parent) : QWidget(parent, Qt::Window
 void ComparisonWindow::setComparison(ComparisonSheet comparison)
 {
     m_comparison = std::move(comparison);
-    setWindowTitle(QStringLiteral("历年对比 - ") + m_comparison.name.trimmed());
-    QStringList person{QStringLiteral("姓名：") + m_comparison.name.trimmed()};
-    if (!m_comparison.sex.trimmed().isEmpty()) {
-        person << QStringLiteral("性别：") + m_comparison.sex.trimmed();
+    setWindowTitle(QStringLiteral("历年对比 - ") + trimBlanks(m_comparison.name));
+    QStringList person{QStringLiteral("姓名：") + trimBlanks(m_comparison.name)};
+    if (!trimBlanks(m_comparison.sex).isEmpty()) {
+        person << QStringLiteral("性别：") + trimBlanks(m_comparison.sex);
     }
-    person << QStringLiteral("地址：") + m_comparison.address.trimmed();
+    person << QStringLiteral("地址：") + trimBlanks(m_comparison.address);
     m_person->setText(person.join(QStringLiteral("　　")));
     fillTable();
     m_table->setCurrentCell(0, qMax(0, m_table->columnCount() - 1));

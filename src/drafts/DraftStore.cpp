@@ -8,7 +8,6 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
@@ -22,13 +21,7 @@ namespace {
 // Times are local, to the millisecond, so that the text sorts as the time.
 const QString kTimeFormat = QStringLiteral("yyyy-MM-ddTHH:mm:ss.zzz");
 // The box columns, named as in the records table.
-const QString kBoxColumns = [] {
-    QStringList columns;
-    for (const BoxDef& box : FieldMap::boxes()) {
-        columns << u'"' + box.column + u'"';
-    }
-    return columns.join(u',');
-}();
+const QString& kBoxColumns = FieldMap::quotedColumns();
 
 void setError(QString* error, const QString& text)
 {
@@ -265,7 +258,7 @@ bool DraftStore::setUp(const QDateTime& now, QString* error)
 {
     QStringList boxColumns;
     for (const BoxDef& box : FieldMap::boxes()) {
-        boxColumns << u'"' + box.column + QStringLiteral("\" text not null");
+        boxColumns << FieldMap::quotedColumn(box.column) + QStringLiteral(" text not null");
     }
     // 未关闭 told the drafts left open before runs were marked; it stays for
     // the files of that time and is written 0.
@@ -595,29 +588,6 @@ QString DraftsLeftOpen::question() const
     return text + QStringLiteral("是否现在查看？");
 }
 
-QString boxCaption(Field field)
-{
-    const BoxDef& box = FieldMap::box(field);
-    const CaptionDef* nearest = nullptr;
-    for (const CaptionDef& caption : FieldMap::captions()) {
-        // On the box's line, left of it, and a name rather than a unit or a
-        // sign ("cm", "/").
-        const bool named = std::any_of(caption.text.begin(), caption.text.end(),
-                                       [](QChar ch) { return ch.script() == QChar::Script_Han; });
-        if (named && qAbs(caption.rect.top - box.rect.top) <= 60 && caption.rect.left < box.rect.left &&
-            (!nearest || caption.rect.left > nearest->rect.left)) {
-            nearest = &caption;
-        }
-    }
-    if (!nearest) {
-        return box.column;
-    }
-    // A laboratory caption runs on with its unit and range after the colon.
-    const QString text = nearest->text;
-    const qsizetype colon = text.indexOf(QRegularExpression(QStringLiteral("[：:]")));
-    return (colon < 0 ? text : text.left(colon)).trimmed();
-}
-
 QString draftChanges(const ExamRecord& draft, int few)
 {
     const auto stored = RecordStore::isStored(draft.key());
@@ -631,17 +601,13 @@ QString draftChanges(const ExamRecord& draft, int few)
     if (!RecordStore::load(draft.key(), record)) {
         return {};
     }
-    QStringList captions;
+    QList<Field> changed;
     for (const BoxDef* box : FieldMap::tabOrder()) {
-        if (draft[box->field] == record[box->field]) {
-            continue;
+        if (draft[box->field] != record[box->field]) {
+            changed << box->field;
         }
-        if (captions.size() == few) {
-            return captions.join(u'、') + QStringLiteral("等");
-        }
-        captions << boxCaption(box->field);
     }
-    return captions.join(u'、');
+    return FieldMap::operatorNameList(changed, few);
 }
 
 QString draftChanges(const Draft& draft, int few)

@@ -152,13 +152,10 @@ private:
     sqlite3_stmt* m_runs = nullptr;
 };
 
-// The caption of a box as an operator names it ("姓名", "白细胞", "体检结论"):
-// the caption that stands nearest to its left on the sheet.
-QString boxCaption(Field field);
-
 // What a draft changes against the record stored under its key: "新记录"
-// when none is stored, else the captions of the first `few` boxes that
-// differ ("血压、体检结论等"), empty when none does.
+// when none is stored, else the operator names of the first `few` boxes that
+// differ, in the order the sheet is typed ("收缩压、体检结论、心电图 等 4 项"),
+// empty when none does.
 QString draftChanges(const ExamRecord& draft, int few = 3);
 // The same for a draft as saving it would store it: "新记录" for one typed on
 // a new sheet.

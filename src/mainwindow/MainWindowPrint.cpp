@@ -3,6 +3,7 @@
 
 #include "MainWindow.h"
 #include "base/Clock.h"
+#include "base/TextRules.h"
 #include "print/PrintDialog.h"
 #include "print/SheetExport.h"
 #include "print/SheetPdf.h"
@@ -85,8 +86,8 @@ void exportSheetToPdf(MainWindow& main)
 // for one day.
 void exportListToPdf(MainWindow& main)
 {
-    const QString from = main.fromDate()->text().trimmed();
-    const QString to = main.toDate()->text().trimmed();
+    const QString from = trimBlanks(main.fromDate()->text());
+    const QString to = trimBlanks(main.toDate()->text());
     const QString days = from == to ? from : from + QStringLiteral("至") + to;
     exportBatchPdf(printHostOf(main), proposedPdfName(QString(), days, formatDate(Clock::today())));
 }

@@ -5,6 +5,7 @@
 #include "SheetPdf.h"
 #include "SheetPrinter.h"
 #include "base/Clock.h"
+#include "base/TextRules.h"
 #include "record/DateRules.h"
 #include "sheet/SheetView.h"
 #include "storage/ProgramFiles.h"
@@ -47,7 +48,7 @@ QString choosePdfPath(QWidget* parent, const QString& title, const QString& name
     }
     const QString chosen = FileDialogs::saveFileName(parent, title, QStringLiteral("PDF文件 (*.pdf)"),
                                                      QDir(g_lastFolder).filePath(name));
-    if (chosen.trimmed().isEmpty()) {
+    if (trimBlanks(chosen).isEmpty()) {
         return {};
     }
     QString path = withPdfSuffix(chosen);

@@ -3,6 +3,7 @@
 #include "PdfTextMap.h"
 #include "base/FileSystem.h"
 #include "base/StagedFile.h"
+#include "base/TextRules.h"
 #include "record/SheetText.h"
 #include "storage/ProgramFiles.h"
 
@@ -133,8 +134,8 @@ bool makePdfReadable(const QString& path, const QStringList& shown)
 
 QString proposedPdfName(const QString& name, const QString& date, const QString& fallbackDate)
 {
-    const QString who = name.trimmed().isEmpty() ? QStringLiteral("健康体检反馈表") : name.trimmed();
-    const QString when = date.trimmed().isEmpty() ? fallbackDate : date.trimmed();
+    const QString who = trimBlanks(name).isEmpty() ? QStringLiteral("健康体检反馈表") : trimBlanks(name);
+    const QString when = trimBlanks(date).isEmpty() ? fallbackDate : trimBlanks(date);
     static const QRegularExpression unfit(QStringLiteral(R"([\\/:*?"<>|\x{0}-\x{1f}])"));
     const auto fit = [](QString text) { return text.replace(unfit, QStringLiteral("_")); };
     // A long name gives way to the date; a date too long to keep whole is

@@ -214,7 +214,7 @@ bool LoginWindow::readStoredPassword()
 
 bool LoginWindow::matches(const QString& typed, const QString& stored)
 {
-    return trimBlanks(typed).toLower() == trimBlanks(stored).toLower();
+    return trimSpaces(typed).toLower() == trimSpaces(stored).toLower();
 }
 
 void LoginWindow::logIn()

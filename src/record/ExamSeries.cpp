@@ -10,27 +10,27 @@ namespace brenvoll {
 
 namespace {
 
-constexpr double kSystolicGuide = 140;
-constexpr double kDiastolicGuide = 90;
-constexpr double kOverweightBmi = 24;
-constexpr double kObeseBmi = 28;
-// A height above this is in centimetres, else in metres.
-constexpr double kLongestHeightInMetres = 3;
-
-SeriesRow valueRow(Field field, const QString& name, const QString& unit = {})
+SeriesRow valueRow(Field field, const QString& unit = {})
 {
     SeriesRow row;
     row.field = field;
-    row.name = name;
+    row.name = FieldMap::box(field).operatorName;
     row.range = FieldMap::referenceRange(field);
     row.unit = row.range ? row.range->unit : unit;
     return row;
 }
 
-// The number a value holds for plotting: a plain number, a laboratory's mark
-// or the row's unit after it allowed; none for a bound ("<0.1") or a text.
-std::optional<double> plottedNumber(const QString& text, const QString& unit)
+// The number a value holds for plotting: a height in centimetres and a weight
+// in kilograms as the BMI reads them; otherwise a plain number, a laboratory's
+// mark or the row's unit after it allowed; none for a bound ("<0.1") or a text.
+std::optional<double> plottedNumber(Field field, const QString& text, const QString& unit)
 {
+    if (field == Field::Height) {
+        return heightCentimetres(text);
+    }
+    if (field == Field::Weight) {
+        return weightKilograms(text);
+    }
     if (const auto value = readLabValue(text, unit); value && value->bound == LabValue::Bound::Exact) {
         return value->number;
     }
@@ -38,12 +38,12 @@ std::optional<double> plottedNumber(const QString& text, const QString& unit)
 }
 
 // A text's plotted number added to `cell`, or `cell` told it holds none.
-void addNumber(SeriesCell& cell, const QString& text, const QString& unit)
+void addNumber(SeriesCell& cell, Field field, const QString& text, const QString& unit)
 {
     if (trimBlanks(text).isEmpty()) {
         return;
     }
-    if (const auto number = plottedNumber(text, unit)) {
+    if (const auto number = plottedNumber(field, text, unit)) {
         cell.numbers.push_back(*number);
     } else {
         cell.notNumber = true;
@@ -64,53 +64,30 @@ const QList<SeriesRow>& seriesRows()
 {
     static const QList<SeriesRow> rows = [] {
         QList<SeriesRow> all;
-        all << valueRow(Field::Height, QStringLiteral("身高"), QStringLiteral("cm"))
-            << valueRow(Field::Weight, QStringLiteral("体重"), QStringLiteral("kg"));
+        all << valueRow(Field::Height, QStringLiteral("cm")) << valueRow(Field::Weight, QStringLiteral("kg"));
         SeriesRow bmi;
         bmi.kind = SeriesRow::Kind::Bmi;
         bmi.name = QStringLiteral("BMI");
         bmi.unit = QStringLiteral("kg/m²");
-        bmi.guides = {kOverweightBmi, kObeseBmi};
+        bmi.guides = {BodyMeasures::kOverweightBmi, BodyMeasures::kObeseBmi};
         all << bmi;
         SeriesRow pressure;
         pressure.kind = SeriesRow::Kind::BloodPressure;
         pressure.field = Field::SystolicPressure;
         pressure.name = QStringLiteral("血压");
         pressure.unit = QStringLiteral("mmHg");
-        pressure.guides = {kSystolicGuide, kDiastolicGuide};
+        pressure.guides = {BodyMeasures::kHighSystolicPressure, BodyMeasures::kHighDiastolicPressure};
         all << pressure;
-        all << valueRow(Field::WhiteCells, QStringLiteral("白细胞"))
-            << valueRow(Field::Haemoglobin, QStringLiteral("血红蛋白"))
-            << valueRow(Field::Platelets, QStringLiteral("血小板"))
-            << valueRow(Field::Alt, QStringLiteral("谷丙转氨酶"))
-            << valueRow(Field::Ast, QStringLiteral("谷草转氨酶"))
-            << valueRow(Field::TotalBilirubin, QStringLiteral("总胆红素"))
-            << valueRow(Field::SurfaceAntibody, QStringLiteral("表面抗体"))
-            << valueRow(Field::UreaNitrogen, QStringLiteral("尿素氮"))
-            << valueRow(Field::Creatinine, QStringLiteral("肌酐"))
-            << valueRow(Field::FastingGlucose, QStringLiteral("空腹血糖"))
-            << valueRow(Field::Triglycerides, QStringLiteral("甘油三脂"))
-            << valueRow(Field::TotalCholesterol, QStringLiteral("总胆固醇"))
-            << valueRow(Field::Hdl, QStringLiteral("高密度脂蛋白"))
-            << valueRow(Field::Ldl, QStringLiteral("低密度脂蛋白"))
-            << valueRow(Field::UrineProtein, QStringLiteral("尿蛋白"))
-            << valueRow(Field::UrineSugar, QStringLiteral("尿糖"))
-            << valueRow(Field::UrineBlood, QStringLiteral("尿隐血"))
-            << valueRow(Field::UrineKetones, QStringLiteral("尿酮体"));
+        all << valueRow(Field::WhiteCells) << valueRow(Field::Haemoglobin) << valueRow(Field::Platelets)
+            << valueRow(Field::Alt) << valueRow(Field::Ast) << valueRow(Field::TotalBilirubin)
+            << valueRow(Field::SurfaceAntibody) << valueRow(Field::UreaNitrogen)
+            << valueRow(Field::Creatinine) << valueRow(Field::FastingGlucose)
+            << valueRow(Field::Triglycerides) << valueRow(Field::TotalCholesterol) << valueRow(Field::Hdl)
+            << valueRow(Field::Ldl) << valueRow(Field::UrineProtein) << valueRow(Field::UrineSugar)
+            << valueRow(Field::UrineBlood) << valueRow(Field::UrineKetones);
         return all;
     }();
     return rows;
-}
-
-std::optional<double> bodyMassIndex(const QString& height, const QString& weight)
-{
-    const auto h = sheetNumber(height);
-    const auto w = sheetNumber(weight);
-    if (!h || !w || *h <= 0) {
-        return std::nullopt;
-    }
-    const double metres = *h > kLongestHeightInMetres ? *h / 100 : *h;
-    return *w / (metres * metres);
 }
 
 SeriesCell seriesCell(const SeriesRow& row, const ExamRecord& record)
@@ -120,12 +97,13 @@ SeriesCell seriesCell(const SeriesRow& row, const ExamRecord& record)
     case SeriesRow::Kind::Value:
         cell.text = record[row.field];
         cell.flag = valueFlag(row.field, cell.text);
-        addNumber(cell, cell.text, row.unit);
+        addNumber(cell, row.field, cell.text, row.unit);
         break;
     case SeriesRow::Kind::Bmi:
-        if (const auto bmi = bodyMassIndex(record[Field::Height], record[Field::Weight])) {
-            cell.text = QString::number(*bmi, 'f', 1);
-            cell.numbers.push_back(*bmi);
+        if (const auto tenths = bmiTenths(record[Field::Height], record[Field::Weight])) {
+            const double bmi = *tenths / 10.0;
+            cell.text = QString::number(bmi, 'f', 1);
+            cell.numbers.push_back(bmi);
         }
         break;
     case SeriesRow::Kind::BloodPressure: {
@@ -142,8 +120,8 @@ SeriesCell seriesCell(const SeriesRow& row, const ExamRecord& record)
                         : second;
         // A pressure is plotted only as a pair.
         SeriesCell pair;
-        addNumber(pair, systolic, row.unit);
-        addNumber(pair, diastolic, row.unit);
+        addNumber(pair, Field::SystolicPressure, systolic, row.unit);
+        addNumber(pair, Field::DiastolicPressure, diastolic, row.unit);
         if (pair.numbers.size() == 2 && !pair.notNumber) {
             cell.numbers = pair.numbers;
         } else {

@@ -3,6 +3,7 @@
 // the years (height, weight, BMI, blood pressure, the laboratory values and
 // the urine tests), each examination's text for them, flagged as the sheet
 // flags it (ValueFlags), and the numbers that can be drawn over time.
+#include "BodyMeasures.h"
 #include "FieldMap.h"
 #include "ValueFlags.h"
 
@@ -29,7 +30,7 @@ struct SeriesRow
     QString name;                // "身高", "空腹血糖"
     QString unit;                // "cm", "mmol/L"; empty when none
     std::optional<ReferenceRange> range;
-    QList<double> guides; // levels drawn across a plot: 140 and 90, 24 and 28
+    QList<double> guides; // levels drawn across a plot: the limits of BodyMeasures
 
     // The name with the unit and the range, as the row is headed:
     // "空腹血糖 mmol/L(3.8-6.1)".
@@ -52,10 +53,6 @@ struct SeriesCell
 };
 
 SeriesCell seriesCell(const SeriesRow& row, const ExamRecord& record);
-
-// The body mass index from a height in cm (or m) and a weight in kg; none when
-// either is no number or the height is zero.
-std::optional<double> bodyMassIndex(const QString& height, const QString& weight);
 
 // One column of the comparison: a stored examination, or the sheet's typing
 // that is not saved.

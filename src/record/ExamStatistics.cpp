@@ -2,23 +2,9 @@
 
 #include "base/TextRules.h"
 
-#include <cmath>
-
 namespace brenvoll {
 
 namespace {
-
-QString withoutSurroundingBlanks(const QString& text)
-{
-    QString t = trimBlanks(text);
-    while (t.startsWith(u'\u3000')) {
-        t.remove(0, 1);
-    }
-    while (t.endsWith(u'\u3000')) {
-        t.chop(1);
-    }
-    return t;
-}
 
 // Empty or blanks only: ASCII blanks and the full-width blank (UTF-8 E3 80 80).
 bool isEmptyText(QByteArrayView utf8)
@@ -62,23 +48,23 @@ std::vector<StatisticsItem> makeItems()
         if (!range) {
             continue;
         }
-        items.push_back({range->name + QStringLiteral("偏高"), StatisticsItem::Kind::AboveRange, box.field});
+        items.push_back(
+            {box.operatorName + QStringLiteral("偏高"), StatisticsItem::Kind::AboveRange, box.field});
         // A range from 0 has one end: no laboratory value lies below 0.
         if (range->low > 0) {
             items.push_back(
-                {range->name + QStringLiteral("偏低"), StatisticsItem::Kind::BelowRange, box.field});
+                {box.operatorName + QStringLiteral("偏低"), StatisticsItem::Kind::BelowRange, box.field});
         }
     }
-    const std::pair<Field, const char16_t*> urine[] = {{Field::UrineProtein, u"尿蛋白阳性"},
-                                                       {Field::UrineSugar, u"尿糖阳性"},
-                                                       {Field::UrineBlood, u"尿隐血阳性"},
-                                                       {Field::UrineKetones, u"尿酮体阳性"}};
-    for (const auto& [field, title] : urine) {
-        items.push_back({QString::fromUtf16(title), StatisticsItem::Kind::Positive, field});
+    for (const Field field :
+         {Field::UrineProtein, Field::UrineSugar, Field::UrineBlood, Field::UrineKetones}) {
+        items.push_back({FieldMap::box(field).operatorName + QStringLiteral("阳性"),
+                         StatisticsItem::Kind::Positive, field});
     }
-    items.push_back({QStringLiteral("心电图异常"), StatisticsItem::Kind::Finding, Field::Ecg});
-    items.push_back({QStringLiteral("B超异常"), StatisticsItem::Kind::Finding, Field::Ultrasound});
-    items.push_back({QStringLiteral("胸部X线异常"), StatisticsItem::Kind::Finding, Field::ChestXray});
+    for (const Field field : {Field::Ecg, Field::Ultrasound, Field::ChestXray}) {
+        items.push_back({FieldMap::box(field).operatorName + QStringLiteral("异常"),
+                         StatisticsItem::Kind::Finding, field});
+    }
     return items;
 }
 
@@ -171,7 +157,7 @@ QStringList keys(AgeGrouping grouping)
 
 int sexColumn(const QString& sex)
 {
-    const QString s = withoutSurroundingBlanks(sex);
+    const QString s = trimBlanks(sex);
     if (s == u"男") {
         return StatisticsColumns::kMale;
     }
@@ -183,9 +169,9 @@ int sexColumn(const QString& sex)
 
 int ageColumn(const QString& age, AgeGrouping grouping)
 {
-    QString years = withoutSurroundingBlanks(age);
+    QString years = trimBlanks(age);
     if (years.endsWith(u'岁')) {
-        years = withoutSurroundingBlanks(years.chopped(1));
+        years = trimBlanks(years.chopped(1));
     }
     const auto number = sheetNumber(years);
     if (!number) {

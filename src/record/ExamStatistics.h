@@ -71,9 +71,9 @@ struct StatisticsItem
 {
     enum class Kind
     {
-        BloodPressure, // 收缩压 ≥ 140 or 舒张压 ≥ 90: either box flagged
-        Overweight,    // BMI 24.0–27.9
-        Obese,         // BMI ≥ 28.0
+        BloodPressure, // 收缩压 or 舒张压 high (BodyMeasures): either box flagged
+        Overweight,    // BMI overweight (BodyMeasures)
+        Obese,         // BMI obese
         AboveRange,    // a laboratory value above its range
         BelowRange,    // below it
         Positive,      // a urine test positive

@@ -1,6 +1,7 @@
 #include "FieldMap.h"
 
 #include <QRegularExpression>
+#include <QStringList>
 
 namespace brenvoll {
 
@@ -14,9 +15,21 @@ QList<BoxDef> makeBoxes()
         {2040, 1740, 1215, 315}, {4260, 1740, 555, 315},  {5880, 1740, 435, 315},
         {8100, 1740, 2775, 315}, {4260, 2280, 3495, 315}, {120, 60, 2235, 315},
     };
+    // In Field order.
+    static const char16_t* const operatorNames[FieldMap::kIdentifyingCount + FieldMap::kFindingCount] = {
+        u"姓名",         u"性别",         u"年龄",     u"体检日期",   u"地址",       u"序列号",
+        u"编号",         u"电话",         u"既往史",   u"身高",       u"体重",       u"收缩压",
+        u"呼吸系统",     u"神经系统",     u"心脏",     u"腹部器官",   u"内科其他",   u"颈部",
+        u"脊柱",         u"皮肤淋巴结",   u"四肢关节", u"外科其他",   u"口腔",       u"耳鼻喉科",
+        u"听力",         u"耳鼻喉科其他", u"白细胞",   u"血红蛋白",   u"血小板",     u"尿蛋白",
+        u"尿糖",         u"尿隐血",       u"尿酮体",   u"谷丙转氨酶", u"谷草转氨酶", u"总胆红素",
+        u"表面抗体",     u"尿素氮",       u"肌酐",     u"空腹血糖",   u"甘油三脂",   u"总胆固醇",
+        u"高密度脂蛋白", u"低密度脂蛋白", u"心电图",   u"B超",        u"胸部X线",    u"体检结论",
+        u"健康指导",     u"签字日期",     u"舒张压",   u"主检医生",
+    };
     for (int i = 0; i < FieldMap::kIdentifyingCount; ++i) {
         boxes.append({fieldOf(BoxSet::Identifying, i), BoxSet::Identifying, i, names[i], identifyingRects[i],
-                      i != boxIndexOf(Field::Key)});
+                      i != boxIndexOf(Field::Key), QString::fromUtf16(operatorNames[i])});
     }
     const TwipsRect findingRects[FieldMap::kFindingCount] = {
         {2040, 2280, 1215, 315},  {8820, 2280, 2055, 315},  {2040, 2820, 8955, 315},  // 0-2
@@ -38,7 +51,8 @@ QList<BoxDef> makeBoxes()
     };
     for (int i = 0; i < FieldMap::kFindingCount; ++i) {
         boxes.append({fieldOf(BoxSet::Finding, i), BoxSet::Finding, i, QString::number(i), findingRects[i],
-                      i != boxIndexOf(Field::SignatureDate)});
+                      i != boxIndexOf(Field::SignatureDate),
+                      QString::fromUtf16(operatorNames[FieldMap::kIdentifyingCount + i])});
     }
     return boxes;
 }
@@ -316,6 +330,36 @@ const std::optional<ReferenceRange>& referenceRange(Field field)
         return all;
     }();
     return ranges[int(field)];
+}
+
+const QString& quotedColumns()
+{
+    static const QString list = [] {
+        QStringList columns;
+        for (const BoxDef& def : boxes()) {
+            columns << quotedColumn(def.column);
+        }
+        return columns.join(u',');
+    }();
+    return list;
+}
+
+QString quotedColumn(const QString& column)
+{
+    return u'"' + column + u'"';
+}
+
+QString operatorNameList(const QList<Field>& fields, int most)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < fields.size() && i < most; ++i) {
+        names << box(fields[i]).operatorName;
+    }
+    QString text = names.join(u'、');
+    if (fields.size() > most) {
+        text += QStringLiteral(" 等 %1 项").arg(fields.size());
+    }
+    return text;
 }
 
 } // namespace FieldMap

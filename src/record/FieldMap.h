@@ -94,6 +94,11 @@ struct BoxDef
     QString column; // column of 档案 read and written through this box
     TwipsRect rect;
     bool visible;
+    // The name an operator knows the box by ("姓名", "收缩压", "内科其他"):
+    // the sheet's own caption, told apart where the sheet tells boxes apart
+    // only by their place. Lists of changed boxes, the versions, the drafts,
+    // the comparison and the yearly count all name a box by it.
+    QString operatorName;
     QString objectName() const; // the designed name: "Text5_0", "Text6_44"
 };
 
@@ -163,6 +168,17 @@ QList<const BoxDef*> tabOrder();
 // The reference range of the caption that a finding box lies over, parsed
 // once from the captions above; none for a box whose caption prints no range.
 const std::optional<ReferenceRange>& referenceRange(Field field);
+// The columns of 档案 read and written through the boxes, each in double
+// quotes (the finding columns are named by numbers), in Field order and
+// joined by commas: the column list of every statement that reads or writes
+// a whole record.
+const QString& quotedColumns();
+// One column of 档案 in double quotes, as it stands in a statement.
+QString quotedColumn(const QString& column);
+// The operator names of `fields`, at most `most` of them joined by "、",
+// then " 等 N 项" with N the number of all when there are more:
+// "姓名、体检结论、心电图 等 4 项".
+QString operatorNameList(const QList<Field>& fields, int most);
 
 } // namespace FieldMap
 

@@ -2,6 +2,7 @@
 
 #include "BodyMeasures.h"
 #include "ValueFlags.h"
+#include "base/TextRules.h"
 
 #include <QStringList>
 
@@ -81,21 +82,6 @@ PartGrade partGrade(Field field, QByteArrayView utf8, const double (&limits)[3])
     }
     grade.exact = known == 3;
     return grade;
-}
-
-// Without the ASCII and full-width blanks around it.
-QString withoutBlanksAround(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    const auto blank = [](QChar c) { return c == u' ' || c == u'\u3000'; };
-    while (begin < end && blank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && blank(text[end - 1])) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
 }
 
 QString normalisedGrade(const QString& text)
@@ -187,7 +173,7 @@ const QStringList& normalFindings()
 
 bool isNormalFinding(const QString& text)
 {
-    return normalFindings().contains(withoutBlanksAround(text));
+    return normalFindings().contains(trimBlanks(text));
 }
 
 } // namespace brenvoll

@@ -3,6 +3,7 @@
 #include "BodyMeasures.h"
 #include "HealthRules.h"
 #include "ValueFlags.h"
+#include "base/TextRules.h"
 
 #include <cmath>
 #include <initializer_list>
@@ -109,8 +110,8 @@ RuleReading aboveRange(const ExamCells& cells, Field field)
 
 RuleReading abnormalFinding(QByteArrayView utf8)
 {
-    const QString text = QString::fromUtf8(utf8).trimmed();
-    if (text.isEmpty() || text == QStringLiteral("\u3000")) {
+    const QString text = trimBlanks(QString::fromUtf8(utf8));
+    if (text.isEmpty()) {
         return RuleReading::Undecided;
     }
     return fromBool(!isNormalFinding(text));

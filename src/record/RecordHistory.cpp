@@ -8,16 +8,6 @@ namespace brenvoll {
 
 namespace {
 
-// Every box's column, in Field order, as the select list of a version.
-QString boxColumns()
-{
-    QStringList columns;
-    for (const BoxDef& box : FieldMap::boxes()) {
-        columns << u'"' + box.column + u'"';
-    }
-    return columns.join(u',');
-}
-
 // The record in the row's columns from `first` on, read as a load reads it.
 ExamRecord recordAt(const Database::Row& row, int first)
 {
@@ -46,7 +36,7 @@ bool RecordHistory::isKept()
 bool RecordHistory::versions(const QString& key, std::vector<RecordVersion>& out, QString* error)
 {
     static const QByteArray sql =
-        (QStringLiteral("select 版本号, 时间, 操作, 工作站, 操作员, ") + boxColumns() +
+        (QStringLiteral("select 版本号, 时间, 操作, 工作站, 操作员, ") + FieldMap::quotedColumns() +
          QStringLiteral(" from 档案版本 where 序列号 = ? order by 版本号 desc"))
             .toUtf8();
     out.clear();
@@ -83,7 +73,7 @@ std::optional<QString> RecordHistory::restoreDeleted(qint64 id, const NextKey& n
         return std::nullopt;
     }
     static const QByteArray sql =
-        (QStringLiteral("select ") + boxColumns() +
+        (QStringLiteral("select ") + FieldMap::quotedColumns() +
          QStringLiteral(", (select count(*) from 档案恢复 r where r.删除版本号 = v.版本号) from 档案版本 v "
                         "where v.版本号 = ? and v.操作 = '删除'"))
             .toUtf8();
@@ -143,35 +133,9 @@ QList<Field> RecordHistory::differences(const ExamRecord& a, const ExamRecord& b
     return fields;
 }
 
-QString RecordHistory::caption(Field field)
-{
-    // In Field order. The sheet's own captions, told apart where the sheet
-    // tells them apart by their place ("其他" of three sections).
-    static const char16_t* const captions[FieldMap::kIdentifyingCount + FieldMap::kFindingCount] = {
-        u"姓名",         u"性别",         u"年龄",     u"体检日期",   u"地址",       u"序列号",
-        u"编号",         u"电话",         u"既往史",   u"身高",       u"体重",       u"收缩压",
-        u"呼吸系统",     u"神经系统",     u"心脏",     u"腹部器官",   u"内科其他",   u"颈部",
-        u"脊柱",         u"皮肤淋巴结",   u"四肢关节", u"外科其他",   u"口腔",       u"耳鼻喉科",
-        u"听力",         u"耳鼻喉科其他", u"白细胞",   u"血红蛋白",   u"血小板",     u"尿蛋白",
-        u"尿糖",         u"尿隐血",       u"尿酮体",   u"谷丙转氨酶", u"谷草转氨酶", u"总胆红素",
-        u"表面抗体",     u"尿素氮",       u"肌酐",     u"空腹血糖",   u"甘油三脂",   u"总胆固醇",
-        u"高密度脂蛋白", u"低密度脂蛋白", u"心电图",   u"B超",        u"胸部X线",    u"体检结论",
-        u"健康指导",     u"签字日期",     u"舒张压",   u"主检医生",
-    };
-    return QString::fromUtf16(captions[int(field)]);
-}
-
 QString RecordHistory::captionList(const QList<Field>& fields, int most)
 {
-    QStringList names;
-    for (qsizetype i = 0; i < fields.size() && i < most; ++i) {
-        names << caption(fields[i]);
-    }
-    QString text = names.join(u'、');
-    if (fields.size() > most) {
-        text += QStringLiteral(" 等 %1 项").arg(fields.size());
-    }
-    return text;
+    return FieldMap::operatorNameList(fields, most);
 }
 
 } // namespace brenvoll

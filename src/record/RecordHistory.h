@@ -51,10 +51,8 @@ public:
 
     // The boxes whose texts differ between `a` and `b`, in Field order.
     static QList<Field> differences(const ExamRecord& a, const ExamRecord& b);
-    // The caption that names a box to the operator ("姓名", "空腹血糖").
-    static QString caption(Field field);
-    // The captions of `fields`, at most `most` of them, then "等 N 项" with
-    // N the number of all.
+    // The operator names of `fields`, at most `most` of them, then "等 N
+    // 项" with N the number of all (FieldMap::operatorNameList).
     static QString captionList(const QList<Field>& fields, int most);
 };
 

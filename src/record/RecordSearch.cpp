@@ -106,7 +106,8 @@ bool RecordSearch::latestByPerson(const QString& name, std::vector<LatestExam>& 
 bool RecordSearch::recordsByPerson(const QString& name, std::vector<PersonRecords>& people, QString* error)
 {
     people.clear();
-    const QString trimmed = trimBlanks(name);
+    // The index holds the names as the engine's trim() leaves them.
+    const QString trimmed = trimSpaces(name);
     if (trimmed.isEmpty()) {
         return true;
     }

@@ -12,25 +12,23 @@ namespace {
 
 QString quoted(const QString& column)
 {
-    return u'"' + column + u'"';
+    return FieldMap::quotedColumn(column);
 }
 
 const QString& upsertSql()
 {
     static const QString sql = []() -> QString {
-        QStringList columns;
         QStringList params;
         QStringList updates;
         for (const BoxDef& box : FieldMap::boxes()) {
-            columns << quoted(box.column);
             params << QStringLiteral("?");
             if (box.column != QLatin1String("序列号")) {
                 updates << quoted(box.column) + QStringLiteral(" = excluded.") + quoted(box.column);
             }
         }
-        return QStringLiteral("insert into 档案 (") + columns.join(u',') + QStringLiteral(") values (") +
-               params.join(u',') + QStringLiteral(") on conflict(序列号) do update set ") +
-               updates.join(u',');
+        return QStringLiteral("insert into 档案 (") + FieldMap::quotedColumns() +
+               QStringLiteral(") values (") + params.join(u',') +
+               QStringLiteral(") on conflict(序列号) do update set ") + updates.join(u',');
     }();
     return sql;
 }
@@ -43,16 +41,6 @@ const QString& insertSql()
                QStringLiteral(" on conflict(序列号) do nothing");
     }();
     return sql;
-}
-
-// Every box's column, in the field map's order, joined by commas.
-QString columnList()
-{
-    QStringList columns;
-    for (const BoxDef& box : FieldMap::boxes()) {
-        columns << quoted(box.column);
-    }
-    return columns.join(u',');
 }
 
 // Every box's column set to a bound value.
@@ -106,7 +94,7 @@ const QString& updateSql()
 // narrows the rows kept.
 QString keepVersionSql(const QString& condition)
 {
-    const QString list = columnList();
+    const QString& list = FieldMap::quotedColumns();
     return QStringLiteral("insert into 档案版本 (时间, 操作, 工作站, 操作员, ") + list +
            QStringLiteral(") select ?, ?, ?, ?, ") + list + QStringLiteral(" from 档案 where 序列号 = ?") +
            condition;
@@ -139,7 +127,7 @@ const QString& keepBeforeUpdateSql()
 const QString& serverKeepAndUpdateSql()
 {
     static const QString sql = []() -> QString {
-        const QString list = columnList();
+        const QString& list = FieldMap::quotedColumns();
         const QString before = QStringLiteral("before.");
         return QStringLiteral("with before as (select ") + list +
                QStringLiteral(" from 档案 where 序列号 = ? for update), kept as (insert into 档案版本 "
@@ -237,15 +225,9 @@ bool RecordStore::load(const QString& key, ExamRecord& record, QString* error)
 {
     // Every box's column named, in the field map's order: read by position,
     // straight from the engine.
-    static const QByteArray sql = [] {
-        QStringList columns;
-        for (const BoxDef& box : FieldMap::boxes()) {
-            columns << quoted(box.column);
-        }
-        return (QStringLiteral("select ") + columns.join(u',') +
-                QStringLiteral(" from 档案 where 序列号 = ?"))
-            .toUtf8();
-    }();
+    static const QByteArray sql = (QStringLiteral("select ") + FieldMap::quotedColumns() +
+                                   QStringLiteral(" from 档案 where 序列号 = ?"))
+                                      .toUtf8();
     const QList<BoxDef>& boxes = FieldMap::boxes();
     bool found = false;
     const bool ok = Database::readRows(

@@ -45,16 +45,24 @@ struct ExamDigest
     HealthOutcomes health;
 };
 
-// Without leading and trailing ASCII blanks, as trimBlanks() takes them off.
+// Without leading and trailing blanks, as trimBlanks() takes them off: the
+// ASCII blank and the full-width one (UTF-8 E3 80 80).
 QByteArrayView withoutBlanks(QByteArrayView text)
 {
-    while (!text.isEmpty() && text.front() == ' ') {
-        text = text.sliced(1);
+    static constexpr QByteArrayView kWideBlank("\xE3\x80\x80");
+    for (;;) {
+        if (text.startsWith(' ')) {
+            text = text.sliced(1);
+        } else if (text.startsWith(kWideBlank)) {
+            text = text.sliced(kWideBlank.size());
+        } else if (text.endsWith(' ')) {
+            text.chop(1);
+        } else if (text.endsWith(kWideBlank)) {
+            text.chop(kWideBlank.size());
+        } else {
+            return text;
+        }
     }
-    while (!text.isEmpty() && text.back() == ' ') {
-        text.chop(1);
-    }
-    return text;
 }
 
 quint64 digestOf(QByteArrayView text)
@@ -83,7 +91,7 @@ QByteArray columnsOf(const std::vector<Field>& fields)
 {
     QByteArray columns = "姓名, 性别, 年龄, 日期, 地址";
     for (const Field field : fields) {
-        columns += ", \"" + FieldMap::box(field).column.toUtf8() + '"';
+        columns += ", " + FieldMap::quotedColumn(FieldMap::box(field).column).toUtf8();
     }
     return columns;
 }

@@ -1,5 +1,8 @@
 #include "ValueFlags.h"
 
+#include "BodyMeasures.h"
+#include "base/TextRules.h"
+
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -10,27 +13,10 @@ namespace brenvoll {
 
 namespace {
 
-constexpr double kHighSystolic = 140;
-constexpr double kHighDiastolic = 90;
-
 bool isUrineTest(Field field)
 {
     return field == Field::UrineProtein || field == Field::UrineSugar || field == Field::UrineBlood ||
            field == Field::UrineKetones;
-}
-
-QString withoutBlanks(const QString& text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    auto blank = [](QChar c) { return c == u' ' || c == u'\u3000'; };
-    while (begin < end && blank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && blank(text[end - 1])) {
-        --end;
-    }
-    return text.mid(begin, end - begin);
 }
 
 bool isBloodPressure(Field field)
@@ -103,14 +89,15 @@ RangeReading exactReading(double x, const ReferenceRange& range)
 
 double pressureLimit(Field field)
 {
-    return field == Field::SystolicPressure ? kHighSystolic : kHighDiastolic;
+    return field == Field::SystolicPressure ? BodyMeasures::kHighSystolicPressure
+                                            : BodyMeasures::kHighDiastolicPressure;
 }
 
 // A blood pressure against the limit from which it is high: Above when it
 // reaches it, Within when it stays below and for an empty text.
 RangeReading pressureReading(const QString& text, double high)
 {
-    if (withoutBlanks(text).isEmpty()) {
+    if (trimBlanks(text).isEmpty()) {
         return RangeReading::Within;
     }
     const auto value = readLabValue(text, QStringLiteral("mmHg"));
@@ -149,7 +136,7 @@ std::optional<double> sheetNumber(const QString& text)
     QString digits;
     bool point = false;
     bool digit = false;
-    for (const QChar c : withoutBlanks(text)) {
+    for (const QChar c : trimBlanks(text)) {
         if (c >= u'0' && c <= u'9') {
             digits += c;
             digit = true;
@@ -171,11 +158,11 @@ std::optional<double> sheetNumber(const QString& text)
 
 std::optional<LabValue> readLabValue(const QString& text, const QString& unit)
 {
-    QString rest = text.normalized(QString::NormalizationForm_KC).trimmed();
+    QString rest = trimBlanks(text.normalized(QString::NormalizationForm_KC));
     LabValue value;
     if (rest.startsWith(u'<') || rest.startsWith(u'>')) {
         value.bound = rest.startsWith(u'<') ? LabValue::Bound::Below : LabValue::Bound::Above;
-        rest = rest.mid(1).trimmed();
+        rest = trimBlanks(rest.mid(1));
     }
     qsizetype digits = 0;
     while (digits < rest.size() && ((rest[digits] >= u'0' && rest[digits] <= u'9') || rest[digits] == u'.')) {
@@ -186,15 +173,15 @@ std::optional<LabValue> readLabValue(const QString& text, const QString& unit)
         return std::nullopt;
     }
     value.number = *number;
-    rest = rest.mid(digits).trimmed();
+    rest = trimBlanks(rest.mid(digits));
     const auto unitOrNothing = [&unit](const QString& part) { return part.isEmpty() || isUnit(part, unit); };
     if (unitOrNothing(rest)) {
         return value;
     }
-    if (isMark(rest.front()) && unitOrNothing(rest.mid(1).trimmed())) {
+    if (isMark(rest.front()) && unitOrNothing(trimBlanks(rest.mid(1)))) {
         return value;
     }
-    if (isMark(rest.back()) && unitOrNothing(rest.chopped(1).trimmed())) {
+    if (isMark(rest.back()) && unitOrNothing(trimBlanks(rest.chopped(1)))) {
         return value;
     }
     return std::nullopt;
@@ -202,7 +189,7 @@ std::optional<LabValue> readLabValue(const QString& text, const QString& unit)
 
 std::optional<RangeReading> readAgainstRange(const QString& text, const ReferenceRange& range)
 {
-    if (withoutBlanks(text).isEmpty()) {
+    if (trimBlanks(text).isEmpty()) {
         return std::nullopt;
     }
     const auto value = readLabValue(text, range.unit);

@@ -222,7 +222,7 @@ void SettingsWindow::changePassword()
     // The password is kept as it is stored and read back: had the engine's
     // normalisation uncovered a blank at either end, the stored password
     // could never be typed as the old one again.
-    const QString newPassword = trimBlanks(Database::storable(m_newPasswordBox->text()));
+    const QString newPassword = trimSpaces(Database::storable(m_newPasswordBox->text()));
     if (newPassword.isEmpty()) {
         MessageBox::notice(this, QStringLiteral("请输入新密码！"));
         return;
@@ -237,7 +237,7 @@ void SettingsWindow::changePassword()
     }
     // Unlike the login, the old password must match exactly, letter case
     // included.
-    if (trimBlanks(Database::storable(m_oldPasswordBox->text())) != settings.password) {
+    if (trimSpaces(Database::storable(m_oldPasswordBox->text())) != settings.password) {
         MessageBox::notice(this, QStringLiteral("原密码不正确，无法修改密码！"));
         show();
         return;

@@ -291,8 +291,8 @@ private slots:
     {
         test::TestFolder folder;
         QVERIFY(folder.open());
-        QCOMPARE(boxCaption(Field::WhiteCells), QStringLiteral("白细胞"));
-        QCOMPARE(boxCaption(Field::DiastolicPressure), QStringLiteral("血压"));
+        QCOMPARE(FieldMap::box(Field::WhiteCells).operatorName, QStringLiteral("白细胞"));
+        QCOMPARE(FieldMap::box(Field::DiastolicPressure).operatorName, QStringLiteral("舒张压"));
         ExamRecord record = test::makeRecord(QStringLiteral("20260507093000"), QStringLiteral("张三"),
                                              QStringLiteral("2026-05-07"));
         QCOMPARE(draftChanges(record), QStringLiteral("新记录"));
@@ -300,10 +300,10 @@ private slots:
         QCOMPARE(draftChanges(record), QString());
         record[Field::Conclusion] = QStringLiteral("复查");
         record[Field::SystolicPressure] = QStringLiteral("140");
-        QCOMPARE(draftChanges(record), QStringLiteral("血压、体检结论"));
+        QCOMPARE(draftChanges(record), QStringLiteral("收缩压、体检结论"));
         record[Field::Name] = QStringLiteral("张山");
         record[Field::Ecg] = QStringLiteral("窦性心律");
-        QCOMPARE(draftChanges(record), QStringLiteral("姓名、血压、心电图等"));
+        QCOMPARE(draftChanges(record), QStringLiteral("姓名、收缩压、心电图 等 4 项"));
     }
 };
 

@@ -2,8 +2,7 @@
 -- alter. While 账户 is empty everybody logs in with the shared password of
 -- 设置 as designed; the first account switches accounts on for every desk.
 -- brenvoll-mkdb creates these tables with the delivered ones; the program
--- adds them, once, to a database that lacks them when its first account is
--- made.
+-- adds them, once, to a database that lacks them where it opens it.
 
 -- One row per account; accounts are never deleted (versions name them).
 -- 角色 录入员, 医生 or 管理员; 停用 1 for a disabled account; 密码散列 the

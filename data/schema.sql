@@ -21,8 +21,6 @@ CREATE TABLE 档案 (
 );
 -- Serves the date-range searches of the main window and the report.
 CREATE INDEX 档案_日期 ON 档案 (日期);
--- Finds a person's records by name (复制上次体检, 历年对比), as they compare names.
-CREATE INDEX 档案_姓名 ON 档案 (trim(姓名));
 
 -- The settings record: exactly one row.
 CREATE TABLE 设置 (

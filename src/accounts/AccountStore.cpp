@@ -1,11 +1,11 @@
 #include "AccountStore.h"
 
 #include "PasswordHash.h"
-#include "accounts-schema.h"
 #include "base/Clock.h"
 #include "base/TextRules.h"
 #include "storage/Database.h"
-#include "storage/HistoryTables.h"
+#include "storage/SchemaSteps.h"
+#include "storage/WriteTransaction.h"
 
 #include <QSysInfo>
 
@@ -101,23 +101,7 @@ std::optional<Role> roleFromName(const QString& name)
 
 bool AccountStore::tablesPresent()
 {
-    if (!Database::isOpen()) {
-        return false;
-    }
-    const QString sql =
-        Database::engine() == Database::Engine::SQLite
-            ? QStringLiteral("select count(*) from sqlite_master where type = 'table' and name in "
-                             "('账户', '账户设置', '登录记录')")
-            : QStringLiteral("select count(*) from information_schema.tables where table_schema = "
-                             "current_schema() and table_name in ('账户', '账户设置', '登录记录')");
-    QSqlQuery query;
-    return run(sql, {}, nullptr, &query) && query.next() && query.value(0).toInt() == 3;
-}
-
-bool AccountStore::createTables(QString* error)
-{
-    return Database::runScript(
-        Database::engine() == Database::Engine::SQLite ? kAccountsSchema : kAccountsPostgresqlSchema, error);
+    return Database::isOpen() && SchemaSteps::present(SchemaSteps::kAccounts).value_or(false);
 }
 
 QString AccountStore::readSwitch(const QString& item)
@@ -195,13 +179,8 @@ bool AccountStore::add(const QString& userName, const QString& fullName, Role ro
     }
     // Two desks making the first account at once: one of them is first. On
     // the file the write lock of the transaction keeps the other out.
-    // (A server prepares no lock statement: it runs as it is.)
-    if (Database::engine() == Database::Engine::PostgreSQL) {
-        QSqlQuery lock(Database::connection());
-        if (!lock.exec(QStringLiteral("lock table 账户 in share row exclusive mode"))) {
-            setError(error, Database::describe(lock.lastError()));
-            return false;
-        }
+    if (!transaction.lockTable(QStringLiteral("账户"), error)) {
+        return false;
     }
     QSqlQuery count;
     if (!run(QStringLiteral("select count(*) from 账户"), {}, error, &count) || !count.next()) {

@@ -56,10 +56,9 @@ public:
     static constexpr int kDefaultIdleMinutes = 15;
     static constexpr int kLoginRecordShown = 200;
 
-    // Whether the open database holds the accounts' tables.
+    // Whether the open database holds the accounts' tables (an older one
+    // gets them where the program opens it, SchemaUpgrade).
     static bool tablesPresent();
-    // Adds them in one transaction: all of them or, with a reason, none.
-    static bool createTables(QString* error = nullptr);
 
     // Whether logging in takes a user name: accounts are on. False without
     // the tables or when they cannot be read.

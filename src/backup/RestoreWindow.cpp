@@ -1,6 +1,7 @@
 #include "RestoreWindow.h"
 
 #include "ProgressWindow.h"
+#include "SchemaUpgrade.h"
 #include "base/Clock.h"
 #include "base/ProgramPaths.h"
 #include "settings/CurrentSettings.h"
@@ -230,6 +231,9 @@ void RestoreWindow::restoreLine(int row)
     if (!SettingsWindow::loaded()) {
         CurrentSettings::drop();
     }
+    // A copy made by an older program gets what this one adds, before the
+    // windows read it again.
+    SchemaUpgrade::runAndTell(this, Clock::now());
     emit restored();
     MessageBox::notice(this, QStringLiteral("已恢复 %1 的备份。").arg(shownTime(copy)));
 }

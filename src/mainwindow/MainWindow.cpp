@@ -153,8 +153,7 @@ void MainWindow::loadOnStart()
     m_fromDate->setText(formatDate(oneYearBefore(today)));
     m_toDate->setText(formatDate(today));
     // With a server, each workstation keeps its drafts beside the program.
-    m_drafts->open(Database::engine() == Database::Engine::PostgreSQL ? databasePath(programFolder())
-                                                                      : Database::filePath());
+    m_drafts->open(Database::isShared() ? databasePath(programFolder()) : Database::filePath());
     const SheetDrafts::Replacement blank(*m_drafts);
     QPalette boxPalette;
     boxPalette.setColor(QPalette::Base, Qt::white);
@@ -166,7 +165,6 @@ void MainWindow::loadOnStart()
     }
     m_sheet->setTitle(sheetTitle());
     applySession();
-    upgradeForHistory();
     search();
     issueKey();
     fillPhraseList();

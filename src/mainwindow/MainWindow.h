@@ -101,9 +101,6 @@ public:
     // 已删除的记录…, and storing one of them again, selected in the list.
     DeletedRecordsWindow* showDeletedRecords();
     void restoreDeletedRecord(qint64 id);
-    // Adds the tables of the kept versions to a database without them;
-    // tells the operator once when that fails.
-    void upgradeForHistory();
 
     // Operators and roles. After a login (or a switch of user): the desk
     // line names the operator, the kept versions name them, the commands
@@ -223,7 +220,6 @@ private:
     QPointer<DeletedRecordsWindow> m_deleted;
     std::optional<ExamRecord> m_versionsOf; // the stored record whose versions are open
     QList<QPalette> m_boxPalettes;          // the boxes' own, while a version is shown
-    bool m_upgradeFailureTold = false;
     QPointer<LockWindow> m_lockWindow;
     QList<QPointer<QWidget>> m_hiddenByLock; // the other windows open when the desk locked
     QTimer m_idleTimer;

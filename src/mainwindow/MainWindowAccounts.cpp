@@ -6,7 +6,7 @@
 #include "accountwindows/AccountsWindow.h"
 #include "accountwindows/LockWindow.h"
 #include "accountwindows/PasswordWindow.h"
-#include "backup/AccountsUpgrade.h"
+#include "backup/SchemaUpgrade.h"
 #include "base/Clock.h"
 #include "drafts/SheetDrafts.h"
 #include "record/VersionStamp.h"
@@ -115,8 +115,12 @@ void MainWindow::showAccounts()
     if (AccountStore::accountsOn() && !allowed(Command::ManageAccounts)) {
         return;
     }
-    AccountsWindow* window = AccountsWindow::showWindow(
-        this, [](QString* error) { return AccountsUpgrade::run(Clock::now(), error); });
+    AccountsWindow* window = AccountsWindow::showWindow(this, [](QString* error) {
+        // The tables come where the database opens; this retries when that failed then.
+        const SchemaUpgrade::Result upgrade = SchemaUpgrade::run(Clock::now());
+        *error = upgrade.error;
+        return AccountStore::tablesPresent();
+    });
     connect(window, &AccountsWindow::accountsChanged, this, &MainWindow::applySession, Qt::UniqueConnection);
 }
 

@@ -260,7 +260,7 @@ void buildMenus(MainWindow& form)
         }
         // A shared database lives on its server: only its administrator
         // restores it, from a dump, for every desk at once.
-        if (Database::engine() == Database::Engine::PostgreSQL) {
+        if (Database::isShared()) {
             MessageBox::notice(f,
                                QStringLiteral("本机使用数据库服务器 %1 上的共享数据库，不能在这里恢复备份。"
                                               "备份文件夹中的“数据库.dump”请由管理员用 pg_restore 恢复。")

@@ -1,15 +1,12 @@
 // The kept versions on the main window: a record's versions shown on the
-// sheet and put back, deleted records stored again, and the upgrade of a
-// database made before versions were kept.
+// sheet and put back, deleted records stored again.
 #include "HistoryWindows.h"
 #include "MainWindow.h"
-#include "backup/HistoryUpgrade.h"
 #include "base/Clock.h"
 #include "drafts/SheetDrafts.h"
 #include "record/RecordHistory.h"
 #include "record/ResultModel.h"
 #include "sheet/SheetView.h"
-#include "storage/NameIndex.h"
 #include "ui/MessageBox.h"
 
 #include <QLineEdit>
@@ -23,18 +20,6 @@ namespace {
 const QColor kDiffers(255, 226, 140);
 const QString kNoHistory = QStringLiteral("此数据库不保留历史版本。");
 } // namespace
-
-void MainWindow::upgradeForHistory()
-{
-    if (HistoryUpgrade::run(Clock::now()) == HistoryUpgrade::Result::Failed && !m_upgradeFailureTold) {
-        m_upgradeFailureTold = true;
-        MessageBox::warning(this, HistoryUpgrade::failureMessage(HistoryUpgrade::error()));
-    }
-    // An older database lacks the index of names too. It only speeds up the
-    // searches by name, which work without it: a database that cannot take
-    // it (read-only) is not worth a message.
-    NameIndex::ensure();
-}
 
 VersionsWindow* MainWindow::showVersions()
 {

@@ -2,6 +2,8 @@
 
 #include "LoginWindow.h"
 #include "backup/BackupAge.h"
+#include "backup/SchemaUpgrade.h"
+#include "base/Clock.h"
 #include "base/EncodedText.h"
 #include "base/ProgramPaths.h"
 #include "drafts/SheetDrafts.h"
@@ -130,6 +132,7 @@ bool openServerDatabase(const QString& folder, const ServerConfig& config)
         MessageBox::warning(nullptr, error);
         return false;
     }
+    SchemaUpgrade::runAndTell(nullptr, Clock::now());
     return true;
 }
 
@@ -224,6 +227,9 @@ bool startUp(const QString& folder)
         MessageBox::warning(nullptr, startUpMessage(file, error, diagnosis));
         return false;
     }
+    // An older database gets what this program adds beside the designed
+    // tables before anything reads it; the program works on if it cannot.
+    SchemaUpgrade::runAndTell(nullptr, Clock::now());
 
     // The main window opens only after a correct password.
     showLoginWindow();

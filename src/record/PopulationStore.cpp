@@ -1,18 +1,28 @@
 #include "PopulationStore.h"
 
 #include "storage/Database.h"
-#include "storage/HistoryTables.h"
-#include "storage/PopulationTable.h"
+#include "storage/WriteTransaction.h"
 
 #include <QSqlQuery>
 #include <QVariant>
 
 namespace brenvoll {
 
+namespace {
+
+// Added where the database opens (SchemaUpgrade); a database the command
+// line reads may not have it yet.
+bool tablePresent()
+{
+    return Database::hasTables({QStringLiteral("应管人数")}).value_or(false);
+}
+
+} // namespace
+
 bool PopulationStore::read(int year, PopulationFigures& figures, QString* error)
 {
     figures.clear();
-    if (!PopulationTable::present()) {
+    if (!tablePresent()) {
         return true;
     }
     QSqlQuery query =
@@ -29,7 +39,7 @@ bool PopulationStore::read(int year, PopulationFigures& figures, QString* error)
 
 std::optional<int> PopulationStore::latestBefore(int year, QString* error)
 {
-    if (!PopulationTable::present()) {
+    if (!tablePresent()) {
         return std::nullopt;
     }
     QSqlQuery query =
@@ -43,7 +53,10 @@ std::optional<int> PopulationStore::latestBefore(int year, QString* error)
 
 bool PopulationStore::save(int year, const PopulationFigures& figures, QString* error)
 {
-    if (!PopulationTable::present() && !PopulationTable::create(error)) {
+    if (!tablePresent()) {
+        if (error) {
+            *error = QStringLiteral("数据库中没有应管人数表。");
+        }
         return false;
     }
     WriteTransaction transaction(error);

@@ -16,8 +16,7 @@ public:
     static bool read(int year, PopulationFigures& figures, QString* error = nullptr);
     // The latest year before `year` with figures, if any.
     static std::optional<int> latestBefore(int year, QString* error = nullptr);
-    // Replaces the figures of `year` with `figures`, in one transaction,
-    // adding the table first to a database that lacks it.
+    // Replaces the figures of `year` with `figures`, in one transaction.
     static bool save(int year, const PopulationFigures& figures, QString* error = nullptr);
 };
 

@@ -3,6 +3,7 @@
 #include "RecordStore.h"
 #include "storage/Database.h"
 #include "storage/HistoryTables.h"
+#include "storage/WriteTransaction.h"
 
 namespace brenvoll {
 

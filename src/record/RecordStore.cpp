@@ -3,6 +3,7 @@
 #include "VersionStamp.h"
 #include "storage/Database.h"
 #include "storage/HistoryTables.h"
+#include "storage/WriteTransaction.h"
 
 #include <QSqlRecord>
 
@@ -283,7 +284,7 @@ RecordStore::SaveResult RecordStore::update(const ExamRecord& loaded, const Exam
 {
     const bool keep = HistoryTables::present();
     qint64 updated = 0;
-    if (keep && Database::engine() == Database::Engine::PostgreSQL) {
+    if (keep && Database::keepsStatements()) {
         // One statement, prepared once: a save is one round trip.
         QSqlQuery* query = Database::keptServerStatement(serverKeepAndUpdateSql(), error);
         if (!query) {

@@ -122,6 +122,16 @@ bool Database::isOpen()
            (QSqlDatabase::database(kConnectionName, false).isOpen() || !g_server.isEmpty());
 }
 
+bool Database::isShared()
+{
+    return engine() == Engine::PostgreSQL;
+}
+
+bool Database::keepsStatements()
+{
+    return engine() == Engine::PostgreSQL;
+}
+
 QSqlDatabase Database::connection()
 {
     return QSqlDatabase::database(kConnectionName, false);
@@ -380,6 +390,14 @@ bool Database::runScript(const char* sql, QString* error)
     }
     sqlite3* db = handle();
     const auto run = [db](const char* text) { return sqlite3_exec(db, text, nullptr, nullptr, nullptr); };
+    if (g_inTransaction) {
+        // The open transaction keeps or undoes them with the rest of it.
+        if (run(sql) != SQLITE_OK) {
+            setError(error, describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
+            return false;
+        }
+        return true;
+    }
     if (run("begin immediate") != SQLITE_OK || run(sql) != SQLITE_OK || run("commit") != SQLITE_OK) {
         setError(error, describe(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db))));
         if (!sqlite3_get_autocommit(db)) {
@@ -388,6 +406,51 @@ bool Database::runScript(const char* sql, QString* error)
         return false;
     }
     return true;
+}
+
+namespace {
+// The number the one-column count `sql` (with `names` bound) reads.
+std::optional<bool> countIs(const QString& sql, const QStringList& names, qsizetype wanted, QString* error)
+{
+    QSqlQuery query = Database::prepare(sql, error);
+    for (const QString& name : names) {
+        query.addBindValue(name);
+    }
+    if (!Database::exec(query, error) || !query.next()) {
+        return std::nullopt;
+    }
+    return query.value(0).toLongLong() == wanted;
+}
+
+// "?, ?, ?": one placeholder for each of `count` names.
+QString placeholders(qsizetype count)
+{
+    QStringList marks;
+    for (qsizetype i = 0; i < count; ++i) {
+        marks << QStringLiteral("?");
+    }
+    return marks.join(QStringLiteral(", "));
+}
+} // namespace
+
+std::optional<bool> Database::hasTables(const QStringList& tables, QString* error)
+{
+    const QString sql =
+        engine() == Engine::SQLite
+            ? QStringLiteral("select count(*) from sqlite_master where type = 'table' and name in (%1)")
+            : QStringLiteral("select count(*) from information_schema.tables where table_schema = "
+                             "current_schema() and table_name in (%1)");
+    return countIs(sql.arg(placeholders(tables.size())), tables, tables.size(), error);
+}
+
+std::optional<bool> Database::hasIndex(const QString& index, QString* error)
+{
+    const QString sql =
+        engine() == Engine::SQLite
+            ? QStringLiteral("select count(*) from sqlite_master where type = 'index' and name = ?")
+            : QStringLiteral("select count(*) from pg_indexes where schemaname = current_schema() and "
+                             "indexname = ?");
+    return countIs(sql, {index}, 1, error);
 }
 
 sqlite3* Database::handle()

@@ -11,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <optional>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -62,6 +63,11 @@ public:
     // that connect to it too); empty with SQLite.
     static ServerConfig serverConfig();
     static bool isOpen();
+    // Whether the database is one that the desks share on a server, rather
+    // than this desk's file: what the desk keeps for itself (its drafts) then
+    // lives beside the program, and the server's administrator alone
+    // restores the database.
+    static bool isShared();
     // With a server: whether the connection to it broke (the server stopped,
     // restarted or out of reach); the next statement connects anew. False
     // with a file.
@@ -77,6 +83,10 @@ public:
     // be prepared. Bind every value anew before each exec(). The statements
     // kept go with the connection (close()).
     static QSqlQuery* keptServerStatement(const QString& sql, QString* error = nullptr);
+    // Whether keptServerStatement() keeps statements prepared (with a
+    // server): a write of several statements is then sent as one statement,
+    // prepared once, in one round trip.
+    static bool keepsStatements();
     // Runs a prepared statement after checkFile().
     static bool exec(QSqlQuery& query, QString* error = nullptr);
     // Binds text as text: an empty (even null) QString is the empty text, never
@@ -150,8 +160,15 @@ public:
                          const std::function<bool(const Row&)>& visit, QString* error = nullptr);
 
     // Runs the statements of `sql` (no parameters) in one transaction: all
-    // of them or, with a reason, none.
+    // of them or, with a reason, none. Inside an open WriteTransaction they
+    // are part of it.
     static bool runScript(const char* sql, QString* error = nullptr);
+
+    // Whether the open database holds every table of `tables`, and whether
+    // it holds the index `index`, in the schema the program works in;
+    // nothing when the catalog could not be read (`error` says why).
+    static std::optional<bool> hasTables(const QStringList& tables, QString* error = nullptr);
+    static std::optional<bool> hasIndex(const QString& index, QString* error = nullptr);
 
     // The engine's own handle, for the few reads that must be as fast as the
     // engine itself (long result lists). Null when not open.

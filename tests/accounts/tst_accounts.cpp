@@ -6,8 +6,8 @@
 #include "accounts/AccountStore.h"
 #include "accounts/PasswordHash.h"
 #include "accounts/Session.h"
-#include "backup/AccountsUpgrade.h"
 #include "backup/Backup.h"
+#include "backup/SchemaUpgrade.h"
 #include "base/Clock.h"
 #include "storage/Database.h"
 
@@ -249,17 +249,21 @@ private slots:
             QString error;
             {
                 const test::ScopedFault failing{test::FaultVfs::Fault::DiskFull};
-                QVERIFY(!AccountsUpgrade::run(Clock::now(), &error));
+                const SchemaUpgrade::Result upgrade = SchemaUpgrade::run(Clock::now());
+                QCOMPARE(upgrade.outcome, SchemaUpgrade::Outcome::Failed);
+                error = upgrade.error;
             }
             QVERIFY(!error.isEmpty());
             QVERIFY(!AccountStore::tablesPresent());
             QVERIFY(safetyCopies(file).isEmpty());
         }
         QString error;
-        QVERIFY2(AccountsUpgrade::run(Clock::now(), &error), qPrintable(error));
+        const SchemaUpgrade::Result upgrade = SchemaUpgrade::run(Clock::now());
+        QVERIFY2(upgrade.outcome == SchemaUpgrade::Outcome::Upgraded, qPrintable(upgrade.error));
         QVERIFY(AccountStore::tablesPresent());
         QCOMPARE(safetyCopies(file).size(), test::onServer() ? 0 : 1);
-        QVERIFY(AccountsUpgrade::run(Clock::now(), &error));
+        QCOMPARE(upgrade.safetyCopy.isEmpty(), test::onServer());
+        QCOMPARE(SchemaUpgrade::run(Clock::now()).outcome, SchemaUpgrade::Outcome::NothingToDo);
         QCOMPARE(safetyCopies(file).size(), test::onServer() ? 0 : 1);
         QVERIFY(AccountStore::add(QStringLiteral("wang"), QStringLiteral("王五"), Role::Clerk,
                                   QStringLiteral("secret1"), &error));

@@ -77,6 +77,13 @@ QByteArray encoded(const QString& text, const QString& encoding)
     return text.toUtf8();
 }
 
+// The bytes of the file at `path`; empty when it cannot be read.
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 // The database of the program's connection.
 QString currentDatabase()
 {
@@ -676,6 +683,104 @@ private slots:
         // Once a start: a second login says nothing.
         logIn();
         QVERIFY(MessageBox::takeShown().isEmpty());
+        delete MainWindow::instance();
+        delete LoginWindow::loaded();
+    }
+
+    // A database made by an older program gets the kept versions' tables,
+    // the accounts' tables and the index of names where start-up opens it,
+    // before the login and the main window read it, after one safety copy
+    // on the file, once. A step that fails (a table of its name already in
+    // the way) undoes them all: the database stays as it was, the operator
+    // hears it once, no copy is left, and the program works on.
+    void olderDatabaseIsUpgradedWhereItOpens_data()
+    {
+        QTest::addColumn<bool>("server");
+        QTest::addColumn<bool>("failing");
+        QTest::newRow("file") << false << false;
+        QTest::newRow("file, a step fails") << false << true;
+        QTest::newRow("server") << true << false;
+        QTest::newRow("server, a step fails") << true << true;
+    }
+    void olderDatabaseIsUpgradedWhereItOpens()
+    {
+        QFETCH(bool, server);
+        QFETCH(bool, failing);
+        m_folder = std::make_unique<test::TestFolder>();
+        QVERIFY(m_folder->isValid());
+        if (server) {
+            BRENVOLL_PG_PROGRAM_DATABASE(conninfo);
+            m_server = {conninfo, databaseNameOf(conninfo), QString(), test::PgServer::shared().user()};
+            QFile file(serverConfigPath(m_folder->path()));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(m_server.configText(kUsualConfig).toUtf8());
+        }
+        QString error;
+        const auto config = readServerConfig(m_folder->path(), &error);
+        QVERIFY(server ? config && Database::openServer(*config, &error)
+                       : Database::open(connectionString(m_folder->path()), &error));
+        {
+            QSqlQuery older(Database::connection());
+            for (const char* sql : {"drop table 档案版本", "drop table 档案恢复", "drop table 账户",
+                                    "drop table 账户设置", "drop table 登录记录", "drop index 档案_姓名"}) {
+                QVERIFY2(older.exec(QString::fromUtf8(sql)), sql);
+            }
+            // The accounts' step meets a table of its name, after the versions' step.
+            QVERIFY(!failing || older.exec(QStringLiteral("create table 登录记录 (x text)")));
+        }
+        Database::close();
+        const QString file = m_folder->databaseFile();
+        const QByteArray before = contents(file);
+        const auto copies = [&] {
+            return QDir(m_folder->path()).entryList({QStringLiteral("数据库.恢复前-*")}, QDir::Files);
+        };
+        const auto present = [] {
+            QSqlQuery probe(Database::connection());
+            QStringList found;
+            for (const QString& name : {QStringLiteral("档案版本"), QStringLiteral("档案恢复"),
+                                        QStringLiteral("账户"), QStringLiteral("账户设置")}) {
+                if (probe.exec(QStringLiteral("select count(*) from ") + name)) {
+                    found << name;
+                }
+            }
+            const bool index =
+                probe.exec(Database::engine() == Database::Engine::SQLite
+                               ? QStringLiteral("select 1 from sqlite_master where name = '档案_姓名'")
+                               : QStringLiteral("select 1 from pg_indexes where indexname = '档案_姓名'")) &&
+                probe.next();
+            return index ? found << QStringLiteral("档案_姓名") : found;
+        };
+
+        QVERIFY(startUp(m_folder->path()));
+        QVERIFY(LoginWindow::loaded() && !MainWindow::instance()); // nothing but the login read yet
+        const QStringList all{QStringLiteral("档案版本"), QStringLiteral("档案恢复"), QStringLiteral("账户"),
+                              QStringLiteral("账户设置"), QStringLiteral("档案_姓名")};
+        QCOMPARE(present(), failing ? QStringList() : all);
+        const auto shown = MessageBox::takeShown();
+        if (failing) {
+            QCOMPARE(shown.size(), 1);
+            QVERIFY2(shown[0].text.startsWith(
+                         QStringLiteral("无法为数据库添加历史版本的数据表，数据库保持原样：")),
+                     qPrintable(shown[0].text));
+            QVERIFY2(shown[0].text.endsWith(
+                         QStringLiteral("程序照常使用，但本次运行中保存和删除不保留历史版本。")),
+                     qPrintable(shown[0].text));
+            QVERIFY(copies().isEmpty());
+            if (!server) {
+                QCOMPARE(contents(file), before);
+            }
+        } else {
+            QVERIFY2(shown.isEmpty(), qPrintable(shown.value(0).text));
+            QCOMPARE(copies().size(), server ? 0 : 1);
+        }
+        // The main window's load after the login upgrades nothing again.
+        logIn();
+        QVERIFY(MainWindow::instance());
+        for (const auto& message : MessageBox::takeShown()) {
+            QVERIFY2(!message.text.contains(QStringLiteral("数据库保持原样")), qPrintable(message.text));
+        }
+        QCOMPARE(present(), failing ? QStringList() : all);
+        QCOMPARE(copies().size(), server || failing ? 0 : 1);
         delete MainWindow::instance();
         delete LoginWindow::loaded();
     }

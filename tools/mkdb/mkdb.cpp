@@ -1,23 +1,21 @@
 // brenvoll-mkdb SCHEMA.sql OUT.db
 // brenvoll-mkdb --postgresql CONNINFO
 //
-// Creates the delivered database from its schema, with the tables of the kept
-// versions (data/history.sql) and of the operators' accounts
-// (data/accounts.sql) and of the resident population (data/population.sql),
-// all built in. A database that already
+// Creates the delivered database from its schema, then takes the steps that
+// the program takes on an older database (src/storage/SchemaText.h): the
+// tables of the kept versions (data/history.sql), of the operators' accounts
+// (data/accounts.sql), the index of names (data/name-index.sql) and the
+// resident population (data/population.sql), all built in. A database that already
 // exists is left exactly as it is: it may hold a clinic's records. The new
 // file is written under a temporary name and renamed, readable and writable by
 // its owner only.
 //
-// With --postgresql the tables (the kept versions' and the accounts' too), the settings row and
-// the phrases are created
-// in an existing empty database on a server (made with createdb), in one
+// With --postgresql the tables (and the same steps), the settings row and
+// the phrases are created in an existing empty database on a server (made with createdb), in one
 // transaction: a database that already holds the tables is refused unchanged.
-#include "accounts-schema.h"
 #include "common/ConnectionHint.h"
-#include "history-schema.h"
-#include "population-schema.h"
 #include "schema-postgresql.h"
+#include "storage/SchemaText.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -50,8 +48,11 @@ int createOnServer(const char* conninfo)
         PQfinish(connection);
         return 1;
     }
-    const std::string sql = std::string("BEGIN;\n") + kPostgresqlSchema + "\n" + kHistoryPostgresqlSchema +
-                            "\n" + kAccountsPostgresqlSchema + "\n" + kPopulationSchema + "\nCOMMIT;\n";
+    std::string sql = std::string("BEGIN;\n") + kPostgresqlSchema;
+    for (const auto& step : brenvoll::schema::kSteps) {
+        sql = sql + "\n" + step.postgresql;
+    }
+    sql += "\nCOMMIT;\n";
     PGresult* result = PQexec(connection, sql.c_str());
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK;
     if (!ok) {
@@ -93,7 +94,10 @@ int main(int argc, char** argv)
         return 1;
     }
     std::stringstream sql;
-    sql << in.rdbuf() << '\n' << kHistorySchema << '\n' << kAccountsSchema << '\n' << kPopulationSchema;
+    sql << in.rdbuf();
+    for (const auto& step : brenvoll::schema::kSteps) {
+        sql << '\n' << step.sqlite;
+    }
 
     fs::create_directories(outPath.parent_path(), ec);
     const fs::path tmpPath = outPath.string() + ".new";

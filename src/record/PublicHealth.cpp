@@ -110,6 +110,19 @@ RuleReading aboveRange(const ExamCells& cells, Field field)
 
 RuleReading abnormalFinding(QByteArrayView utf8)
 {
+    // The normal findings as usually typed are matched on the bytes at once.
+    static const std::vector<QByteArray> normal = [] {
+        std::vector<QByteArray> texts;
+        for (const QString& finding : normalFindings()) {
+            texts.push_back(finding.toUtf8());
+        }
+        return texts;
+    }();
+    for (const QByteArray& finding : normal) {
+        if (utf8 == finding) {
+            return RuleReading::Fails;
+        }
+    }
     const QString text = trimBlanks(QString::fromUtf8(utf8));
     if (text.isEmpty()) {
         return RuleReading::Undecided;
@@ -119,7 +132,7 @@ RuleReading abnormalFinding(QByteArrayView utf8)
 
 RuleReading positiveUrine(QByteArrayView utf8)
 {
-    const auto grade = urineGrade(QString::fromUtf8(utf8));
+    const auto grade = urineGrade(utf8);
     if (!grade || *grade == UrineGrade::Unreadable) {
         return RuleReading::Undecided;
     }
@@ -246,7 +259,9 @@ HealthOutcomes healthOutcomes(const ExamCells& cells)
     set(R::Liver, anyOf({aboveRange(cells, Field::Alt), aboveRange(cells, Field::Ast),
                          aboveRange(cells, Field::TotalBilirubin)}));
     set(R::Kidney, anyOf({aboveRange(cells, Field::Creatinine), aboveRange(cells, Field::UreaNitrogen)}));
-    set(R::Anaemia, anaemia(cells[Field::Haemoglobin], QString::fromUtf8(cells[Field::Sex])));
+    const QByteArrayView haemoglobin = cells[Field::Haemoglobin];
+    set(R::Anaemia, haemoglobin.isEmpty() ? RuleReading::Undecided
+                                          : anaemia(haemoglobin, QString::fromUtf8(cells[Field::Sex])));
     set(R::UrineProtein, positiveUrine(cells[Field::UrineProtein]));
     set(R::UrineSugar, positiveUrine(cells[Field::UrineSugar]));
     set(R::Ecg, abnormalFinding(cells[Field::Ecg]));

@@ -8,6 +8,8 @@
 
 #include <cctype>
 #include <charconv>
+#include <string_view>
+#include <utility>
 
 namespace brenvoll {
 
@@ -274,6 +276,16 @@ std::optional<RangeReading> readAgainstRange(QByteArrayView utf8, const Referenc
 
 ValueFlag::Kind flagKind(Field field, QByteArrayView utf8)
 {
+    if (isUrineTest(field) && !utf8.isEmpty()) {
+        switch (urineGrade(utf8).value_or(UrineGrade::Negative)) {
+        case UrineGrade::Positive:
+            return ValueFlag::Kind::Outstanding;
+        case UrineGrade::Unreadable:
+            return ValueFlag::Kind::Unreadable;
+        case UrineGrade::Negative:
+            return ValueFlag::Kind::None;
+        }
+    }
     if (isBloodPressure(field)) {
         if (const auto number = plainNumber(utf8)) {
             return *number >= pressureLimit(field) ? ValueFlag::Kind::Outstanding : ValueFlag::Kind::None;
@@ -300,6 +312,21 @@ std::optional<UrineGrade> urineGrade(const QString& text)
         return UrineGrade::Negative;
     }
     return UrineGrade::Unreadable;
+}
+
+std::optional<UrineGrade> urineGrade(QByteArrayView utf8)
+{
+    static constexpr std::pair<std::string_view, UrineGrade> kTyped[] = {
+        {"阴性", UrineGrade::Negative}, {"-", UrineGrade::Negative},  {"阳性", UrineGrade::Positive},
+        {"+", UrineGrade::Positive},    {"++", UrineGrade::Positive}, {"+++", UrineGrade::Positive},
+        {"1+", UrineGrade::Positive},   {"2+", UrineGrade::Positive}, {"3+", UrineGrade::Positive}};
+    const std::string_view bytes(utf8.data(), size_t(utf8.size()));
+    for (const auto& [typed, grade] : kTyped) {
+        if (bytes == typed) {
+            return grade;
+        }
+    }
+    return urineGrade(QString::fromUtf8(utf8));
 }
 
 } // namespace brenvoll

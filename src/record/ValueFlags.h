@@ -79,6 +79,9 @@ enum class UrineGrade
     Unreadable,
 };
 std::optional<UrineGrade> urineGrade(const QString& text);
+// The same from the engine's bytes: the grades as usually typed are matched
+// at once, any other text read as above.
+std::optional<UrineGrade> urineGrade(QByteArrayView utf8);
 
 // Whether the text of box `field` is ever looked at.
 bool hasValueCheck(Field field);

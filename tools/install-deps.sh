@@ -28,6 +28,7 @@ desk=(
     qt6-svg-dev libqt6svg6
     libsqlite3-dev libpq-dev libsodium-dev
     libqcustomplot-dev libqcustomplot2.1-qt6
+    libxlsxwriter-dev
     fonts-noto-cjk
     xdg-utils
     postgresql-client
@@ -37,7 +38,7 @@ server=(
 )
 test_only=(
     poppler-utils
-    python3 python3-xlrd python3-xlwt
+    python3 python3-xlrd python3-xlwt python3-openpyxl
     sqlite3
     clang-format clang-tidy
     lintian desktop-file-utils appstream

@@ -9,6 +9,11 @@
 // Memory: the count's peak resident memory, in a process of its own (this
 // program run again as a child).
 //
+// The command: brenvoll-report statistics over the last year of the records
+// (to the generator's last day), run as the program it is and writing its
+// CSV, timed beside the sqlite3 shell's one pass over the same columns of the
+// same rows; its peak resident memory read from a child that runs it.
+//
 //   build/bench/bench_statistics [DATABASE]   (generates build/bench-data/big.db when none is given)
 //   build/bench/bench_statistics --postgresql CONNINFO [DATABASE]
 //       on a server database made by brenvoll-mkdb --postgresql; an empty one
@@ -22,8 +27,10 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QTemporaryDir>
 
 #include <cstdio>
+#include <sys/resource.h>
 #include <vector>
 
 using namespace brenvoll;
@@ -33,6 +40,8 @@ namespace {
 constexpr int kRounds = 3;
 const StatisticsFilter kEveryRecord{QString(), QStringLiteral("1900-01-01"), QStringLiteral("2999-12-31")};
 const QString kServerPrefix = QStringLiteral("postgresql:");
+// The last year of the generated records (brenvoll-gen-records ends on 2026-12-07).
+const StatisticsFilter kLastYear{QString(), QStringLiteral("2025-12-08"), QStringLiteral("2026-12-07")};
 
 QString g_conninfo; // with a server
 
@@ -48,14 +57,13 @@ bool openDatabase(const QString& db)
 }
 
 // The count's own statement, its parameters written in.
-QString shellSql()
+QString shellSql(const StatisticsFilter& filter = kEveryRecord)
 {
     const QString address =
         Database::containsText(QStringLiteral("coalesce(地址, '')")).replace(u'?', QStringLiteral("''"));
     return QStringLiteral("select ") + QString::fromUtf8(StatisticsRead::columns()) +
            QStringLiteral(" from 档案 where ") + address +
-           QStringLiteral(" and 日期 between '%1' and '%2' order by ")
-               .arg(kEveryRecord.from, kEveryRecord.to) +
+           QStringLiteral(" and 日期 between '%1' and '%2' order by ").arg(filter.from, filter.to) +
            QString::fromUtf8(StatisticsRead::order());
 }
 
@@ -105,6 +113,48 @@ Count countEveryRecord()
     return count;
 }
 
+QStringList reportArguments(const QString& db, const QString& csv)
+{
+    return {QStringLiteral("statistics"),
+            QStringLiteral("--db"),
+            db,
+            QStringLiteral("--from"),
+            kLastYear.from,
+            QStringLiteral("--to"),
+            kLastYear.to,
+            QStringLiteral("--csv"),
+            csv};
+}
+
+// brenvoll-report run as a program, its CSV written and thrown away.
+double reportMs(const QString& db)
+{
+    QTemporaryDir out;
+    QProcess tool;
+    tool.setStandardOutputFile(QProcess::nullDevice());
+    QElapsedTimer timer;
+    timer.start();
+    tool.start(QString::fromUtf8(BRENVOLL_REPORT_TOOL),
+               reportArguments(db, out.filePath(QStringLiteral("y.csv"))));
+    if (!tool.waitForFinished(-1) || tool.exitCode() != 0) {
+        std::fprintf(stderr, "brenvoll-report failed: %s\n", tool.readAllStandardError().constData());
+        return -1;
+    }
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+// The peak of brenvoll-report, the one child this process waits for.
+int reportMemoryChild(const QString& db)
+{
+    if (reportMs(db) < 0) {
+        return 1;
+    }
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    std::printf("peak %.1f\n", double(usage.ru_maxrss) * 1024.0 / 1e6);
+    return 0;
+}
+
 int memoryChild(const QString& db)
 {
     if (db.startsWith(kServerPrefix)) {
@@ -119,13 +169,36 @@ int memoryChild(const QString& db)
     return count.ms < 0 ? 1 : 0;
 }
 
+bool reportTargets(const QString& db)
+{
+    const double peakMb = bench::childPeakMb({QStringLiteral("--memory"), QStringLiteral("report"), db});
+    const QString sql = shellSql(kLastYear);
+    shellMs(db, sql);
+    std::vector<double> ours;
+    std::vector<double> shell;
+    for (int round = 0; round < kRounds; ++round) {
+        ours.push_back(reportMs(db));
+        shell.push_back(shellMs(db, sql));
+    }
+    const bool failed = std::ranges::any_of(ours, [](double ms) { return ms < 0; }) ||
+                        std::ranges::any_of(shell, [](double ms) { return ms < 0; });
+    std::printf("brenvoll-report statistics %s to %s: best %.0f ms, sqlite3 best %.0f ms\n",
+                qPrintable(kLastYear.from), qPrintable(kLastYear.to), bench::minimum(ours),
+                bench::minimum(shell));
+    bool met = bench::ratioTarget("brenvoll-report statistics of the last year (command / sqlite3 shell)",
+                                  failed ? -1 : bench::minimum(ours) / bench::minimum(shell), 2.0);
+    met &= bench::memoryTarget("brenvoll-report statistics of the last year, peak memory",
+                               peakMb > 0 ? peakMb : 1e9, 150);
+    return met;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     if (const auto child = bench::memoryChildArguments()) {
-        return memoryChild(child->second);
+        return child->first == u"report" ? reportMemoryChild(child->second) : memoryChild(child->second);
     }
     if (argc >= 3 && qstrcmp(argv[1], "--postgresql") == 0) {
         g_conninfo = QString::fromLocal8Bit(argv[2]);
@@ -192,5 +265,8 @@ int main(int argc, char** argv)
                                 : "statistics, longest pause of the window",
                          QStringLiteral("%1 ms").arg(longestPause, 0, 'f', 0), QStringLiteral("under 250 ms"),
                          !failed && longestPause < 250);
+    if (!server) {
+        met &= reportTargets(db);
+    }
     return met ? 0 : 2;
 }

@@ -108,56 +108,49 @@ QString percent(double rate)
 
 } // namespace
 
-const QStringList& normalFindings()
+const std::vector<AgeGroup>& ageGroups(AgeGrouping grouping)
 {
-    // The plain findings, then the delivered stock phrases of a normal ECG,
-    // ultrasound and chest X-ray: a sheet filled in with those phrases is a
-    // normal one.
-    static const QStringList findings{QStringLiteral("正常"),
-                                      QStringLiteral("未见异常"),
-                                      QStringLiteral("未见明显异常"),
-                                      QStringLiteral("大致正常"),
-                                      QStringLiteral("窦性心律，心电图正常"),
-                                      QStringLiteral("肝胆脾胰双肾未见明显异常"),
-                                      QStringLiteral("双肺纹理清晰，心膈未见异常")};
-    return findings;
-}
-
-bool isNormalFinding(const QString& text)
-{
-    return normalFindings().contains(trimBlanks(text));
-}
-
-const std::vector<AgeGroup>& ageGroups()
-{
-    static const std::vector<AgeGroup> groups{
+    static const std::vector<AgeGroup> fiveYears{
         {QStringLiteral("<65"), 0},    {QStringLiteral("65–69"), 65}, {QStringLiteral("70–74"), 70},
         {QStringLiteral("75–79"), 75}, {QStringLiteral("80–84"), 80}, {QStringLiteral("≥85"), 85},
     };
-    return groups;
+    static const std::vector<AgeGroup> elderly{
+        {QStringLiteral("<65"), 0},
+        {QStringLiteral("65–69"), 65},
+        {QStringLiteral("70–79"), 70},
+        {QStringLiteral("≥80"), 80},
+    };
+    return grouping == AgeGrouping::Elderly ? elderly : fiveYears;
 }
 
 namespace StatisticsColumns {
-int ageUnknown()
+int ageUnknown(AgeGrouping grouping)
 {
-    return kFirstAge + int(ageGroups().size());
+    return kFirstAge + int(ageGroups(grouping).size());
 }
-int notExamined()
+int notExamined(AgeGrouping grouping)
 {
-    return ageUnknown() + 1;
+    return ageUnknown(grouping) + 1;
 }
-int count()
+int count(AgeGrouping grouping)
 {
-    return notExamined() + 1;
+    return notExamined(grouping) + 1;
 }
-QStringList titles()
+QStringList titles(AgeGrouping grouping)
 {
     QStringList all{QStringLiteral("合计"), QStringLiteral("男"), QStringLiteral("女"),
                     QStringLiteral("未填")};
-    for (const AgeGroup& group : ageGroups()) {
+    for (const AgeGroup& group : ageGroups(grouping)) {
         all << group.title;
     }
     all << QStringLiteral("未填") << QStringLiteral("未检");
+    return all;
+}
+QStringList keys(AgeGrouping grouping)
+{
+    QStringList all = titles(grouping);
+    all.removeLast();
+    all.last() = QStringLiteral("年龄未填");
     return all;
 }
 } // namespace StatisticsColumns
@@ -174,7 +167,7 @@ int sexColumn(const QString& sex)
     return StatisticsColumns::kSexUnknown;
 }
 
-int ageColumn(const QString& age)
+int ageColumn(const QString& age, AgeGrouping grouping)
 {
     QString years = trimBlanks(age);
     if (years.endsWith(u'岁')) {
@@ -182,9 +175,9 @@ int ageColumn(const QString& age)
     }
     const auto number = sheetNumber(years);
     if (!number) {
-        return StatisticsColumns::ageUnknown();
+        return StatisticsColumns::ageUnknown(grouping);
     }
-    const auto& groups = ageGroups();
+    const auto& groups = ageGroups(grouping);
     int column = StatisticsColumns::kFirstAge;
     for (size_t g = 1; g < groups.size() && *number >= groups[g].youngest; ++g) {
         ++column;
@@ -214,11 +207,16 @@ ItemOutcome itemOutcome(const StatisticsItem& item, const ExamCells& cells)
         return rangeOutcome(readAgainstRange(text, *FieldMap::referenceRange(item.field)),
                             RangeReading::Below);
     case StatisticsItem::Kind::Positive:
-        if (isEmptyText(text)) {
+        // A grade that cannot be read (grey on the sheet) is not examined.
+        switch (isEmptyText(text) ? ValueFlag::Kind::Unreadable : flagKind(item.field, text)) {
+        case ValueFlag::Kind::Outstanding:
+            return ItemOutcome::Abnormal;
+        case ValueFlag::Kind::Unreadable:
             return ItemOutcome::NotExamined;
+        case ValueFlag::Kind::None:
+            break;
         }
-        return flagKind(item.field, text) == ValueFlag::Kind::Outstanding ? ItemOutcome::Abnormal
-                                                                          : ItemOutcome::Normal;
+        return ItemOutcome::Normal;
     case StatisticsItem::Kind::Finding:
         if (isEmptyText(text)) {
             return ItemOutcome::NotExamined;
@@ -262,18 +260,21 @@ ExamOutcomes examOutcomes(const ExamRecord& record)
     return examOutcomes(RecordCells(record).cells);
 }
 
-StatisticsTable::StatisticsTable()
-    : m_abnormal(statisticsItems().size(), std::array<qint64, kMaxColumns>{}),
+StatisticsTable::StatisticsTable(AgeGrouping grouping)
+    : m_grouping(grouping), m_abnormal(statisticsItems().size(), std::array<qint64, kMaxColumns>{}),
       m_notExamined(statisticsItems().size(), std::array<qint64, kMaxColumns>{})
 {
 }
 
-void StatisticsTable::addPerson(int sexColumn, int ageColumn, const ExamOutcomes& outcomes)
+void StatisticsTable::addPerson(int sexColumn, int ageColumn, const ExamOutcomes& outcomes,
+                                const HealthOutcomes& health)
 {
     const size_t columns[] = {size_t(StatisticsColumns::kTotal), size_t(sexColumn), size_t(ageColumn)};
     for (const size_t c : columns) {
         ++m_persons[c];
     }
+    const int healthColumns[] = {StatisticsColumns::kTotal, sexColumn, ageColumn};
+    m_health.add(health, healthColumns, 3);
     for (size_t i = 0; i < m_abnormal.size(); ++i) {
         if (outcomes.abnormal[i]) {
             for (const size_t c : columns) {
@@ -314,9 +315,9 @@ std::optional<double> StatisticsTable::rate(int item, int column) const
 QString StatisticsTable::cellText(int row, int column) const
 {
     if (row < 0) {
-        return column == StatisticsColumns::notExamined() ? QString() : QString::number(persons(column));
+        return column == notExaminedColumn() ? QString() : QString::number(persons(column));
     }
-    if (column == StatisticsColumns::notExamined()) {
+    if (column == notExaminedColumn()) {
         return QString::number(notExamined(row));
     }
     const auto r = rate(row, column);

@@ -11,7 +11,10 @@
 // examined for its row, and the rate of a cell is the abnormal among those
 // examined for that row in that column.
 #include "BodyMeasures.h"
+#include "ExamCells.h"
 #include "FieldMap.h"
+#include "HealthRules.h"
+#include "PublicHealth.h"
 #include "ValueFlags.h"
 
 #include <QByteArrayView>
@@ -25,19 +28,21 @@
 
 namespace brenvoll {
 
-// The findings of 心电图, B超 and 胸部X线 that are normal, as typed (blanks
-// around them ignored).
-const QStringList& normalFindings();
-bool isNormalFinding(const QString& text);
-
 // The age groups, by the number in the 年龄 box ("72", "72岁"); an age that
-// is empty or no number goes under "未填".
+// is empty or no number goes under "未填". Two groupings: five years each
+// from 65, or those of the elderly in a county report (老年人: <65, 65–69,
+// 70–79, ≥80).
+enum class AgeGrouping
+{
+    FiveYears,
+    Elderly,
+};
 struct AgeGroup
 {
     QString title; // "<65", "65–69", … "≥85"
     int youngest;  // first whole year of the group
 };
-const std::vector<AgeGroup>& ageGroups();
+const std::vector<AgeGroup>& ageGroups(AgeGrouping grouping = AgeGrouping::FiveYears);
 
 // The table's columns: 合计, 男, 女, 未填 (sex), the age groups, 未填 (age),
 // and 未检 (the people of the row not examined for it).
@@ -47,16 +52,19 @@ constexpr int kMale = 1;
 constexpr int kFemale = 2;
 constexpr int kSexUnknown = 3;
 constexpr int kFirstAge = 4;
-int ageUnknown();  // after the age groups
-int notExamined(); // the last column
-int count();
-QStringList titles();
+int ageUnknown(AgeGrouping grouping = AgeGrouping::FiveYears);  // after the age groups
+int notExamined(AgeGrouping grouping = AgeGrouping::FiveYears); // the last column
+int count(AgeGrouping grouping = AgeGrouping::FiveYears);
+QStringList titles(AgeGrouping grouping = AgeGrouping::FiveYears);
+// The columns named one by one, for files that other programs read: the
+// titles with the age's 未填 as "年龄未填", and without 未检.
+QStringList keys(AgeGrouping grouping);
 } // namespace StatisticsColumns
 
 // The column of a sex text: 男, 女 or 未填.
 int sexColumn(const QString& sex);
 // The column of an age text: its group, or 未填.
-int ageColumn(const QString& age);
+int ageColumn(const QString& age, AgeGrouping grouping = AgeGrouping::FiveYears);
 
 // One row of abnormal findings.
 struct StatisticsItem
@@ -86,14 +94,6 @@ enum class ItemOutcome
     NotExamined, // empty, or not a value
 };
 
-// The texts of one examination's boxes as the engine holds them (UTF-8),
-// valid while the row they come from is.
-struct ExamCells
-{
-    std::array<QByteArrayView, FieldMap::kIdentifyingCount + FieldMap::kFindingCount> cells;
-    QByteArrayView operator[](Field field) const { return cells[size_t(field)]; }
-};
-
 // What one examination says for one row; the cells need only the boxes of
 // the row's kind.
 ItemOutcome itemOutcome(const StatisticsItem& item, const ExamCells& cells);
@@ -113,10 +113,20 @@ ExamOutcomes examOutcomes(const ExamRecord& record);
 class StatisticsTable
 {
 public:
-    StatisticsTable();
+    StatisticsTable() : StatisticsTable(AgeGrouping::FiveYears) {}
+    explicit StatisticsTable(AgeGrouping grouping);
 
     // Counts one person by the outcomes of the latest examination.
-    void addPerson(int sexColumn, int ageColumn, const ExamOutcomes& outcomes);
+    void addPerson(int sexColumn, int ageColumn, const ExamOutcomes& outcomes,
+                   const HealthOutcomes& health = {});
+
+    // The columns of this table's age grouping.
+    AgeGrouping grouping() const { return m_grouping; }
+    int columnCount() const { return StatisticsColumns::count(m_grouping); }
+    int notExaminedColumn() const { return StatisticsColumns::notExamined(m_grouping); }
+    QStringList columnTitles() const { return StatisticsColumns::titles(m_grouping); }
+    // The rows of 公共卫生指标, counted by column.
+    const HealthCounts& health() const { return m_health; }
 
     qint64 examinations = 0; // in the range, before the people were told apart
     qint64 persons() const { return m_persons[StatisticsColumns::kTotal]; }
@@ -139,7 +149,9 @@ public:
     QString summary() const;
 
 private:
-    static constexpr int kMaxColumns = 16;
+    static constexpr int kMaxColumns = HealthCounts::kMaxColumns;
+    AgeGrouping m_grouping = AgeGrouping::FiveYears;
+    HealthCounts m_health;
     std::array<qint64, kMaxColumns> m_persons{};
     std::vector<std::array<qint64, kMaxColumns>> m_abnormal;
     std::vector<std::array<qint64, kMaxColumns>> m_notExamined;

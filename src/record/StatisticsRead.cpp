@@ -42,6 +42,7 @@ struct ExamDigest
     quint8 sexColumn = 0;
     quint8 ageColumn = 0;
     ExamOutcomes outcomes;
+    HealthOutcomes health;
 };
 
 // Without leading and trailing blanks, as trimBlanks() takes them off: the
@@ -78,6 +79,7 @@ std::vector<Field> neededFields()
     for (const StatisticsItem& item : statisticsItems()) {
         fields.push_back(item.field);
     }
+    fields.insert(fields.end(), healthFields().begin(), healthFields().end());
     std::sort(fields.begin(), fields.end());
     fields.erase(std::unique(fields.begin(), fields.end()), fields.end());
     return fields;
@@ -94,9 +96,10 @@ QByteArray columnsOf(const std::vector<Field>& fields)
     return columns;
 }
 
-ExamDigest digestOf(const Database::Row& row, const std::vector<Field>& fields)
+ExamDigest digestOf(const Database::Row& row, const std::vector<Field>& fields, AgeGrouping grouping)
 {
     ExamCells cells;
+    cells.cells[size_t(Field::Sex)] = row.text(1);
     for (size_t f = 0; f < fields.size(); ++f) {
         cells.cells[size_t(fields[f])] = row.text(int(f) + kIdentifyingRead);
     }
@@ -110,8 +113,9 @@ ExamDigest digestOf(const Database::Row& row, const std::vector<Field>& fields)
     digest.sex = sexText.isEmpty() ? 0 : digestOf(sexText) | 1;
     digest.birthYear = birthYear ? qint16(std::clamp(*birthYear, SHRT_MIN + 1, int(SHRT_MAX))) : kNoBirthYear;
     digest.sexColumn = quint8(sexColumn(sex));
-    digest.ageColumn = quint8(ageColumn(age));
+    digest.ageColumn = quint8(ageColumn(age, grouping));
     digest.outcomes = examOutcomes(cells);
+    digest.health = healthOutcomes(cells);
     return digest;
 }
 
@@ -159,7 +163,7 @@ void countPeople(std::vector<ExamDigest>& digests, StatisticsTable& table,
                                   exam.birthYear == kNoBirthYear ? std::nullopt
                                                                  : std::optional<int>(exam.birthYear)};
         if (people.meet(person)) {
-            table.addPerson(exam.sexColumn, exam.ageColumn, exam.outcomes);
+            table.addPerson(exam.sexColumn, exam.ageColumn, exam.outcomes, exam.health);
         }
     }
 }
@@ -169,7 +173,7 @@ void countPeople(std::vector<ExamDigest>& digests, StatisticsTable& table,
 StatisticsRead::Error StatisticsRead::run(const StatisticsFilter& filter, StatisticsTable& table,
                                           const Progress& progress, QString* error)
 {
-    table = StatisticsTable();
+    table = StatisticsTable(filter.grouping);
     const auto from = parseSearchDate(filter.from);
     const auto to = parseSearchDate(filter.to);
     if (!from || !to) {
@@ -202,7 +206,7 @@ StatisticsRead::Error StatisticsRead::run(const StatisticsFilter& filter, Statis
     std::atomic<bool> cancelled = false;
     // The later half may be read on a thread of its own: it only digests.
     const auto append = [&](DigestList& list, const Database::Row& row) {
-        list.digests.push_back(digestOf(row, fields));
+        list.digests.push_back(digestOf(row, fields, filter.grouping));
         ++read;
         return !cancelled.load(std::memory_order_relaxed);
     };

@@ -17,6 +17,7 @@ struct StatisticsFilter
     QString address; // substring of 地址, as the report's; "%" and "_" act as wildcards
     QString from;    // first day, as typed
     QString to;      // last day, as typed
+    AgeGrouping grouping = AgeGrouping::FiveYears;
 };
 
 class StatisticsRead

@@ -8,6 +8,8 @@
 
 #include <cctype>
 #include <charconv>
+#include <string_view>
+#include <utility>
 
 namespace brenvoll {
 
@@ -115,18 +117,18 @@ RangeReading pressureReading(const QString& text, double high)
     return RangeReading::Unreadable;
 }
 
+// A grade as compared: half-width, without blanks.
+QString gradeText(const QString& text)
+{
+    QString t = text.normalized(QString::NormalizationForm_KC);
+    t.remove(u' ');
+    t.remove(u'\u3000');
+    return t;
+}
+
 ValueFlag unreadableFlag()
 {
     return {ValueFlag::Kind::Unreadable, QStringLiteral("无法判断是否超出参考范围")};
-}
-
-bool isPositive(const QString& text)
-{
-    QString t = trimBlanks(text);
-    t.replace(u'＋', u'+'); // typed with a Chinese input method
-    static const QStringList positive{QStringLiteral("+"), QStringLiteral("++"), QStringLiteral("+++"),
-                                      QStringLiteral("阳性")};
-    return positive.contains(t);
 }
 
 } // namespace
@@ -219,8 +221,15 @@ bool hasValueCheck(Field field)
 ValueFlag valueFlag(Field field, const QString& text)
 {
     if (isUrineTest(field)) {
-        return isPositive(text) ? ValueFlag{ValueFlag::Kind::Outstanding, QStringLiteral("阳性")}
-                                : ValueFlag{};
+        switch (urineGrade(text).value_or(UrineGrade::Negative)) {
+        case UrineGrade::Positive:
+            return {ValueFlag::Kind::Outstanding, QStringLiteral("阳性")};
+        case UrineGrade::Unreadable:
+            return unreadableFlag();
+        case UrineGrade::Negative:
+            break;
+        }
+        return {};
     }
     if (isBloodPressure(field)) {
         switch (pressureReading(text, pressureLimit(field))) {
@@ -267,12 +276,57 @@ std::optional<RangeReading> readAgainstRange(QByteArrayView utf8, const Referenc
 
 ValueFlag::Kind flagKind(Field field, QByteArrayView utf8)
 {
+    if (isUrineTest(field) && !utf8.isEmpty()) {
+        switch (urineGrade(utf8).value_or(UrineGrade::Negative)) {
+        case UrineGrade::Positive:
+            return ValueFlag::Kind::Outstanding;
+        case UrineGrade::Unreadable:
+            return ValueFlag::Kind::Unreadable;
+        case UrineGrade::Negative:
+            return ValueFlag::Kind::None;
+        }
+    }
     if (isBloodPressure(field)) {
         if (const auto number = plainNumber(utf8)) {
             return *number >= pressureLimit(field) ? ValueFlag::Kind::Outstanding : ValueFlag::Kind::None;
         }
     }
     return valueFlag(field, QString::fromUtf8(utf8)).kind;
+}
+
+std::optional<UrineGrade> urineGrade(const QString& text)
+{
+    const QString t = gradeText(text);
+    if (t.isEmpty()) {
+        return std::nullopt;
+    }
+    static const QStringList positive{QStringLiteral("+"),      QStringLiteral("++"), QStringLiteral("+++"),
+                                      QStringLiteral("++++"),   QStringLiteral("1+"), QStringLiteral("2+"),
+                                      QStringLiteral("3+"),     QStringLiteral("4+"), QStringLiteral("阳性"),
+                                      QStringLiteral("阳性(+)")};
+    static const QStringList negative{QStringLiteral("-"), QStringLiteral("阴性"), QStringLiteral("±")};
+    if (positive.contains(t)) {
+        return UrineGrade::Positive;
+    }
+    if (negative.contains(t)) {
+        return UrineGrade::Negative;
+    }
+    return UrineGrade::Unreadable;
+}
+
+std::optional<UrineGrade> urineGrade(QByteArrayView utf8)
+{
+    static constexpr std::pair<std::string_view, UrineGrade> kTyped[] = {
+        {"阴性", UrineGrade::Negative}, {"-", UrineGrade::Negative},  {"阳性", UrineGrade::Positive},
+        {"+", UrineGrade::Positive},    {"++", UrineGrade::Positive}, {"+++", UrineGrade::Positive},
+        {"1+", UrineGrade::Positive},   {"2+", UrineGrade::Positive}, {"3+", UrineGrade::Positive}};
+    const std::string_view bytes(utf8.data(), size_t(utf8.size()));
+    for (const auto& [typed, grade] : kTyped) {
+        if (bytes == typed) {
+            return grade;
+        }
+    }
+    return urineGrade(QString::fromUtf8(utf8));
 }
 
 } // namespace brenvoll

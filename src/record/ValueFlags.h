@@ -68,6 +68,21 @@ enum class RangeReading
 // none for an empty text (blanks only). Counting values follows this reading.
 std::optional<RangeReading> readAgainstRange(const QString& text, const ReferenceRange& range);
 
+// A urine test's grade as written: "+", "++", "+++", "1+" to "4+", "++++",
+// "阳性", "阳性(+)" are positive; "-", "阴性", "±" are negative; half- and
+// full-width alike, blanks around ignored. Anything else is unreadable;
+// an empty text is none.
+enum class UrineGrade
+{
+    Negative,
+    Positive,
+    Unreadable,
+};
+std::optional<UrineGrade> urineGrade(const QString& text);
+// The same from the engine's bytes: the grades as usually typed are matched
+// at once, any other text read as above.
+std::optional<UrineGrade> urineGrade(QByteArrayView utf8);
+
 // Whether the text of box `field` is ever looked at.
 bool hasValueCheck(Field field);
 

@@ -48,9 +48,10 @@ ChartData byAgeChart(const StatisticsTable& table, int item)
     data.title = statisticsItems()[size_t(item)].title + QStringLiteral("：各年龄组异常率（%）");
     data.sets = QStringList{QStringLiteral("异常率")};
     std::vector<std::optional<double>> rates;
-    const QStringList titles = StatisticsColumns::titles();
-    for (int c = StatisticsColumns::kFirstAge; c <= StatisticsColumns::ageUnknown(); ++c) {
-        data.categories << (c == StatisticsColumns::ageUnknown() ? QStringLiteral("年龄未填") : titles[c]);
+    const QStringList titles = table.columnTitles();
+    const int ageUnknown = StatisticsColumns::ageUnknown(table.grouping());
+    for (int c = StatisticsColumns::kFirstAge; c <= ageUnknown; ++c) {
+        data.categories << (c == ageUnknown ? QStringLiteral("年龄未填") : titles[c]);
         rates.push_back(table.rate(item, c));
     }
     data.values.push_back(std::move(rates));

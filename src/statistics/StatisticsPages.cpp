@@ -35,23 +35,24 @@ public:
 
     void paint()
     {
-        const QStringList titles = m_report.table.rowTitles();
-        const int columns = StatisticsColumns::count();
+        const int columns = m_report.table.columnCount();
         m_firstWidth = m_area.width() * 0.16;
         m_cellWidth = (m_area.width() - m_firstWidth) / columns;
         QStringList heads{QStringLiteral("项目")};
-        heads += StatisticsColumns::titles();
+        heads += m_report.table.columnTitles();
 
         double y = paintHeading();
         bool headed = false;
-        for (int row = -1; row < int(titles.size()) - 1; ++row) {
-            QStringList cells{titles[row + 1]};
+        for (const StatisticsLine& line : m_report.lines()) {
+            QStringList cells{line.title};
             for (int c = 0; c < columns; ++c) {
-                cells << m_report.table.cellText(row, c);
+                cells << (size_t(c) < line.cells.size() ? line.cells[size_t(c)].text : QString());
             }
             const double height = rowHeight(cells, false);
-            // The column titles head every page of the table.
-            if (headed && y + height > m_area.bottom()) {
+            // The column titles head every page of the table; 公共卫生指标
+            // starts a page of its own, so that it leaves the clinic whole.
+            const bool section = line.kind == StatisticsLine::Kind::Heading;
+            if (headed && (section || y + height > m_area.bottom())) {
                 m_device.newPage();
                 y = m_area.top();
                 headed = false;
@@ -84,7 +85,7 @@ private:
         y += big.height() * 1.5;
         m_painter.setFont(pageFont(9));
         const QFontMetricsF small(m_painter.font(), &m_device);
-        for (const QString& line : {m_report.heading(), m_report.table.summary()}) {
+        for (const QString& line : {m_report.heading(), m_report.table.summary(), publicHealthNote()}) {
             const QRectF room(m_area.left(), y, m_area.width(), small.lineSpacing() * 3);
             const QRectF used = small.boundingRect(room, Qt::TextWordWrap, line);
             text(room, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, line);
@@ -138,15 +139,6 @@ private:
 };
 
 } // namespace
-
-QString StatisticsReport::heading() const
-{
-    QString line = QStringLiteral("统计期间：%1 至 %2").arg(from, to);
-    if (!address.isEmpty()) {
-        line += QStringLiteral("    地址含：") + address;
-    }
-    return line;
-}
 
 QStringList paintStatisticsPages(QPagedPaintDevice& device, const QRectF& area,
                                  const StatisticsReport& report, QCustomPlot& plot)
@@ -209,9 +201,7 @@ bool writeStatisticsPdf(const QString& path, const StatisticsReport& report, QCu
 bool writeStatisticsXls(const QString& path, const StatisticsReport& report, QString* error)
 {
     QStringList header{QStringLiteral("项目")};
-    header += StatisticsColumns::titles();
-    const StatisticsTable& table = report.table;
-    const QStringList titles = table.rowTitles();
+    header += report.table.columnTitles();
     const auto rows = [&](const XlsExport::AddRow& add) {
         std::vector<QByteArray> texts;
         std::vector<QByteArrayView> cells;
@@ -226,16 +216,17 @@ bool writeStatisticsXls(const QString& path, const StatisticsReport& report, QSt
             }
             add(cells);
         };
-        for (int row = -1; row < int(titles.size()) - 1; ++row) {
-            QStringList line{titles[row + 1]};
-            for (int c = 0; c < StatisticsColumns::count(); ++c) {
-                line << table.cellText(row, c);
+        for (const StatisticsLine& line : report.lines()) {
+            QStringList texts{line.title};
+            for (const StatisticsCell& cell : line.cells) {
+                texts << cell.text;
             }
-            addTexts(line);
+            addTexts(texts);
         }
         addTexts({QString()});
         addTexts({report.heading()});
-        addTexts({table.summary()});
+        addTexts({report.table.summary()});
+        addTexts({publicHealthNote()});
         return true;
     };
     return XlsExport::save(path, header, rows, error);

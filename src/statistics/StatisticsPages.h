@@ -2,7 +2,7 @@
 // The statistics on paper and in files: two A4 pages, the table and the
 // chart the window shows, painted once for the printer and the PDF alike;
 // and the table as an Excel workbook.
-#include "record/ExamStatistics.h"
+#include "statisticsfiles/StatisticsReport.h"
 
 #include <QRectF>
 #include <QString>
@@ -12,18 +12,6 @@ class QCustomPlot;
 class QPagedPaintDevice;
 
 namespace brenvoll {
-
-// A count with what it was counted over.
-struct StatisticsReport
-{
-    QString from;    // yyyy-mm-dd
-    QString to;      // yyyy-mm-dd
-    QString address; // the filter, as typed
-    StatisticsTable table;
-
-    // "统计期间：2026-01-01 至 2026-12-07  地址含：东街"
-    QString heading() const;
-};
 
 // Paints the pages onto `device` within `area` (device pixels): the table,
 // then the chart as `plot` shows it. Returns the texts drawn, in order.

@@ -6,11 +6,14 @@
 #include "base/TextRules.h"
 #include "print/SheetPrinter.h"
 #include "record/DateRules.h"
+#include "record/PopulationStore.h"
 #include "record/StatisticsRead.h"
+#include "statisticsfiles/StatisticsWorkbook.h"
 #include "storage/ProgramFiles.h"
 #include "ui/MessageBox.h"
 #include "ui/SingleWindow.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
@@ -76,6 +79,10 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
     m_countButton = button(QStringLiteral("count"), QStringLiteral("统计"), this);
     connect(m_countButton, &QPushButton::clicked, this, &StatisticsWindow::count);
     connect(m_address, &QLineEdit::returnPressed, this, &StatisticsWindow::count);
+    m_grouping = new QComboBox(this);
+    m_grouping->setObjectName(QStringLiteral("ageGroups"));
+    m_grouping->addItem(QStringLiteral("年龄：五岁一组"), int(AgeGrouping::FiveYears));
+    m_grouping->addItem(QStringLiteral("年龄：老年人（<65、65–69、70–79、≥80）"), int(AgeGrouping::Elderly));
 
     auto* inputs = new QHBoxLayout;
     inputs->addWidget(new QLabel(QStringLiteral("日期：从"), this));
@@ -85,20 +92,28 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
     inputs->addSpacing(16);
     inputs->addWidget(new QLabel(QStringLiteral("地址："), this));
     inputs->addWidget(m_address, 1);
+    inputs->addWidget(m_grouping);
     inputs->addWidget(m_countButton);
 
     m_summary = new QLabel(this);
     m_summary->setObjectName(QStringLiteral("summary"));
     m_summary->setWordWrap(true);
+    // What the rates of 公共卫生指标 are over, as the rows' labels cannot say.
+    m_note = new QLabel(publicHealthNote(), this);
+    m_note->setObjectName(QStringLiteral("publicHealthNote"));
+    m_note->setWordWrap(true);
 
     m_table = new QTableWidget(this);
     m_table->setObjectName(QStringLiteral("table"));
-    m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Only the cells of 应管人数 take typing.
+    m_table->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                             QAbstractItemView::AnyKeyPressed);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setSelectionMode(QAbstractItemView::SingleSelection);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     connect(m_table, &QTableWidget::currentCellChanged, this,
             [this](int row, int, int, int) { showItem(row - 1); });
+    connect(m_table, &QTableWidget::itemChanged, this, &StatisticsWindow::populationTyped);
 
     m_chart = makeChart(this);
     m_chart->setMinimumHeight(260);
@@ -138,6 +153,7 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(inputs);
     layout->addWidget(m_summary);
+    layout->addWidget(m_note);
     layout->addWidget(split, 1);
     layout->addLayout(outputs);
 }
@@ -147,7 +163,8 @@ void StatisticsWindow::count()
     if (m_counting) {
         return;
     }
-    const StatisticsFilter filter{m_address->text(), m_fromDate->text(), m_toDate->text()};
+    const StatisticsFilter filter{m_address->text(), m_fromDate->text(), m_toDate->text(),
+                                  AgeGrouping(m_grouping->currentData().toInt())};
     StatisticsTable table;
     QString error;
     m_counting = true;
@@ -189,10 +206,34 @@ void StatisticsWindow::count()
     }
     const auto from = parseSearchDate(filter.from);
     const auto to = parseSearchDate(filter.to);
-    m_report = StatisticsReport{formatDate(*from), formatDate(*to), trimBlanks(filter.address), table};
+    m_report = StatisticsReport{formatDate(*from), formatDate(*to), trimBlanks(filter.address), table, {}};
+    loadPopulation();
     fillTable();
     for (QPushButton* b : m_outputs) {
         b->setEnabled(true);
+    }
+}
+
+void StatisticsWindow::loadPopulation()
+{
+    m_offeredYear.reset();
+    m_offered.clear();
+    QString error;
+    const int year = m_report->year();
+    if (!PopulationStore::read(year, m_report->population, &error)) {
+        MessageBox::warning(this, QStringLiteral("无法读取应管人数：") + error);
+        return;
+    }
+    if (!m_report->population.isEmpty()) {
+        return;
+    }
+    // The latest earlier year's figures as a start: shown, not counted
+    // until kept for this year.
+    const auto earlier = PopulationStore::latestBefore(year);
+    PopulationFigures offered;
+    if (earlier && PopulationStore::read(*earlier, offered) && !offered.isEmpty()) {
+        m_offeredYear = *earlier;
+        m_offered = offered;
     }
 }
 
@@ -200,22 +241,113 @@ void StatisticsWindow::fillTable()
 {
     const StatisticsTable& table = m_report->table;
     m_summary->setText(table.summary());
-    const QStringList titles = table.rowTitles();
-    const int columns = StatisticsColumns::count();
+    const std::vector<StatisticsLine> lines = m_report->lines();
+    const int columns = table.columnCount();
+    const QStringList keys = StatisticsColumns::keys(table.grouping());
     const QSignalBlocker quiet(m_table);
     m_table->clear();
-    m_table->setRowCount(int(titles.size()));
+    m_table->clearSpans();
+    m_table->setRowCount(int(lines.size()));
     m_table->setColumnCount(columns);
-    m_table->setHorizontalHeaderLabels(StatisticsColumns::titles());
+    m_table->setHorizontalHeaderLabels(table.columnTitles());
+    QStringList titles;
+    for (const StatisticsLine& line : lines) {
+        titles << line.title;
+    }
     m_table->setVerticalHeaderLabels(titles);
-    for (int row = -1; row < int(titles.size()) - 1; ++row) {
+    m_populationRow = -1;
+    for (int row = 0; row < int(lines.size()); ++row) {
+        const StatisticsLine& line = lines[size_t(row)];
+        if (line.kind == StatisticsLine::Kind::Heading) {
+            auto* item = new QTableWidgetItem(line.definition);
+            item->setFlags(Qt::ItemIsEnabled);
+            QFont bold = item->font();
+            bold.setBold(true);
+            item->setFont(bold);
+            m_table->setItem(row, 0, item);
+            m_table->setSpan(row, 0, 1, columns);
+            m_table->verticalHeaderItem(row)->setFont(bold);
+            continue;
+        }
+        const bool population = line.kind == StatisticsLine::Kind::Population;
+        if (population) {
+            m_populationRow = row;
+        }
         for (int c = 0; c < columns; ++c) {
-            auto* item = new QTableWidgetItem(table.cellText(row, c));
+            const StatisticsCell& cell = line.cells[size_t(c)];
+            auto* item = new QTableWidgetItem(cell.text);
             item->setTextAlignment(Qt::AlignCenter);
-            m_table->setItem(row + 1, c, item);
+            Qt::ItemFlags flags = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+            if (population && c != table.notExaminedColumn()) {
+                flags |= Qt::ItemIsEditable;
+                if (m_offeredYear && m_offered.contains(keys[c])) {
+                    item->setText(QString::number(m_offered.value(keys[c])));
+                    item->setForeground(Qt::gray);
+                    item->setToolTip(
+                        QStringLiteral("%1年的应管人数，供参考；修改任一格即保存为%2年的应管人数。")
+                            .arg(*m_offeredYear)
+                            .arg(m_report->year()));
+                } else {
+                    item->setToolTip(QStringLiteral("%1年的应管人数：双击填写。").arg(m_report->year()));
+                }
+            } else if (cell.denominator && !population) {
+                item->setToolTip(QStringLiteral("分子 %1，分母 %2")
+                                     .arg(figureText(cell.numerator.value_or(0), cell.sum),
+                                          figureText(*cell.denominator, false)));
+            }
+            item->setFlags(flags);
+            m_table->setItem(row, c, item);
+        }
+        if (!line.definition.isEmpty()) {
+            m_table->verticalHeaderItem(row)->setToolTip(line.definition + QStringLiteral("（") +
+                                                         line.source + QStringLiteral("）"));
         }
     }
     showItem(-1);
+}
+
+void StatisticsWindow::populationTyped(QTableWidgetItem* item)
+{
+    if (!m_report || !item || item->row() != m_populationRow) {
+        return;
+    }
+    const QStringList keys = StatisticsColumns::keys(m_report->table.grouping());
+    PopulationFigures figures;
+    for (int c = 0; c < keys.size(); ++c) {
+        const QTableWidgetItem* cell = m_table->item(m_populationRow, c);
+        const QString text = cell ? trimBlanks(cell->text()) : QString();
+        if (text.isEmpty()) {
+            continue;
+        }
+        bool ok = false;
+        const qint64 number = text.toLongLong(&ok);
+        if (!ok || number < 0) {
+            MessageBox::warning(this, QStringLiteral("应管人数请填写整数。"));
+            QMetaObject::invokeMethod(
+                this, [this] { fillTable(); }, Qt::QueuedConnection);
+            return;
+        }
+        figures[keys[c]] = number;
+    }
+    // The figures of columns that this grouping does not show stay as kept.
+    for (auto kept = m_report->population.cbegin(); kept != m_report->population.cend(); ++kept) {
+        if (!keys.contains(kept.key())) {
+            figures[kept.key()] = kept.value();
+        }
+    }
+    QString error;
+    if (!PopulationStore::save(m_report->year(), figures, &error)) {
+        MessageBox::warning(this, QStringLiteral("应管人数没有保存：") + error);
+        QMetaObject::invokeMethod(
+            this, [this] { fillTable(); }, Qt::QueuedConnection);
+        return;
+    }
+    m_report->population = figures;
+    m_offeredYear.reset();
+    m_offered.clear();
+    // Filled anew once the editor has let go of the cell.
+    QMetaObject::invokeMethod(
+        this, [this] { fillTable(); }, Qt::QueuedConnection);
 }
 
 void StatisticsWindow::showItem(int item)
@@ -244,14 +376,16 @@ void StatisticsWindow::print()
     }
 }
 
-QString StatisticsWindow::chosenPath(const QString& filter, const QString& suffix)
+QString StatisticsWindow::chosenPath(const QString& filter, const QStringList& suffixes)
 {
-    const QString chosen = trimBlanks(FileDialogs::saveFileName(this, QStringLiteral("另存为"), filter,
-                                                                proposedStatisticsName(*m_report, suffix)));
+    const QString chosen = trimBlanks(FileDialogs::saveFileName(
+        this, QStringLiteral("另存为"), filter, proposedStatisticsName(*m_report, suffixes.first())));
     if (chosen.isEmpty()) {
         return {};
     }
-    QString path = chosen.endsWith(suffix, Qt::CaseInsensitive) ? chosen : chosen + suffix;
+    const bool named = std::ranges::any_of(
+        suffixes, [&chosen](const QString& suffix) { return chosen.endsWith(suffix, Qt::CaseInsensitive); });
+    QString path = named ? chosen : chosen + suffixes.first();
     const QString shown = QDir::toNativeSeparators(path);
     const QString refusal = refusalOf(path, programFiles());
     if (!refusal.isEmpty()) {
@@ -270,7 +404,7 @@ void StatisticsWindow::exportPdf()
     if (!m_report) {
         return;
     }
-    const QString path = chosenPath(QStringLiteral("PDF文件 (*.pdf)"), QStringLiteral(".pdf"));
+    const QString path = chosenPath(QStringLiteral("PDF文件 (*.pdf)"), {QStringLiteral(".pdf")});
     if (path.isEmpty()) {
         return;
     }
@@ -288,12 +422,17 @@ void StatisticsWindow::exportExcel()
     if (!m_report) {
         return;
     }
-    const QString path = chosenPath(QStringLiteral("Excel文件 (*.xls)"), QStringLiteral(".xls"));
+    // .xlsx unless the operator names an Excel 97-2003 file.
+    const QString path = chosenPath(QStringLiteral("Excel工作簿 (*.xlsx);;Excel 97-2003工作簿 (*.xls)"),
+                                    {QStringLiteral(".xlsx"), QStringLiteral(".xls")});
     if (path.isEmpty()) {
         return;
     }
     QString error;
-    if (!writeStatisticsXls(path, *m_report, &error)) {
+    const bool written = path.endsWith(QStringLiteral(".xls"), Qt::CaseInsensitive)
+                             ? writeStatisticsXls(path, *m_report, &error)
+                             : writeStatisticsXlsx(path, *m_report, &error);
+    if (!written) {
         MessageBox::warning(
             this, QStringLiteral("无法导出到文件“%1”：%2。").arg(QDir::toNativeSeparators(path), error));
         return;

@@ -10,6 +10,7 @@
 #include "history-schema.h"
 #include "name-index-schema.h"
 #include "search-index-schema.h"
+#include "population-schema.h"
 
 namespace brenvoll::schema {
 
@@ -30,6 +31,7 @@ inline constexpr StepText kSteps[] = {
     {"账户 账户设置 登录记录", nullptr, kAccountsSchema, kAccountsPostgresqlSchema, false},
     {nullptr, "档案_姓名", kNameIndexSchema, kNameIndexSchema, true},
     {nullptr, "档案_日期_姓名", nullptr, kSearchIndexPostgresqlSchema, true},
+    {"应管人数", nullptr, kPopulationSchema, kPopulationSchema, false},
 };
 
 } // namespace brenvoll::schema

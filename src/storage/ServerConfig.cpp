@@ -63,6 +63,14 @@ std::optional<ServerConfig> readServerConfig(const QString& folder, QString* err
     if (!QFileInfo::exists(path) && !QFileInfo(path).isSymLink()) {
         return std::nullopt;
     }
+    return readServerConfigFile(path, error);
+}
+
+std::optional<ServerConfig> readServerConfigFile(const QString& path, QString* error)
+{
+    if (error) {
+        error->clear();
+    }
     const QString shown = QDir::toNativeSeparators(path);
     const auto fail = [&](const QString& text) -> std::optional<ServerConfig> {
         if (error) {

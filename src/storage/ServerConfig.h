@@ -39,6 +39,10 @@ QString serverConfigPath(const QString& folder);
 // twice, an invalid port or sslmode...), and nothing is returned.
 std::optional<ServerConfig> readServerConfig(const QString& folder, QString* error);
 
+// The server chosen by the configuration file at `path`, read as above; a
+// file that is missing is an error here.
+std::optional<ServerConfig> readServerConfigFile(const QString& path, QString* error);
+
 // `value` as a libpq connection string holds it: in single quotes, with
 // backslashes and single quotes escaped, so that it stays one value.
 QString conninfoValue(const QString& value);

@@ -107,8 +107,8 @@ private slots:
         // Column, unit, then the range read back as numbers.
         const QStringList expected{QStringLiteral("20 ×10^/L 4-10"),    QStringLiteral("21 g/L 110-160"),
                                    QStringLiteral("22 ×10^/L 100-300"), QStringLiteral("27 U/L 0-40"),
-                                   QStringLiteral("28 U/L 0-40"),       QStringLiteral("29 U/L 1.7-17.1"),
-                                   QStringLiteral("31 mmol/L 3.2-7.1"), QStringLiteral("32 mmol/L 53-106"),
+                                   QStringLiteral("28 U/L 0-40"),       QStringLiteral("29 µmol/L 1.7-17.1"),
+                                   QStringLiteral("31 mmol/L 3.2-7.1"), QStringLiteral("32 µmol/L 53-106"),
                                    QStringLiteral("33 mmol/L 3.8-6.1"), QStringLiteral("34 mmol/L 0-1.8"),
                                    QStringLiteral("35 mmol/L 2-5.7"),   QStringLiteral("36 mmol/L 1.04-1.8"),
                                    QStringLiteral("37 mmol/L 0-3.61")};

@@ -132,8 +132,9 @@ private slots:
         // The chart: every row, total and by sex; a row clicked shows it by age.
         QCustomPlot* chart = m_window->chart();
         QCOMPARE(chart->plottableCount(), 3);
-        const int rows = table->rowCount();
-        QCOMPARE(qobject_cast<QCPBars*>(chart->plottable(0))->data()->size(), rows - 1);
+        // A bar for each of the rows above 公共卫生指标 but 体检人数.
+        QCOMPARE(qobject_cast<QCPBars*>(chart->plottable(0))->data()->size(),
+                 rowOf(table, QStringLiteral("公共卫生指标")) - 1);
         QCOMPARE(qobject_cast<QCPBars*>(chart->plottable(0))->data()->at(0)->value, 50.0);
         m_window->table()->setCurrentCell(rowOf(table, QStringLiteral("血压偏高")), 0);
         QCOMPARE(chart->plottableCount(), 1);
@@ -173,8 +174,9 @@ private slots:
         QCOMPARE(MessageBox::takeShown().value(0).text, QStringLiteral("文件导出成功！"));
 
         for (const QString& file : {jobs[0], pdf}) {
-            // The table fits one A4 page here; the chart follows on its own.
-            QVERIFY2(test::pdfInfo(file).contains(QRegularExpression(QStringLiteral("Pages: +2\\b"))),
+            // Today's rows fit one A4 page here, 公共卫生指标 takes the next;
+            // the chart follows on its own.
+            QVERIFY2(test::pdfInfo(file).contains(QRegularExpression(QStringLiteral("Pages: +3\\b"))),
                      qPrintable(test::pdfInfo(file)));
             const QString text = allPages(file);
             for (const char* expected :
@@ -185,7 +187,7 @@ private slots:
                          qPrintable(file + u' ' + QString::fromUtf8(expected)));
             }
             // The chart's page: its title and a row's name beside its bar.
-            const QString chartPage = test::pageText(test::pdfWords(file).value(1));
+            const QString chartPage = test::pageText(test::pdfWords(file).value(2));
             QVERIFY2(chartPage.contains(QStringLiteral("各项异常率")), qPrintable(chartPage));
             QVERIFY(chartPage.contains(QStringLiteral("尿蛋白阳性")));
         }
@@ -211,8 +213,8 @@ private slots:
         QVERIFY(summary);
     }
 
-    // Counts of a large year break the cells between count and rate; the
-    // table still fits its page, the chart follows on the next.
+    // Counts of a large year break the cells between count and rate; today's
+    // rows still fit their page, 公共卫生指标 the next, the chart follows.
     void largeCountsKeepTheTableOnOnePage()
     {
         StatisticsReport report{QStringLiteral("2026-01-01"), QStringLiteral("2026-12-07"), QString(), {}};
@@ -230,12 +232,13 @@ private slots:
         QString error;
         QVERIFY2(writeStatisticsPdf(pdf, report, *m_window->chart(), &error), qPrintable(error));
         const auto pages = test::pdfWords(pdf);
-        QCOMPARE(pages.size(), 2);
+        QCOMPARE(pages.size(), 3);
         const QString first = test::pageText(pages[0]);
         for (const char* expected : {"123457", "61729", "(100.0%)", "血压偏高", "胸部X线异常", "未检"}) {
             QVERIFY2(first.contains(QString::fromUtf8(expected)), expected);
         }
-        QVERIFY(test::pageText(pages[1]).contains(QStringLiteral("各项异常率")));
+        QVERIFY(test::pageText(pages[1]).contains(QStringLiteral("公共卫生指标")));
+        QVERIFY(test::pageText(pages[2]).contains(QStringLiteral("各项异常率")));
     }
 };
 

@@ -4,8 +4,8 @@
 // Creates the delivered database from its schema, then takes the steps that
 // the program takes on an older database (src/storage/SchemaText.h): the
 // tables of the kept versions (data/history.sql), of the operators' accounts
-// (data/accounts.sql) and the index of names (data/name-index.sql), all
-// built in. A database that already
+// (data/accounts.sql), the index of names (data/name-index.sql) and the
+// resident population (data/population.sql), all built in. A database that already
 // exists is left exactly as it is: it may hold a clinic's records. The new
 // file is written under a temporary name and renamed, readable and writable by
 // its owner only.

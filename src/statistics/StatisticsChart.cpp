@@ -78,9 +78,22 @@ QCustomPlot* makeChart(QWidget* parent)
     return plot;
 }
 
+void showChartPlaceholder(QCustomPlot& plot)
+{
+    if (auto* title = qobject_cast<QCPTextElement*>(plot.plotLayout()->element(0, 0))) {
+        title->setText(QStringLiteral("点“统计”后，这里按合计、男、女显示各项的异常率。"));
+    }
+    plot.xAxis->setVisible(false);
+    plot.yAxis->setVisible(false);
+    plot.legend->setVisible(false);
+    plot.replot();
+}
+
 void showChart(QCustomPlot& plot, const ChartData& data)
 {
     plot.clearPlottables();
+    plot.xAxis->setVisible(true);
+    plot.yAxis->setVisible(true);
     if (auto* title = qobject_cast<QCPTextElement*>(plot.plotLayout()->element(0, 0))) {
         title->setText(data.title);
     }

@@ -34,6 +34,8 @@ ChartData byAgeChart(const StatisticsTable& table, int item);
 
 // The chart widget.
 QCustomPlot* makeChart(QWidget* parent);
+// Before the first count: a line saying what the chart will show, no axes.
+void showChartPlaceholder(QCustomPlot& plot);
 void showChart(QCustomPlot& plot, const ChartData& data);
 
 // Draws what `plot` shows into `area` of `painter`, at the size it would

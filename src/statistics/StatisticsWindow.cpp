@@ -10,6 +10,7 @@
 #include "record/StatisticsRead.h"
 #include "statisticsfiles/StatisticsWorkbook.h"
 #include "storage/ProgramFiles.h"
+#include "ui/ButtonKeys.h"
 #include "ui/MessageBox.h"
 #include "ui/SingleWindow.h"
 
@@ -78,7 +79,11 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
     m_address->setObjectName(QStringLiteral("address"));
     m_countButton = button(QStringLiteral("count"), QStringLiteral("统计"), this);
     connect(m_countButton, &QPushButton::clicked, this, &StatisticsWindow::count);
-    connect(m_address, &QLineEdit::returnPressed, this, &StatisticsWindow::count);
+    // Enter in any of the boxes counts, as 统计 does.
+    for (QLineEdit* box : {m_fromDate, m_toDate, m_address}) {
+        connect(box, &QLineEdit::returnPressed, this, &StatisticsWindow::count);
+    }
+    escapeCloses(this);
     m_grouping = new QComboBox(this);
     m_grouping->setObjectName(QStringLiteral("ageGroups"));
     m_grouping->addItem(QStringLiteral("年龄：五岁一组"), int(AgeGrouping::FiveYears));
@@ -117,6 +122,7 @@ StatisticsWindow::StatisticsWindow(QWidget* parent) : QWidget(parent)
 
     m_chart = makeChart(this);
     m_chart->setMinimumHeight(260);
+    showChartPlaceholder(*m_chart);
 
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(m_table);

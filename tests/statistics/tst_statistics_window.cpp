@@ -100,6 +100,34 @@ private slots:
         Clock::reset();
     }
 
+    // The keyboard alone: before a count the chart says what it will show,
+    // Enter in a date box counts, Escape closes the window.
+    void keysCountAndClose_data()
+    {
+        QTest::addColumn<QString>("box");
+        QTest::newRow("from") << QStringLiteral("fromDate");
+        QTest::newRow("to") << QStringLiteral("toDate");
+    }
+    void keysCountAndClose()
+    {
+        QFETCH(QString, box);
+        auto* title = m_window->findChild<QCPTextElement*>(QStringLiteral("chartTitle"));
+        QVERIFY(title);
+        QCOMPARE(title->text(), QStringLiteral("点“统计”后，这里按合计、男、女显示各项的异常率。"));
+        QVERIFY(!m_window->findChild<QCustomPlot*>(QStringLiteral("chart"))->xAxis->visible());
+        QVERIFY(m_window->summary()->text().isEmpty());
+        QLineEdit* date = m_window->findChild<QLineEdit*>(box);
+        QTest::keyClick(date, Qt::Key_Return);
+        QVERIFY(MessageBox::takeShown().isEmpty());
+        QVERIFY(m_window->summary()->text().contains(QStringLiteral("共 4 次体检，3 人")));
+        QVERIFY(m_window->findChild<QCustomPlot*>(QStringLiteral("chart"))->xAxis->visible());
+        QPointer<StatisticsWindow> window = m_window;
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window));
+        QTest::keyClick(date, Qt::Key_Escape);
+        QTRY_VERIFY(window.isNull() || !window->isVisible());
+    }
+
     void countShowsTableSummaryAndChart()
     {
         QCOMPARE(m_window->windowTitle(), QStringLiteral("体检统计"));

@@ -4,6 +4,7 @@
 // toolbars inside the window. The fitting itself is checked against given
 // areas and frames.
 #include "MainWindowFixture.h"
+#include "MainWindowParts.h"
 #include "phrases/PhraseLibraryWindow.h"
 #include "program/LoginWindow.h"
 #include "record/RecordStore.h"
@@ -96,7 +97,7 @@ private slots:
             QVERIFY(RecordStore::save(test::makeRecord(QString::fromLatin1(key), QStringLiteral("张三"),
                                                        QString::fromLatin1(date))));
         }
-        m_main.form->fromDate()->setText(QStringLiteral("2000-01-01"));
+        test::fromDate(*m_main.form)->setText(QStringLiteral("2000-01-01"));
         m_main.form->search();
         QVERIFY(m_main.form->lineCount() >= 1);
         m_main.form->selectLine(0);

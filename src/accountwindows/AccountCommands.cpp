@@ -163,6 +163,9 @@ LockWindow* AccountCommands::lock()
         return nullptr;
     }
     m_idleTimer.stop();
+    // A version shown on the sheet goes with its window: the stored record
+    // is back before the desk locks.
+    m_host.releaseSheet();
     // Nothing typed is lost by a lock.
     m_host.keepDraft();
     AccountStore::record(Session::current()->userName, AccountStore::kLocked);

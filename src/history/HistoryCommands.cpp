@@ -116,6 +116,10 @@ void HistoryCommands::endVersions()
 void HistoryCommands::restoreVersion(int index)
 {
     if (!m_host.allowed(Command::RestoreVersion)) {
+        // Refused: the window closes, and with it the version shown.
+        if (m_versions) {
+            m_versions->reject();
+        }
         endVersions();
         return;
     }

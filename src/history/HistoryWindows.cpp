@@ -102,7 +102,7 @@ bool VersionsWindow::eventFilter(QObject* watched, QEvent* event)
 void VersionsWindow::setRestoreAllowed(bool allowed)
 {
     m_restoreAllowed = allowed;
-    m_restore->setEnabled(allowed && m_list->currentRow() >= 0);
+    m_restore->setEnabled(allowed);
 }
 
 QString VersionsWindow::lineText(const RecordVersion& version, const ExamRecord& after)

@@ -132,7 +132,7 @@ private slots:
                 QCOMPARE(face->isEnabled(), !refused.contains(row.text));
             }
         }
-        QCOMPARE(items, 22);
+        QCOMPARE(items, 23);
         disabled.sort();
         refused.sort();
         QCOMPARE(disabled, refused);

@@ -90,7 +90,7 @@ private slots:
         QTest::newRow("empty") << QString() << false;
         QTest::newRow("blanks only") << QStringLiteral("   ") << false;
         QTest::newRow("leading blank") << QStringLiteral(" 心肺未见异常") << true;
-        QTest::newRow("full-width blanks") << QStringLiteral("　　") << true;
+        QTest::newRow("full-width blanks only") << QStringLiteral("　　") << false;
         QTest::newRow("duplicate") << QStringLiteral("正常") << true;
     }
     void add()

@@ -34,7 +34,8 @@ private slots:
                                      << "2016-02-29";
         QTest::newRow("29 Feb common") << "2015-02-29"
                                        << "";
-        QTest::newRow("full-width blank") << QStringLiteral("\u30002016-05-07") << "";
+        // Blanks around the date go, full-width ones as ASCII ones.
+        QTest::newRow("full-width blank") << QStringLiteral("\u30002016-05-07") << "2016-05-07";
     }
     void saveAcceptsOnlyRealDatesOfTheRightShape()
     {

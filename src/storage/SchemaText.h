@@ -9,8 +9,8 @@
 #include "accounts-schema.h"
 #include "history-schema.h"
 #include "name-index-schema.h"
-#include "search-index-schema.h"
 #include "population-schema.h"
+#include "search-index-schema.h"
 
 namespace brenvoll::schema {
 

@@ -1,6 +1,7 @@
 #include "MessageBox.h"
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QQueue>
 #include <QUrl>
@@ -131,7 +132,14 @@ void Shell::openPage(const QString& url)
         g_opened << url;
         return;
     }
-    QDesktopServices::openUrl(QUrl(url));
+    // A PC without a browser opens nothing: the operator learns where the
+    // page is, to open it some other way.
+    const QUrl page(url);
+    if (!QDesktopServices::openUrl(page)) {
+        MessageBox::notice(nullptr,
+                           QStringLiteral("无法打开浏览器。这一页在：%1")
+                               .arg(page.isLocalFile() ? QDir::toNativeSeparators(page.toLocalFile()) : url));
+    }
 }
 
 QStringList Shell::takeOpened()

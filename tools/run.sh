@@ -9,5 +9,5 @@ bash tools/install-deps.sh --desk
 if [ ! -f build/CMakeCache.txt ]; then
     cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF -DBRENVOLL_BENCHMARKS=OFF
 fi
-cmake --build build --target brenvoll brenvoll-mkdb brenvoll-migrate
+cmake --build build --target brenvoll brenvoll-mkdb brenvoll-migrate brenvoll-report
 exec ./build/bin/brenvoll
